@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Plivora needs to build, run and test.
+# Idempotent and quick when everything is present: apt runs only when a
+# package is missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  qt6-base-dev libgl-dev
+  libjpeg62-turbo-dev libtiff-dev libtiff-tools
+  libgtest-dev libbenchmark-dev
+  clang-14 libclang-rt-14-dev
+  fonts-liberation fonts-wqy-microhei fontconfig
+  xvfb xauth xdotool x11-utils
+  python3-numpy python3-pil
+  imagemagick
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=""
+  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+  $sudo_cmd apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,41 @@
+// Arithmetic and number-text rules shared by every subsystem.
+//
+// Every non-integer value is an x87 extended long double, computed one
+// operation at a time in the written order. Conversions to integers go
+// through Round (nearest, ties to even) or Trunc; nothing else rounds.
+#pragma once
+
+#include <QChar>
+#include <QString>
+#include <cstdint>
+#include <limits>
+
+namespace plivora {
+
+using Real = long double;
+static_assert(std::numeric_limits<Real>::digits == 64,
+              "the export's rounding rules need the 64-bit significand of x87 extended");
+
+// Nearest integer, ties to even. A value outside int64 (or NaN) raises
+// "Invalid floating point operation".
+int64_t Round(Real value);
+// Drops the fraction; same range rule as Round.
+int64_t Trunc(Real value);
+// a / b, raising "Floating point division by zero" for x / 0 and
+// "Invalid floating point operation" for 0 / 0.
+Real Divide(Real a, Real b);
+
+// A decimal number as typed into a field: optional blanks, sign, digits with
+// at most one decimal separator, optional exponent, optional blanks. Both "."
+// and `localeSeparator` are accepted as the separator (fields never hold digit
+// grouping). Anything else raises "'TEXT' is not a valid floating point value".
+Real ParseFloat(const QString& text, QChar localeSeparator = QChar('.'));
+// A 32-bit integer: optional leading blanks, optional sign, decimal digits.
+// Anything else raises "'TEXT' is not a valid integer value".
+int32_t ParseInt(const QString& text);
+
+// The general number form with up to 15 significant digits, as the height
+// field shows it: 1.33333333333333, 3, 0.5, 1E-5.
+QString FormatGeneral15(Real value, QChar decimalSeparator = QChar('.'));
+
+}  // namespace plivora

@@ -1,0 +1,104 @@
+#include "output/export_geometry.h"
+
+#include <algorithm>
+
+#include "common/error.h"
+#include "common/numbers.h"
+
+namespace plivora {
+
+namespace {
+
+// value * 100000 * 10000, rounded: the E9 form of a per-inch figure.
+int64_t ToE9(Real value) { return Round(value * 100000 * 10000); }
+
+void RefuseNegative(int64_t value, const QString& what, const QString& text) {
+  if (value < 0) Fail(QStringLiteral("The %1 \"%2\" is negative; it must be a positive number").arg(what, text));
+}
+
+}  // namespace
+
+ExportParameters ParseParameters(const ExportTexts& t, int viewCount) {
+  if (viewCount <= 0) Fail(QStringLiteral("There are no views to export; import a series first"));
+  if (viewCount > 255)
+    Fail(QStringLiteral("A series can hold at most 255 views; this one has %1").arg(viewCount));
+  const QChar sep = t.decimalSeparator;
+  ExportParameters p;
+  p.photoCount = viewCount;
+  p.lpiE9 = ToE9(ParseFloat(t.lpi, sep));
+  RefuseNegative(p.lpiE9, QStringLiteral("LPI"), t.lpi);
+  if (t.dpi == QLatin1String("(Auto)"))
+    p.dpiE9 = Round(Real(p.photoCount) * Real(p.lpiE9));
+  else
+    p.dpiE9 = ToE9(ParseFloat(t.dpi, sep));
+  RefuseNegative(p.dpiE9, QStringLiteral("DPI"), t.dpi);
+  const auto toE4 = [&](const QString& text) {
+    const Real v = ParseFloat(text, sep);
+    return t.inch ? Round(v * 10000) : Round(v / 2.54L * 10000);
+  };
+  p.widthE4 = toE4(t.width);
+  RefuseNegative(p.widthE4, QStringLiteral("width"), t.width);
+  p.heightE4 = toE4(t.height);
+  RefuseNegative(p.heightE4, QStringLiteral("height"), t.height);
+  // The factor is the integer's low eight bits: 266 gives 10, -1 gives 255.
+  p.compress = int(uint32_t(ParseInt(t.compress)) & 0xFF);
+  if (p.compress == 0) p.compress = 1;
+  return p;
+}
+
+ExportGeometry ComputeGeometry(const ExportParameters& p, uint32_t minWidth, uint32_t minHeight) {
+  if (minWidth == 0 || minHeight == 0) Fail(QStringLiteral("The series has no reference size; import its views again"));
+  ExportGeometry g;
+  g.minViewWidth = minWidth;
+  g.minViewHeight = minHeight;
+  const Real lpi = Real(p.lpiE9), dpi = Real(p.dpiE9);
+  g.lensCount = Round(Real(p.widthE4) * lpi / 100000 / 100000000);
+  g.outputWidth = Round(Real(g.lensCount) * Divide(dpi, lpi));
+  g.printRows = Round(Real(p.heightE4) * dpi / 100000 / 100000000);
+  g.outputRows = Trunc(Real(g.printRows) / Real(p.compress));
+  g.rowStepE9 = Round(Divide(Real(minHeight), Real(g.outputRows)) * 100000 * 10000);
+  g.columnStepE9 = Round(Divide(Real(minWidth), Real(g.outputWidth)) * 100000 * 10000);
+  g.stripRows = Round(0.2L * dpi / Real(p.compress) / 100000 / 10000);
+  g.viewStepE8 = Round(Divide(Real(p.photoCount) * lpi, dpi) * 10000 * 10000);
+  g.yResolutionE9 = Round(dpi / Real(p.compress));
+
+  // 4 bytes a pixel in one strip whose byte count is a 32-bit field.
+  const uint64_t maxPixels = uint64_t(UINT32_MAX) / 4;
+  if (g.outputWidth <= 0 || g.outputRows <= 0 || g.stripRows < 0 ||
+      uint64_t(g.fileRows()) > maxPixels / uint64_t(g.outputWidth))
+    Fail(QStringLiteral("An output of %1 x %2 pixels does not fit a TIFF file (at most 4 GiB of pixel data); "
+                        "reduce the width, the height or the DPI, or raise the compress factor")
+             .arg(g.outputWidth)
+             .arg(g.fileRows()));
+  if (Round(dpi / 10000) > int64_t(UINT32_MAX))
+    Fail(QStringLiteral("A resolution of %1 dpi does not fit the TIFF header (at most 42949.67 dpi)")
+             .arg(FormatGeneral15(dpi / 1000000000)));
+  return g;
+}
+
+uint32_t ExportGeometry::SourceColumn(int64_t i) const {
+  const int64_t s = Round(Real(i) * Real(columnStepE9) / 100000 / 10000);
+  return uint32_t(std::min<int64_t>(s, int64_t(minViewWidth) - 1));
+}
+
+uint32_t ExportGeometry::SourceRow(int64_t r) const {
+  const int64_t q = Round(Real(r) * Real(rowStepE9) / 100000 / 10000);
+  return uint32_t(std::min<int64_t>(q, int64_t(minViewHeight) - 1));
+}
+
+ColumnViewMap BuildColumnViewMap(const ExportGeometry& g, int photoCount) {
+  ColumnViewMap map;
+  const size_t width = size_t(g.outputWidth);
+  map.viewIndex.resize(width + 1);
+  map.viewFraction.resize(width);
+  for (size_t i = 0; i < width; ++i) {
+    const Real t = Real(i) * Real(g.viewStepE8) / 10000 / 10000;  // position counted in views
+    const int64_t whole = Trunc(t);
+    map.viewIndex[i] = int32_t(whole % photoCount);
+    map.viewFraction[i] = int32_t(Round((t - Real(whole)) * 10000));
+  }
+  map.viewIndex[width] = photoCount - 1;
+  return map;
+}
+
+}  // namespace plivora

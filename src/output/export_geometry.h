@@ -1,0 +1,76 @@
+// The export's parameters and geometry: from the texts of the parameter
+// fields to every size and step the row loop needs, all computed and checked
+// before the output file is created.
+//
+// Fixed-point forms: LpiE9 and DpiE9 are lines and dots per inch * 10^9,
+// WidthE4 and HeightE4 inches * 10^4, column and row steps * 10^9, the view
+// step * 10^8.
+#pragma once
+
+#include <QChar>
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+namespace plivora {
+
+// The parameter fields as the user typed them.
+struct ExportTexts {
+  QString dpi = QStringLiteral("4000");  // or "(Auto)"
+  QString lpi = QStringLiteral("75.5555555555555");
+  QString width = QStringLiteral("2");
+  QString height = QStringLiteral("3");
+  QString compress = QStringLiteral("10");
+  bool inch = false;  // the unit of width and height; cm otherwise
+  QChar decimalSeparator = QChar('.');  // accepted besides "."
+};
+
+struct ExportParameters {
+  int photoCount = 0;  // 1..255
+  int64_t lpiE9 = 0;
+  int64_t dpiE9 = 0;
+  int64_t widthE4 = 0;
+  int64_t heightE4 = 0;
+  int compress = 1;  // 1..255
+};
+
+// Converts the texts in the order the export reads them. Raises the
+// conversion error of the first text that is not a number, and refuses a
+// series of 0 or more than 255 views.
+ExportParameters ParseParameters(const ExportTexts& texts, int viewCount);
+
+struct ExportGeometry {
+  uint32_t minViewWidth = 0, minViewHeight = 0;  // the sampling grid
+  int64_t lensCount = 0;
+  int64_t outputWidth = 0;  // pixels per row
+  int64_t printRows = 0;    // rows the print needs
+  int64_t outputRows = 0;   // interlaced image rows in the file
+  int64_t rowStepE9 = 0;
+  int64_t columnStepE9 = 0;
+  int64_t stripRows = 0;    // caption strip rows
+  int64_t viewStepE8 = 0;
+  int64_t yResolutionE9 = 0;  // the file's vertical resolution
+
+  int64_t fileRows() const { return outputRows + stripRows; }
+  // Source column of output column i, held inside the sampling grid.
+  uint32_t SourceColumn(int64_t i) const;
+  // Source row of image row r, held inside the sampling grid.
+  uint32_t SourceRow(int64_t r) const;
+};
+
+// The geometry for a series whose smallest view is minWidth x minHeight.
+// Raises the arithmetic errors of a zero divisor, and refuses an output that
+// would not fit a TIFF file.
+ExportGeometry ComputeGeometry(const ExportParameters& p, uint32_t minWidth, uint32_t minHeight);
+
+// Which view each output column shows. viewIndex has outputWidth + 1
+// entries (the last is always photoCount - 1); viewFraction, from 0 to
+// 10000, is how far column i lies from its view towards the next.
+struct ColumnViewMap {
+  std::vector<int32_t> viewIndex;
+  std::vector<int32_t> viewFraction;
+};
+
+ColumnViewMap BuildColumnViewMap(const ExportGeometry& g, int photoCount);
+
+}  // namespace plivora

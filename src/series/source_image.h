@@ -1,0 +1,58 @@
+// The reader of view files: the only code that opens a view.
+//
+// A view is an 8-bit CMYK TIFF in one layout: little-endian, directory at
+// offset 8, one uncompressed strip, samples C, M, Y, K interleaved pixel by
+// pixel. ".gjs" files have the same layout with inverted samples; the reader
+// never inverts rows (the export does), only LoadSourceBitmap does on request.
+// A file outside that layout is refused with a message naming the file and
+// the reason, before any pixel is read.
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+namespace plivora {
+
+// One validated view: a SourceImage filled by ReadSourceHeader describes a
+// file whose pixel data lies wholly inside it.
+struct SourceImage {
+  QString Path;
+  uint32_t Width = 0;
+  uint32_t Height = 0;
+  uint32_t DataOffset = 0;  // file offset of the top pixel row
+};
+
+// Reads and validates the header of the view at `path` into `image`.
+void ReadSourceHeader(const QString& path, SourceImage& image);
+
+// A view opened for the length of one operation. Rows are read top to bottom:
+// each ReadRow asks for a row at or below the one asked for before (asking
+// for the same row again is allowed). The file is closed when the reader is
+// destroyed, on every path.
+class SourceReader {
+ public:
+  virtual ~SourceReader() = default;
+  const SourceImage& image() const { return image_; }
+  // Copies row `row` (0 = top, below Height) into dest: Width * 4 bytes,
+  // C, M, Y, K per pixel exactly as stored.
+  virtual void ReadRow(uint32_t row, uint8_t* dest) = 0;
+
+ protected:
+  SourceImage image_;
+};
+
+// Opens the view at `path` and validates its header.
+std::unique_ptr<SourceReader> OpenSource(const QString& path);
+
+// Reads one row of a view described by ReadSourceHeader: opens the file,
+// reads image.Width * 4 bytes into dest, closes it.
+void ReadSourceRow(const SourceImage& image, uint32_t row, uint8_t* dest);
+
+// Loads the whole view into `bitmap`, which must have a 32-bit format; it is
+// resized to the view. The four samples of a pixel land in the pixel's four
+// bytes in memory order, each as 255 minus itself when negativeInput is set.
+void LoadSourceBitmap(const QString& path, QImage& bitmap, bool negativeInput);
+
+}  // namespace plivora

@@ -1,0 +1,57 @@
+#include "support/test_support.h"
+
+#include <QFile>
+
+namespace plivora::test {
+
+TempDir::TempDir() { EXPECT_TRUE(dir_.isValid()); }
+
+std::vector<uint8_t> MakePixels(uint32_t width, uint32_t height, const PixelFn& pixel) {
+  std::vector<uint8_t> out;
+  out.reserve(size_t(width) * height * 4);
+  for (uint32_t y = 0; y < height; ++y)
+    for (uint32_t x = 0; x < width; ++x) {
+      const std::vector<uint8_t> p = pixel(x, y);
+      out.insert(out.end(), p.begin(), p.end());
+    }
+  return out;
+}
+
+std::vector<uint8_t> Uniform(uint32_t width, uint32_t height, uint8_t c, uint8_t m, uint8_t y, uint8_t k) {
+  std::vector<uint8_t> out(size_t(width) * height * 4);
+  for (size_t i = 0; i < out.size(); i += 4) {
+    out[i] = c;
+    out[i + 1] = m;
+    out[i + 2] = y;
+    out[i + 3] = k;
+  }
+  return out;
+}
+
+std::vector<uint8_t> ReadBytes(const QString& path) {
+  QFile f(path);
+  EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
+  const QByteArray data = f.readAll();
+  return std::vector<uint8_t>(data.begin(), data.end());
+}
+
+void WriteBytes(const QString& path, const std::vector<uint8_t>& bytes) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  ASSERT_EQ(f.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size())), qint64(bytes.size()));
+}
+
+uint16_t Le16(const std::vector<uint8_t>& b, size_t at) { return uint16_t(b.at(at) | (b.at(at + 1) << 8)); }
+uint32_t Le32(const std::vector<uint8_t>& b, size_t at) { return uint32_t(Le16(b, at)) | uint32_t(Le16(b, at + 2)) << 16; }
+
+QString ErrorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const Error& e) {
+    return e.message();
+  }
+  ADD_FAILURE() << "no error raised";
+  return QString();
+}
+
+}  // namespace plivora::test

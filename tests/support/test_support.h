@@ -1,0 +1,42 @@
+// Helpers of the core tests: temporary folders, small views, file bytes.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <QTemporaryDir>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "common/error.h"
+
+namespace plivora::test {
+
+// A folder removed with everything in it when the test ends.
+class TempDir {
+ public:
+  TempDir();
+  QString path(const QString& name) const { return dir_.filePath(name); }
+  QString path() const { return dir_.path(); }
+
+ private:
+  QTemporaryDir dir_;
+};
+
+// width * height CMYK pixels, each from pixel(x, y) as {C, M, Y, K}.
+using PixelFn = std::function<std::vector<uint8_t>(uint32_t x, uint32_t y)>;
+std::vector<uint8_t> MakePixels(uint32_t width, uint32_t height, const PixelFn& pixel);
+// A view whose every pixel is {c, m, y, k}.
+std::vector<uint8_t> Uniform(uint32_t width, uint32_t height, uint8_t c, uint8_t m, uint8_t y, uint8_t k);
+
+std::vector<uint8_t> ReadBytes(const QString& path);
+void WriteBytes(const QString& path, const std::vector<uint8_t>& bytes);
+
+uint16_t Le16(const std::vector<uint8_t>& b, size_t at);
+uint32_t Le32(const std::vector<uint8_t>& b, size_t at);
+
+// The message of the Error that `f` raises; fails the test when none.
+QString ErrorOf(const std::function<void()>& f);
+
+}  // namespace plivora::test
