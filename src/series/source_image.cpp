@@ -5,6 +5,7 @@
 
 #include "common/error.h"
 #include "series/source_file.h"
+#include "series/strip_layout.h"
 
 namespace plivora {
 
@@ -16,9 +17,13 @@ constexpr uint16_t kLong = 4;
 uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 
-[[noreturn]] void Refuse(const QString& path, const QString& reason) {
-  Fail(QStringLiteral("Cannot read view \"%1\": %2").arg(path, reason));
-}
+// Raised inside the layout parser when a file is not in the strip layout;
+// carries the reason only, the caller names the file.
+struct NotStripLayout {
+  QString reason;
+};
+
+[[noreturn]] void Refuse(const QString&, const QString& reason) { throw NotStripLayout{reason}; }
 
 struct Entry {
   uint16_t tag;
@@ -141,32 +146,44 @@ SourceImage ParseHeader(const SourceFile& file) {
 // Reads the one-strip layout with positioned reads: any row, in any order.
 class StripReader final : public SourceReader {
  public:
-  explicit StripReader(const QString& path) : file_(path) { image_ = ParseHeader(file_); }
+  StripReader(std::unique_ptr<SourceFile> file, const SourceImage& image) : file_(std::move(file)) { image_ = image; }
 
   void ReadRow(uint32_t row, uint8_t* dest) override {
     const uint64_t rowBytes = uint64_t(image_.Width) * 4;
-    if (row >= image_.Height || !file_.ReadAt(image_.DataOffset + uint64_t(row) * rowBytes, dest, rowBytes))
+    if (row >= image_.Height || !file_->ReadAt(image_.DataOffset + uint64_t(row) * rowBytes, dest, rowBytes))
       Fail(QStringLiteral("\"%1\": the pixel data ends before row %2").arg(image_.Path).arg(row));
   }
 
  private:
-  SourceFile file_;
+  std::unique_ptr<SourceFile> file_;
 };
 
 }  // namespace
 
-void ReadSourceHeader(const QString& path, SourceImage& image) {
-  SourceFile file(path);
-  image = ParseHeader(file);
+std::optional<SourceImage> ReadStripLayout(const SourceFile& file, QString* whyNot) {
+  try {
+    return ParseHeader(file);
+  } catch (const NotStripLayout& e) {
+    if (whyNot) *whyNot = e.reason;
+    return std::nullopt;
+  }
 }
 
-std::unique_ptr<SourceReader> OpenSource(const QString& path) { return std::make_unique<StripReader>(path); }
+std::unique_ptr<SourceReader> OpenSource(const QString& path) {
+  auto file = std::make_unique<SourceFile>(path);
+  QString whyNot;
+  const std::optional<SourceImage> image = ReadStripLayout(*file, &whyNot);
+  if (!image) Fail(QStringLiteral("Cannot read view \"%1\": %2").arg(path, whyNot));
+  return std::make_unique<StripReader>(std::move(file), *image);
+}
+
+void ReadSourceHeader(const QString& path, SourceImage& image) { image = OpenSource(path)->image(); }
 
 void ReadSourceRow(const SourceImage& image, uint32_t row, uint8_t* dest) {
-  StripReader reader(image.Path);
-  if (reader.image().Width != image.Width)
+  const auto reader = OpenSource(image.Path);
+  if (reader->image().Width != image.Width)
     Fail(QStringLiteral("\"%1\" has changed since its header was read").arg(image.Path));
-  reader.ReadRow(row, dest);
+  reader->ReadRow(row, dest);
 }
 
 void LoadSourceBitmap(const QString& path, QImage& bitmap, bool negativeInput) {
