@@ -13,7 +13,7 @@
 #include "common/numbers.h"
 #include "output/caption_strip.h"
 #include "output/output_file.h"
-#include "output/pixel_rule.h"
+#include "output/row_composer.h"
 #include "output/tiff_header.h"
 #include "series/source_image.h"
 
@@ -42,42 +42,6 @@ bool SameFile(const QString& a, const QString& b) {
   return ::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0 &&
          sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
-
-// Builds one output row from the rows of the views. fractionSum carries the
-// running sums of every column from row to row for the whole export.
-class RowComposer {
- public:
-  RowComposer(const ExportGeometry& g, const ColumnViewMap& map, bool negative)
-      : map_(map), negative_(negative), fractionSum_(size_t(g.outputWidth), 0), sourceByte_(size_t(g.outputWidth)) {
-    for (size_t i = 0; i < sourceByte_.size(); ++i) sourceByte_[i] = size_t(g.SourceColumn(int64_t(i))) * 4;
-  }
-
-  void Compose(const std::vector<const uint8_t*>& viewRows, uint8_t* out) {
-    const int32_t* viewIndex = map_.viewIndex.data();
-    const int32_t* fraction = map_.viewFraction.data();
-    int32_t* sum = fractionSum_.data();
-    const size_t width = fractionSum_.size();
-    for (size_t i = 0; i < width; ++i) {
-      int32_t s = sum[i] + fraction[i];
-      int32_t view = viewIndex[i];
-      if (s > 9999) {
-        view = viewIndex[i + 1];
-        s -= 10000;
-      }
-      sum[i] = s;
-      const uint8_t* px = viewRows[size_t(view)] + sourceByte_[i];
-      uint8_t g = Grey(px[0], px[1], px[2], px[3]);
-      if (negative_) g = uint8_t(255 - g);
-      std::memset(out + 4 * i, g, 4);
-    }
-  }
-
- private:
-  const ColumnViewMap& map_;
-  const bool negative_;
-  std::vector<int32_t> fractionSum_;
-  std::vector<size_t> sourceByte_;
-};
 
 void Export(const ExportRequest& req, Progress& progress) {
   const ExportParameters p = ParseParameters(req.texts, int(req.views.size()));

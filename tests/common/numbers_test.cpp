@@ -1,0 +1,72 @@
+#include "common/numbers.h"
+
+#include "support/test_support.h"
+
+namespace plivora {
+namespace {
+
+using test::ErrorOf;
+
+TEST(Round, GoesToNearestWithTiesToEven) {
+  EXPECT_EQ(Round(2.5L), 2);
+  EXPECT_EQ(Round(3.5L), 4);
+  EXPECT_EQ(Round(-2.5L), -2);
+  EXPECT_EQ(Round(2.4999L), 2);
+  EXPECT_EQ(Round(7555555.5L), 7555556);
+  EXPECT_EQ(Trunc(2.99L), 2);
+  EXPECT_EQ(Trunc(-2.99L), -2);
+}
+
+TEST(Round, RefusesValuesOutsideInt64) {
+  EXPECT_EQ(ErrorOf([] { Round(1e19L); }), "Invalid floating point operation");
+  EXPECT_EQ(ErrorOf([] { Trunc(-1e19L); }), "Invalid floating point operation");
+  EXPECT_EQ(ErrorOf([] { Round(std::numeric_limits<Real>::quiet_NaN()); }), "Invalid floating point operation");
+}
+
+TEST(Divide, NamesZeroDivisors) {
+  EXPECT_EQ(ErrorOf([] { Divide(1, 0); }), "Floating point division by zero");
+  EXPECT_EQ(ErrorOf([] { Divide(0, 0); }), "Invalid floating point operation");
+  EXPECT_EQ(Divide(3, 2), 1.5L);
+}
+
+TEST(ParseFloat, AcceptsDecimalTexts) {
+  EXPECT_EQ(ParseFloat("75.5555555555555"), 75.5555555555555L);
+  EXPECT_EQ(ParseFloat(" -2 "), -2.0L);
+  EXPECT_EQ(ParseFloat("+.5"), 0.5L);
+  EXPECT_EQ(ParseFloat("5."), 5.0L);
+  EXPECT_EQ(ParseFloat("1e3"), 1000.0L);
+  EXPECT_EQ(ParseFloat("2,5", QChar(',')), 2.5L);
+  EXPECT_EQ(ParseFloat("2.5", QChar(',')), 2.5L);  // "." is always accepted
+}
+
+TEST(ParseFloat, RefusesEverythingElseNamingTheText) {
+  for (const char* text : {"", " ", "abc", "1.2.3", "1,5", "1e", "--1", "1 2", "0x10", "inf", "nan"})
+    EXPECT_EQ(ErrorOf([&] { ParseFloat(text); }), QStringLiteral("'%1' is not a valid floating point value").arg(text))
+        << text;
+  EXPECT_EQ(ErrorOf([] { ParseFloat("1e99999"); }), "'1e99999' is not a valid floating point value");
+}
+
+TEST(ParseInt, AcceptsSignedDecimalIntegers) {
+  EXPECT_EQ(ParseInt("10"), 10);
+  EXPECT_EQ(ParseInt("  -1"), -1);
+  EXPECT_EQ(ParseInt("+266"), 266);
+  EXPECT_EQ(ParseInt("2147483647"), 2147483647);
+  EXPECT_EQ(ParseInt("-2147483648"), INT32_MIN);
+}
+
+TEST(ParseInt, RefusesFractionsTrailingTextAndOverflow) {
+  for (const char* text : {"10.5", "", "1 ", "x", "2147483648", "99999999999999999999", "-"})
+    EXPECT_EQ(ErrorOf([&] { ParseInt(text); }), QStringLiteral("'%1' is not a valid integer value").arg(text)) << text;
+}
+
+TEST(FormatGeneral15, WritesTheHeightFieldForm) {
+  EXPECT_EQ(FormatGeneral15(2.0L / 15000 * 10000), "1.33333333333333");
+  EXPECT_EQ(FormatGeneral15(3), "3");
+  EXPECT_EQ(FormatGeneral15(0.5L), "0.5");
+  EXPECT_EQ(FormatGeneral15(0), "0");
+  EXPECT_EQ(FormatGeneral15(0.00001L), "1E-5");
+  EXPECT_EQ(FormatGeneral15(0.5L, QChar(',')), "0,5");
+}
+
+}  // namespace
+}  // namespace plivora

@@ -1,0 +1,164 @@
+#include "output/export_geometry.h"
+
+#include "support/test_support.h"
+
+namespace plivora {
+namespace {
+
+using test::ErrorOf;
+
+ExportTexts WorkedExample() {
+  ExportTexts t;
+  t.inch = true;
+  t.dpi = "4000";
+  t.lpi = "75.5555555555555";
+  t.width = "2";
+  t.height = "3";
+  t.compress = "10";
+  return t;
+}
+
+struct GeometryCase {
+  const char* name;
+  ExportTexts texts;
+  int views;
+  int64_t lpiE9, dpiE9, widthE4, heightE4;
+  int compress;
+  int64_t lensCount, outputWidth, printRows, outputRows, stripRows, yResolutionE9;
+  int64_t rowStepE9, columnStepE9, viewStepE8;
+};
+
+ExportTexts With(ExportTexts t, void (*change)(ExportTexts&)) {
+  change(t);
+  return t;
+}
+
+// One table of parameter sets, each run through parsing and geometry with
+// 12 views of 1000 x 1500 pixels.
+const GeometryCase kCases[] = {
+    {"worked example", WorkedExample(), 12, 75555555556, 4000000000000, 20000, 30000, 10,
+     151, 7994, 12000, 1200, 80, 400000000000, 1250000000, 125093820, 22666667},
+    {"auto dpi", With(WorkedExample(), [](ExportTexts& t) { t.dpi = "(Auto)"; }), 12, 75555555556, 906666666672,
+     20000, 30000, 10, 151, 1812, 2720, 272, 18, 90666666667, 5514705882, 551876380, 100000000},
+    {"centimetres", With(WorkedExample(), [](ExportTexts& t) { t.inch = false; t.width = "5.08"; t.height = "7.62"; }),
+     12, 75555555556, 4000000000000, 20000, 30000, 10, 151, 7994, 12000, 1200, 80, 400000000000, 1250000000,
+     125093820, 22666667},
+    {"compress 0 is 1", With(WorkedExample(), [](ExportTexts& t) { t.compress = "0"; }), 12, 75555555556,
+     4000000000000, 20000, 30000, 1, 151, 7994, 12000, 12000, 800, 4000000000000, 125000000, 125093820, 22666667},
+    {"compress 266 is 10", With(WorkedExample(), [](ExportTexts& t) { t.compress = "266"; }), 12, 75555555556,
+     4000000000000, 20000, 30000, 10, 151, 7994, 12000, 1200, 80, 400000000000, 1250000000, 125093820, 22666667},
+    {"compress -1 is 255", With(WorkedExample(), [](ExportTexts& t) { t.compress = "-1"; }), 12, 75555555556,
+     4000000000000, 20000, 30000, 255, 151, 7994, 12000, 47, 3, 15686274510, 31914893617, 125093820, 22666667},
+};
+
+void PrintTo(const GeometryCase& c, std::ostream* os) { *os << c.name; }
+
+class Geometry : public ::testing::TestWithParam<GeometryCase> {};
+
+TEST_P(Geometry, FollowsTheParameterTexts) {
+  const GeometryCase& c = GetParam();
+  const ExportParameters p = ParseParameters(c.texts, c.views);
+  EXPECT_EQ(p.photoCount, c.views);
+  EXPECT_EQ(p.lpiE9, c.lpiE9);
+  EXPECT_EQ(p.dpiE9, c.dpiE9);
+  EXPECT_EQ(p.widthE4, c.widthE4);
+  EXPECT_EQ(p.heightE4, c.heightE4);
+  EXPECT_EQ(p.compress, c.compress);
+  const ExportGeometry g = ComputeGeometry(p, 1000, 1500);
+  EXPECT_EQ(g.lensCount, c.lensCount);
+  EXPECT_EQ(g.outputWidth, c.outputWidth);
+  EXPECT_EQ(g.printRows, c.printRows);
+  EXPECT_EQ(g.outputRows, c.outputRows);
+  EXPECT_EQ(g.stripRows, c.stripRows);
+  EXPECT_EQ(g.yResolutionE9, c.yResolutionE9);
+  EXPECT_EQ(g.rowStepE9, c.rowStepE9);
+  EXPECT_EQ(g.columnStepE9, c.columnStepE9);
+  EXPECT_EQ(g.viewStepE8, c.viewStepE8);
+}
+
+INSTANTIATE_TEST_SUITE_P(Export, Geometry, ::testing::ValuesIn(kCases), [](const auto& info) {
+  std::string name = info.param.name;
+  for (char& ch : name)
+    if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
+  return name;
+});
+
+TEST(Geometry, WorkedExampleSamplesColumnsAndRows) {
+  const ExportGeometry g = ComputeGeometry(ParseParameters(WorkedExample(), 12), 1000, 1500);
+  EXPECT_EQ(g.SourceColumn(4), 1u);
+  EXPECT_EQ(g.SourceColumn(7992), 999u);  // the formula gives 1000: held inside the view
+  EXPECT_EQ(g.SourceColumn(7993), 999u);
+  EXPECT_EQ(g.SourceRow(3), 4u);
+  EXPECT_EQ(g.SourceRow(841), 1051u);
+  EXPECT_EQ(g.SourceRow(855), 1069u);
+  EXPECT_EQ(g.SourceRow(1199), 1499u);
+}
+
+TEST(ColumnViewMap, WorkedExampleViewsAndFractions) {
+  const ExportGeometry g = ComputeGeometry(ParseParameters(WorkedExample(), 12), 1000, 1500);
+  const ColumnViewMap map = BuildColumnViewMap(g, 12);
+  ASSERT_EQ(map.viewIndex.size(), 7995u);
+  ASSERT_EQ(map.viewFraction.size(), 7994u);
+  const std::pair<int, std::pair<int, int>> columns[] = {
+      {1, {0, 2267}}, {4, {0, 9067}}, {5, {1, 1333}}, {52, {11, 7867}}, {53, {0, 133}}};
+  for (const auto& [i, expected] : columns) {
+    EXPECT_EQ(map.viewIndex[i], expected.first) << "column " << i;
+    EXPECT_EQ(map.viewFraction[i], expected.second) << "column " << i;
+  }
+  EXPECT_EQ(map.viewIndex[7994], 11);
+}
+
+TEST(ColumnViewMap, AutoDpiShowsViewIModuloTheCount) {
+  ExportTexts t = WorkedExample();
+  t.dpi = "(Auto)";
+  const ExportGeometry g = ComputeGeometry(ParseParameters(t, 12), 1000, 1500);
+  const ColumnViewMap map = BuildColumnViewMap(g, 12);
+  for (int i = 0; i < g.outputWidth; ++i) {
+    ASSERT_EQ(map.viewIndex[i], i % 12) << i;
+    ASSERT_EQ(map.viewFraction[i], 0) << i;
+  }
+}
+
+TEST(Parameters, ConversionErrorsNameTheText) {
+  const auto parse = [](void (*change)(ExportTexts&)) {
+    return ErrorOf([&] { ParseParameters(With(WorkedExample(), change), 12); });
+  };
+  EXPECT_EQ(parse([](ExportTexts& t) { t.compress = "10.5"; }), "'10.5' is not a valid integer value");
+  EXPECT_EQ(parse([](ExportTexts& t) { t.lpi = "abc"; }), "'abc' is not a valid floating point value");
+  EXPECT_EQ(parse([](ExportTexts& t) { t.dpi = "(auto)"; }), "'(auto)' is not a valid floating point value");
+  EXPECT_EQ(parse([](ExportTexts& t) { t.width = ""; }), "'' is not a valid floating point value");
+  EXPECT_EQ(parse([](ExportTexts& t) { t.height = "1e30"; }), "Invalid floating point operation");
+  EXPECT_TRUE(parse([](ExportTexts& t) { t.width = "-2"; }).contains("negative"));
+}
+
+TEST(Parameters, SeriesOfNoneOrMoreThan255ViewsIsRefused) {
+  EXPECT_TRUE(ErrorOf([] { ParseParameters(WorkedExample(), 0); }).contains("no views"));
+  EXPECT_TRUE(ErrorOf([] { ParseParameters(WorkedExample(), 256); }).contains("255"));
+  EXPECT_EQ(ParseParameters(WorkedExample(), 255).photoCount, 255);
+}
+
+TEST(Geometry, ZeroDivisorsStopWithArithmeticErrors) {
+  const auto geometry = [](void (*change)(ExportTexts&)) {
+    return ErrorOf([&] { ComputeGeometry(ParseParameters(With(WorkedExample(), change), 12), 1000, 1500); });
+  };
+  EXPECT_EQ(geometry([](ExportTexts& t) { t.height = "0.001"; }), "Floating point division by zero");  // rows < compress
+  EXPECT_EQ(geometry([](ExportTexts& t) { t.width = "0.005"; }), "Floating point division by zero");  // no lens
+  EXPECT_EQ(geometry([](ExportTexts& t) { t.lpi = "0"; }), "Floating point division by zero");
+  EXPECT_EQ(geometry([](ExportTexts& t) { t.dpi = "0"; }), "Floating point division by zero");
+}
+
+TEST(Geometry, RefusesOutputsBeyondTheTiffLimits) {
+  ExportTexts huge = WorkedExample();
+  huge.width = "40";
+  huge.height = "60";
+  huge.compress = "1";
+  EXPECT_TRUE(ErrorOf([&] { ComputeGeometry(ParseParameters(huge, 12), 1000, 1500); }).contains("4 GiB"));
+  ExportTexts sharp = WorkedExample();
+  sharp.dpi = "50000";
+  sharp.width = "0.1";
+  sharp.height = "0.1";
+  EXPECT_TRUE(ErrorOf([&] { ComputeGeometry(ParseParameters(sharp, 12), 1000, 1500); }).contains("42949.67"));
+}
+
+}  // namespace
+}  // namespace plivora

@@ -1,0 +1,202 @@
+#include "output/export.h"
+
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+
+#include <QDir>
+
+#include "sample/view_writer.h"
+#include "support/test_support.h"
+
+namespace plivora {
+namespace {
+
+using test::ErrorOf;
+
+const QDateTime kWhen(QDate(2026, 12, 6), QTime(23, 5, 9));
+
+ExportRequest Request(const QStringList& views, const QString& output, uint32_t firstWidth, uint32_t firstHeight) {
+  ExportRequest r;
+  r.texts.inch = true;
+  r.texts.height = "3";
+  r.views = views;
+  r.firstPhotoWidth = int32_t(firstWidth);
+  r.firstPhotoHeight = int32_t(firstHeight);
+  r.outputPath = output;
+  r.now = kWhen;
+  r.locale = QLocale::c();
+  return r;
+}
+
+uint64_t FileSize(const QString& path) { return uint64_t(QFileInfo(path).size()); }
+
+// The folder's entries other than the ones named: no temporary file may
+// survive an export.
+QStringList Leftovers(const QString& dir, const QStringList& expected) {
+  QStringList names = QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System);
+  for (const QString& e : expected) names.removeAll(e);
+  return names;
+}
+
+TEST(Export, WorkedExampleWritesTheWholeFileWithItsProgress) {
+  test::TempDir dir;
+  // Twelve views of 1000 x 1500; one file listed twelve times reads the same.
+  const QString view = dir.path("view.tif");
+  WriteViewFile(view, 1000, 1500, test::MakePixels(1000, 1500, [](uint32_t x, uint32_t y) {
+                  return std::vector<uint8_t>{uint8_t(x), uint8_t(y), uint8_t(x + y), 0};
+                }));
+  QStringList views;
+  for (int i = 0; i < 12; ++i) views << view;
+  std::vector<int> progress;
+  ExportInterlaced(Request(views, dir.path("out.tif"), 1000, 1500), [&](int p) { progress.push_back(p); });
+
+  EXPECT_EQ(FileSize(dir.path("out.tif")), 334u + 1280u * 7994 * 4);
+  const std::vector<int> headers(progress.begin(), progress.begin() + 13);
+  EXPECT_EQ(headers, (std::vector<int>{2, 3, 5, 7, 8, 10, 12, 13, 15, 17, 18, 20, 25}));
+  ASSERT_GE(progress.size(), 3u);
+  EXPECT_EQ(progress[progress.size() - 2], 98);  // after the last image row
+  EXPECT_EQ(progress.back(), 100);
+
+  const std::vector<uint8_t> out = test::ReadBytes(dir.path("out.tif"));
+  EXPECT_EQ(test::Le32(out, 10 + 12 + 8), 7994u);  // ImageWidth
+  EXPECT_EQ(test::Le32(out, 10 + 24 + 8), 1280u);  // ImageLength
+  // Image row 3 samples source row 4; column 4 samples source column 1.
+  const size_t at = 334 + (size_t(3) * 7994 + 4) * 4;
+  const uint8_t grey = uint8_t(std::nearbyintl(1 * 0.3L + 4 * 0.59L + 5 * 0.11L));
+  EXPECT_EQ(std::vector<uint8_t>(out.begin() + at, out.begin() + at + 4), std::vector<uint8_t>(4, grey));
+  EXPECT_EQ(Leftovers(dir.path(), {"view.tif", "out.tif"}), QStringList());
+}
+
+TEST(Export, NegativeSeriesIsInvertedBack) {
+  test::TempDir dir;
+  const QString view = dir.path("v.gjs");
+  WriteViewFile(view, 4, 4, test::Uniform(4, 4, 200, 100, 50, 0), /*inverted=*/true);
+  ExportRequest r = Request({view, view}, dir.path("out.tif"), 4, 4);
+  r.texts.width = "0.1";
+  r.texts.height = "0.1";
+  r.negativeInput = true;
+  ExportInterlaced(r, nullptr);
+  const std::vector<uint8_t> out = test::ReadBytes(dir.path("out.tif"));
+  // Stored 55, 155, 205, 255 give 255 (capped); inverted back, 0.
+  EXPECT_EQ(out[334], 0);
+  r.negativeInput = false;
+  ExportInterlaced(r, nullptr);
+  EXPECT_EQ(test::ReadBytes(dir.path("out.tif"))[334], 255);
+}
+
+TEST(Export, SmallestViewSetsTheGridAndWiderViewsUseTheirFirstColumns) {
+  test::TempDir dir;
+  const QString wide = dir.path("wide.tif"), tall = dir.path("tall.tif");
+  // Only the first 10 columns of the wide view may reach the output.
+  WriteViewFile(wide, 20, 30, test::MakePixels(20, 30, [](uint32_t x, uint32_t) {
+                  return std::vector<uint8_t>{0, 0, 0, uint8_t(x < 10 ? 10 : 200)};
+                }));
+  WriteViewFile(tall, 10, 40, test::Uniform(10, 40, 0, 0, 0, 20));
+  ExportRequest r = Request({wide, tall}, dir.path("out.tif"), 20, 30);
+  r.texts.width = "0.5";
+  r.texts.height = "0.5";
+  r.texts.dpi = "(Auto)";
+  ExportInterlaced(r, nullptr);
+  const std::vector<uint8_t> out = test::ReadBytes(dir.path("out.tif"));
+  const uint32_t width = test::Le32(out, 30);
+  const uint32_t rows = test::Le32(out, 42) - 3;  // 3 strip rows at 151.1 dpi / 10
+  ASSERT_EQ(width, 76u);
+  ASSERT_EQ(rows, 7u);
+  for (size_t i = 334; i < 334 + size_t(width) * rows * 4; i += 4) ASSERT_NE(out[i], 200) << i;
+  // (Auto): column i shows view i modulo 2.
+  EXPECT_EQ(out[334], 10);
+  EXPECT_EQ(out[334 + 4], 20);
+}
+
+TEST(Export, RefusesBadViewsBeforeCreatingTheOutput) {
+  test::TempDir dir;
+  const QString good = dir.path("good.tif"), cut = dir.path("cut.tif"), out = dir.path("out.tif");
+  WriteViewFile(good, 8, 8, test::Uniform(8, 8, 1, 2, 3, 4));
+  std::vector<uint8_t> bytes = test::ReadBytes(good);
+  bytes.resize(bytes.size() - 1);
+  test::WriteBytes(cut, bytes);
+  test::WriteBytes(out, {'o', 'l', 'd'});
+
+  EXPECT_EQ(ErrorOf([&] { ExportInterlaced(Request({good, dir.path("gone.tif")}, out, 8, 8), nullptr); }),
+            QStringLiteral("Cannot open file \"%1\". No such file or directory").arg(dir.path("gone.tif")));
+  const QString truncated = ErrorOf([&] { ExportInterlaced(Request({good, cut}, out, 8, 8), nullptr); });
+  EXPECT_TRUE(truncated.contains(cut)) << truncated.toStdString();
+  EXPECT_TRUE(truncated.contains("past the end")) << truncated.toStdString();
+  EXPECT_TRUE(ErrorOf([&] { ExportInterlaced(Request({}, out, 8, 8), nullptr); }).contains("no views"));
+  EXPECT_TRUE(ErrorOf([&] { ExportInterlaced(Request({good, good}, good, 8, 8), nullptr); }).contains("one of the views"));
+
+  EXPECT_EQ(test::ReadBytes(out), (std::vector<uint8_t>{'o', 'l', 'd'}));
+  EXPECT_EQ(test::ReadBytes(good).size(), bytes.size() + 1);
+  EXPECT_EQ(Leftovers(dir.path(), {"good.tif", "cut.tif", "out.tif"}), QStringList());
+}
+
+TEST(Export, FolderThatRefusesTheFileGivesAClearError) {
+  test::TempDir dir;
+  const QString view = dir.path("v.tif");
+  WriteViewFile(view, 8, 8, test::Uniform(8, 8, 1, 2, 3, 4));
+  const QString missing = dir.path("no/such/folder/out.tif");
+  EXPECT_TRUE(ErrorOf([&] { ExportInterlaced(Request({view}, missing, 8, 8), nullptr); })
+                  .startsWith(QStringLiteral("Cannot create file \"%1\".").arg(missing)));
+  EXPECT_TRUE(ErrorOf([&] { ExportInterlaced(Request({view}, "/proc/out.tif", 8, 8), nullptr); })
+                  .startsWith("Cannot create file \"/proc/out.tif\"."));
+  EXPECT_TRUE(ErrorOf([&] { ExportInterlaced(Request({view}, dir.path(), 8, 8), nullptr); })
+                  .startsWith("Cannot create file"));
+}
+
+// A disk that fills up during the row loop: a small tmpfs where the test may
+// mount one, otherwise a file-size limit, which fails writes the same way.
+class FullDisk : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    mountPoint_ = dir_.path("small");
+    QDir().mkpath(mountPoint_);
+    mounted_ = ::mount("tmpfs", QFile::encodeName(mountPoint_).constData(), "tmpfs", 0, "size=1m") == 0;
+    if (!mounted_) {
+      ::signal(SIGXFSZ, SIG_IGN);
+      ::getrlimit(RLIMIT_FSIZE, &saved_);
+      rlimit small = saved_;
+      small.rlim_cur = 1 << 20;
+      ::setrlimit(RLIMIT_FSIZE, &small);
+    }
+  }
+  void TearDown() override {
+    if (mounted_) ::umount(QFile::encodeName(mountPoint_).constData());
+    else ::setrlimit(RLIMIT_FSIZE, &saved_);
+  }
+
+  test::TempDir dir_;
+  QString mountPoint_;
+  bool mounted_ = false;
+  rlimit saved_{};
+};
+
+TEST_F(FullDisk, LeavesTheEarlierFileAndNoPartialFile) {
+  const QString view = dir_.path("v.tif");
+  WriteViewFile(view, 100, 150, test::Uniform(100, 150, 1, 2, 3, 4));
+  const QString out = mountPoint_ + "/out.tif";
+  test::WriteBytes(out, {'o', 'l', 'd'});
+  const QString message = ErrorOf([&] { ExportInterlaced(Request({view, view}, out, 100, 150), nullptr); });
+  EXPECT_TRUE(message.startsWith(QStringLiteral("Stream write error: \"%1\"").arg(out))) << message.toStdString();
+  EXPECT_TRUE(message.contains(mounted_ ? "No space left on device" : "File too large")) << message.toStdString();
+  EXPECT_EQ(test::ReadBytes(out), (std::vector<uint8_t>{'o', 'l', 'd'}));
+  EXPECT_EQ(Leftovers(mountPoint_, {"out.tif"}), QStringList());
+}
+
+TEST(Export, ReplacesAnEarlierFileOnlyWhenComplete) {
+  test::TempDir dir;
+  const QString view = dir.path("v.tif"), out = dir.path("out.tif");
+  WriteViewFile(view, 8, 8, test::Uniform(8, 8, 1, 2, 3, 4));
+  test::WriteBytes(out, {'o', 'l', 'd'});
+  ExportRequest r = Request({view}, out, 8, 8);
+  r.texts.width = "0.1";
+  r.texts.height = "0.1";
+  ExportInterlaced(r, nullptr);
+  const std::vector<uint8_t> first = test::ReadBytes(out);
+  EXPECT_EQ(first.size(), 334u + (40 + 80) * 424u * 4);
+  ExportInterlaced(r, nullptr);
+  EXPECT_EQ(test::ReadBytes(out), first);  // same inputs, same bytes
+}
+
+}  // namespace
+}  // namespace plivora
