@@ -7,9 +7,13 @@
 #include <QTemporaryDir>
 #include <cstdint>
 #include <functional>
+#include <ostream>
 #include <vector>
 
 #include "common/error.h"
+
+// Readable QString values in failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace plivora::test {
 
