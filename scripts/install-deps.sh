@@ -14,6 +14,7 @@ packages=(
   xvfb xauth xdotool x11-utils
   python3-numpy python3-pil
   imagemagick
+  time
 )
 
 missing=()
