@@ -1,0 +1,54 @@
+// What the window asks of the desktop: file dialogs, message boxes, the
+// browser, the beep and the clock. The program uses QtDesktop; tests put in
+// their own answers, so every handler runs without a modal dialog.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+class QWidget;
+
+namespace plivora {
+
+struct FileDialogOptions {
+  QString title;          // empty: the dialog's own title
+  QString filter;         // Qt form: "TIFF (*.tif *.tiff);;GJS (*.gjs)"
+  QString defaultSuffix;  // added to a typed name without one ("tif")
+  QString folder;         // where the dialog opens; empty: current folder
+  QString fileName;       // proposed name (save dialog)
+};
+
+class Desktop {
+ public:
+  virtual ~Desktop() = default;
+  // The chosen paths in the dialog's order; empty when cancelled.
+  virtual QStringList OpenFileNames(QWidget* parent, const FileDialogOptions& options) = 0;
+  // The chosen path; empty when cancelled. The dialog asks before an
+  // existing file is replaced.
+  virtual QString SaveFileName(QWidget* parent, const FileDialogOptions& options) = 0;
+  // A plain message box: no icon, the application's title as caption.
+  virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
+  // The standard error dialog: error icon, the application's title as
+  // caption, `text` as it stands (the full-stop rule is applied before).
+  virtual void ShowError(QWidget* parent, const QString& text) = 0;
+  // Asks the desktop to open `url` in the browser; the outcome is not known.
+  virtual void OpenBrowser(const QUrl& url) = 0;
+  virtual void Beep() = 0;
+  virtual QDateTime Now() = 0;
+};
+
+// The real dialogs of the toolkit.
+class QtDesktop : public Desktop {
+ public:
+  QStringList OpenFileNames(QWidget* parent, const FileDialogOptions& options) override;
+  QString SaveFileName(QWidget* parent, const FileDialogOptions& options) override;
+  void ShowMessage(QWidget* parent, const QString& text) override;
+  void ShowError(QWidget* parent, const QString& text) override;
+  void OpenBrowser(const QUrl& url) override;
+  void Beep() override;
+  QDateTime Now() override;
+};
+
+}  // namespace plivora

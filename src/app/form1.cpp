@@ -1,0 +1,91 @@
+#include "app/form1.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QEvent>
+#include <QLineEdit>
+#include <QLocale>
+#include <QTimer>
+
+#include "app/captions.h"
+#include "app/error_guard.h"
+#include "app/picture_box.h"
+#include "app/settings_file.h"
+
+namespace plivora {
+
+TForm1::TForm1(const WindowEnvironment& environment, QWidget* parent)
+    : QWidget(parent), ExeDir(environment.exeDir), desktop_(*environment.desktop) {
+  CreateControls();
+  ConnectHandlers();
+  Guard(&TForm1::FormCreate);
+}
+
+TForm1::~TForm1() { delete Form2; }
+
+void TForm1::Guard(void (TForm1::*handler)()) { RunGuarded(desktop_, this, [this, handler] { (this->*handler)(); }); }
+
+QChar TForm1::DecimalSeparator() const {
+  const QString separator = QLocale().decimalPoint();
+  return separator.size() == 1 ? separator.front() : QChar('.');
+}
+
+SavedFields TForm1::Saved() const {
+  SavedFields fields;
+  fields.dpi = ComboBox3;
+  fields.lpi = ComboBox1;
+  fields.width = Edit3;
+  fields.compress = Edit2;
+  fields.inks = {Edit5, Edit6, Edit7, Edit8};
+  return fields;
+}
+
+// The create step: the logo link, the settings, the captions, in this order.
+// A failure while loading the settings skips the caption step.
+void TForm1::FormCreate() {
+  Image2->show();
+  SettingsDir = ExeDir + QChar('/') + QString::fromLatin1(kSettingsFolderName);
+  SettingsFile = SettingsDir + QChar('/') + QString::fromLatin1(kSettingsFileName);
+  EnsureSettingsFolder(SettingsDir);
+  SettingsReserved = 0;
+  SettingsReserved = LoadSettings(SettingsFile, Saved(), DecimalSeparator());
+  ChineseCaptions = true;
+  BitBtn8Click();
+}
+
+// The close step: save the settings, then free the About window. A failed
+// save is reported and the window closes all the same: the user asked to
+// quit, and a folder that refuses the file would otherwise keep the program
+// from ever closing.
+void TForm1::FormClose() {
+  SaveSettings(SettingsFile, Saved(), SettingsReserved);
+  delete Form2;
+  Form2 = nullptr;
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (!closed_) {
+    closed_ = true;
+    Guard(&TForm1::FormClose);
+  }
+  event->accept();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Edit3 && event->type() == QEvent::KeyRelease) Guard(&TForm1::Edit3KeyUp);
+  return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::BitBtn8Click() { ApplyCaptionSet(this, CaptionSet(ChineseCaptions)); }
+
+void TForm1::Image2Click() { desktop_.OpenBrowser(QUrl(QString::fromLatin1(kMakerPage))); }
+
+void TForm1::Timer1Timer() { Timer1->stop(); }
+
+// The previews are built on top of this window: they own BitBtn5, BitBtn11,
+// BitBtn10, Image4, Timer1 and PreviewState while they run.
+void TForm1::BitBtn5Click() {}
+void TForm1::BitBtn11Click() {}
+void TForm1::BitBtn10Click() {}
+
+}  // namespace plivora

@@ -1,0 +1,133 @@
+// TForm1, the main window: the view list, the parameter fields, the tool
+// buttons and the progress bar, and the run state they share.
+//
+// The controls are public and carry their names as objectName, so that
+// tests and users' scripts find them. The window owns the view list, the
+// fields and the run state for the whole run; each handler opens and closes
+// what it needs within its own call.
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+
+#include "app/desktop.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+namespace plivora {
+
+class ClickablePicture;
+class PictureBox;
+struct SavedFields;
+
+// What the window needs from outside: the desktop it asks for dialogs, and
+// the folder of the program file (the settings folder lies inside it).
+struct WindowEnvironment {
+  Desktop* desktop = nullptr;
+  QString exeDir;  // without a trailing "/"
+};
+
+// Where the little logo leads.
+inline constexpr const char* kMakerPage = "https://en.wikipedia.org/wiki/Lenticular_printing";
+
+class TForm1 : public QWidget {
+ public:
+  // Builds the controls and runs the create step (FormCreate); an error in
+  // it is shown and the window is still made. The window is not shown.
+  explicit TForm1(const WindowEnvironment& environment, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // Handlers. Each is connected through the error guard.
+  void FormCreate();
+  void FormClose();
+  void BitBtn9Click();   // import
+  void BitBtn4Click();   // delete the selected views
+  void BitBtn1Click();   // up
+  void BitBtn2Click();   // down
+  void BitBtn3Click();   // clear
+  void BitBtn12Click();  // reverse
+  void ListBox1Click();
+  void Edit3KeyUp();
+  void BitBtn7Click();   // export
+  void BitBtn8Click();   // caption step
+  void BitBtn5Click();   // animated preview
+  void BitBtn11Click();  // stop the preview
+  void BitBtn10Click();  // anaglyph preview
+  void Image2Click();
+  void Timer1Timer();
+
+  // Runs one handler inside the error guard.
+  void Guard(void (TForm1::*handler)());
+
+  // Top band.
+  QWidget* Panel2 = nullptr;
+  QLabel *Label1 = nullptr, *Label2 = nullptr, *Label9 = nullptr, *Label10 = nullptr, *Label15 = nullptr;
+  QLabel *Label3 = nullptr, *Label4 = nullptr;
+  QComboBox *ComboBox3 = nullptr, *ComboBox1 = nullptr, *ComboBox2 = nullptr;
+  QLineEdit *Edit3 = nullptr, *Edit4 = nullptr, *Edit2 = nullptr;
+  QPushButton *BitBtn9 = nullptr, *BitBtn5 = nullptr, *BitBtn7 = nullptr, *BitBtn3 = nullptr, *BitBtn12 = nullptr;
+  ClickablePicture *Image2 = nullptr, *Image1 = nullptr;
+  // Client area.
+  QWidget* Panel1 = nullptr;
+  QListWidget* ListBox1 = nullptr;
+  PictureBox* Image4 = nullptr;
+  QPushButton *BitBtn4 = nullptr, *BitBtn1 = nullptr, *BitBtn2 = nullptr, *BitBtn11 = nullptr;
+  QProgressBar* ProgressBar1 = nullptr;
+  // Present but never shown.
+  QListWidget* ListBox2 = nullptr;
+  QCheckBox *CheckBox1 = nullptr, *CheckBox4 = nullptr;
+  QGroupBox* GroupBox1 = nullptr;
+  QLineEdit *Edit5 = nullptr, *Edit6 = nullptr, *Edit7 = nullptr, *Edit8 = nullptr;
+  QPushButton *BitBtn10 = nullptr, *BitBtn8 = nullptr;
+  // One-shot pause of the preview: 100 ms, off after its first tick.
+  QTimer* Timer1 = nullptr;
+
+  // Run state.
+  uint8_t PhotoCount = 0;  // views at the last export or preview, modulo 256
+  int32_t FirstPhotoWidth = 0, FirstPhotoHeight = 0;  // the first view at the last import
+  int64_t PhotoAspect = 0;   // width / height * 10000 of that view; 0 before any import
+  int32_t NegativeInput = 0; // 1 for a ".gjs" series
+  // 0 while an animation plays, 1 while its frames are built, 201 once a
+  // stop was asked for, 202 after an import; 200 or more: no preview runs.
+  int32_t PreviewState = 0;
+  bool ChineseCaptions = false;
+
+  // The About window, freed by the close step once the settings are saved.
+  QWidget* Form2 = nullptr;
+
+  // Settings, fixed by the create step.
+  QString ExeDir, SettingsDir, SettingsFile;
+  int32_t SettingsReserved = 0;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void CreateControls();
+  void CreateTopBand();
+  void CreateClientArea();
+  void CreateHiddenControls();
+  void ConnectHandlers();
+  void SetFocusOrder();
+  SavedFields Saved() const;
+  QChar DecimalSeparator() const;
+  void ShowCount();
+  void ReplaceItems(const QStringList& items);
+  QStringList Items() const;
+  void MoveCurrent(int step);
+
+  Desktop& desktop_;
+  QString lastFolder_;  // where the file dialogs open next
+  bool closed_ = false;
+};
+
+}  // namespace plivora

@@ -1,0 +1,142 @@
+// The view list: import, delete, the moves, reverse, clear, and the height
+// field that follows the width.
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <algorithm>
+
+#include "app/form1.h"
+#include "app/picture_box.h"
+#include "series/source_image.h"
+#include "series/view_series.h"
+
+namespace plivora {
+
+QStringList TForm1::Items() const {
+  QStringList items;
+  for (int i = 0; i < ListBox1->count(); ++i) items << ListBox1->item(i)->text();
+  return items;
+}
+
+// Replaces the whole list; the selection is gone afterwards. The list's own
+// signals are held back: a refill is not a selection the user made.
+void TForm1::ReplaceItems(const QStringList& items) {
+  const QSignalBlocker blocker(ListBox1);
+  ListBox1->clear();
+  ListBox1->addItems(items);
+}
+
+void TForm1::ShowCount() {
+  Label4->setText(QString::number(ListBox1->count()));
+  BitBtn5->setEnabled(ListBox1->count() >= 2);
+}
+
+void TForm1::BitBtn9Click() {
+  FileDialogOptions options;
+  options.filter = QStringLiteral("TIFF (*.tif *.tiff);;GJS (*.gjs)");
+  options.defaultSuffix = QStringLiteral("tif");
+  options.folder = lastFolder_;
+  const QStringList chosen = desktop_.OpenFileNames(this, options);
+  if (chosen.isEmpty()) return;
+  lastFolder_ = QFileInfo(chosen.first()).absolutePath();
+
+  NegativeInput = 0;
+  {
+    const QSignalBlocker blocker(ListBox1);
+    ListBox1->addItems(chosen);
+  }
+  ShowCount();
+  for (QPushButton* b : {BitBtn4, BitBtn1, BitBtn2}) b->setEnabled(true);
+
+  // The first item decides for the whole series; the other files are not
+  // looked at until they are exported.
+  const QString first = ListBox1->item(0)->text();
+  const QString extension = PathExtension(first);
+  const bool tiff = extension == QLatin1String(".tif") || extension == QLatin1String(".tiff");
+  if (!tiff && !IsNegativeExtension(extension)) {
+    desktop_.ShowMessage(this, QStringLiteral("The format must be cmyk tif or gjs!"));
+    return;
+  }
+  if (IsNegativeExtension(extension)) NegativeInput = 1;
+  SourceImage image;
+  ReadSourceHeader(first, image);
+  FirstPhotoWidth = int32_t(image.Width);
+  FirstPhotoHeight = int32_t(image.Height);
+  PhotoAspect = plivora::PhotoAspect(image.Width, image.Height);
+  Edit4->setText(HeightFromWidth(Edit3->text(), PhotoAspect, DecimalSeparator()));
+  BitBtn7->setEnabled(true);
+
+  QStringList items = Items();
+  std::stable_sort(items.begin(), items.end(),
+                   [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+  ReplaceItems(items);
+  if (NegativeInput == 1) BitBtn12Click();
+  PreviewState = 202;
+}
+
+void TForm1::Edit3KeyUp() {
+  if (PhotoAspect == 0 || Edit3->text().isEmpty()) return;
+  Edit4->setText(HeightFromWidth(Edit3->text(), PhotoAspect, DecimalSeparator()));
+}
+
+void TForm1::BitBtn12Click() {
+  const QStringList items = Items();
+  ListBox2->clear();
+  for (auto it = items.crbegin(); it != items.crend(); ++it) ListBox2->addItem(*it);
+  QStringList reversed;
+  for (int i = 0; i < ListBox2->count(); ++i) reversed << ListBox2->item(i)->text();
+  ReplaceItems(reversed);
+}
+
+void TForm1::ListBox1Click() {
+  const int i = ListBox1->currentRow();
+  const int n = ListBox1->count();
+  BitBtn1->setEnabled(i > 0);
+  BitBtn2->setEnabled(i >= 0 && i < n - 1);
+}
+
+// Moves the current item one place up (step -1) or down (+1); the other
+// selected items stay where they are, and the moved one stays selected and
+// current, so that repeated presses keep moving it.
+void TForm1::MoveCurrent(int step) {
+  const int i = ListBox1->currentRow();
+  const int n = ListBox1->count();
+  if (i < 0 || i + step < 0 || i + step > n - 1) return;
+  {
+    const QSignalBlocker blocker(ListBox1);
+    QListWidgetItem* item = ListBox1->takeItem(i);
+    ListBox1->insertItem(i + step, item);
+    ListBox1->setCurrentItem(item, QItemSelectionModel::Select);
+  }
+  BitBtn1->setEnabled(i + step > 0);
+  BitBtn2->setEnabled(i + step < n - 1);
+}
+
+void TForm1::BitBtn1Click() { MoveCurrent(-1); }
+
+void TForm1::BitBtn2Click() { MoveCurrent(+1); }
+
+void TForm1::BitBtn4Click() {
+  {
+    const QSignalBlocker blocker(ListBox1);
+    qDeleteAll(ListBox1->selectedItems());
+  }
+  ShowCount();
+}
+
+void TForm1::BitBtn3Click() {
+  {
+    const QSignalBlocker blocker(ListBox1);
+    ListBox1->clear();
+  }
+  Label4->setText(QStringLiteral("0"));
+  BitBtn7->setEnabled(false);
+  BitBtn5->setEnabled(false);
+  Image4->ClearPicture();
+}
+
+}  // namespace plivora

@@ -1,0 +1,45 @@
+// plivora: the desktop program. The main window is made first (its create
+// step loads the settings), then the splash shows for about a second or
+// until clicked, then the main window runs until it is closed.
+#include <QApplication>
+#include <QScreen>
+
+#include "app/app_title.h"
+#include "app/desktop.h"
+#include "app/form1.h"
+#include "app/form2.h"
+
+namespace {
+
+void Centre(QWidget& window) {
+  const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect frame = window.frameGeometry();
+  QRect placed(QPoint(), frame.size());
+  placed.moveCenter(screen->availableGeometry().center());
+  window.move(placed.topLeft());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("plivora"));
+  QApplication::setApplicationDisplayName(QString::fromUtf8(plivora::kAppTitle));
+
+  plivora::QtDesktop desktop;
+  auto* form1 = new plivora::TForm1({&desktop, QApplication::applicationDirPath()});
+  form1->setAttribute(Qt::WA_DeleteOnClose);
+  auto* form2 = new plivora::TForm2(desktop);
+  form1->Form2 = form2;
+  Centre(*form2);
+  form2->show();
+  // The wait: events (the main window's timer, a click on the splash) are
+  // handled here until the splash's timer is off.
+  while (form2->waiting()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  form2->hide();
+
+  Centre(*form1);
+  form1->show();
+  return app.exec();
+}
