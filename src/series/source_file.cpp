@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "common/error.h"
 
@@ -26,12 +27,20 @@ SourceFile::SourceFile(const QString& path) : path_(path) {
   size_ = static_cast<uint64_t>(st.st_size);
 }
 
+SourceFile::SourceFile(const QString& name, const QByteArray& bytes)
+    : path_(name), bytes_(bytes), size_(static_cast<uint64_t>(bytes.size())) {}
+
 SourceFile::~SourceFile() {
   if (fd_ >= 0) ::close(fd_);
 }
 
 bool SourceFile::ReadAt(uint64_t offset, void* dest, uint64_t length) const {
   auto* out = static_cast<char*>(dest);
+  if (fd_ < 0) {
+    if (offset > size_ || length > size_ - offset) return false;
+    if (length > 0) std::memcpy(out, bytes_.constData() + offset, length);
+    return true;
+  }
   while (length > 0) {
     const ssize_t n = ::pread(fd_, out, length, static_cast<off_t>(offset));
     if (n < 0) {

@@ -1,6 +1,7 @@
 // A read-only file with exact positioned reads, for the view readers.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 
@@ -10,6 +11,9 @@ class SourceFile {
  public:
   // Raises "Cannot open file "PATH". REASON" when the file can't be opened.
   explicit SourceFile(const QString& path);
+  // A file held in memory (tests, fuzzing); `name` stands for its path in
+  // messages.
+  SourceFile(const QString& name, const QByteArray& bytes);
   ~SourceFile();
   SourceFile(const SourceFile&) = delete;
   SourceFile& operator=(const SourceFile&) = delete;
@@ -22,7 +26,8 @@ class SourceFile {
 
  private:
   QString path_;
-  int fd_ = -1;
+  int fd_ = -1;  // -1 for a file held in memory
+  QByteArray bytes_;
   uint64_t size_ = 0;
 };
 

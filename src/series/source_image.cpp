@@ -6,6 +6,7 @@
 #include "common/error.h"
 #include "series/source_file.h"
 #include "series/strip_layout.h"
+#include "series/tiff_source.h"
 
 namespace plivora {
 
@@ -169,11 +170,13 @@ std::optional<SourceImage> ReadStripLayout(const SourceFile& file, QString* whyN
   }
 }
 
-std::unique_ptr<SourceReader> OpenSource(const QString& path) {
-  auto file = std::make_unique<SourceFile>(path);
-  QString whyNot;
-  const std::optional<SourceImage> image = ReadStripLayout(*file, &whyNot);
-  if (!image) Fail(QStringLiteral("Cannot read view \"%1\": %2").arg(path, whyNot));
+std::unique_ptr<SourceReader> OpenSource(const QString& path) { return OpenSource(std::make_unique<SourceFile>(path)); }
+
+// Files in the strip layout keep the reader without a TIFF library; every
+// other file goes to libtiff, which refuses what is not a CMYK view.
+std::unique_ptr<SourceReader> OpenSource(std::unique_ptr<SourceFile> file) {
+  const std::optional<SourceImage> image = ReadStripLayout(*file, nullptr);
+  if (!image) return OpenTiffSource(std::move(file));
   return std::make_unique<StripReader>(std::move(file), *image);
 }
 

@@ -1,11 +1,12 @@
 // The reader of view files: the only code that opens a view.
 //
-// A view is an 8-bit CMYK TIFF in one layout: little-endian, directory at
-// offset 8, one uncompressed strip, samples C, M, Y, K interleaved pixel by
-// pixel. ".gjs" files have the same layout with inverted samples; the reader
-// never inverts rows (the export does), only LoadSourceBitmap does on request.
-// A file outside that layout is refused with a message naming the file and
-// the reason, before any pixel is read.
+// A view is a CMYK TIFF. Files in the strip layout (little-endian, directory
+// at offset 8, one uncompressed strip, 8-bit samples C, M, Y, K interleaved
+// pixel by pixel) are read directly; every other layout goes through libtiff
+// (tiff_source.h). ".gjs" files are the same with inverted samples; the
+// reader never inverts rows (the export does), only LoadSourceBitmap does on
+// request. A file that is not a view is refused with a message naming the
+// file and the reason, before any pixel is handed out.
 #pragma once
 
 #include <QImage>
@@ -45,6 +46,9 @@ class SourceReader {
 
 // Opens the view at `path` and validates its header.
 std::unique_ptr<SourceReader> OpenSource(const QString& path);
+// The same for a file already open (or held in memory).
+class SourceFile;
+std::unique_ptr<SourceReader> OpenSource(std::unique_ptr<SourceFile> file);
 
 // Reads one row of a view described by ReadSourceHeader: opens the file,
 // reads image.Width * 4 bytes into dest, closes it.

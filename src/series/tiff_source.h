@@ -1,0 +1,31 @@
+// Views outside the strip layout, decoded through libtiff: several strips or
+// tiles, LZW, Deflate, PackBits or JPEG, either byte order, the directory
+// anywhere, samples interleaved or in planes, 8 or 16 bits per sample.
+//
+// A view is CMYK (PhotometricInterpretation 5) with at least four samples per
+// pixel; samples past the fourth must be declared ExtraSamples and are
+// dropped. 16-bit samples are reduced to 8 bits as round(v / 257), which
+// maps 257 * n back to n exactly and has no ties.
+//
+// Rows come out as the strip reader gives them: Width * 4 bytes, C, M, Y, K
+// per pixel, never inverted. They are decoded top to bottom, one strip (or
+// one row of tiles) at a time, so a view holds at most one decoded strip or
+// tile row in memory whatever its height.
+#pragma once
+
+#include <memory>
+
+#include "series/source_file.h"
+#include "series/source_image.h"
+
+namespace plivora {
+
+// Validates `file` as a view and opens it for reading rows. Everything that
+// can be checked before decoding is checked here (colour model, sample
+// layout, every strip or tile lying inside the file, the directory chain),
+// and the first row is decoded, so most broken files are refused before an
+// export creates its output. Raises Error "Cannot read view "PATH": REASON".
+// libtiff's warnings and errors never reach stderr; they end up in messages.
+std::unique_ptr<SourceReader> OpenTiffSource(std::unique_ptr<SourceFile> file);
+
+}  // namespace plivora

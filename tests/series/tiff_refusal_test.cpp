@@ -1,0 +1,171 @@
+// Files the reader must refuse, each with a message that names the file and
+// says what is wrong, and without a word from libtiff on stderr.
+#include <fcntl.h>
+#include <tiffio.h>
+#include <unistd.h>
+
+#include <QFile>
+
+#include "output/export.h"
+#include "series/source_image.h"
+#include "series/tiff_test_tools.h"
+#include "support/test_support.h"
+
+namespace plivora {
+namespace {
+
+using test::ErrorOf;
+
+// Everything written to stderr (fd 2) while it lives.
+class StderrCapture {
+ public:
+  explicit StderrCapture(const QString& path) : path_(path) {
+    std::fflush(stderr);
+    saved_ = ::dup(2);
+    const int fd = ::open(path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(fd, 2);
+    ::close(fd);
+  }
+  QByteArray Stop() {
+    std::fflush(stderr);
+    ::dup2(saved_, 2);
+    ::close(saved_);
+    QFile f(path_);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(capture lost)");
+  }
+
+ private:
+  QString path_;
+  int saved_ = -1;
+};
+
+std::vector<uint8_t> Gradient(uint32_t w, uint32_t h) {
+  return test::MakePixels(w, h, [](uint32_t x, uint32_t y) {
+    return std::vector<uint8_t>{uint8_t(x * 9), uint8_t(y * 13), uint8_t(x + y), uint8_t(200 - x)};
+  });
+}
+
+std::vector<uint16_t> Wide(const std::vector<uint8_t>& bytes) { return std::vector<uint16_t>(bytes.begin(), bytes.end()); }
+
+QString Refusal(const QString& path) {
+  return ErrorOf([&] { OpenSource(path); });
+}
+
+void ExpectRefused(const QString& path, const char* cause) {
+  const QString message = Refusal(path);
+  EXPECT_TRUE(message.startsWith(QStringLiteral("Cannot read view \"%1\": ").arg(path))) << message.toStdString();
+  EXPECT_TRUE(message.contains(cause)) << message.toStdString();
+}
+
+TEST(TiffRefusal, OtherColourModelsAreNamed) {
+  test::TempDir dir;
+  struct Case {
+    const char* name;
+    QStringList options;
+    const char* cause;
+  };
+  const std::vector<Case> cases = {
+      {"rgb.tif", {"gradient:red-blue", "-type", "TrueColor", "-compress", "LZW"}, "its colour model is RGB"},
+      {"grey.tif", {"gradient:", "-colorspace", "Gray", "-compress", "Zip"}, "its colour model is greyscale"},
+      {"palette.tif", {"gradient:red-blue", "-colors", "16", "-type", "Palette"}, "its colour model is palette colour"},
+      {"lab.tif", {"gradient:red-blue", "-colorspace", "Lab"}, "its colour model is Lab"},
+      {"bilevel.tif", {"gradient:", "-type", "Bilevel", "-compress", "Group4"}, "1-bit black-and-white"},
+  };
+  StderrCapture capture(dir.path("stderr.txt"));
+  for (const Case& c : cases) {
+    test::RunTool("convert", QStringList{"-size", "16x8"} + c.options + QStringList{dir.path(c.name)});
+    ExpectRefused(dir.path(c.name), c.cause);
+  }
+  test::LibtiffLayout oneBit;
+  oneBit.bits = 1;
+  test::WriteWithLibtiff(dir.path("cmyk1.tif"), 16, 4, std::vector<uint16_t>(16 * 4 * 4, 1), oneBit);
+  ExpectRefused(dir.path("cmyk1.tif"), "it has 1 bit per sample");
+  test::LibtiffLayout fiveInks;
+  fiveInks.samples = 5;
+  test::WriteWithLibtiff(dir.path("inks5.tif"), 4, 4, std::vector<uint16_t>(4 * 4 * 5, 9), fiveInks);
+  ExpectRefused(dir.path("inks5.tif"), "it has 5 inks");
+  EXPECT_EQ(capture.Stop(), QByteArray());
+}
+
+TEST(TiffRefusal, TruncatedFilesAreRefusedWhenOpened) {
+  test::TempDir dir;
+  StderrCapture capture(dir.path("stderr.txt"));
+  // The directory leads the file, so a cut leaves it whole and the strips short.
+  test::PackBitsFile packed = test::PackBitsView(16, 12, Gradient(16, 12), 4);
+  packed.bytes.resize(packed.bytes.size() - packed.stripBytes.back() / 2);
+  test::WriteBytes(dir.path("cut.tif"), packed.bytes);
+  ExpectRefused(dir.path("cut.tif"), "its strip 2 (");
+  ExpectRefused(dir.path("cut.tif"), "runs past the end of the file");
+
+  // libtiff puts the directory after the pixels: a cut takes it away.
+  test::LibtiffLayout lzw;
+  lzw.compression = COMPRESSION_LZW;
+  test::WriteWithLibtiff(dir.path("lzw.tif"), 16, 12, Wide(Gradient(16, 12)), lzw);
+  std::vector<uint8_t> bytes = test::ReadBytes(dir.path("lzw.tif"));
+  bytes.resize(bytes.size() / 2);
+  test::WriteBytes(dir.path("lzw-cut.tif"), bytes);
+  ExpectRefused(dir.path("lzw-cut.tif"), "lies outside the file");
+  EXPECT_EQ(capture.Stop(), QByteArray());
+}
+
+TEST(TiffRefusal, ALoopOfDirectoriesIsRefused) {
+  test::TempDir dir;
+  StderrCapture capture(dir.path("stderr.txt"));
+  test::WriteBytes(dir.path("loop.tif"), test::PackBitsView(8, 8, Gradient(8, 8), 4, 8).bytes);
+  ExpectRefused(dir.path("loop.tif"), "its image directories form a loop");
+  test::WriteBytes(dir.path("fine.tif"), test::PackBitsView(8, 8, Gradient(8, 8), 4).bytes);
+  EXPECT_EQ(OpenSource(dir.path("fine.tif"))->image().Width, 8u);
+  EXPECT_EQ(capture.Stop(), QByteArray());
+}
+
+// A stream that breaks in the first strip is found when the view is opened;
+// one that breaks further down stops the export at that row, naming libtiff's
+// reason, and leaves no output behind.
+TEST(TiffRefusal, BrokenCompressedDataCarriesLibtiffsReason) {
+  test::TempDir dir;
+  StderrCapture capture(dir.path("stderr.txt"));
+  test::LibtiffLayout lzw;
+  lzw.compression = COMPRESSION_LZW;
+  test::WriteWithLibtiff(dir.path("lzw.tif"), 16, 12, Wide(Gradient(16, 12)), lzw);
+  const test::Striles strips = test::StrilesOf(dir.path("lzw.tif"));
+  ASSERT_EQ(strips.offsets.size(), 3u);
+  const std::vector<uint8_t> good = test::ReadBytes(dir.path("lzw.tif"));
+  auto breakStrip = [&](size_t strip, const QString& path) {
+    std::vector<uint8_t> bytes = good;
+    std::fill_n(bytes.begin() + long(strips.offsets[strip]), strips.bytes[strip], 0xFF);
+    test::WriteBytes(path, bytes);
+  };
+  breakStrip(0, dir.path("first.tif"));
+  ExpectRefused(dir.path("first.tif"), "its pixel data cannot be decoded (LZW: ");
+
+  breakStrip(2, dir.path("last.tif"));
+  ExportRequest r;
+  r.texts.dpi = "(Auto)";
+  r.texts.width = "0.5";
+  r.texts.height = "1";
+  r.texts.compress = "1";
+  r.texts.inch = true;
+  r.views = {dir.path("lzw.tif"), dir.path("last.tif")};
+  r.outputPath = dir.path("out.tif");
+  r.now = QDateTime(QDate(2026, 12, 8), QTime(1, 0));
+  const QString message = ErrorOf([&] { ExportInterlaced(r, nullptr); });
+  EXPECT_TRUE(message.startsWith(QStringLiteral("\"%1\": cannot decode row 8 (LZW): ").arg(dir.path("last.tif"))))
+      << message.toStdString();
+  EXPECT_FALSE(QFile::exists(r.outputPath));
+
+  // The same with a PackBits strip whose byte count says less than its rows need.
+  test::PackBitsFile packed = test::PackBitsView(16, 12, Gradient(16, 12), 4);
+  const uint32_t shortCount = packed.stripBytes[1] / 2;
+  for (int i = 0; i < 4; ++i) packed.bytes[packed.byteCountsAt + 4 + i] = uint8_t(shortCount >> (8 * i));
+  test::WriteBytes(dir.path("short.tif"), packed.bytes);
+  auto reader = OpenSource(dir.path("short.tif"));
+  std::vector<uint8_t> row(16 * 4);
+  for (uint32_t y = 0; y < 6; ++y) reader->ReadRow(y, row.data());  // strip 1 still holds rows 4 and 5
+  const QString shortMessage = ErrorOf([&] { reader->ReadRow(6, row.data()); });
+  EXPECT_TRUE(shortMessage.startsWith(QStringLiteral("\"%1\": cannot decode row 6 (PackBits): ").arg(dir.path("short.tif"))))
+      << shortMessage.toStdString();
+  EXPECT_EQ(capture.Stop(), QByteArray());
+}
+
+}  // namespace
+}  // namespace plivora
