@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -242,6 +243,8 @@ void TForm1::ConnectHandlers() {
   Edit3->installEventFilter(this);
   Image2->onClick = [this] { Guard(&TForm1::Image2Click); };
   connect(Timer1, &QTimer::timeout, this, [this] { Guard(&TForm1::Timer1Timer); });
+  // The desktop's usual quit key closes the window like its frame button.
+  connect(new QShortcut(QKeySequence::Quit, this), &QShortcut::activated, this, &QWidget::close);
 }
 
 // The client area comes before the band; disabled and hidden controls are

@@ -25,7 +25,6 @@ void Centre(QWidget& window) {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("plivora"));
-  QApplication::setApplicationDisplayName(QString::fromUtf8(plivora::kAppTitle));
 
   plivora::QtDesktop desktop;
   auto* form1 = new plivora::TForm1({&desktop, QApplication::applicationDirPath()});

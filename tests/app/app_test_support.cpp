@@ -1,0 +1,77 @@
+#include "app_test_support.h"
+
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+
+#include "sample/view_writer.h"
+
+namespace plivora::test {
+
+QStringList FakeDesktop::OpenFileNames(QWidget*, const FileDialogOptions& options) {
+  openAsked << options;
+  return openAnswers.isEmpty() ? QStringList() : openAnswers.takeFirst();
+}
+
+QString FakeDesktop::SaveFileName(QWidget*, const FileDialogOptions& options) {
+  saveAsked << options;
+  return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
+}
+
+WindowRig::WindowRig(const QString& dir) {
+  if (dir.isEmpty()) {
+    ownDir = std::make_unique<QTemporaryDir>();
+    exeDir = ownDir->path();
+  } else {
+    exeDir = dir;
+  }
+  window = std::make_unique<TForm1>(WindowEnvironment{&desktop, exeDir});
+}
+
+WindowRig::~WindowRig() = default;
+
+QString WindowRig::settingsPath() const { return exeDir + QStringLiteral("/vexo/plivora133.yb13"); }
+
+void WindowRig::Restart() {
+  window.reset();
+  window = std::make_unique<TForm1>(WindowEnvironment{&desktop, exeDir});
+}
+
+void WindowRig::Import(const QStringList& paths) {
+  desktop.openAnswers << paths;
+  window->Guard(&TForm1::BitBtn9Click);
+}
+
+QStringList WindowRig::items() const {
+  QStringList list;
+  for (int i = 0; i < window->ListBox1->count(); ++i) list << window->ListBox1->item(i)->text();
+  return list;
+}
+
+QString WriteView(const QString& path, int width, int height, int seed, bool inverted) {
+  std::vector<uint8_t> cmyk(size_t(width) * size_t(height) * 4);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      uint8_t* px = &cmyk[(size_t(y) * size_t(width) + size_t(x)) * 4];
+      px[0] = uint8_t(x + 10 * seed);
+      px[1] = uint8_t(y);
+      px[2] = uint8_t(seed * 20);
+      px[3] = 3;
+    }
+  WriteViewFile(path, uint32_t(width), uint32_t(height), cmyk, inverted);
+  return path;
+}
+
+QByteArray FileBytes(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  return file.readAll();
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+    qFatal("cannot write %s", qPrintable(path));
+}
+
+}  // namespace plivora::test

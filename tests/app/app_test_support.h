@@ -1,0 +1,64 @@
+// Helpers of the window tests: a desktop that answers the dialogs from
+// queues and records what was shown, and a main window made in a temporary
+// program folder.
+#pragma once
+
+#include <QList>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "app/desktop.h"
+#include "app/form1.h"
+
+namespace plivora::test {
+
+class FakeDesktop : public Desktop {
+ public:
+  // Answers, taken front first; an empty queue answers "cancel".
+  QList<QStringList> openAnswers;
+  QStringList saveAnswers;
+  // What the window asked and showed.
+  QList<FileDialogOptions> openAsked, saveAsked;
+  QStringList messages, errors;
+  QList<QUrl> browsed;
+  int beeps = 0;
+  QDateTime now{QDate(2026, 3, 14), QTime(9, 26, 53)};
+
+  QStringList OpenFileNames(QWidget*, const FileDialogOptions& options) override;
+  QString SaveFileName(QWidget*, const FileDialogOptions& options) override;
+  void ShowMessage(QWidget*, const QString& text) override { messages << text; }
+  void ShowError(QWidget*, const QString& text) override { errors << text; }
+  void OpenBrowser(const QUrl& url) override { browsed << url; }
+  void Beep() override { ++beeps; }
+  QDateTime Now() override { return now; }
+};
+
+// A main window whose program folder is a fresh temporary folder (or
+// `exeDir`, to start again on the same settings).
+struct WindowRig {
+  explicit WindowRig(const QString& exeDir = {});
+  ~WindowRig();
+  TForm1& w() { return *window; }
+  QString folder() const { return exeDir; }
+  QString settingsPath() const;
+  // Starts a new window on the same program folder, as a second run would.
+  void Restart();
+  // Imports `paths` through the import button's handler.
+  void Import(const QStringList& paths);
+  QStringList items() const;
+
+  std::unique_ptr<QTemporaryDir> ownDir;
+  QString exeDir;
+  FakeDesktop desktop;
+  std::unique_ptr<TForm1> window;
+};
+
+// Writes a view of width x height pixels whose pixel (x, y) has the inks
+// (x + 10 * seed, y, seed * 20, 3); returns its path.
+QString WriteView(const QString& path, int width, int height, int seed = 0, bool inverted = false);
+
+QByteArray FileBytes(const QString& path);
+void WriteFile(const QString& path, const QByteArray& bytes);
+
+}  // namespace plivora::test
