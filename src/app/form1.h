@@ -121,6 +121,7 @@ class TForm1 : public QWidget {
   SavedFields Saved() const;
   QChar DecimalSeparator() const;
   void ShowCount();
+  void ShowHeight();
   void ReplaceItems(const QStringList& items);
   QStringList Items() const;
   void MoveCurrent(int step);

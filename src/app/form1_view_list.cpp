@@ -67,7 +67,7 @@ void TForm1::BitBtn9Click() {
   FirstPhotoWidth = int32_t(image.Width);
   FirstPhotoHeight = int32_t(image.Height);
   PhotoAspect = plivora::PhotoAspect(image.Width, image.Height);
-  Edit4->setText(HeightFromWidth(Edit3->text(), PhotoAspect, DecimalSeparator()));
+  ShowHeight();
   BitBtn7->setEnabled(true);
 
   QStringList items = Items();
@@ -80,7 +80,13 @@ void TForm1::BitBtn9Click() {
 
 void TForm1::Edit3KeyUp() {
   if (PhotoAspect == 0 || Edit3->text().isEmpty()) return;
+  ShowHeight();
+}
+
+// The height for the width in Edit3, shown from its first digit.
+void TForm1::ShowHeight() {
   Edit4->setText(HeightFromWidth(Edit3->text(), PhotoAspect, DecimalSeparator()));
+  Edit4->setCursorPosition(0);
 }
 
 void TForm1::BitBtn12Click() {
