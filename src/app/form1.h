@@ -129,6 +129,7 @@ class TForm1 : public QWidget {
   Desktop& desktop_;
   QString lastFolder_;  // where the file dialogs open next
   bool closed_ = false;
+  bool exporting_ = false;  // an export is between its dialog and its end
 };
 
 }  // namespace plivora

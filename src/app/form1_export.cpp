@@ -19,11 +19,13 @@ namespace {
 // out, the default cursor comes back and the bar goes back to 0.
 class ExportScope {
  public:
-  explicit ExportScope(QProgressBar* bar) : bar_(bar) {
+  ExportScope(QProgressBar* bar, bool& running) : bar_(bar), running_(running) {
+    running_ = true;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     bar_->setRange(0, 100);
   }
   ~ExportScope() {
+    running_ = false;
     QApplication::restoreOverrideCursor();
     bar_->setValue(0);
   }
@@ -32,6 +34,7 @@ class ExportScope {
 
  private:
   QProgressBar* bar_;
+  bool& running_;
 };
 
 }  // namespace
@@ -49,11 +52,14 @@ void TForm1::BitBtn7Click() {
   options.defaultSuffix = QStringLiteral("tif");
   options.folder = lastFolder_;
   options.fileName = QStringLiteral("zorvex");
+  // The events processed below could deliver another click on Export; one
+  // export runs at a time.
+  if (exporting_) return;
   const QString path = desktop_.SaveFileName(this, options);
   if (path.isEmpty()) return;
   lastFolder_ = QFileInfo(path).absolutePath();
 
-  ExportScope scope(ProgressBar1);
+  ExportScope scope(ProgressBar1, exporting_);
   // Let the dialog's area redraw before the window stops answering.
   QApplication::processEvents();
 

@@ -82,7 +82,9 @@ QPixmap Picture(const char* name) { return QPixmap(QStringLiteral(":/pictures/%1
 void TForm1::CreateControls() {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QString::fromUtf8(kMainCaption));
-  setWindowIcon(QIcon(QStringLiteral(":/pictures/icon.png")));
+  QIcon icon(QStringLiteral(":/pictures/icon.png"));  // 32 x 32, and a large one for docks and switchers
+  icon.addFile(QStringLiteral(":/pictures/icon256.png"));
+  setWindowIcon(icon);
   QFont font;
   font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
                     QStringLiteral("WenQuanYi Micro Hei")});
