@@ -97,6 +97,9 @@ void CheckBitsPerSample(const SourceFile& file, const Entry& e) {
   if (e.type != kShort && e.type != kLong)
     Refuse(path, QStringLiteral("its BitsPerSample tag has field type %1; expected SHORT").arg(e.type));
   const uint32_t size = e.type == kShort ? 2 : 4;
+  // The count comes from the file: no buffer larger than the file itself.
+  if (uint64_t(e.count) * size > 4 && uint64_t(e.count) * size > file.size())
+    Refuse(path, QStringLiteral("its BitsPerSample values run past the end of the file"));
   std::vector<uint8_t> values(size_t(e.count) * size);
   if (uint64_t(e.count) * size <= 4) {
     for (size_t i = 0; i < values.size(); ++i) values[i] = uint8_t(e.value >> (8 * i));

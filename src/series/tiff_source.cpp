@@ -1,16 +1,11 @@
 #include "series/tiff_source.h"
 
-#include <tiffio.h>
-
 #include <algorithm>
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
-#include <mutex>
-#include <unordered_set>
 #include <vector>
 
 #include "common/error.h"
+#include "series/tiff_client.h"
 
 namespace plivora {
 
@@ -20,137 +15,12 @@ namespace {
 // any single allocation libtiff makes for it stay below this; a file that
 // needs more is refused when opened.
 constexpr uint64_t kMaxBandBytes = uint64_t(256) << 20;
-// Directories followed when looking for a loop in the chain.
-constexpr int kMaxDirectories = 65536;
 
 struct Refusal {
   QString reason;
 };
 
 [[noreturn]] void Refuse(const QString& reason) { throw Refusal{reason}; }
-
-// What libtiff's read, seek and size callbacks work on, and where its
-// messages go. Only the first few messages are kept: the first is usually
-// the cause, the rest its consequences.
-struct TiffClient {
-  SourceFile* file = nullptr;
-  uint64_t pos = 0;
-  QStringList errors;
-  QStringList warnings;
-
-  void Clear() {
-    errors.clear();
-    warnings.clear();
-  }
-  QString Reason(const QString& fallback) const {
-    const QStringList& list = errors.isEmpty() ? warnings : errors;
-    return list.isEmpty() ? fallback : list.join(QStringLiteral("; "));
-  }
-};
-
-void Keep(QStringList& list, const TiffClient& client, const char* module, const char* fmt, va_list ap) {
-  if (list.size() >= 3) return;
-  char text[512];
-  std::vsnprintf(text, sizeof text, fmt, ap);
-  QString message = QString::fromLocal8Bit(text).trimmed();
-  const QString name = QString::fromLocal8Bit(module ? module : "");
-  if (!name.isEmpty() && name != client.file->path()) message = name + QStringLiteral(": ") + message;
-  if (!list.contains(message)) list.append(message);
-}
-
-int OnError(TIFF*, void* data, const char* module, const char* fmt, va_list ap) {
-  auto* client = static_cast<TiffClient*>(data);
-  Keep(client->errors, *client, module, fmt, ap);
-  return 1;  // handled: libtiff's process-wide handlers are not called
-}
-
-int OnWarning(TIFF*, void* data, const char* module, const char* fmt, va_list ap) {
-  auto* client = static_cast<TiffClient*>(data);
-  Keep(client->warnings, *client, module, fmt, ap);
-  return 1;
-}
-
-// libtiff's callbacks are C: nothing may be thrown through them.
-tmsize_t ReadProc(thandle_t h, void* buf, tmsize_t size) {
-  auto* c = static_cast<TiffClient*>(h);
-  if (size < 0) return -1;
-  const uint64_t left = c->pos < c->file->size() ? c->file->size() - c->pos : 0;
-  const uint64_t n = std::min<uint64_t>(uint64_t(size), left);
-  try {
-    if (n > 0 && !c->file->ReadAt(c->pos, buf, n)) return -1;
-  } catch (const Error& e) {
-    if (c->errors.size() < 3) c->errors.append(e.message());
-    return -1;
-  }
-  c->pos += n;
-  return tmsize_t(n);
-}
-
-tmsize_t WriteProc(thandle_t, void*, tmsize_t) { return -1; }
-
-toff_t SeekProc(thandle_t h, toff_t offset, int whence) {
-  auto* c = static_cast<TiffClient*>(h);
-  const uint64_t base = whence == SEEK_CUR ? c->pos : whence == SEEK_END ? c->file->size() : 0;
-  const uint64_t target = base + offset;  // a negative SEEK_CUR offset arrives wrapped
-  if (int64_t(target) < 0) return toff_t(-1);
-  c->pos = target;
-  return target;
-}
-
-int CloseProc(thandle_t) { return 0; }
-toff_t SizeProc(thandle_t h) { return static_cast<TiffClient*>(h)->file->size(); }
-int MapProc(thandle_t, void**, toff_t*) { return 0; }
-void UnmapProc(thandle_t, void*, toff_t) {}
-
-// Messages raised outside any handle (none are expected) are dropped rather
-// than printed.
-void SilenceProcessWideHandlers() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    TIFFSetErrorHandler(nullptr);
-    TIFFSetWarningHandler(nullptr);
-  });
-}
-
-uint16_t Get16(const uint8_t* p, bool big) { return big ? uint16_t(p[0] << 8 | p[1]) : uint16_t(p[0] | p[1] << 8); }
-uint32_t Get32(const uint8_t* p, bool big) {
-  return big ? uint32_t(Get16(p, true)) << 16 | Get16(p + 2, true) : uint32_t(Get16(p + 2, false)) << 16 | Get16(p, false);
-}
-uint64_t Get64(const uint8_t* p, bool big) {
-  return big ? uint64_t(Get32(p, true)) << 32 | Get32(p + 4, true) : uint64_t(Get32(p + 4, false)) << 32 | Get32(p, false);
-}
-
-// Follows the chain of image directories from the header, so that a file
-// whose chain comes back on itself is refused; only the first directory is
-// read as the view.
-void CheckDirectoryChain(const SourceFile& file) {
-  uint8_t head[16];
-  if (!file.ReadAt(0, head, 8)) Refuse(QStringLiteral("the file is too short to be a TIFF"));
-  const bool big = head[0] == 'M' && head[1] == 'M';
-  if (!big && !(head[0] == 'I' && head[1] == 'I')) Refuse(QStringLiteral("it is not a TIFF file"));
-  const uint16_t version = Get16(head + 2, big);
-  if (version != 42 && version != 43) Refuse(QStringLiteral("it is not a TIFF file"));
-  const bool bigTiff = version == 43;
-  if (bigTiff && !file.ReadAt(0, head, 16)) Refuse(QStringLiteral("the file is too short to be a TIFF"));
-  uint64_t offset = bigTiff ? Get64(head + 8, big) : Get32(head + 4, big);
-  if (offset == 0) Refuse(QStringLiteral("it has no image directory"));
-
-  std::unordered_set<uint64_t> seen;
-  for (int n = 0; offset != 0 && n < kMaxDirectories; ++n) {
-    if (!seen.insert(offset).second)
-      Refuse(QStringLiteral("its image directories form a loop (the directory at offset %1 comes round again)").arg(offset));
-    uint8_t count[8];
-    if (!file.ReadAt(offset, count, bigTiff ? 8 : 2)) {
-      if (n == 0) Refuse(QStringLiteral("its image directory (offset %1) lies outside the file").arg(offset));
-      return;  // a broken later directory does not concern the view
-    }
-    const uint64_t entries = bigTiff ? Get64(count, big) : Get16(count, big);
-    const uint64_t next = offset + (bigTiff ? 8 : 2) + entries * (bigTiff ? 20 : 12);
-    uint8_t link[8];
-    if (entries > 0xFFFF || !file.ReadAt(next, link, bigTiff ? 8 : 4)) return;
-    offset = bigTiff ? Get64(link, big) : Get32(link, big);
-  }
-}
 
 QString ColourModel(uint16_t photometric) {
   switch (photometric) {
@@ -183,9 +53,6 @@ QString CompressionName(uint16_t compression) {
 class TiffReader final : public SourceReader {
  public:
   explicit TiffReader(std::unique_ptr<SourceFile> file);
-  ~TiffReader() override {
-    if (tif_) TIFFClose(tif_);
-  }
 
   void ReadRow(uint32_t row, uint8_t* dest) override;
 
@@ -201,7 +68,10 @@ class TiffReader final : public SourceReader {
 
   std::unique_ptr<SourceFile> file_;
   TiffClient client_;
-  TIFF* tif_ = nullptr;
+  // A member, so that it is closed also when the constructor refuses the
+  // file half-way.
+  TiffHandle handle_;
+  TIFF* tif_ = nullptr;  // handle_.get()
 
   uint16_t bits_ = 8, samples_ = 4, planar_ = PLANARCONFIG_CONTIG, compression_ = COMPRESSION_NONE;
   bool tiled_ = false;
@@ -226,16 +96,8 @@ TiffReader::TiffReader(std::unique_ptr<SourceFile> file) : file_(std::move(file)
 }
 
 void TiffReader::Open() {
-  SilenceProcessWideHandlers();
-  TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
-  TIFFOpenOptionsSetMaxSingleMemAlloc(options, tmsize_t(kMaxBandBytes));
-  TIFFOpenOptionsSetErrorHandlerExtR(options, OnError, &client_);
-  TIFFOpenOptionsSetWarningHandlerExtR(options, OnWarning, &client_);
-  const QByteArray name = file_->path().toLocal8Bit();
-  // "m": no memory mapping, every byte goes through ReadProc.
-  tif_ = TIFFClientOpenExt(name.constData(), "rm", &client_, ReadProc, WriteProc, SeekProc, CloseProc, SizeProc,
-                           MapProc, UnmapProc, options);
-  TIFFOpenOptionsFree(options);
+  handle_ = OpenTiffHandle(client_, kMaxBandBytes);
+  tif_ = handle_.get();
   if (!tif_) Refuse(QStringLiteral("libtiff cannot read it (%1)").arg(client_.Reason(QStringLiteral("no reason given"))));
 }
 
@@ -266,6 +128,12 @@ void TiffReader::CheckSamples() {
     Refuse(QStringLiteral("it has %1 inks; views have four (C, M, Y, K)").arg(samples_ - std::min<uint16_t>(samples_, extraCount)));
   if (planar_ != PLANARCONFIG_CONTIG && planar_ != PLANARCONFIG_SEPARATE)
     Refuse(QStringLiteral("its PlanarConfiguration is %1").arg(planar_));
+  // Rows are handed out as stored, top row first: a file that declares
+  // another order would come out flipped or turned.
+  uint16_t orientation = ORIENTATION_TOPLEFT;
+  TIFFGetField(tif_, TIFFTAG_ORIENTATION, &orientation);
+  if (orientation != ORIENTATION_TOPLEFT)
+    Refuse(QStringLiteral("its rows are stored flipped or turned (Orientation %1); views must be stored upright").arg(orientation));
   if (!TIFFIsCODECConfigured(compression_))
     Refuse(QStringLiteral("its compression scheme (%1) is not one this program decodes").arg(compression_));
 
@@ -416,7 +284,7 @@ void TiffReader::ReadRow(uint32_t row, uint8_t* dest) {
 std::unique_ptr<SourceReader> OpenTiffSource(std::unique_ptr<SourceFile> file) {
   const QString path = file->path();
   try {
-    CheckDirectoryChain(*file);
+    if (const QString problem = DirectoryChainProblem(*file); !problem.isEmpty()) Refuse(problem);
     return std::make_unique<TiffReader>(std::move(file));
   } catch (const Refusal& r) {
     Fail(QStringLiteral("Cannot read view \"%1\": %2").arg(path, r.reason));

@@ -1,8 +1,6 @@
 // Files the reader must refuse, each with a message that names the file and
 // says what is wrong, and without a word from libtiff on stderr.
-#include <fcntl.h>
 #include <tiffio.h>
-#include <unistd.h>
 
 #include <QFile>
 
@@ -15,29 +13,7 @@ namespace plivora {
 namespace {
 
 using test::ErrorOf;
-
-// Everything written to stderr (fd 2) while it lives.
-class StderrCapture {
- public:
-  explicit StderrCapture(const QString& path) : path_(path) {
-    std::fflush(stderr);
-    saved_ = ::dup(2);
-    const int fd = ::open(path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ::dup2(fd, 2);
-    ::close(fd);
-  }
-  QByteArray Stop() {
-    std::fflush(stderr);
-    ::dup2(saved_, 2);
-    ::close(saved_);
-    QFile f(path_);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(capture lost)");
-  }
-
- private:
-  QString path_;
-  int saved_ = -1;
-};
+using test::StderrCapture;
 
 std::vector<uint8_t> Gradient(uint32_t w, uint32_t h) {
   return test::MakePixels(w, h, [](uint32_t x, uint32_t y) {
@@ -57,7 +33,7 @@ void ExpectRefused(const QString& path, const char* cause) {
   EXPECT_TRUE(message.contains(cause)) << message.toStdString();
 }
 
-TEST(TiffRefusal, OtherColourModelsAreNamed) {
+TEST(TiffRefusal, OtherColourModelsAndSampleLayoutsAreNamed) {
   test::TempDir dir;
   struct Case {
     const char* name;
@@ -84,6 +60,10 @@ TEST(TiffRefusal, OtherColourModelsAreNamed) {
   fiveInks.samples = 5;
   test::WriteWithLibtiff(dir.path("inks5.tif"), 4, 4, std::vector<uint16_t>(4 * 4 * 5, 9), fiveInks);
   ExpectRefused(dir.path("inks5.tif"), "it has 5 inks");
+  test::LibtiffLayout upsideDown;
+  upsideDown.orientation = ORIENTATION_BOTRIGHT;
+  test::WriteWithLibtiff(dir.path("turned.tif"), 4, 4, std::vector<uint16_t>(4 * 4 * 4, 9), upsideDown);
+  ExpectRefused(dir.path("turned.tif"), "(Orientation 3)");
   EXPECT_EQ(capture.Stop(), QByteArray());
 }
 

@@ -1,10 +1,31 @@
 #include "series/tiff_test_tools.h"
 
+#include <fcntl.h>
 #include <tiffio.h>
+#include <unistd.h>
 
+#include <QFile>
 #include <QProcess>
+#include <cstdio>
+#include <cstring>
 
 namespace plivora::test {
+
+StderrCapture::StderrCapture(const QString& path) : path_(path) {
+  std::fflush(stderr);
+  saved_ = ::dup(2);
+  const int fd = ::open(path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ::dup2(fd, 2);
+  ::close(fd);
+}
+
+QByteArray StderrCapture::Stop() {
+  std::fflush(stderr);
+  ::dup2(saved_, 2);
+  ::close(saved_);
+  QFile f(path_);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(capture lost)");
+}
 
 void RunTool(const QString& program, const QStringList& args) {
   QProcess p;
@@ -27,6 +48,7 @@ void WriteWithLibtiff(const QString& path, uint32_t width, uint32_t height, cons
   TIFFSetField(tif, TIFFTAG_COMPRESSION, layout.compression);
   TIFFSetField(tif, TIFFTAG_PLANARCONFIG, layout.separatePlanes ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
   TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, layout.rowsPerStrip);
+  TIFFSetField(tif, TIFFTAG_ORIENTATION, layout.orientation);
   const uint32_t perRow = layout.separatePlanes ? width : width * layout.samples;
   std::vector<uint8_t> line(size_t(perRow) * 2);
   for (uint16_t plane = 0; plane < (layout.separatePlanes ? layout.samples : 1); ++plane)

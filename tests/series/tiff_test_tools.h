@@ -5,12 +5,24 @@
 
 #include <gtest/gtest.h>
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
 #include <vector>
 
 namespace plivora::test {
+
+// Everything written to stderr (fd 2) from construction to Stop().
+class StderrCapture {
+ public:
+  explicit StderrCapture(const QString& path);
+  QByteArray Stop();
+
+ private:
+  QString path_;
+  int saved_ = -1;
+};
 
 // Runs a tool; the test fails with the tool's output when it does not succeed.
 void RunTool(const QString& program, const QStringList& args);
@@ -23,6 +35,7 @@ struct LibtiffLayout {
   bool separatePlanes = false;
   bool bigEndian = false;
   uint32_t rowsPerStrip = 4;
+  uint16_t orientation = 1;  // top row first, left column first
 };
 
 // Writes width x height pixels through libtiff. `samples` holds the pixels'

@@ -1,0 +1,146 @@
+#include "series/tiff_client.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
+#include <unordered_set>
+
+#include "common/error.h"
+
+namespace plivora {
+
+namespace {
+
+// Directories followed when looking for a loop in the chain.
+constexpr int kMaxDirectories = 65536;
+
+void Keep(QStringList& list, const TiffClient& client, const char* module, const char* fmt, va_list ap) {
+  if (list.size() >= 3) return;
+  char text[512];
+  std::vsnprintf(text, sizeof text, fmt, ap);
+  QString message = QString::fromLocal8Bit(text).trimmed();
+  const QString name = QString::fromLocal8Bit(module ? module : "");
+  if (!name.isEmpty() && name != client.file->path()) message = name + QStringLiteral(": ") + message;
+  if (!list.contains(message)) list.append(message);
+}
+
+int OnError(TIFF*, void* data, const char* module, const char* fmt, va_list ap) {
+  auto* client = static_cast<TiffClient*>(data);
+  Keep(client->errors, *client, module, fmt, ap);
+  return 1;  // handled: libtiff's process-wide handlers are not called
+}
+
+int OnWarning(TIFF*, void* data, const char* module, const char* fmt, va_list ap) {
+  auto* client = static_cast<TiffClient*>(data);
+  Keep(client->warnings, *client, module, fmt, ap);
+  return 1;
+}
+
+// libtiff's callbacks are C: nothing may be thrown through them.
+tmsize_t ReadProc(thandle_t h, void* buf, tmsize_t size) {
+  auto* c = static_cast<TiffClient*>(h);
+  if (size < 0) return -1;
+  const uint64_t left = c->pos < c->file->size() ? c->file->size() - c->pos : 0;
+  const uint64_t n = std::min<uint64_t>(uint64_t(size), left);
+  try {
+    if (n > 0 && !c->file->ReadAt(c->pos, buf, n)) return -1;
+  } catch (const Error& e) {
+    if (c->errors.size() < 3) c->errors.append(e.message());
+    return -1;
+  }
+  c->pos += n;
+  return tmsize_t(n);
+}
+
+tmsize_t WriteProc(thandle_t, void*, tmsize_t) { return -1; }
+
+toff_t SeekProc(thandle_t h, toff_t offset, int whence) {
+  auto* c = static_cast<TiffClient*>(h);
+  const uint64_t base = whence == SEEK_CUR ? c->pos : whence == SEEK_END ? c->file->size() : 0;
+  const uint64_t target = base + offset;  // a negative SEEK_CUR offset arrives wrapped
+  if (int64_t(target) < 0) return toff_t(-1);
+  c->pos = target;
+  return target;
+}
+
+int CloseProc(thandle_t) { return 0; }
+toff_t SizeProc(thandle_t h) { return static_cast<TiffClient*>(h)->file->size(); }
+int MapProc(thandle_t, void**, toff_t*) { return 0; }
+void UnmapProc(thandle_t, void*, toff_t) {}
+
+// Messages raised outside any handle (none are expected) are dropped rather
+// than printed.
+void SilenceProcessWideHandlers() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    TIFFSetErrorHandler(nullptr);
+    TIFFSetWarningHandler(nullptr);
+  });
+}
+
+uint16_t Get16(const uint8_t* p, bool big) { return big ? uint16_t(p[0] << 8 | p[1]) : uint16_t(p[0] | p[1] << 8); }
+uint32_t Get32(const uint8_t* p, bool big) {
+  return big ? uint32_t(Get16(p, true)) << 16 | Get16(p + 2, true) : uint32_t(Get16(p + 2, false)) << 16 | Get16(p, false);
+}
+uint64_t Get64(const uint8_t* p, bool big) {
+  return big ? uint64_t(Get32(p, true)) << 32 | Get32(p + 4, true) : uint64_t(Get32(p + 4, false)) << 32 | Get32(p, false);
+}
+
+}  // namespace
+
+void TiffClient::Clear() {
+  errors.clear();
+  warnings.clear();
+}
+
+QString TiffClient::Reason(const QString& fallback) const {
+  const QStringList& list = errors.isEmpty() ? warnings : errors;
+  return list.isEmpty() ? fallback : list.join(QStringLiteral("; "));
+}
+
+TiffHandle OpenTiffHandle(TiffClient& client, uint64_t maxAlloc) {
+  SilenceProcessWideHandlers();
+  TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+  TIFFOpenOptionsSetMaxSingleMemAlloc(options, tmsize_t(maxAlloc));
+  TIFFOpenOptionsSetErrorHandlerExtR(options, OnError, &client);
+  TIFFOpenOptionsSetWarningHandlerExtR(options, OnWarning, &client);
+  const QByteArray name = client.file->path().toLocal8Bit();
+  // "m": no memory mapping, every byte goes through ReadProc.
+  TiffHandle handle(TIFFClientOpenExt(name.constData(), "rm", &client, ReadProc, WriteProc, SeekProc, CloseProc,
+                                      SizeProc, MapProc, UnmapProc, options));
+  TIFFOpenOptionsFree(options);
+  return handle;
+}
+
+QString DirectoryChainProblem(const SourceFile& file) {
+  uint8_t head[16];
+  if (!file.ReadAt(0, head, 8)) return (QStringLiteral("the file is too short to be a TIFF"));
+  const bool big = head[0] == 'M' && head[1] == 'M';
+  if (!big && !(head[0] == 'I' && head[1] == 'I')) return (QStringLiteral("it is not a TIFF file"));
+  const uint16_t version = Get16(head + 2, big);
+  if (version != 42 && version != 43) return (QStringLiteral("it is not a TIFF file"));
+  const bool bigTiff = version == 43;
+  if (bigTiff && !file.ReadAt(0, head, 16)) return (QStringLiteral("the file is too short to be a TIFF"));
+  uint64_t offset = bigTiff ? Get64(head + 8, big) : Get32(head + 4, big);
+  if (offset == 0) return (QStringLiteral("it has no image directory"));
+
+  std::unordered_set<uint64_t> seen;
+  for (int n = 0; offset != 0 && n < kMaxDirectories; ++n) {
+    if (!seen.insert(offset).second)
+      return (QStringLiteral("its image directories form a loop (the directory at offset %1 comes round again)").arg(offset));
+    uint8_t count[8];
+    if (!file.ReadAt(offset, count, bigTiff ? 8 : 2)) {
+      if (n == 0) return (QStringLiteral("its image directory (offset %1) lies outside the file").arg(offset));
+      return QString();  // a broken later directory does not concern the view
+    }
+    const uint64_t entries = bigTiff ? Get64(count, big) : Get16(count, big);
+    const uint64_t next = offset + (bigTiff ? 8 : 2) + entries * (bigTiff ? 20 : 12);
+    uint8_t link[8];
+    if (entries > 0xFFFF || !file.ReadAt(next, link, bigTiff ? 8 : 4)) return QString();
+    offset = bigTiff ? Get64(link, big) : Get32(link, big);
+  }
+  return QString();
+}
+
+}  // namespace plivora
