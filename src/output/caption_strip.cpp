@@ -17,11 +17,27 @@ namespace {
 // desktop display; fixed so that every front end writes the same bytes.
 constexpr int kLogicalDpi = 96;
 
+// The part of `text` that can reach the first `room` pixels when drawn: the
+// characters that start more than a few ems past the edge paint nothing there,
+// and a long path at plate-setter sizes would cost most of the strip's time.
+QString VisiblePart(const QFontMetrics& metrics, const QString& text, int room) {
+  const int limit = room + 4 * metrics.height();
+  if (metrics.horizontalAdvance(text) <= limit) return text;
+  qsizetype low = 0, high = text.size();  // advance(low) <= limit < advance(high)
+  while (high - low > 1) {
+    const qsizetype mid = (low + high) / 2;
+    (metrics.horizontalAdvance(text.left(mid)) <= limit ? low : high) = mid;
+  }
+  if (high < text.size() && text[high].isLowSurrogate()) ++high;  // keep a character whole
+  return text.left(high);
+}
+
 // Draws `text` with its top-left corner at (x, y) on a black box the size of
 // its character cells, like opaque text output.
-void DrawOpaqueLine(QPainter& painter, const QFontMetrics& metrics, int x, int y, const QString& text) {
-  painter.fillRect(QRect(x, y, metrics.horizontalAdvance(text), metrics.height()), Qt::black);
-  painter.drawText(QPoint(x, y + metrics.ascent()), text);
+void DrawOpaqueLine(QPainter& painter, const QFontMetrics& metrics, int x, int y, const QString& text, int width) {
+  const QString visible = VisiblePart(metrics, text, width - x);
+  painter.fillRect(QRect(x, y, metrics.horizontalAdvance(visible), metrics.height()), Qt::black);
+  painter.drawText(QPoint(x, y + metrics.ascent()), visible);
 }
 
 }  // namespace
@@ -39,11 +55,13 @@ std::vector<uint8_t> RenderCaptionStrip(const CaptionStripInput& in) {
   std::vector<uint8_t> strip(size_t(width) * size_t(rows) * 4, 0);
   if (rows == 0 || width == 0) return strip;
 
+  // White text on black without smoothing has only two levels, so the tall
+  // image is kept at one byte a pixel; each becomes v, v, v, 0 in the strip.
   const int64_t tallRows64 = int64_t(rows) * in.compress;
-  QImage tall(width, int(tallRows64), QImage::Format_RGB32);
+  QImage tall(width, int(tallRows64), QImage::Format_Grayscale8);
   if (tallRows64 > INT32_MAX || tall.isNull())
     Fail(QStringLiteral("Not enough memory for the caption strip (%1 x %2 pixels)").arg(width).arg(tallRows64));
-  tall.fill(Qt::black);
+  tall.fill(0);
 
   // Size in points: round(DPI / 20); character height at the logical dpi.
   const int64_t points = Round(Real(in.dpiE9) / 20 / 100000 / 10000);
@@ -58,17 +76,18 @@ std::vector<uint8_t> RenderCaptionStrip(const CaptionStripInput& in) {
     painter.setFont(font);
     painter.setPen(Qt::white);
     const QFontMetrics metrics(font, &tall);
-    DrawOpaqueLine(painter, metrics, 10, 20, CaptionDateText(in.now));
-    DrawOpaqueLine(painter, metrics, 10, int(points) + 40, CaptionPathText(in.outputPath));
+    DrawOpaqueLine(painter, metrics, 10, 20, CaptionDateText(in.now), width);
+    DrawOpaqueLine(painter, metrics, 10, int(points) + 40, CaptionPathText(in.outputPath), width);
   }
 
   // Keep one whole row of every `compress`, the middle one of each group.
-  const size_t rowBytes = size_t(width) * 4;
   for (int r = 0; r < rows; ++r) {
     const uint8_t* source = tall.constScanLine(r * in.compress + in.compress / 2);
-    uint8_t* dest = strip.data() + size_t(r) * rowBytes;
-    std::memcpy(dest, source, rowBytes);
-    for (size_t i = 3; i < rowBytes; i += 4) dest[i] = 0;  // QImage keeps 0xFF there
+    uint8_t* dest = strip.data() + size_t(r) * size_t(width) * 4;
+    for (int x = 0; x < width; ++x) {
+      const uint32_t pixel = uint32_t(source[x]) * 0x00010101u;  // the fourth byte stays 0
+      std::memcpy(dest + size_t(x) * 4, &pixel, 4);
+    }
   }
   return strip;
 }

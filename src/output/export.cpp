@@ -4,7 +4,6 @@
 
 #include <QFileInfo>
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
@@ -20,6 +19,8 @@
 namespace plivora {
 
 namespace {
+
+using Views = std::vector<std::unique_ptr<SourceReader>>;
 
 // Reports a percentage only when it changes.
 class Progress {
@@ -43,21 +44,54 @@ bool SameFile(const QString& a, const QString& b) {
          sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+// The header pass: every view is opened and validated, in series order, and
+// stays open for the row loop. Narrows *minWidth and *minHeight to the
+// smallest view.
+Views OpenViews(const ExportRequest& req, int photoCount, uint32_t* minWidth, uint32_t* minHeight, Progress& progress) {
+  Views views;
+  views.reserve(size_t(photoCount));
+  for (int i = 0; i < photoCount; ++i) {
+    views.push_back(OpenSource(req.views[i]));
+    *minWidth = std::min(*minWidth, views.back()->image().Width);
+    *minHeight = std::min(*minHeight, views.back()->image().Height);
+    progress.Set(Real(i + 1) * 20 / photoCount);
+  }
+  return views;
+}
+
+// Writes the image rows, top to bottom, in batches: the source rows of a
+// batch are read, its rows composed, and the batch goes to the file in one
+// write. Memory is bounded by the batch (about 1 MB), never by the output's
+// height.
+void WriteImageRows(const ExportGeometry& g, const Views& views, RowComposer& composer, OutputFile& out,
+                    Progress& progress) {
+  const size_t setBytes = composer.RowSetBytes(), rowBytes = composer.Width() * 4;
+  const size_t batch = std::clamp<size_t>((size_t(1) << 20) / (setBytes + rowBytes), 1, 64);
+  std::vector<uint8_t> sets(batch * setBytes), rows(batch * rowBytes);
+
+  for (int64_t first = 0; first < g.outputRows; first += int64_t(batch)) {
+    const size_t count = size_t(std::min<int64_t>(int64_t(batch), g.outputRows - first));
+    size_t used = 0;  // row sets filled in this batch
+    uint32_t loaded = 0;
+    for (size_t j = 0; j < count; ++j) {
+      const uint32_t q = g.SourceRow(first + int64_t(j));
+      if (used == 0 || q != loaded) {  // rows repeat only when the output is taller than the views
+        uint8_t* set = sets.data() + used++ * setBytes;
+        for (size_t v = 0; v < views.size(); ++v) views[v]->ReadRow(q, set + composer.ViewOffset(v));
+        loaded = q;
+      }
+      composer.Compose(sets.data() + (used - 1) * setBytes, rows.data() + j * rowBytes, 0, composer.Width());
+    }
+    out.Write(rows.data(), count * rowBytes);
+    progress.Set(Real(first + int64_t(count) - 1) * 73 / Real(g.outputRows) + 25);
+  }
+}
+
 void Export(const ExportRequest& req, Progress& progress) {
   const ExportParameters p = ParseParameters(req.texts, int(req.views.size()));
-
-  // Header pass: every view is opened and validated, and stays open for the
-  // row loop.
   uint32_t minWidth = req.firstPhotoWidth > 0 ? uint32_t(req.firstPhotoWidth) : UINT32_MAX;
   uint32_t minHeight = req.firstPhotoHeight > 0 ? uint32_t(req.firstPhotoHeight) : UINT32_MAX;
-  std::vector<std::unique_ptr<SourceReader>> views;
-  views.reserve(size_t(p.photoCount));
-  for (int i = 0; i < p.photoCount; ++i) {
-    views.push_back(OpenSource(req.views[i]));
-    minWidth = std::min(minWidth, views.back()->image().Width);
-    minHeight = std::min(minHeight, views.back()->image().Height);
-    progress.Set(Real(i + 1) * 20 / p.photoCount);
-  }
+  const Views views = OpenViews(req, p.photoCount, &minWidth, &minHeight, progress);
 
   const ExportGeometry g = ComputeGeometry(p, minWidth, minHeight);
   for (const QString& view : req.views)
@@ -73,26 +107,11 @@ void Export(const ExportRequest& req, Progress& progress) {
   WriteTiffHeader(out, 4, width, int32_t(g.fileRows()), p.dpiE9, g.yResolutionE9, TiffDateTime(req.now, req.locale));
   progress.Set(25);
 
-  std::vector<std::vector<uint8_t>> rowBuffers(views.size());
-  std::vector<const uint8_t*> viewRows(views.size());
-  for (size_t v = 0; v < views.size(); ++v) {
-    rowBuffers[v].resize(size_t(views[v]->image().Width) * 4);
-    viewRows[v] = rowBuffers[v].data();
-  }
-  std::vector<uint8_t> outRow(size_t(width) * 4);
-  RowComposer composer(g, map, req.negativeInput);
+  std::vector<uint32_t> viewWidths;
+  for (const auto& view : views) viewWidths.push_back(view->image().Width);
+  RowComposer composer(g, map, viewWidths, req.negativeInput);
+  WriteImageRows(g, views, composer, out, progress);
 
-  int64_t loadedRow = -1;
-  for (int64_t r = 0; r < g.outputRows; ++r) {
-    const uint32_t q = g.SourceRow(r);
-    if (q != loadedRow) {  // rows repeat only when the output is taller than the views
-      for (size_t v = 0; v < views.size(); ++v) views[v]->ReadRow(q, rowBuffers[v].data());
-      loadedRow = q;
-    }
-    composer.Compose(viewRows, outRow.data());
-    out.Write(outRow.data(), outRow.size());
-    progress.Set(Real(r) * 73 / Real(g.outputRows) + 25);
-  }
   out.Write(strip.data(), strip.size());
   out.Commit();
   progress.Set(100);

@@ -1,6 +1,7 @@
 #include "output/output_file.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -65,8 +66,17 @@ void OutputFile::Commit() {
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) WriteFailed(errno);
-  if (::rename(tempName_.constData(), QFile::encodeName(target_).constData()) != 0)
+  // An earlier file of the target's name trades places with the new one in
+  // one step and is then removed: the name always holds a complete file.
+  // (A plain rename over it would do the same, but ext4 then flushes the
+  // whole new file to disk inside the rename.) Where the exchange is not
+  // supported, or no earlier file exists, a plain rename does the work.
+  const QByteArray target = QFile::encodeName(target_);
+  if (::renameat2(AT_FDCWD, tempName_.constData(), AT_FDCWD, target.constData(), RENAME_EXCHANGE) == 0) {
+    ::unlink(tempName_.constData());  // now the earlier file
+  } else if (::rename(tempName_.constData(), target.constData()) != 0) {
     Fail(QStringLiteral("Cannot create file \"%1\". %2").arg(target_, SystemErrorText(errno)));
+  }
   tempName_.clear();
 }
 

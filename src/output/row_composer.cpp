@@ -1,34 +1,99 @@
 #include "output/row_composer.h"
 
+#include <algorithm>
 #include <cstring>
 
+#include "common/error.h"
 #include "output/pixel_rule.h"
 
 namespace plivora {
 
-RowComposer::RowComposer(const ExportGeometry& g, const ColumnViewMap& map, bool negativeInput)
-    : map_(map), negative_(negativeInput), fractionSum_(size_t(g.outputWidth), 0), sourceByte_(size_t(g.outputWidth)) {
-  for (size_t i = 0; i < sourceByte_.size(); ++i) sourceByte_[i] = size_t(g.SourceColumn(int64_t(i))) * 4;
-}
+namespace {
 
-void RowComposer::Compose(const std::vector<const uint8_t*>& viewRows, uint8_t* out) {
-  const int32_t* viewIndex = map_.viewIndex.data();
-  const int32_t* fraction = map_.viewFraction.data();
-  int32_t* sum = fractionSum_.data();
-  const size_t width = fractionSum_.size();
+void out32(uint8_t* out, size_t i, uint32_t pixel) { std::memcpy(out + 4 * i, &pixel, 4); }
+
+}  // namespace
+
+RowComposer::RowComposer(const ExportGeometry& g, const ColumnViewMap& map, const std::vector<uint32_t>& viewWidths,
+                         bool negativeInput)
+    : fraction_(map.viewFraction), fractionSum_(size_t(g.outputWidth), 0) {
+  for (uint32_t sum = 0; sum < 511; ++sum) {
+    const uint8_t grey = uint8_t(std::min<uint32_t>(sum, 255));
+    greyOfSum_[sum] = negativeInput ? uint8_t(255 - grey) : grey;
+  }
+  for (uint32_t width : viewWidths) {
+    viewOffset_.push_back(rowSetBytes_);
+    rowSetBytes_ += size_t(width) * 4;
+  }
+  if (rowSetBytes_ > UINT32_MAX) Fail(QStringLiteral("The views are too wide to export together"));
+  const size_t width = size_t(g.outputWidth);
+  pixelAt_[0].resize(width);
+  pixelAt_[1].resize(width);
   for (size_t i = 0; i < width; ++i) {
-    int32_t s = sum[i] + fraction[i];
-    int32_t view = viewIndex[i];
-    if (s > 9999) {  // the next column's view takes this row
-      view = viewIndex[i + 1];
-      s -= 10000;
-    }
-    sum[i] = s;
-    const uint8_t* px = viewRows[size_t(view)] + sourceByte_[i];
-    uint8_t grey = Grey(px[0], px[1], px[2], px[3]);
-    if (negative_) grey = uint8_t(255 - grey);
-    std::memset(out + 4 * i, grey, 4);
+    const size_t sourceByte = size_t(g.SourceColumn(int64_t(i))) * 4;
+    pixelAt_[0][i] = uint32_t(viewOffset_[size_t(map.viewIndex[i])] + sourceByte);
+    pixelAt_[1][i] = uint32_t(viewOffset_[size_t(map.viewIndex[i + 1])] + sourceByte);
   }
 }
+
+void RowComposer::Compose(const uint8_t* rowSet, uint8_t* out, size_t begin, size_t end) {
+  size_t i = begin;
+#if defined(__SSE2__)
+  i = ComposeFours(rowSet, out, begin, end);
+#endif
+  for (; i < end; ++i) out32(out, i, PixelAt(rowSet, i));
+}
+
+uint32_t RowComposer::PixelAt(const uint8_t* rowSet, size_t i) {
+  // Once the running sum reaches 10000 the next column's view takes this
+  // row. Written without a branch: for fractional columns the outcome
+  // follows no pattern a branch predictor could learn.
+  const int32_t s = fractionSum_[i] + fraction_[i];
+  const uint32_t takeNext = uint32_t(9999 - s) >> 31;  // 1 when s > 9999
+  fractionSum_[i] = s - 10000 * int32_t(takeNext);
+  const uint32_t here = pixelAt_[0][i], next = pixelAt_[1][i];
+  const uint8_t* px = rowSet + (here ^ ((here ^ next) & (0u - takeNext)));
+  return greyOfSum_[GreySum(px[0], px[1], px[2], px[3])] * 0x01010101u;
+}
+
+#if defined(__SSE2__)
+// The same as PixelAt for four columns at a time; returns the first column
+// it left for the scalar loop.
+size_t RowComposer::ComposeFours(const uint8_t* rowSet, uint8_t* out, size_t begin, size_t end) {
+  const __m128i limit = _mm_set1_epi32(9999), step = _mm_set1_epi32(10000);
+  const __m128i flip = _mm_set1_epi8(char(greyOfSum_[0]));  // 255 for inverted series, else 0
+  size_t i = begin;
+  for (; i + 4 <= end; i += 4) {
+    auto* sum = reinterpret_cast<__m128i*>(fractionSum_.data() + i);
+    const __m128i s = _mm_add_epi32(_mm_loadu_si128(sum), _mm_loadu_si128(reinterpret_cast<const __m128i*>(fraction_.data() + i)));
+    const __m128i takeNext = _mm_cmpgt_epi32(s, limit);
+    _mm_storeu_si128(sum, _mm_sub_epi32(s, _mm_and_si128(takeNext, step)));
+    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixelAt_[0].data() + i));
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixelAt_[1].data() + i));
+    alignas(16) uint32_t at[4], px[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(at), _mm_or_si128(_mm_andnot_si128(takeNext, here), _mm_and_si128(takeNext, next)));
+    for (int k = 0; k < 4; ++k) std::memcpy(&px[k], rowSet + at[k], 4);
+    int ties = 0;
+    __m128i sums = GreySum4(_mm_load_si128(reinterpret_cast<const __m128i*>(px)), &ties);
+    if (ties) [[unlikely]] {
+      alignas(16) uint32_t exact[4];
+      _mm_store_si128(reinterpret_cast<__m128i*>(exact), sums);
+      for (int k = 0; k < 4; ++k) {
+        const auto* p = reinterpret_cast<const uint8_t*>(&px[k]);
+        if (ties & (1 << k)) exact[k] = GreySumExtended(p[0], p[1], p[2], p[3]);
+      }
+      sums = _mm_load_si128(reinterpret_cast<const __m128i*>(exact));
+    }
+    // Cap at 255 by saturation, invert for inverted series, spread each
+    // grey over its pixel's four bytes.
+    const __m128i words = _mm_packs_epi32(sums, sums);
+    __m128i grey = _mm_packus_epi16(words, words);
+    grey = _mm_xor_si128(grey, flip);
+    grey = _mm_unpacklo_epi8(grey, grey);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * i), _mm_unpacklo_epi16(grey, grey));
+  }
+  return i;
+}
+#endif
 
 }  // namespace plivora

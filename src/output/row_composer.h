@@ -1,4 +1,4 @@
-// Builds the interlaced image rows, one at a time, top to bottom.
+// Builds the interlaced image rows from one source row of every view.
 #pragma once
 
 #include <cstdint>
@@ -8,23 +8,44 @@
 
 namespace plivora {
 
-// Owns the running fraction sums of every column, which carry from row to
-// row for the whole export: a column that lies f ten-thousandths of the way
-// to the next view shows that view on f rows of every 10000, spread evenly.
+// A "row set" holds one source row of every view, one after the other:
+// view v's row starts at ViewOffset(v) and is its own width * 4 bytes long,
+// C, M, Y, K per pixel as stored.
+//
+// The composer owns the running fraction sums of every column, which carry
+// from row to row for the whole export: a column that lies f ten-thousandths
+// of the way to the next view shows that view on f rows of every 10000,
+// spread evenly. Columns are independent of each other, so disjoint column
+// ranges may be composed at the same time on different threads.
 class RowComposer {
  public:
-  RowComposer(const ExportGeometry& g, const ColumnViewMap& map, bool negativeInput);
+  // viewWidths[v] is the pixel width of view v (at least minViewWidth).
+  RowComposer(const ExportGeometry& g, const ColumnViewMap& map, const std::vector<uint32_t>& viewWidths,
+              bool negativeInput);
 
-  // viewRows[v] holds the current source row of view v (at least
-  // minViewWidth pixels, C, M, Y, K each). Writes outputWidth pixels of four
-  // equal grey bytes to `out`. Call once per image row, in row order.
-  void Compose(const std::vector<const uint8_t*>& viewRows, uint8_t* out);
+  size_t RowSetBytes() const { return rowSetBytes_; }
+  size_t ViewOffset(size_t v) const { return viewOffset_[v]; }
+  size_t Width() const { return fractionSum_.size(); }
+
+  // Writes columns [begin, end) of the next image row to out (4 equal grey
+  // bytes a pixel, out pointing at column 0). Every column sees the image
+  // rows once each, top to bottom.
+  void Compose(const uint8_t* rowSet, uint8_t* out, size_t begin, size_t end);
 
  private:
-  const ColumnViewMap& map_;
-  const bool negative_;
+  uint32_t PixelAt(const uint8_t* rowSet, size_t i);
+  size_t ComposeFours(const uint8_t* rowSet, uint8_t* out, size_t begin, size_t end);
+
+  size_t rowSetBytes_ = 0;
+  std::vector<size_t> viewOffset_;
+  std::vector<int32_t> fraction_;  // ViewFraction of each column
   std::vector<int32_t> fractionSum_;
-  std::vector<size_t> sourceByte_;  // byte offset of each column's source pixel
+  // Offset in the row set of each column's source pixel in its own view
+  // ([0]) and in the next column's view ([1]).
+  std::vector<uint32_t> pixelAt_[2];
+  // The output grey of each rounded sum 0..510: capped at 255, and inverted
+  // back for a series of inverted views.
+  uint8_t greyOfSum_[511];
 };
 
 }  // namespace plivora
