@@ -82,10 +82,4 @@ void TForm1::Image2Click() { desktop_.OpenBrowser(QUrl(QString::fromLatin1(kMake
 
 void TForm1::Timer1Timer() { Timer1->stop(); }
 
-// The previews are built on top of this window: they own BitBtn5, BitBtn11,
-// BitBtn10, Image4, Timer1 and PreviewState while they run.
-void TForm1::BitBtn5Click() {}
-void TForm1::BitBtn11Click() {}
-void TForm1::BitBtn10Click() {}
-
 }  // namespace plivora

@@ -9,12 +9,14 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <vector>
 
 #include "app/desktop.h"
 
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QImage;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -125,6 +127,8 @@ class TForm1 : public QWidget {
   void ReplaceItems(const QStringList& items);
   QStringList Items() const;
   void MoveCurrent(int step);
+  void PlayPreview();
+  void Play(const std::vector<QImage>& frames);
 
   Desktop& desktop_;
   QString lastFolder_;  // where the file dialogs open next

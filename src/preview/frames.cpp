@@ -1,0 +1,84 @@
+#include "preview/frames.h"
+
+#include <algorithm>
+#include <climits>
+#include <vector>
+
+#include "common/error.h"
+#include "common/numbers.h"
+#include "preview/colour_rules.h"
+#include "series/source_image.h"
+
+namespace plivora {
+
+namespace {
+
+int ReducedLength(uint32_t length, int64_t S) {
+  // A side that rounds to 0 keeps one pixel, so that even a view of one
+  // pixel row shows as a line rather than nothing.
+  const int64_t reduced = Round(Real(length) / Real(S) * 10000);
+  return int(std::clamp<int64_t>(reduced, 1, INT_MAX));
+}
+
+QImage NewCmykBitmap(QSize size) {
+  QImage bitmap(size, kCmykFormat);
+  if (bitmap.isNull())
+    Fail(QStringLiteral("Not enough memory for a preview frame of %1 x %2 pixels").arg(size.width()).arg(size.height()));
+  return bitmap;
+}
+
+}  // namespace
+
+int64_t ScaleForWidth(uint32_t width) { return Round(Real(width) / 400 * 10000); }
+
+QSize ReducedSize(uint32_t width, uint32_t height, int64_t S) {
+  if (S <= 0) Fail(QStringLiteral("The preview scale is not set"));
+  return {ReducedLength(width, S), ReducedLength(height, S)};
+}
+
+QImage ReduceView(const QImage& view, FrameScale& scale) {
+  if (view.depth() != 32) Fail(QStringLiteral("ReduceView needs a 32-bit bitmap"));
+  const auto width = uint32_t(view.width());
+  const auto height = uint32_t(view.height());
+  if (scale.S == 0) scale.S = ScaleForWidth(width);
+  const QSize reduced = ReducedSize(width, height, scale.S);
+  if (!scale.frameSize.isValid()) scale.frameSize = reduced;
+
+  // Zero bytes are CMYK 0, 0, 0, 0: the padding of a smaller view is paper.
+  QImage frame = NewCmykBitmap(scale.frameSize);
+  frame.fill(0);
+  const int columns = std::min(reduced.width(), frame.width());
+  const int rows = std::min(reduced.height(), frame.height());
+  std::vector<uint32_t> sourceColumn(static_cast<size_t>(columns));
+  for (int x = 0; x < columns; ++x) sourceColumn[size_t(x)] = uint32_t(int64_t(x) * width / reduced.width());
+  for (int y = 0; y < rows; ++y) {
+    const auto sourceRow = int(int64_t(y) * height / reduced.height());
+    const auto* in = reinterpret_cast<const uint32_t*>(view.constScanLine(sourceRow));
+    auto* out = reinterpret_cast<uint32_t*>(frame.scanLine(y));
+    for (int x = 0; x < columns; ++x) out[x] = in[sourceColumn[size_t(x)]];
+  }
+  return frame;
+}
+
+QImage BuildFrame(const QString& path, bool negativeInput, FrameScale& scale) {
+  QImage reduced;
+  {
+    // Handed in small: LoadSourceBitmap sizes it to the view.
+    QImage view(1, 1, kCmykFormat);
+    LoadSourceBitmap(path, view, negativeInput);
+    reduced = ReduceView(view, scale);
+  }
+  QImage frame;
+  CmykToRgb(reduced, frame);
+  return frame;
+}
+
+std::vector<QImage> BuildFrames(const QStringList& paths, bool negativeInput) {
+  std::vector<QImage> frames;
+  frames.reserve(size_t(paths.size()));
+  FrameScale scale;
+  for (const QString& path : paths) frames.push_back(BuildFrame(path, negativeInput, scale));
+  return frames;
+}
+
+}  // namespace plivora
