@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # The real plivora under Xvfb, driven like a user with xdotool: import three
-# views through the file dialog, set the width, export through the save
-# dialog, quit; then start again on the saved settings and do it once more.
-# Checks the output against plivora-interlace and the settings file's bytes.
+# views through the file dialog, play the preview and stop it, set the width,
+# export through the save dialog, quit; then start again on the saved
+# settings and do it once more, stopping the preview with Preview and
+# quitting while a second one plays. Checks the output against
+# plivora-interlace, the settings file's bytes, and screenshots of the
+# preview (moving while it plays, still once stopped).
 #
 #   end_to_end.sh PLIVORA PLIVORA_INTERLACE PLIVORA_SAMPLE_VIEWS
 set -euo pipefail
@@ -42,9 +45,46 @@ wait_file() {
 # Clicks at (x, y) inside window $1.
 click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
 
-# One run of the program: import, optionally type a width, export to $1.
+# Plays the preview of window $1 and stops it with $2 ("stop": the stop
+# button, "preview": Preview again). While it plays, the picture area must
+# change between screenshots; once stopped, it must stand still.
+preview() {
+  local main=$1 how=$2 shots="$WORK/shots/$2"
+  mkdir -p "$shots"
+  click "$main" 429 39  # Preview
+  sleep 0.3
+  for i in 1 2 3 4 5; do
+    import -window "$main" "$shots/play$i.png"
+    sleep 0.12
+  done
+  if [ "$how" = stop ]; then
+    click "$main" 656 165  # the stop button, stepping 2 pixels a view
+  else
+    click "$main" 429 39
+  fi
+  sleep 0.4
+  import -window "$main" "$shots/still1.png"
+  sleep 0.3
+  import -window "$main" "$shots/still2.png"
+  /usr/bin/python3 - "$shots" <<'PY' || fail "preview stopped by $how did not play and stop"
+import sys
+from PIL import Image
+d = sys.argv[1]
+box = (560, 190, 860, 420)  # inside the picture box, below the stop button
+crop = lambda name, at=box: Image.open(d + "/" + name).convert("RGB").crop(at).tobytes()
+playing = {crop("play%d.png" % i) for i in range(1, 6)}
+assert len(playing) >= 2, "the picture did not change while playing"
+stop = (630, 158, 685, 172)  # the stop button's face while it plays; the picture once it is hidden
+assert all(crop("play%d.png" % i, stop) != crop("still1.png", stop) for i in range(1, 6)), "no stop button while playing"
+assert crop("still1.png") == crop("still2.png"), "the picture still changes after the stop"
+PY
+}
+
+# One run of the program: import, play the preview and stop it with $3,
+# optionally type a width, export to $1; with $4 = 1 quit while a preview
+# plays.
 run_once() {
-  local output=$1 width=${2:-}
+  local output=$1 width=${2:-} how=${3:-stop} quit_playing=${4:-0}
   (cd "$WORK/views" && exec "$WORK/bin/plivora") >>"$WORK/log" 2>&1 &
   local pid=$!
   local main
@@ -57,6 +97,7 @@ run_once() {
   xdotool type --delay 20 '"view03.tif" "view01.tif" "view02.tif"'
   xdotool key Return
   wait_gone '^Open$'
+  preview "$main" "$how"
 
   if [ -n "$width" ]; then
     xdotool windowfocus --sync "$main"
@@ -75,6 +116,10 @@ run_once() {
   wait_file "$output"
 
   xdotool windowfocus --sync "$main"
+  if [ "$quit_playing" = 1 ]; then
+    click "$main" 429 39  # Preview, then quit while it plays
+    sleep 0.5
+  fi
   xdotool key ctrl+q
   for _ in $(seq 100); do
     kill -0 "$pid" 2>/dev/null || break
@@ -92,7 +137,7 @@ if [ "$session" = 1 ]; then
   [ -f "$WORK/bin/vexo/plivora133.yb13" ] || fail "no settings file after the first run"
   printf '4000\r\n75.5555555555555\r\n3\r\n10\r\n0.5\r\n0.5\r\n0.5\r\n0\r\n\r\n0\r\n' |
     cmp - "$WORK/bin/vexo/plivora133.yb13" || fail "settings file differs"
-  run_once "$WORK/out/second.tif"  # the width comes back from the settings
+  run_once "$WORK/out/second.tif" "" preview 1  # the width comes back from the settings
   exit 0
 fi
 
