@@ -56,6 +56,20 @@ TEST(CaptionStrip, LongTextIsClippedAtTheRightEdge) {
   EXPECT_TRUE(nearRightEdge);
 }
 
+// Text past the right edge is clipped, and leaving out what lies beyond it
+// must not change what lies within: a narrow strip is the left part of a
+// wide one.
+TEST(CaptionStrip, NarrowStripIsTheLeftPartOfAWideOne) {
+  const QString path = "/jobs/2026/december/client with a long name/series 12/interlaced output.tif";
+  const int narrow = 1500, wide = 9000, rows = 80;
+  const std::vector<uint8_t> a = RenderCaptionStrip(Input(narrow, rows, 10, 4000000000000, path));
+  const std::vector<uint8_t> b = RenderCaptionStrip(Input(wide, rows, 10, 4000000000000, path));
+  for (int r = 0; r < rows; ++r)
+    ASSERT_TRUE(std::equal(a.begin() + size_t(r) * narrow * 4, a.begin() + size_t(r + 1) * narrow * 4,
+                           b.begin() + size_t(r) * wide * 4))
+        << "row " << r;
+}
+
 TEST(CaptionStrip, AutoDpiStripIsSmallerAndZeroRowsDrawNothing) {
   const std::vector<uint8_t> strip = RenderCaptionStrip(Input(1812, 18, 10, 906666666672, "/out/a.tif"));
   ASSERT_EQ(strip.size(), 1812u * 18 * 4);
