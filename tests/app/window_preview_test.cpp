@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
+#include <cmath>
 #include <functional>
 
 #include "app/picture_box.h"
@@ -148,22 +149,6 @@ class WindowPreviewTest : public QObject {
     QCOMPARE(w.PreviewState, 202);
     QCOMPARE(w.ListBox1->count(), 4);
     QVERIFY(w.BitBtn7->isEnabled() && !w.BitBtn11->isVisibleTo(&w));
-  }
-
-  // Delete and Clear change the list, not the frames already built; the
-  // stop button still ends the animation.
-  void listButtonsDoNotDisturbPlayback() {
-    WindowRig rig;
-    TForm1& w = rig.w();
-    rig.Import(UniformViews(rig.folder(), 3));
-    const auto seen = Play(rig, [&](int tick) {
-      if (tick == 1) w.BitBtn3->click();
-      if (tick == 4) w.BitBtn11->click();
-    });
-    QCOMPARE(seen[3].view, 3);
-    QVERIFY(!w.BitBtn5->isEnabled());
-    QVERIFY(w.BitBtn7->isEnabled());  // enabled when the animation ends, whatever the list holds
-    QCOMPARE(w.PreviewState, 201);
   }
 
   void viewThatFailsToLoadRestoresTheWindow() {

@@ -14,7 +14,6 @@
 namespace plivora {
 namespace {
 
-using test::ErrorOf;
 using test::MakePixels;
 using test::TempDir;
 using test::Uniform;
@@ -139,13 +138,6 @@ TEST(Frames, NegativeSeriesIsShownInvertedBack) {
   EXPECT_EQ(At(plain[0], 10, 0), PatternRgb(10 * 40 / 400, 0));
 }
 
-TEST(Frames, ViewThatCannotBeReadEndsTheBuild) {
-  TempDir dir;
-  WriteViewFile(dir.path("1.tif"), 40, 30, Pattern(40, 30));
-  const QString message = ErrorOf([&] { BuildFrames({dir.path("1.tif"), dir.path("gone.tif")}, false); });
-  EXPECT_TRUE(message.contains(dir.path("gone.tif"))) << message.toStdString();
-}
-
 // Views of 3000 x 2000 pixels, for the frames and the anaglyph alike.
 TEST(Frames, LargeViewsGiveFramesAndAnaglyphsOf400By267) {
   TempDir dir;
@@ -215,13 +207,6 @@ TEST(Anaglyph, ViewsAroundTheMiddle) {
   ASSERT_TRUE(wide);
   EXPECT_EQ(wide->a, 99);
   EXPECT_EQ(wide->b, 200);
-}
-
-TEST(Anaglyph, RedFromTheLaterViewGreenAndBlueFromTheEarlier) {
-  QImage pa = RgbPicture({{10, 20, 30}, {255, 255, 255}});
-  ComposeAnaglyph(pa, RgbPicture({{255, 0, 0}, {0, 0, 0}}));
-  EXPECT_EQ(At(pa, 0, 0), (Rgb{76, 18, 18}));
-  EXPECT_EQ(At(pa, 1, 0), (Rgb{0, 255, 255}));
 }
 
 }  // namespace
