@@ -24,7 +24,7 @@ struct NotStripLayout {
   QString reason;
 };
 
-[[noreturn]] void Refuse(const QString&, const QString& reason) { throw NotStripLayout{reason}; }
+[[noreturn]] void NotInLayout(const QString& reason) { throw NotStripLayout{reason}; }
 
 struct Entry {
   uint16_t tag;
@@ -40,26 +40,25 @@ struct Directory {
 };
 
 // The value of a one-value SHORT or LONG entry.
-uint32_t Scalar(const QString& path, const Entry& e, const char* name) {
+uint32_t Scalar(const Entry& e, const char* name) {
   if (e.type == kShort) return e.value & 0xFFFF;
   if (e.type == kLong) return e.value;
-  Refuse(path, QStringLiteral("its %1 tag has field type %2; expected SHORT or LONG").arg(name).arg(e.type));
+  NotInLayout(QStringLiteral("its %1 tag has field type %2; expected SHORT or LONG").arg(name).arg(e.type));
 }
 
 Directory ReadDirectory(const SourceFile& file) {
-  const QString& path = file.path();
   uint8_t head[10];
-  if (!file.ReadAt(0, head, sizeof head)) Refuse(path, QStringLiteral("the file is too short to be a TIFF"));
+  if (!file.ReadAt(0, head, sizeof head)) NotInLayout(QStringLiteral("the file is too short to be a TIFF"));
   if (head[0] != 'I' || head[1] != 'I')
-    Refuse(path, head[0] == 'M' && head[1] == 'M' ? QStringLiteral("it is a big-endian (\"MM\") TIFF; views must be little-endian (\"II\")")
+    NotInLayout(head[0] == 'M' && head[1] == 'M' ? QStringLiteral("it is a big-endian (\"MM\") TIFF; views must be little-endian (\"II\")")
                                                   : QStringLiteral("it is not a little-endian TIFF (no \"II\" at its start)"));
-  if (Le16(head + 2) != 42) Refuse(path, QStringLiteral("it is not a TIFF (no 42 after \"II\")"));
+  if (Le16(head + 2) != 42) NotInLayout(QStringLiteral("it is not a TIFF (no 42 after \"II\")"));
   if (Le32(head + 4) != 8)
-    Refuse(path, QStringLiteral("its image directory is at offset %1; views have it at offset 8").arg(Le32(head + 4)));
+    NotInLayout(QStringLiteral("its image directory is at offset %1; views have it at offset 8").arg(Le32(head + 4)));
   const uint16_t count = Le16(head + 8);
   std::vector<uint8_t> table(size_t(count) * 12);
   if (!file.ReadAt(10, table.data(), table.size()))
-    Refuse(path, QStringLiteral("its image directory (%1 entries) runs past the end of the file").arg(count));
+    NotInLayout(QStringLiteral("its image directory (%1 entries) runs past the end of the file").arg(count));
 
   Directory dir;
   for (uint16_t i = 0; i < count; ++i) {
@@ -93,22 +92,21 @@ QString CompressionName(uint32_t c) {
 // Every BitsPerSample value must be 8. One or two SHORT values sit in the
 // entry itself; more sit at the offset the entry holds.
 void CheckBitsPerSample(const SourceFile& file, const Entry& e) {
-  const QString& path = file.path();
   if (e.type != kShort && e.type != kLong)
-    Refuse(path, QStringLiteral("its BitsPerSample tag has field type %1; expected SHORT").arg(e.type));
+    NotInLayout(QStringLiteral("its BitsPerSample tag has field type %1; expected SHORT").arg(e.type));
   const uint32_t size = e.type == kShort ? 2 : 4;
   // The count comes from the file: no buffer larger than the file itself.
   if (uint64_t(e.count) * size > 4 && uint64_t(e.count) * size > file.size())
-    Refuse(path, QStringLiteral("its BitsPerSample values run past the end of the file"));
+    NotInLayout(QStringLiteral("its BitsPerSample values run past the end of the file"));
   std::vector<uint8_t> values(size_t(e.count) * size);
   if (uint64_t(e.count) * size <= 4) {
     for (size_t i = 0; i < values.size(); ++i) values[i] = uint8_t(e.value >> (8 * i));
   } else if (!file.ReadAt(e.value, values.data(), values.size())) {
-    Refuse(path, QStringLiteral("its BitsPerSample values run past the end of the file"));
+    NotInLayout(QStringLiteral("its BitsPerSample values run past the end of the file"));
   }
   for (uint32_t i = 0; i < e.count; ++i) {
     const uint32_t bits = size == 2 ? Le16(&values[i * 2]) : Le32(&values[i * 4]);
-    if (bits != 8) Refuse(path, QStringLiteral("it has %1 bits per sample; views have 8").arg(bits));
+    if (bits != 8) NotInLayout(QStringLiteral("it has %1 bits per sample; views have 8").arg(bits));
   }
 }
 
@@ -116,33 +114,33 @@ SourceImage ParseHeader(const SourceFile& file) {
   const QString& path = file.path();
   const Directory dir = ReadDirectory(file);
 
-  if (dir.compression && Scalar(path, *dir.compression, "Compression") != 1)
-    Refuse(path, QStringLiteral("its pixel data is compressed (%1); views must be uncompressed")
-                     .arg(CompressionName(Scalar(path, *dir.compression, "Compression"))));
-  if (dir.photometric && Scalar(path, *dir.photometric, "PhotometricInterpretation") != 5)
-    Refuse(path, QStringLiteral("it is not a CMYK image (PhotometricInterpretation %1)")
-                     .arg(Scalar(path, *dir.photometric, "PhotometricInterpretation")));
-  if (dir.samplesPerPixel && Scalar(path, *dir.samplesPerPixel, "SamplesPerPixel") != 4)
-    Refuse(path, QStringLiteral("it has %1 samples per pixel; views have 4 (C, M, Y, K)")
-                     .arg(Scalar(path, *dir.samplesPerPixel, "SamplesPerPixel")));
+  if (dir.compression && Scalar(*dir.compression, "Compression") != 1)
+    NotInLayout(QStringLiteral("its pixel data is compressed (%1); views must be uncompressed")
+                     .arg(CompressionName(Scalar(*dir.compression, "Compression"))));
+  if (dir.photometric && Scalar(*dir.photometric, "PhotometricInterpretation") != 5)
+    NotInLayout(QStringLiteral("it is not a CMYK image (PhotometricInterpretation %1)")
+                     .arg(Scalar(*dir.photometric, "PhotometricInterpretation")));
+  if (dir.samplesPerPixel && Scalar(*dir.samplesPerPixel, "SamplesPerPixel") != 4)
+    NotInLayout(QStringLiteral("it has %1 samples per pixel; views have 4 (C, M, Y, K)")
+                     .arg(Scalar(*dir.samplesPerPixel, "SamplesPerPixel")));
   if (dir.bitsPerSample) CheckBitsPerSample(file, *dir.bitsPerSample);
-  if (dir.planar && Scalar(path, *dir.planar, "PlanarConfiguration") == 2)
-    Refuse(path, QStringLiteral("its samples are stored in separate planes; views must be interleaved"));
+  if (dir.planar && Scalar(*dir.planar, "PlanarConfiguration") == 2)
+    NotInLayout(QStringLiteral("its samples are stored in separate planes; views must be interleaved"));
 
   SourceImage image;
   image.Path = path;
-  if (dir.width) image.Width = Scalar(path, *dir.width, "ImageWidth");
-  if (dir.height) image.Height = Scalar(path, *dir.height, "ImageLength");
-  if (image.Width == 0) Refuse(path, dir.width ? QStringLiteral("its width is 0") : QStringLiteral("it has no ImageWidth tag"));
-  if (image.Height == 0) Refuse(path, dir.height ? QStringLiteral("its height is 0") : QStringLiteral("it has no ImageLength tag"));
-  if (!dir.stripOffsets) Refuse(path, QStringLiteral("it has no StripOffsets tag"));
+  if (dir.width) image.Width = Scalar(*dir.width, "ImageWidth");
+  if (dir.height) image.Height = Scalar(*dir.height, "ImageLength");
+  if (image.Width == 0) NotInLayout(dir.width ? QStringLiteral("its width is 0") : QStringLiteral("it has no ImageWidth tag"));
+  if (image.Height == 0) NotInLayout(dir.height ? QStringLiteral("its height is 0") : QStringLiteral("it has no ImageLength tag"));
+  if (!dir.stripOffsets) NotInLayout(QStringLiteral("it has no StripOffsets tag"));
   if (dir.stripOffsets->count != 1)
-    Refuse(path, QStringLiteral("its pixel data is in %1 strips; views must be one strip").arg(dir.stripOffsets->count));
-  image.DataOffset = Scalar(path, *dir.stripOffsets, "StripOffsets");
+    NotInLayout(QStringLiteral("its pixel data is in %1 strips; views must be one strip").arg(dir.stripOffsets->count));
+  image.DataOffset = Scalar(*dir.stripOffsets, "StripOffsets");
 
   const uint64_t dataEnd = uint64_t(image.DataOffset) + uint64_t(image.Width) * image.Height * 4;
   if (dataEnd > file.size())
-    Refuse(path, QStringLiteral("its pixel data (%1 x %2 pixels from offset %3) runs past the end of the file (%4 bytes)")
+    NotInLayout(QStringLiteral("its pixel data (%1 x %2 pixels from offset %3) runs past the end of the file (%4 bytes)")
                      .arg(image.Width).arg(image.Height).arg(image.DataOffset).arg(file.size()));
   return image;
 }
