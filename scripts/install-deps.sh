@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
   fonts-liberation fonts-wqy-microhei fontconfig
+  locales
   xvfb xauth xdotool x11-utils
   python3-numpy python3-pil
   imagemagick

@@ -1,8 +1,10 @@
 #include "common/numbers.h"
 
+#include <locale.h>
+#include <stdlib.h>
+
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "common/error.h"
@@ -22,6 +24,14 @@ void CheckInt64Range(Real value) {
 }
 
 bool IsBlank(QChar c) { return c == QChar(' ') || c == QChar('\t'); }
+
+// The "C" locale for the C library's number functions. The desktop program
+// runs under the user's locale (the toolkit calls setlocale), and a comma
+// locale would make strtold stop at the ".": number text never depends on it.
+locale_t CLocale() {
+  static const locale_t c = ::newlocale(LC_ALL_MASK, "C", locale_t(0));
+  return c;
+}
 
 }  // namespace
 
@@ -71,10 +81,10 @@ Real ParseFloat(const QString& text, QChar localeSeparator) {
   }
   while (i < n && IsBlank(text[i])) ++i;
   if (i != n) NotAFloat(text);
-  // strtold reads the "C" form built above; the program never calls
-  // setlocale for LC_NUMERIC, so "." is its separator.
-  const Real value = std::strtold(normal.c_str(), nullptr);
-  if (std::isinf(value)) NotAFloat(text);
+  // The "C" form built above, read whole whatever the user's locale.
+  char* end = nullptr;
+  const Real value = ::strtold_l(normal.c_str(), &end, CLocale());
+  if (end != normal.c_str() + normal.size() || std::isinf(value)) NotAFloat(text);
   return value;
 }
 
@@ -100,9 +110,11 @@ int32_t ParseInt(const QString& text) {
 
 QString FormatGeneral15(Real value, QChar decimalSeparator) {
   if (value == 0) return QStringLiteral("0");
+  // to_chars writes "%.15Lg" of the "C" locale, whatever the user's locale.
   char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.15Lg", value);
-  QString text = QString::fromLatin1(buffer);
+  const std::to_chars_result written =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
+  QString text = QString::fromLatin1(buffer, written.ptr - buffer);
   // "%g" writes 1e-05; the field's form is 1E-5.
   const int e = text.indexOf(QChar('e'));
   if (e >= 0) {

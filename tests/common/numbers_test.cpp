@@ -68,5 +68,21 @@ TEST(FormatGeneral15, WritesTheHeightFieldForm) {
   EXPECT_EQ(FormatGeneral15(0.5L, QChar(',')), "0,5");
 }
 
+// Under a comma locale the C library reads "2.9" as 2 and writes 2.5 as
+// "2,5": a plate 3147 pixels wide instead of 4553 came out of that. Number
+// text must not follow the C library's locale, in either direction.
+TEST(NumberText, IgnoresTheCLibrarysLocale) {
+  const test::CommaLocale comma;
+  EXPECT_EQ(ParseFloat("2.9"), 2.9L);
+  EXPECT_EQ(ParseFloat("75.5555555555555"), 75.5555555555555L);
+  EXPECT_EQ(ParseFloat("2,5", QChar(',')), 2.5L);
+  EXPECT_EQ(ParseFloat("1.5e-3"), 0.0015L);
+  EXPECT_EQ(ErrorOf([] { ParseFloat("1,5"); }), "'1,5' is not a valid floating point value");
+  EXPECT_EQ(FormatGeneral15(2.0L / 6667 * 10000), "2.99985000749963");
+  EXPECT_EQ(FormatGeneral15(2.0L / 6667 * 10000, QChar(',')), "2,99985000749963");
+  EXPECT_EQ(FormatGeneral15(0.00001L), "1E-5");
+  EXPECT_EQ(ParseFloat(FormatGeneral15(2.0L / 6667 * 10000)), 2.99985000749963L);
+}
+
 }  // namespace
 }  // namespace plivora

@@ -1,10 +1,33 @@
 #include "support/test_support.h"
 
+#include <clocale>
+#include <cstdlib>
+
 #include <QFile>
+#include <QProcess>
 
 namespace plivora::test {
 
 TempDir::TempDir() { EXPECT_TRUE(dir_.isValid()); }
+
+namespace {
+
+void EnterCommaLocale() {
+  static QTemporaryDir locales;  // built once per test program
+  static const bool built =
+      QProcess::execute(QStringLiteral("bash"), {QStringLiteral(PLIVORA_SOURCE_DIR "/tests/support/make_locales.sh"),
+                                                 locales.path()}) == 0;
+  ASSERT_TRUE(built) << "no comma locale could be built";
+  ::setenv("LOCPATH", QFile::encodeName(locales.path()).constData(), 1);
+  ASSERT_NE(std::setlocale(LC_ALL, "fr_FR.UTF-8"), nullptr);
+  ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+}
+
+}  // namespace
+
+CommaLocale::CommaLocale() : previous_(std::setlocale(LC_ALL, nullptr)) { EnterCommaLocale(); }
+
+CommaLocale::~CommaLocale() { std::setlocale(LC_ALL, previous_.c_str()); }
 
 std::vector<uint8_t> MakePixels(uint32_t width, uint32_t height, const PixelFn& pixel) {
   std::vector<uint8_t> out;

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <ostream>
 #include <vector>
 
@@ -39,6 +40,22 @@ void WriteBytes(const QString& path, const std::vector<uint8_t>& bytes);
 
 uint16_t Le16(const std::vector<uint8_t>& b, size_t at);
 uint32_t Le32(const std::vector<uint8_t>& b, size_t at);
+
+// For its lifetime, the C library runs under a comma-decimal locale
+// ("fr_FR.UTF-8", built for the test when the machine lacks it), as it does
+// in the desktop program of a French user: strtold and printf then take and
+// write "," as the decimal separator. Fails the test when no such locale can
+// be had, so that a test using it can never pass by running under "C".
+class CommaLocale {
+ public:
+  CommaLocale();
+  ~CommaLocale();
+  CommaLocale(const CommaLocale&) = delete;
+  CommaLocale& operator=(const CommaLocale&) = delete;
+
+ private:
+  std::string previous_;
+};
 
 // The message of the Error that `f` raises; fails the test when none.
 QString ErrorOf(const std::function<void()>& f);
