@@ -1,6 +1,10 @@
 #include "app_test_support.h"
 
 #include <QDir>
+#include <QLocale>
+#include <QtTest>
+#include <clocale>
+#include <cstring>
 #include <QFile>
 #include <QListWidget>
 
@@ -60,6 +64,29 @@ QString WriteView(const QString& path, int width, int height, int seed, bool inv
     }
   WriteViewFile(path, uint32_t(width), uint32_t(height), cmyk, inverted);
   return path;
+}
+
+QByteArray ImageRows(const QByteArray& exported) {
+  if (exported.size() < 334) return {};
+  const auto le = [&](int at, int n) {
+    uint32_t v = 0;
+    for (int i = n - 1; i >= 0; --i) v = v << 8 | uint8_t(exported[at + i]);
+    return v;
+  };
+  // ImageWidth is the directory's second entry, a LONG.
+  const qsizetype stripBytes = qsizetype(80) * le(8 + 2 + 12 + 8, 4) * 4;
+  return exported.mid(334, exported.size() - 334 - stripBytes);
+}
+
+bool RequireCommaLocale() {
+  if (std::strcmp(std::localeconv()->decimal_point, ",") == 0 && QLocale().decimalPoint() == QStringLiteral(","))
+    return true;
+  if (qEnvironmentVariableIsSet("PLIVORA_COMMA_LOCALE")) {
+    QTest::qFail("PLIVORA_COMMA_LOCALE is set but the program does not run under a comma locale", __FILE__, __LINE__);
+    return false;
+  }
+  QTest::qSkip("runs only under a comma locale (ctest's .comma run)", __FILE__, __LINE__);
+  return false;
 }
 
 QByteArray FileBytes(const QString& path) {

@@ -59,6 +59,16 @@ struct WindowRig {
 QString WriteView(const QString& path, int width, int height, int seed = 0, bool inverted = false);
 
 QByteArray FileBytes(const QString& path);
+// The image rows of an exported file: the bytes after the 334-byte header
+// and before the 0.2-inch caption strip of a 4000 dpi, compress 10 export
+// (80 rows), which carry the date and time and so differ between runs.
+QByteArray ImageRows(const QByteArray& exported);
+
+// True when the program runs under a comma-decimal locale in both the C
+// library and Qt, as ctest's ".comma" runs set it up. Elsewhere the test is
+// skipped, and where PLIVORA_COMMA_LOCALE is set it fails instead, so that a
+// missing locale can't make the comma run pass unseen.
+bool RequireCommaLocale();
 void WriteFile(const QString& path, const QByteArray& bytes);
 
 }  // namespace plivora::test
