@@ -2,13 +2,16 @@
 #include <unistd.h>
 
 #include <QDateTime>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <cstdio>
+#include <exception>
+#include <new>
 
 #include "cli/cli_options.h"
 #include "common/error.h"
+#include "common/file_names.h"
 #include "output/export.h"
+#include "output/signal_cleanup.h"
 #include "series/source_image.h"
 #include "series/view_series.h"
 
@@ -53,7 +56,7 @@ ExportRequest BuildRequest(const CliOptions& o) {
   req.texts.compress = o.compress;
   req.texts.inch = o.inch;
   req.views = o.views;
-  req.outputPath = QFileInfo(o.output).absoluteFilePath();
+  req.outputPath = AbsoluteFileName(o.output);
   req.now = QDateTime::currentDateTime();
   req.locale = QLocale::system();
 
@@ -67,11 +70,19 @@ ExportRequest BuildRequest(const CliOptions& o) {
   return req;
 }
 
+int Failed(ProgressLine& progress, const char* message) {
+  progress.End();
+  std::fprintf(stderr, "plivora-interlace: %s\n", message);
+  return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  InstallSignalCleanup();
+  // Arguments are file names as often as not: kept byte for byte.
   QStringList args;
-  for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+  for (int i = 1; i < argc; ++i) args << FileNameFromNative(argv[i]);
   CliOptions options;
   try {
     options = ParseCliOptions(args);
@@ -104,9 +115,11 @@ int main(int argc, char** argv) {
     ExportInterlaced(request, [&](int percent) { progress.Show(percent); });
     progress.End();
   } catch (const Error& e) {
-    progress.End();
-    std::fprintf(stderr, "plivora-interlace: %s\n", e.what());
-    return 1;
+    return Failed(progress, e.what());
+  } catch (const std::bad_alloc&) {
+    return Failed(progress, "Not enough memory to export");
+  } catch (const std::exception& e) {
+    return Failed(progress, e.what());
   }
   return 0;
 }

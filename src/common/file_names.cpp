@@ -1,5 +1,10 @@
 #include "common/file_names.h"
 
+#include <limits.h>
+#include <unistd.h>
+
+#include <QDir>
+
 
 namespace plivora {
 
@@ -63,6 +68,13 @@ QByteArray NativeFileName(const QString& name) {
     i += n - 1;
   }
   return bytes;
+}
+
+QString AbsoluteFileName(const QString& name) {
+  if (name.startsWith(QChar('/'))) return QDir::cleanPath(name);
+  char cwd[PATH_MAX];
+  if (!::getcwd(cwd, sizeof cwd)) return QDir::cleanPath(QDir::currentPath() + QChar('/') + name);
+  return QDir::cleanPath(FileNameFromNative(cwd) + QChar('/') + name);
 }
 
 }  // namespace plivora

@@ -15,5 +15,8 @@ namespace plivora {
 QString FileNameFromNative(const QByteArray& bytes);
 // The bytes to give the system for a name; the inverse of FileNameFromNative.
 QByteArray NativeFileName(const QString& name);
+// `name` made absolute against the current folder and cleaned of "." and
+// ".." parts, without the lossy round trip QFileInfo makes of such names.
+QString AbsoluteFileName(const QString& name);
 
 }  // namespace plivora

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/error.h"
+#include "common/file_names.h"
 #include "common/numbers.h"
 #include "output/caption_strip.h"
 #include "output/output_file.h"
@@ -100,7 +101,7 @@ void Export(const ExportRequest& req, Progress& progress) {
 
   const int32_t width = int32_t(g.outputWidth);
   const std::vector<uint8_t> strip = RenderCaptionStrip(
-      {width, int32_t(g.stripRows), p.compress, p.dpiE9, QFileInfo(req.outputPath).absoluteFilePath(), req.now});
+      {width, int32_t(g.stripRows), p.compress, p.dpiE9, AbsoluteFileName(req.outputPath), req.now});
 
   OutputFile out(req.outputPath);
   const ColumnViewMap map = BuildColumnViewMap(g, p.photoCount);

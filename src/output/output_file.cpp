@@ -3,18 +3,21 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QDir>
-#include <QFileInfo>
 #include <cerrno>
 
 #include "common/error.h"
+#include "common/file_names.h"
+#include "output/signal_cleanup.h"
 
 namespace plivora {
 
 namespace {
+
+constexpr int kMaxLinks = 40;  // as the system's own limit on symbolic links in a path
 
 mode_t CurrentUmask() {
   const mode_t mask = ::umask(0);
@@ -22,24 +25,112 @@ mode_t CurrentUmask() {
   return mask;
 }
 
+QString KindOf(mode_t mode) {
+  if (S_ISCHR(mode)) return QStringLiteral("a character device");
+  if (S_ISBLK(mode)) return QStringLiteral("a block device");
+  if (S_ISFIFO(mode)) return QStringLiteral("a FIFO");
+  if (S_ISSOCK(mode)) return QStringLiteral("a socket");
+  return QStringLiteral("not a regular file");
+}
+
+QByteArray FolderOf(const QByteArray& path) {
+  const qsizetype slash = path.lastIndexOf('/');
+  if (slash < 0) return ".";
+  return slash == 0 ? QByteArray("/") : path.left(slash);
+}
+
+// A hidden name for a temporary file beside `name`; the target's name is
+// cut short so that any valid name leaves room for the suffix.
+QByteArray TemporaryName(const QByteArray& name) {
+  unsigned char random[6];
+  if (::getrandom(random, sizeof random, 0) != sizeof random)
+    for (unsigned char& r : random) r = static_cast<unsigned char>(::rand());
+  static const char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  QByteArray suffix;
+  for (const unsigned char r : random) suffix += kDigits[r % 36];
+  return "." + name.left(200) + "." + suffix;
+}
+
+// The unnamed file is given a name through its /proc entry, which works for
+// any user; AT_EMPTY_PATH needs a privilege, but serves where /proc is absent.
+int LinkUnnamed(int fd, int folderFd, const QByteArray& name) {
+  const QByteArray proc = "/proc/self/fd/" + QByteArray::number(fd);
+  if (::linkat(AT_FDCWD, proc.constData(), folderFd, name.constData(), AT_SYMLINK_FOLLOW) == 0) return 0;
+  if (errno == EEXIST) return -1;
+  return ::linkat(fd, "", folderFd, name.constData(), AT_EMPTY_PATH);
+}
+
 }  // namespace
 
 OutputFile::OutputFile(const QString& targetPath) : target_(targetPath) {
-  const QFileInfo info(targetPath);
-  if (info.isDir()) Fail(QStringLiteral("Cannot create file \"%1\". %2").arg(targetPath, SystemErrorText(EISDIR)));
-  tempName_ = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-                                QStringLiteral(".XXXXXX"));
-  do fd_ = ::mkostemp(tempName_.data(), O_CLOEXEC);
-  while (fd_ < 0 && errno == EINTR);
-  if (fd_ < 0) Fail(QStringLiteral("Cannot create file \"%1\". %2").arg(targetPath, SystemErrorText(errno)));
-  // mkostemp makes the file private; the finished file gets the permissions
-  // of any other newly created file.
-  ::fchmod(fd_, 0666 & ~CurrentUmask());
+  ResolveTarget();
+  CreateTemporary();
 }
 
 OutputFile::~OutputFile() {
   if (fd_ >= 0) ::close(fd_);
-  if (!tempName_.isEmpty()) ::unlink(tempName_.constData());
+  if (!tempName_.isEmpty()) ::unlinkat(folderFd_, tempName_.constData(), 0);
+  if (folderFd_ >= 0) ::close(folderFd_);
+}
+
+// Follows symbolic links at the target to the file that will be written,
+// and refuses anything there that is not a regular file.
+void OutputFile::ResolveTarget() {
+  QByteArray path = NativeFileName(target_);
+  struct stat st {};
+  bool exists = false;
+  for (int hops = 0;; ++hops) {
+    if (::lstat(path.constData(), &st) != 0) {
+      if (errno != ENOENT) CreateFailed(SystemErrorText(errno));
+      break;
+    }
+    if (!S_ISLNK(st.st_mode)) {
+      exists = true;
+      break;
+    }
+    if (hops == kMaxLinks) CreateFailed(SystemErrorText(ELOOP));
+    char link[PATH_MAX];
+    const ssize_t n = ::readlink(path.constData(), link, sizeof link - 1);
+    if (n < 0) CreateFailed(SystemErrorText(errno));
+    const QByteArray to(link, n);
+    path = to.startsWith('/') ? to : FolderOf(path) + "/" + to;
+  }
+  if (exists && S_ISDIR(st.st_mode)) CreateFailed(SystemErrorText(EISDIR));
+  if (exists && !S_ISREG(st.st_mode))
+    CreateFailed(QStringLiteral("It is %1, not a regular file; choose a file name").arg(KindOf(st.st_mode)));
+  if (path.endsWith('/')) CreateFailed(SystemErrorText(EISDIR));
+
+  folder_ = FolderOf(path);
+  name_ = path.mid(path.lastIndexOf('/') + 1);
+  do folderFd_ = ::open(folder_.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  while (folderFd_ < 0 && errno == EINTR);
+  if (folderFd_ < 0) CreateFailed(SystemErrorText(errno));
+  earlier_ = exists;
+  earlierDev_ = st.st_dev;
+  earlierIno_ = st.st_ino;
+}
+
+void OutputFile::CreateTemporary() {
+  // PLIVORA_NO_O_TMPFILE takes the path of file systems without unnamed
+  // files, so that the tests reach it on any machine.
+  if (!qEnvironmentVariableIsSet("PLIVORA_NO_O_TMPFILE")) {
+    do fd_ = ::openat(folderFd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    while (fd_ < 0 && errno == EINTR);
+    if (fd_ >= 0) return;
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) CreateFailed(SystemErrorText(errno));
+  }
+  for (int attempt = 0; fd_ < 0; ++attempt) {
+    tempName_ = TemporaryName(name_);
+    cleanup_ = std::make_unique<SignalCleanupSlot>(folder_ + "/" + tempName_);
+    fd_ = ::openat(folderFd_, tempName_.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd_ >= 0) break;
+    const int err = errno;
+    tempName_.clear();
+    cleanup_.reset();
+    if ((err != EEXIST && err != EINTR) || attempt == 100) CreateFailed(SystemErrorText(err));
+  }
+  // The finished file gets the permissions of any other newly created file.
+  ::fchmod(fd_, 0666 & ~CurrentUmask());
 }
 
 void OutputFile::Seek(uint64_t offset) {
@@ -63,25 +154,64 @@ void OutputFile::Write(const void* data, uint64_t length) {
 }
 
 void OutputFile::Commit() {
+  // Replacing a file: the new data reaches the disk before the earlier file
+  // loses its name. A new name costs no flush; a power loss then loses the
+  // new file at worst, never an earlier one.
+  if (earlier_ && ::fdatasync(fd_) != 0) WriteFailed(errno);
+  CheckTargetUnchanged();
+  NameInPlace();
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) WriteFailed(errno);
-  // An earlier file of the target's name trades places with the new one in
-  // one step and is then removed: the name always holds a complete file.
-  // (A plain rename over it would do the same, but ext4 then flushes the
-  // whole new file to disk inside the rename.) Where the exchange is not
-  // supported, or no earlier file exists, a plain rename does the work.
-  const QByteArray target = QFile::encodeName(target_);
-  if (::renameat2(AT_FDCWD, tempName_.constData(), AT_FDCWD, target.constData(), RENAME_EXCHANGE) == 0) {
-    ::unlink(tempName_.constData());  // now the earlier file
-  } else if (::rename(tempName_.constData(), target.constData()) != 0) {
-    Fail(QStringLiteral("Cannot create file \"%1\". %2").arg(target_, SystemErrorText(errno)));
+}
+
+void OutputFile::CheckTargetUnchanged() const {
+  struct stat st {};
+  const bool exists = ::fstatat(folderFd_, name_.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+  if (!exists && errno != ENOENT) CreateFailed(SystemErrorText(errno));
+  const bool same = exists ? earlier_ && S_ISREG(st.st_mode) && st.st_dev == earlierDev_ && st.st_ino == earlierIno_
+                           : !earlier_;
+  if (!same)
+    CreateFailed(QStringLiteral("Something else took its place while the export ran; it was left as it is"));
+}
+
+// A new name is linked (or renamed) without replacing anything, so that a
+// file appearing there meanwhile is never overwritten; an earlier file is
+// replaced by a rename, in one step.
+void OutputFile::NameInPlace() {
+  if (tempName_.isEmpty()) {
+    if (!earlier_) {
+      if (LinkUnnamed(fd_, folderFd_, name_) != 0)
+        CreateFailed(errno == EEXIST ? QStringLiteral("Something else took its place while the export ran; it was left as it is")
+                                     : SystemErrorText(errno));
+      return;
+    }
+    for (int attempt = 0; tempName_.isEmpty(); ++attempt) {
+      const QByteArray name = TemporaryName(name_);
+      cleanup_ = std::make_unique<SignalCleanupSlot>(folder_ + "/" + name);
+      if (LinkUnnamed(fd_, folderFd_, name) == 0) tempName_ = name;
+      else if (errno != EEXIST || attempt == 100) CreateFailed(SystemErrorText(errno));
+    }
+  }
+  const unsigned flags = earlier_ ? 0 : RENAME_NOREPLACE;
+  if (::renameat2(folderFd_, tempName_.constData(), folderFd_, name_.constData(), flags) != 0) {
+    const int err = errno;
+    if (err != EINVAL || flags == 0 || ::renameat(folderFd_, tempName_.constData(), folderFd_, name_.constData()) != 0)
+      CreateFailed(err == EEXIST ? QStringLiteral("Something else took its place while the export ran; it was left as it is")
+                                 : SystemErrorText(err));
   }
   tempName_.clear();
+  cleanup_.reset();
 }
 
 void OutputFile::WriteFailed(int err) const {
-  Fail(QStringLiteral("Stream write error: \"%1\" could not be written. %2").arg(target_, SystemErrorText(err)));
+  const QString reason = err == EFBIG ? QStringLiteral("The file would pass this process's file size limit (ulimit -f)")
+                                      : SystemErrorText(err);
+  Fail(QStringLiteral("Stream write error: \"%1\" could not be written. %2").arg(target_, reason));
+}
+
+void OutputFile::CreateFailed(const QString& reason) const {
+  Fail(QStringLiteral("Cannot create file \"%1\". %2").arg(target_, reason));
 }
 
 }  // namespace plivora

@@ -1,21 +1,36 @@
 // The output file of one export, written so that nothing is ever lost.
 //
-// Bytes go to a temporary file in the target's folder (a rename across
-// volumes would fail); Commit() renames it over the target once the last
-// byte is written. An OutputFile destroyed without Commit() removes its
-// temporary file, so a failed export leaves any earlier file of the target's
-// name untouched and no partial file behind.
+// Bytes go to an unnamed file in the target's folder (O_TMPFILE), which no
+// crash or signal can leave behind; where the file system has no unnamed
+// files, to a hidden temporary name that a terminating signal removes
+// (signal_cleanup.h). Commit() gives the finished file the target's name in
+// one step. An OutputFile destroyed without Commit() leaves nothing, and any
+// earlier file of the target's name stays untouched.
+//
+// The target must be a regular file or nothing: a device, FIFO, socket or
+// folder there is refused, never replaced. A symbolic link at the target is
+// kept, and the file it points to is replaced, in that file's own folder.
+// When an earlier file is replaced, the new one is flushed to disk first, so
+// that after a power loss the name holds the earlier file or the new one,
+// never an empty one.
 #pragma once
 
+#include <sys/types.h>
+
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <memory>
 
 namespace plivora {
 
+class SignalCleanupSlot;
+
 class OutputFile {
  public:
-  // Creates the temporary file beside `targetPath`; raises
-  // "Cannot create file "PATH". REASON" when the folder refuses it.
+  // Creates the temporary file beside the file `targetPath` names; raises
+  // "Cannot create file "PATH". REASON" when the target or its folder
+  // refuses it.
   explicit OutputFile(const QString& targetPath);
   ~OutputFile();
   OutputFile(const OutputFile&) = delete;
@@ -26,17 +41,31 @@ class OutputFile {
   // Writes all `length` bytes or raises "Stream write error" with the
   // target's path and the system's reason (a full disk, for instance).
   void Write(const void* data, uint64_t length);
-  // Closes the file and renames it over the target.
+  // Gives the finished file the target's name. Raises, and leaves the
+  // target as it was, when something else has taken the target's place
+  // meanwhile.
   void Commit();
 
   const QString& targetPath() const { return target_; }
 
  private:
   [[noreturn]] void WriteFailed(int err) const;
+  [[noreturn]] void CreateFailed(const QString& reason) const;
+  void ResolveTarget();
+  void CreateTemporary();
+  void CheckTargetUnchanged() const;
+  void NameInPlace();
 
-  QString target_;
-  QByteArray tempName_;
+  QString target_;         // as the caller gave it, for messages
+  QByteArray folder_;      // the folder of the file finally written
+  QByteArray name_;        // its name in that folder
+  int folderFd_ = -1;
   int fd_ = -1;
+  bool earlier_ = false;   // a file of that name existed when we began
+  dev_t earlierDev_ = 0;
+  ino_t earlierIno_ = 0;
+  QByteArray tempName_;    // a named temporary in folder_, while one exists
+  std::unique_ptr<SignalCleanupSlot> cleanup_;
   uint64_t position_ = 0;
 };
 

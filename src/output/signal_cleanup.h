@@ -1,0 +1,39 @@
+// Temporary files that must not outlive the process, whatever signal ends it.
+//
+// The output is written to an unnamed file where the file system allows it;
+// only where it does not, and for the instant between naming a finished file
+// and renaming it over an earlier one, does a temporary name exist. Those
+// names are registered here, and a terminating signal removes them before
+// the process ends.
+#pragma once
+
+#include <QByteArray>
+
+namespace plivora {
+
+// Installs handlers for SIGINT, SIGTERM, SIGHUP and SIGQUIT that remove every
+// registered file and then end the process by the same signal, so its exit
+// status says what happened (128 + signal in a shell). A signal ignored when
+// the program started (nohup) stays ignored. SIGXFSZ is ignored, so that a
+// write past the file size limit (ulimit -f) fails with EFBIG and is reported
+// instead of killing the process. Call once, early in main.
+void InstallSignalCleanup();
+
+// Registers a file for removal should a signal end the process, for the
+// lifetime of the object. Registering never fails; past the handful of slots
+// there are, a name is simply not covered.
+class SignalCleanupSlot {
+ public:
+  explicit SignalCleanupSlot(const QByteArray& nativePath);
+  ~SignalCleanupSlot() { Release(); }
+  SignalCleanupSlot(const SignalCleanupSlot&) = delete;
+  SignalCleanupSlot& operator=(const SignalCleanupSlot&) = delete;
+  // The file is no longer this process's to remove (renamed into place, or
+  // removed already).
+  void Release();
+
+ private:
+  int slot_ = -1;
+};
+
+}  // namespace plivora
