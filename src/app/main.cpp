@@ -8,6 +8,7 @@
 #include "app/desktop.h"
 #include "app/form1.h"
 #include "app/form2.h"
+#include "output/signal_cleanup.h"
 
 namespace {
 
@@ -23,6 +24,8 @@ void Centre(QWidget& window) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Closed or killed during an export, the window leaves no temporary file.
+  plivora::InstallSignalCleanup();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("plivora"));
 
