@@ -5,7 +5,8 @@
 # settings and do it once more, stopping the preview with Preview and
 # quitting while a second one plays. Checks the output against
 # plivora-interlace, the settings file's bytes, and screenshots of the
-# preview (moving while it plays, still once stopped).
+# preview (moving while it plays, still once stopped). First of all, a
+# window killed by SIGTERM during an export must leave nothing behind.
 #
 #   end_to_end.sh PLIVORA PLIVORA_INTERLACE PLIVORA_SAMPLE_VIEWS
 set -euo pipefail
@@ -132,7 +133,46 @@ run_once() {
   wait "$pid" || fail "the program ended with status $?"
 }
 
+# Killed by SIGTERM during a long export, the window leaves no temporary file
+# (the named one, which the kernel would not remove by itself) and ends by
+# that signal.
+run_killed() {
+  local output="$WORK/killed/plate.tif"
+  mkdir -p "$WORK/killed"
+  (cd "$WORK/views" && PLIVORA_NO_O_TMPFILE=1 exec "$WORK/bin/plivora") >>"$WORK/log" 2>&1 &
+  local pid=$!
+  local main dialog
+  main=$(wait_window '^Plivora 13\.4$')
+  click "$main" 368 40  # Import
+  dialog=$(wait_window '^Open$')
+  xdotool windowfocus --sync "$dialog"
+  xdotool type --delay 20 '"view01.tif" "view02.tif"'
+  xdotool key Return
+  wait_gone '^Open$'
+  xdotool windowfocus --sync "$main"
+  click "$main" 120 78  # the width field: 25 cm, some 900 MB
+  xdotool key ctrl+a
+  xdotool type --delay 20 25
+  click "$main" 490 39  # Export
+  dialog=$(wait_window '^Save as tiff$')
+  xdotool windowfocus --sync "$dialog"
+  xdotool key ctrl+a
+  xdotool type --delay 10 "$output"
+  xdotool key Return
+  for _ in $(seq 300); do
+    compgen -G "$WORK/killed/.plate.tif.*" >/dev/null && break
+    sleep 0.05
+  done
+  compgen -G "$WORK/killed/.plate.tif.*" >/dev/null || fail "the export did not start"
+  kill -TERM "$pid"
+  local status=0
+  wait "$pid" || status=$?
+  [ "$status" = 143 ] || fail "killed during the export, the program ended with status $status, not 143"
+  [ -z "$(ls -A "$WORK/killed")" ] || fail "killed during the export, it left: $(ls -A "$WORK/killed")"
+}
+
 if [ "$session" = 1 ]; then
+  run_killed
   run_once "$WORK/out/first.tif" 3
   [ -f "$WORK/bin/vexo/plivora133.yb13" ] || fail "no settings file after the first run"
   printf '4000\r\n75.5555555555555\r\n3\r\n10\r\n0.5\r\n0.5\r\n0.5\r\n0\r\n\r\n0\r\n' |
