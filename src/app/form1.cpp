@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QLocale>
 #include <QTimer>
@@ -71,8 +72,37 @@ void TForm1::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
+namespace {
+
+// The physical key where the platform tells it (a release then matches its
+// press whatever the modifiers did in between), else the key code.
+uint64_t KeyIdentity(const QEvent* event) {
+  const auto* key = static_cast<const QKeyEvent*>(event);
+  return key->nativeScanCode() != 0 ? (uint64_t(1) << 32) | key->nativeScanCode() : uint64_t(uint32_t(key->key()));
+}
+
+}  // namespace
+
+// Edit3KeyUp runs on the release of a key that was pressed in the width
+// field. A release whose press went elsewhere is ignored: the Enter or Escape
+// that closes the error dialog of a bad width is released in the field, and
+// would open the dialog again.
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == Edit3 && event->type() == QEvent::KeyRelease) Guard(&TForm1::Edit3KeyUp);
+  if (watched == Edit3) {
+    switch (event->type()) {
+      case QEvent::FocusIn:  // keys held down before the field had the focus
+        edit3KeysDown_.clear();
+        break;
+      case QEvent::KeyPress:
+        edit3KeysDown_.insert(KeyIdentity(event));
+        break;
+      case QEvent::KeyRelease:
+        if (edit3KeysDown_.remove(KeyIdentity(event))) Guard(&TForm1::Edit3KeyUp);
+        break;
+      default:
+        break;
+    }
+  }
   return QWidget::eventFilter(watched, event);
 }
 

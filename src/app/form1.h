@@ -7,6 +7,7 @@
 // what it needs within its own call.
 #pragma once
 
+#include <QSet>
 #include <QWidget>
 #include <cstdint>
 #include <vector>
@@ -134,6 +135,7 @@ class TForm1 : public QWidget {
   QString lastFolder_;  // where the file dialogs open next
   bool closed_ = false;
   bool exporting_ = false;  // an export is between its dialog and its end
+  QSet<uint64_t> edit3KeysDown_;  // keys pressed in Edit3 and not yet released
 };
 
 }  // namespace plivora

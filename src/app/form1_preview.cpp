@@ -102,6 +102,16 @@ void TForm1::Play(const std::vector<QImage>& frames) {
     BitBtn11->move(int(616 + 2 * f), BitBtn11->y());
     if (PreviewState > 200) break;
   }
+  // Hidden with the focus, the stop button would hand it to the next control,
+  // the LPI box, with its text selected: one stray key would replace the
+  // pitch. The focus goes to the view list instead (to no control while the
+  // anaglyph hides the list); on any other control it stays.
+  if (focusWidget() == BitBtn11) {
+    if (!ListBox1->isHidden())
+      ListBox1->setFocus();
+    else
+      BitBtn11->clearFocus();
+  }
   BitBtn11->hide();
   BitBtn7->setEnabled(true);
 }

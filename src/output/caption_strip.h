@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -25,9 +26,21 @@ QString CaptionDateText(const QDateTime& now);
 // The second line: the path followed by the identification text.
 QString CaptionPathText(const QString& outputPath);
 
-// stripRows rows of outputWidth * 4 bytes, top row first, exactly as they go
-// into the file: 0, 0, 0, 0 for background, 255, 255, 255, 0 for text.
-// Needs a QGuiApplication (fonts); draws without a display.
+// stripRows rows of outputWidth bytes, top row first: 0 for background, 255
+// for text (ExpandCaptionPixels gives the file's form). The full-resolution
+// image is only reserved address space; it is drawn in bands of at most 256
+// rows and about 8 MB, around the rows the strip keeps, so memory is the
+// strip plus one band. Needs a QGuiApplication (fonts); draws without a
+// display. Raises "Not enough memory for the caption strip (W x H pixels)"
+// when the full-resolution image can't be addressed.
 std::vector<uint8_t> RenderCaptionStrip(const CaptionStripInput& in);
+// The same bytes, drawing at most `maxBandRows` (>= 1) full-resolution rows
+// at a time.
+std::vector<uint8_t> RenderCaptionStrip(const CaptionStripInput& in, int maxBandRows);
+
+// Writes the file's four bytes for each of `count` strip pixels into
+// `filePixels` (4 * count bytes): v, v, v, 0, so 0, 0, 0, 0 for background
+// and 255, 255, 255, 0 for text.
+void ExpandCaptionPixels(const uint8_t* levels, size_t count, uint8_t* filePixels);
 
 }  // namespace plivora

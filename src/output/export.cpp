@@ -88,6 +88,19 @@ void WriteImageRows(const ExportGeometry& g, const Views& views, RowComposer& co
   }
 }
 
+// Writes the caption strip (one byte a pixel, as RenderCaptionStrip gives it)
+// after the image rows, widened to the file's four bytes a pixel a piece at a
+// time, so that the strip is never held at four bytes a pixel.
+void WriteCaptionStrip(const std::vector<uint8_t>& strip, OutputFile& out) {
+  const size_t piece = size_t(1) << 16;  // pixels
+  std::vector<uint8_t> pixels(std::min(strip.size(), piece) * 4);
+  for (size_t first = 0; first < strip.size(); first += piece) {
+    const size_t count = std::min(piece, strip.size() - first);
+    ExpandCaptionPixels(strip.data() + first, count, pixels.data());
+    out.Write(pixels.data(), count * 4);
+  }
+}
+
 void Export(const ExportRequest& req, Progress& progress) {
   const ExportParameters p = ParseParameters(req.texts, int(req.views.size()));
   uint32_t minWidth = req.firstPhotoWidth > 0 ? uint32_t(req.firstPhotoWidth) : UINT32_MAX;
@@ -113,7 +126,7 @@ void Export(const ExportRequest& req, Progress& progress) {
   RowComposer composer(g, map, viewWidths, req.negativeInput);
   WriteImageRows(g, views, composer, out, progress);
 
-  out.Write(strip.data(), strip.size());
+  WriteCaptionStrip(strip, out);
   out.Commit();
   progress.Set(100);
 }

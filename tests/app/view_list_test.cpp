@@ -241,6 +241,37 @@ class ViewListTest : public QObject {
     QCOMPARE(rig.desktop.errors, QStringList{"'x' is not a valid floating point value."});
     QCOMPARE(w.Edit4->text(), QStringLiteral("1.33333333333333"));
   }
+
+  // The error dialog of a bad width is closed with Enter or Escape: the press
+  // goes to the dialog, the release to the field, where it must not run the
+  // width's handler (and open the dialog) again. Nor may a key held down
+  // before the field got the focus; a key pressed in the field still counts.
+  void widthHandlerRunsOnlyForKeysPressedInTheField() {
+    WindowRig rig;
+    TForm1& w = rig.w();
+    rig.Import({View("a.tif")});
+    w.Edit3->clear();
+    QTest::keyClicks(w.Edit3, "x");
+    QCOMPARE(rig.desktop.errors.size(), 1);
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) QTest::keyRelease(w.Edit3, key);
+    QCOMPARE(rig.desktop.errors.size(), 1);
+
+    QTest::keyPress(w.Edit3, Qt::Key_Shift);
+    QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason), in(QEvent::FocusIn, Qt::TabFocusReason);
+    QApplication::sendEvent(w.Edit3, &out);
+    QApplication::sendEvent(w.Edit3, &in);
+    QTest::keyRelease(w.Edit3, Qt::Key_Shift);
+    QCOMPARE(rig.desktop.errors.size(), 1);
+
+    QTest::keyClick(w.Edit3, Qt::Key_Return);
+    QCOMPARE(rig.desktop.errors.size(), 2);
+    w.Edit3->setText(QStringLiteral("3"));
+    QTest::keyPress(w.Edit3, Qt::Key_Shift);
+    QCOMPARE(w.Edit4->text(), QStringLiteral("1.33333333333333"));  // not yet: on the release
+    QTest::keyRelease(w.Edit3, Qt::Key_Shift);
+    QCOMPARE(w.Edit4->text(), QStringLiteral("2"));
+    QCOMPARE(rig.desktop.errors.size(), 2);
+  }
 };
 
 QTEST_MAIN(ViewListTest)

@@ -2,6 +2,8 @@
 // Timer1, the stop requests, the state table, the failure and close paths,
 // and the anaglyph toggle.
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
@@ -197,6 +199,37 @@ class WindowPreviewTest : public QObject {
     QCOMPARE(seen.size(), 4);
     QCOMPARE(w.BitBtn11->x(), 616 + 2 * 4);
     QCOMPARE(w.Image4->picture().size(), QSize(400, 50));
+  }
+
+  // Stopped from the keyboard, the stop button hides with the focus: the
+  // focus goes to the view list, not to the LPI box next in line with its
+  // text selected, where one stray key would replace the pitch. On any other
+  // control the focus stays.
+  void stopKeepsTheFocusOffTheLpiBox() {
+    WindowRig rig;
+    TForm1& w = rig.w();
+    rig.Import(UniformViews(rig.folder(), 2));
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    const QString lpi = w.ComboBox1->currentText();
+    Play(rig, [&](int tick) {
+      if (tick != 2) return;
+      w.BitBtn11->setFocus(Qt::TabFocusReason);
+      QTest::keyClick(w.BitBtn11, Qt::Key_Space);
+    });
+    QCOMPARE(w.PreviewState, 201);
+    QVERIFY(!w.BitBtn11->isVisibleTo(&w));
+    QCOMPARE(QApplication::focusWidget(), w.ListBox1);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_7);
+    QCOMPARE(w.ComboBox1->currentText(), lpi);
+
+    Play(rig, [&](int tick) {
+      if (tick != 2) return;
+      w.Edit2->setFocus(Qt::MouseFocusReason);
+      w.BitBtn11->click();
+    });
+    QCOMPARE(QApplication::focusWidget(), w.Edit2);
   }
 
   void anaglyphToggles_data() {

@@ -6,6 +6,7 @@
 
 #include <QDir>
 
+#include "output/caption_strip.h"
 #include "sample/view_writer.h"
 #include "support/test_support.h"
 
@@ -65,6 +66,14 @@ TEST(Export, WorkedExampleWritesTheWholeFileWithItsProgress) {
   const size_t at = 334 + (size_t(3) * 7994 + 4) * 4;
   const uint8_t grey = uint8_t(std::nearbyintl(1 * 0.3L + 4 * 0.59L + 5 * 0.11L));
   EXPECT_EQ(std::vector<uint8_t>(out.begin() + at, out.begin() + at + 4), std::vector<uint8_t>(4, grey));
+  // The file ends with the 80 caption rows (639520 pixels, written in several
+  // pieces), each pixel widened to v, v, v, 0.
+  const std::vector<uint8_t> strip = RenderCaptionStrip(
+      {7994, 80, 10, 4000000000000, QFileInfo(dir.path("out.tif")).absoluteFilePath(), kWhen});
+  std::vector<uint8_t> widened(strip.size() * 4);
+  ExpandCaptionPixels(strip.data(), strip.size(), widened.data());
+  ASSERT_EQ(out.size(), 334 + size_t(7994) * 1200 * 4 + widened.size());
+  EXPECT_TRUE(std::equal(widened.begin(), widened.end(), out.end() - std::ptrdiff_t(widened.size())));
   EXPECT_EQ(Leftovers(dir.path(), {"view.tif", "out.tif"}), QStringList());
 }
 
