@@ -34,8 +34,8 @@ QString CaptionPathText(const QString& outputPath);
 // display. Raises "Not enough memory for the caption strip (W x H pixels)"
 // when the full-resolution image can't be addressed.
 std::vector<uint8_t> RenderCaptionStrip(const CaptionStripInput& in);
-// The same bytes, drawing at most `maxBandRows` (>= 1) full-resolution rows
-// at a time.
+// The same bytes, drawing at most `maxBandRows` full-resolution rows at a
+// time (0: the usual band).
 std::vector<uint8_t> RenderCaptionStrip(const CaptionStripInput& in, int maxBandRows);
 
 // Writes the file's four bytes for each of `count` strip pixels into

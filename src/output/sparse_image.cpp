@@ -12,26 +12,26 @@ namespace plivora {
 
 namespace {
 
-[[noreturn]] void Refused(int width, int height) {
-  Fail(QStringLiteral("Not enough memory for the caption strip (%1 x %2 pixels)").arg(width).arg(height));
+[[noreturn]] void Refused(const char* what, int width, int height) {
+  Fail(QStringLiteral("Not enough memory for the %1 (%2 x %3 pixels)").arg(QLatin1String(what)).arg(width).arg(height));
 }
 
 }  // namespace
 
-SparseGrayImage::SparseGrayImage(int width, int height) {
-  if (width <= 0 || height <= 0) Refused(width, height);
+SparseGrayImage::SparseGrayImage(const char* what, int width, int height) {
+  if (width <= 0 || height <= 0) Refused(what, width, height);
   stride_ = (size_t(width) + 3) & ~size_t(3);  // rows start on 32-bit boundaries, as QImage wants
-  if (stride_ > SIZE_MAX / size_t(height)) Refused(width, height);
+  if (stride_ > SIZE_MAX / size_t(height)) Refused(what, width, height);
   bytes_ = stride_ * size_t(height);
   // Private anonymous pages read 0 until written; MAP_NORESERVE keeps an
   // image of several gigabytes from counting against memory it never uses.
   void* p = ::mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-  if (p == MAP_FAILED) Refused(width, height);
+  if (p == MAP_FAILED) Refused(what, width, height);
   pixels_ = static_cast<unsigned char*>(p);
   image_ = QImage(pixels_, width, height, qsizetype(stride_), QImage::Format_Grayscale8);
   if (image_.isNull()) {
     ::munmap(pixels_, bytes_);
-    Refused(width, height);
+    Refused(what, width, height);
   }
 }
 

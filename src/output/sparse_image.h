@@ -11,9 +11,9 @@ namespace plivora {
 
 class SparseGrayImage {
  public:
-  // Rows not yet written read 0. Raises "Not enough memory for the caption
-  // strip (W x H pixels)" when the system refuses the address space.
-  SparseGrayImage(int width, int height);
+  // Rows not yet written read 0. Raises "Not enough memory for the WHAT
+  // (W x H pixels)" when the system refuses the address space.
+  SparseGrayImage(const char* what, int width, int height);
   ~SparseGrayImage();
   SparseGrayImage(const SparseGrayImage&) = delete;
   SparseGrayImage& operator=(const SparseGrayImage&) = delete;

@@ -1,0 +1,30 @@
+// Drawings made at the full output resolution and squeezed vertically by the
+// compress factor like the image rows, so that their text prints
+// undistorted: the caption strip, and the pitch sheet's header and labels.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class QPainter;
+
+namespace plivora {
+
+// Draws on a painter over the full-resolution image (rows * compress rows,
+// background 0). It may be called several times, each with a different clip:
+// it must draw the same thing every time.
+using DrawFn = std::function<void(QPainter&)>;
+
+// `rows` rows of `width` bytes, top row first: 0 for background, 255 for
+// what is drawn in white. Row r is row r * compress + compress / 2 of the
+// full-resolution drawing (the middle one of each group). That image is
+// only reserved address space: it is drawn in bands of at most
+// `maxBandRows` rows (0: about 8 MB and 256 rows at the most), each clipped
+// to the rows from one kept row to a later one, so memory is the result
+// plus one band. Raises "Not enough memory for the WHAT (W x H pixels)"
+// when the full-resolution image can't be addressed.
+std::vector<uint8_t> RenderShrunk(const char* what, int width, int rows, int compress, const DrawFn& draw,
+                                  int maxBandRows = 0);
+
+}  // namespace plivora
