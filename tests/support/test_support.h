@@ -40,6 +40,11 @@ void WriteBytes(const QString& path, const std::vector<uint8_t>& bytes);
 uint16_t Le16(const std::vector<uint8_t>& b, size_t at);
 uint32_t Le32(const std::vector<uint8_t>& b, size_t at);
 
+// Runs `f` in a child process and returns how far the child's peak resident
+// size rose above the parent's, in KiB: what `f` allocated and touched. An
+// Error raised by `f` is ignored; anything else fails the test.
+long ChildPeakRiseKiB(const std::function<void()>& f);
+
 // The message of the Error that `f` raises; fails the test when none.
 QString ErrorOf(const std::function<void()>& f);
 
