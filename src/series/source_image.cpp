@@ -10,13 +10,24 @@
 
 namespace plivora {
 
+void DecodeBudget::Claim(uint64_t bytes) {
+  if (bytes <= limit_ - used_) {
+    used_ += bytes;
+    return;
+  }
+  const QString before = used_ == 0 ? QString() : QStringLiteral(", and the views before it already take %1").arg(SizeText(used_));
+  Refuse(QStringLiteral("decoding it takes %1 at a time%2; that is more than the %3 the views of one export may take "
+                        "together. Store it in smaller strips or tiles")
+             .arg(SizeText(bytes), before, SizeText(limit_)));
+}
+
 std::unique_ptr<SourceReader> OpenSource(const QString& path) { return OpenSource(std::make_unique<SourceFile>(path)); }
 
 // Files in the strip layout keep the reader without a TIFF library; every
 // other file goes to libtiff, which refuses what is not a CMYK view.
-std::unique_ptr<SourceReader> OpenSource(std::unique_ptr<SourceFile> file) {
+std::unique_ptr<SourceReader> OpenSource(std::unique_ptr<SourceFile> file, DecodeBudget* budget) {
   const std::optional<SourceImage> image = ReadStripLayout(*file, nullptr);
-  if (!image) return OpenTiffSource(std::move(file));
+  if (!image) return OpenTiffSource(std::move(file), budget);
   return OpenStripReader(std::move(file), *image);
 }
 
