@@ -1,7 +1,5 @@
 #include "output/export.h"
 
-#include <sys/stat.h>
-
 #include <QFileInfo>
 #include <algorithm>
 #include <memory>
@@ -15,13 +13,11 @@
 #include "output/output_file.h"
 #include "output/row_composer.h"
 #include "output/tiff_header.h"
-#include "series/source_image.h"
+#include "series/view_set.h"
 
 namespace plivora {
 
 namespace {
-
-using Views = std::vector<std::unique_ptr<SourceReader>>;
 
 // Reports a percentage only when it changes.
 class Progress {
@@ -39,32 +35,24 @@ class Progress {
   int last_ = -1;
 };
 
-bool SameFile(const QString& a, const QString& b) {
-  struct stat sa {}, sb {};
-  return ::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0 &&
-         sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
 // The header pass: every view is opened and validated, in series order, and
-// stays open for the row loop. Narrows *minWidth and *minHeight to the
-// smallest view.
-Views OpenViews(const ExportRequest& req, int photoCount, uint32_t* minWidth, uint32_t* minHeight, Progress& progress) {
-  Views views;
-  views.reserve(size_t(photoCount));
+// stays open for the row loop; a file listed again shares the reader of its
+// first listing. Narrows *minWidth and *minHeight to the smallest view.
+void OpenViews(const ExportRequest& req, int photoCount, ViewSet& views, uint32_t* minWidth, uint32_t* minHeight,
+               Progress& progress) {
   for (int i = 0; i < photoCount; ++i) {
-    views.push_back(OpenSource(req.views[i]));
-    *minWidth = std::min(*minWidth, views.back()->image().Width);
-    *minHeight = std::min(*minHeight, views.back()->image().Height);
+    views.Add(req.views[i]);
+    *minWidth = std::min(*minWidth, views[size_t(i)].image().Width);
+    *minHeight = std::min(*minHeight, views[size_t(i)].image().Height);
     progress.Set(Real(i + 1) * 20 / photoCount);
   }
-  return views;
 }
 
 // Writes the image rows, top to bottom, in batches: the source rows of a
 // batch are read, its rows composed, and the batch goes to the file in one
 // write. Memory is bounded by the batch (about 1 MB), never by the output's
 // height.
-void WriteImageRows(const ExportGeometry& g, const Views& views, RowComposer& composer, OutputFile& out,
+void WriteImageRows(const ExportGeometry& g, const ViewSet& views, RowComposer& composer, OutputFile& out,
                     Progress& progress) {
   const size_t setBytes = composer.RowSetBytes(), rowBytes = composer.Width() * 4;
   const size_t batch = std::clamp<size_t>((size_t(1) << 20) / (setBytes + rowBytes), 1, 64);
@@ -78,7 +66,7 @@ void WriteImageRows(const ExportGeometry& g, const Views& views, RowComposer& co
       const uint32_t q = g.SourceRow(first + int64_t(j));
       if (used == 0 || q != loaded) {  // rows repeat only when the output is taller than the views
         uint8_t* set = sets.data() + used++ * setBytes;
-        for (size_t v = 0; v < views.size(); ++v) views[v]->ReadRow(q, set + composer.ViewOffset(v));
+        for (size_t v = 0; v < views.size(); ++v) views[v].ReadRow(q, set + composer.ViewOffset(v));
         loaded = q;
       }
       composer.Compose(sets.data() + (used - 1) * setBytes, rows.data() + j * rowBytes, 0, composer.Width());
@@ -105,12 +93,15 @@ void Export(const ExportRequest& req, Progress& progress) {
   const ExportParameters p = ParseParameters(req.texts, int(req.views.size()));
   uint32_t minWidth = req.firstPhotoWidth > 0 ? uint32_t(req.firstPhotoWidth) : UINT32_MAX;
   uint32_t minHeight = req.firstPhotoHeight > 0 ? uint32_t(req.firstPhotoHeight) : UINT32_MAX;
-  const Views views = OpenViews(req, p.photoCount, &minWidth, &minHeight, progress);
+  ViewSet views;
+  OpenViews(req, p.photoCount, views, &minWidth, &minHeight, progress);
 
   const ExportGeometry g = ComputeGeometry(p, minWidth, minHeight);
-  for (const QString& view : req.views)
-    if (SameFile(view, req.outputPath))
-      Fail(QStringLiteral("The output \"%1\" is one of the views; choose another file name").arg(req.outputPath));
+  if (views.Holds(req.outputPath))
+    Fail(QStringLiteral("The output \"%1\" is one of the views; choose another file name").arg(req.outputPath));
+  std::vector<uint32_t> viewWidths;
+  for (size_t v = 0; v < views.size(); ++v) viewWidths.push_back(views[v].image().Width);
+  RowComposer::RowSetBytesFor(viewWidths);
 
   const int32_t width = int32_t(g.outputWidth);
   const std::vector<uint8_t> strip = RenderCaptionStrip(
@@ -121,8 +112,6 @@ void Export(const ExportRequest& req, Progress& progress) {
   WriteTiffHeader(out, 4, width, int32_t(g.fileRows()), p.dpiE9, g.yResolutionE9, TiffDateTime(req.now, req.locale));
   progress.Set(25);
 
-  std::vector<uint32_t> viewWidths;
-  for (const auto& view : views) viewWidths.push_back(view->image().Width);
   RowComposer composer(g, map, viewWidths, req.negativeInput);
   WriteImageRows(g, views, composer, out, progress);
 

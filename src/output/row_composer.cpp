@@ -21,11 +21,8 @@ RowComposer::RowComposer(const ExportGeometry& g, const ColumnViewMap& map, cons
     const uint8_t grey = uint8_t(std::min<uint32_t>(sum, 255));
     greyOfSum_[sum] = negativeInput ? uint8_t(255 - grey) : grey;
   }
-  for (uint32_t width : viewWidths) {
-    viewOffset_.push_back(rowSetBytes_);
-    rowSetBytes_ += size_t(width) * 4;
-  }
-  if (rowSetBytes_ > UINT32_MAX) Fail(QStringLiteral("The views are too wide to export together"));
+  rowSetBytes_ = RowSetBytesFor(viewWidths);
+  for (size_t v = 0, offset = 0; v < viewWidths.size(); offset += size_t(viewWidths[v++]) * 4) viewOffset_.push_back(offset);
   const size_t width = size_t(g.outputWidth);
   pixelAt_[0].resize(width);
   pixelAt_[1].resize(width);
@@ -34,6 +31,13 @@ RowComposer::RowComposer(const ExportGeometry& g, const ColumnViewMap& map, cons
     pixelAt_[0][i] = uint32_t(viewOffset_[size_t(map.viewIndex[i])] + sourceByte);
     pixelAt_[1][i] = uint32_t(viewOffset_[size_t(map.viewIndex[i + 1])] + sourceByte);
   }
+}
+
+size_t RowComposer::RowSetBytesFor(const std::vector<uint32_t>& viewWidths) {
+  size_t bytes = 0;  // at most 255 views of 2^34 bytes: no wrap
+  for (uint32_t width : viewWidths) bytes += size_t(width) * 4;
+  if (bytes > UINT32_MAX) Fail(QStringLiteral("The views are too wide to export together"));
+  return bytes;
 }
 
 void RowComposer::Compose(const uint8_t* rowSet, uint8_t* out, size_t begin, size_t end) {

@@ -23,6 +23,11 @@ class RowComposer {
   RowComposer(const ExportGeometry& g, const ColumnViewMap& map, const std::vector<uint32_t>& viewWidths,
               bool negativeInput);
 
+  // The size of a row set of views of these widths. Raises "The views are
+  // too wide to export together" when it passes 4 GiB, the reach of the
+  // composer's 32-bit offsets; the export asks before it creates its output.
+  static size_t RowSetBytesFor(const std::vector<uint32_t>& viewWidths);
+
   size_t RowSetBytes() const { return rowSetBytes_; }
   size_t ViewOffset(size_t v) const { return viewOffset_[v]; }
   size_t Width() const { return fractionSum_.size(); }

@@ -8,23 +8,47 @@
 #include <cstring>
 
 #include "common/error.h"
+#include "common/file_names.h"
+#include "series/view_error.h"
 
 namespace plivora {
 
+namespace {
+
+QString KindOf(mode_t mode) {
+  if (S_ISFIFO(mode)) return QStringLiteral(" (a FIFO)");
+  if (S_ISCHR(mode)) return QStringLiteral(" (a character device)");
+  if (S_ISBLK(mode)) return QStringLiteral(" (a block device)");
+  if (S_ISSOCK(mode)) return QStringLiteral(" (a socket)");
+  if (S_ISDIR(mode)) return QStringLiteral(" (a folder)");
+  return QString();
+}
+
+}  // namespace
+
 SourceFile::SourceFile(const QString& path) : path_(path) {
-  const QByteArray name = path.toLocal8Bit();
-  do fd_ = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+  const QByteArray name = NativeFileName(path);
+  // O_NONBLOCK: opening a FIFO would otherwise wait for a writer, forever.
+  // O_NOCTTY: a terminal named as a view must not become ours.
+  do fd_ = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   while (fd_ < 0 && errno == EINTR);
   if (fd_ < 0) Fail(QStringLiteral("Cannot open file \"%1\". %2").arg(path, SystemErrorText(errno)));
   struct stat st {};
-  if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-    const int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
-    ::close(fd_);
+  QString problem;
+  if (::fstat(fd_, &st) != 0)
+    problem = SystemErrorText(errno);
+  else if (!S_ISREG(st.st_mode))
+    problem = QStringLiteral("it is not a regular file") + KindOf(st.st_mode);
+  else if (const int flags = ::fcntl(fd_, F_GETFL); flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0)
+    problem = SystemErrorText(errno);
+  if (!problem.isEmpty()) {
+    ::close(fd_);  // the destructor does not run when the constructor raises
     fd_ = -1;
-    Fail(QStringLiteral("Cannot open file \"%1\". %2")
-             .arg(path, err ? SystemErrorText(err) : QStringLiteral("Not a regular file")));
+    FailView(path, problem);
   }
   size_ = static_cast<uint64_t>(st.st_size);
+  device_ = static_cast<uint64_t>(st.st_dev);
+  inode_ = static_cast<uint64_t>(st.st_ino);
 }
 
 SourceFile::SourceFile(const QString& name, const QByteArray& bytes)
@@ -42,6 +66,8 @@ bool SourceFile::ReadAt(uint64_t offset, void* dest, uint64_t length) const {
     return true;
   }
   while (length > 0) {
+    // Offsets come from the file; past what off_t holds, the file has ended.
+    if (offset > uint64_t(INT64_MAX)) return false;
     const ssize_t n = ::pread(fd_, out, length, static_cast<off_t>(offset));
     if (n < 0) {
       if (errno == EINTR) continue;

@@ -44,11 +44,28 @@ class SourceReader {
   SourceImage image_;
 };
 
+// The memory the views of one operation may hold for decoding at once: the
+// strip, tile or row of tiles each view keeps decoded, and the buffer it is
+// decoded into. Views in the strip layout take none.
+class DecodeBudget {
+ public:
+  static constexpr uint64_t kDefaultBytes = uint64_t(1) << 30;
+  explicit DecodeBudget(uint64_t bytes = kDefaultBytes) : limit_(bytes) {}
+  // Takes `bytes` for the view being opened; raises Refusal saying what it
+  // needs and what the views before it hold when that is more than is left.
+  void Claim(uint64_t bytes);
+
+ private:
+  uint64_t limit_;
+  uint64_t used_ = 0;
+};
+
 // Opens the view at `path` and validates its header.
 std::unique_ptr<SourceReader> OpenSource(const QString& path);
-// The same for a file already open (or held in memory).
+// The same for a file already open (or held in memory). Decoding buffers are
+// claimed from `budget`, or from a budget of the view's own when null.
 class SourceFile;
-std::unique_ptr<SourceReader> OpenSource(std::unique_ptr<SourceFile> file);
+std::unique_ptr<SourceReader> OpenSource(std::unique_ptr<SourceFile> file, DecodeBudget* budget = nullptr);
 
 // Reads one row of a view described by ReadSourceHeader: opens the file,
 // reads image.Width * 4 bytes into dest, closes it.

@@ -1,9 +1,11 @@
 // The one layout the reader reads without a TIFF library: little-endian,
 // directory at offset 8, one uncompressed strip of interleaved 8-bit CMYK
-// samples, pixel data wholly inside the file.
+// samples, pixel data wholly inside the file and clear of its header and
+// directory.
 #pragma once
 
 #include <QString>
+#include <memory>
 #include <optional>
 
 #include "series/source_file.h"
@@ -11,9 +13,17 @@
 
 namespace plivora {
 
-// The view's size and data offset when `file` is in the strip layout;
-// otherwise nothing, with the reason in *whyNot ("its pixel data is
-// compressed (LZW); ..."). Reading errors other than a short file raise.
+// The view's size and data offset when `file` is in the strip layout.
+// Nothing, with the reason in *whyNot ("its pixel data is compressed (LZW);
+// ..."), when it is in another layout, which libtiff may read. A file in
+// this layout whose pixels cannot be where it says (past the end of the
+// file, over its own directory, in strips it has no offsets for) raises
+// `Cannot read view "PATH": REASON`; so do reading errors other than a short
+// file.
 std::optional<SourceImage> ReadStripLayout(const SourceFile& file, QString* whyNot);
+
+// A reader of a file ReadStripLayout accepted, as `image`: positioned reads
+// straight into the caller's row, no buffer of its own.
+std::unique_ptr<SourceReader> OpenStripReader(std::unique_ptr<SourceFile> file, const SourceImage& image);
 
 }  // namespace plivora

@@ -7,6 +7,8 @@
 #include <unordered_set>
 
 #include "common/error.h"
+#include "common/file_names.h"
+#include "series/byte_order.h"
 
 namespace plivora {
 
@@ -20,8 +22,10 @@ void Keep(QStringList& list, const TiffClient& client, const char* module, const
   char text[512];
   std::vsnprintf(text, sizeof text, fmt, ap);
   QString message = QString::fromLocal8Bit(text).trimmed();
-  const QString name = QString::fromLocal8Bit(module ? module : "");
-  if (!name.isEmpty() && name != client.file->path()) message = name + QStringLiteral(": ") + message;
+  // libtiff names the module, or the file when it has nothing better; our
+  // messages name the file already.
+  const QByteArray name(module ? module : "");
+  if (!name.isEmpty() && name != NativeFileName(client.file->path())) message = QString::fromLocal8Bit(name) + QStringLiteral(": ") + message;
   if (!list.contains(message)) list.append(message);
 }
 
@@ -79,14 +83,6 @@ void SilenceProcessWideHandlers() {
   });
 }
 
-uint16_t Get16(const uint8_t* p, bool big) { return big ? uint16_t(p[0] << 8 | p[1]) : uint16_t(p[0] | p[1] << 8); }
-uint32_t Get32(const uint8_t* p, bool big) {
-  return big ? uint32_t(Get16(p, true)) << 16 | Get16(p + 2, true) : uint32_t(Get16(p + 2, false)) << 16 | Get16(p, false);
-}
-uint64_t Get64(const uint8_t* p, bool big) {
-  return big ? uint64_t(Get32(p, true)) << 32 | Get32(p + 4, true) : uint64_t(Get32(p + 4, false)) << 32 | Get32(p, false);
-}
-
 }  // namespace
 
 void TiffClient::Clear() {
@@ -105,9 +101,11 @@ TiffHandle OpenTiffHandle(TiffClient& client, uint64_t maxAlloc) {
   TIFFOpenOptionsSetMaxSingleMemAlloc(options, tmsize_t(maxAlloc));
   TIFFOpenOptionsSetErrorHandlerExtR(options, OnError, &client);
   TIFFOpenOptionsSetWarningHandlerExtR(options, OnWarning, &client);
-  const QByteArray name = client.file->path().toLocal8Bit();
-  // "m": no memory mapping, every byte goes through ReadProc.
-  TiffHandle handle(TIFFClientOpenExt(name.constData(), "rm", &client, ReadProc, WriteProc, SeekProc, CloseProc,
+  const QByteArray name = NativeFileName(client.file->path());
+  // "m": no memory mapping, every byte goes through ReadProc. "c": strips as
+  // the file stores them, never cut into smaller ones, so that a strip's
+  // number in a message is the file's own.
+  TiffHandle handle(TIFFClientOpenExt(name.constData(), "rmc", &client, ReadProc, WriteProc, SeekProc, CloseProc,
                                       SizeProc, MapProc, UnmapProc, options));
   TIFFOpenOptionsFree(options);
   return handle;

@@ -6,6 +6,7 @@
 
 #include "common/error.h"
 #include "series/tiff_client.h"
+#include "series/view_error.h"
 
 namespace plivora {
 
@@ -15,12 +16,6 @@ namespace {
 // any single allocation libtiff makes for it stay below this; a file that
 // needs more is refused when opened.
 constexpr uint64_t kMaxBandBytes = uint64_t(256) << 20;
-
-struct Refusal {
-  QString reason;
-};
-
-[[noreturn]] void Refuse(const QString& reason) { throw Refusal{reason}; }
 
 QString ColourModel(uint16_t photometric) {
   switch (photometric) {
@@ -37,29 +32,23 @@ QString ColourModel(uint16_t photometric) {
   }
 }
 
-QString CompressionName(uint16_t compression) {
-  switch (compression) {
-    case COMPRESSION_NONE: return QStringLiteral("uncompressed");
-    case COMPRESSION_LZW: return QStringLiteral("LZW");
-    case COMPRESSION_ADOBE_DEFLATE: case COMPRESSION_DEFLATE: return QStringLiteral("Deflate");
-    case COMPRESSION_PACKBITS: return QStringLiteral("PackBits");
-    case COMPRESSION_JPEG: case COMPRESSION_OJPEG: return QStringLiteral("JPEG");
-    default: return QStringLiteral("compression %1").arg(compression);
-  }
-}
-
 // Reads a view through libtiff, one band (a strip, or a row of tiles) or one
-// scanline at a time, in increasing row order.
+// scanline at a time, in increasing row order. Strips and tiles are numbered
+// as the file stores them: libtiff is told not to cut a large uncompressed
+// strip into strips of its own, and such rows are read straight from the
+// file instead, one at a time.
 class TiffReader final : public SourceReader {
  public:
-  explicit TiffReader(std::unique_ptr<SourceFile> file);
+  TiffReader(std::unique_ptr<SourceFile> file, DecodeBudget& budget);
 
   void ReadRow(uint32_t row, uint8_t* dest) override;
 
  private:
   void Open();
   void CheckSamples();
-  void CheckStorage();
+  void CheckStriles();
+  void SizeBuffers(DecodeBudget& budget);
+  void ReadStoredRow(uint32_t row);
   void DecodeScanline(uint32_t row);
   void DecodeBand(uint32_t band);
   void Store(const uint8_t* src, size_t srcStride, size_t pixelSamples, uint32_t firstSample, uint32_t samples,
@@ -75,18 +64,20 @@ class TiffReader final : public SourceReader {
 
   uint16_t bits_ = 8, samples_ = 4, planar_ = PLANARCONFIG_CONTIG, compression_ = COMPRESSION_NONE;
   bool tiled_ = false;
-  uint32_t tileWidth_ = 0, bandRows_ = 1;
+  uint32_t tileWidth_ = 0, tileLength_ = 0, bandRows_ = 1;
+  uint64_t largestStrile_ = 0;    // bytes of the largest strip or tile as stored
   std::vector<uint8_t> scratch_;  // one decoded scanline, strip or tile as stored
   std::vector<uint8_t> band_;     // bandRows_ rows of Width * 4 bytes, 8-bit CMYK
   int64_t current_ = -1;          // the scanline or band now held, -1 for none
 };
 
-TiffReader::TiffReader(std::unique_ptr<SourceFile> file) : file_(std::move(file)) {
+TiffReader::TiffReader(std::unique_ptr<SourceFile> file, DecodeBudget& budget) : file_(std::move(file)) {
   client_.file = file_.get();
   image_.Path = file_->path();
   Open();
   CheckSamples();
-  CheckStorage();
+  CheckStriles();
+  SizeBuffers(budget);
   try {
     ReadRow(0, nullptr);  // decoded now, handed out when the first row is asked for
   } catch (const Error&) {
@@ -135,7 +126,7 @@ void TiffReader::CheckSamples() {
   if (orientation != ORIENTATION_TOPLEFT)
     Refuse(QStringLiteral("its rows are stored flipped or turned (Orientation %1); views must be stored upright").arg(orientation));
   if (!TIFFIsCODECConfigured(compression_))
-    Refuse(QStringLiteral("its compression scheme (%1) is not one this program decodes").arg(compression_));
+    Refuse(QStringLiteral("its compression scheme (%1) is not one this program decodes").arg(CompressionName(compression_)));
 
   TIFFGetField(tif_, TIFFTAG_IMAGEWIDTH, &image_.Width);
   TIFFGetField(tif_, TIFFTAG_IMAGELENGTH, &image_.Height);
@@ -144,17 +135,16 @@ void TiffReader::CheckSamples() {
 }
 
 // Every strip or tile must lie inside the file, and an uncompressed one must
-// hold all its rows; then the buffers for one band are sized.
-void TiffReader::CheckStorage() {
+// hold all its rows.
+void TiffReader::CheckStriles() {
   tiled_ = TIFFIsTiled(tif_);
   const char* unit = tiled_ ? "tile" : "strip";
-  const uint32_t bytesPerSample = bits_ / 8;
-  uint32_t tileLength = 0, rowsPerStrip = image_.Height;
+  uint32_t rowsPerStrip = image_.Height;
   if (tiled_) {
     TIFFGetField(tif_, TIFFTAG_TILEWIDTH, &tileWidth_);
-    TIFFGetField(tif_, TIFFTAG_TILELENGTH, &tileLength);
-    if (tileWidth_ == 0 || tileLength == 0) Refuse(QStringLiteral("its tiles have no size"));
-    bandRows_ = std::min(tileLength, image_.Height);
+    TIFFGetField(tif_, TIFFTAG_TILELENGTH, &tileLength_);
+    if (tileWidth_ == 0 || tileLength_ == 0) Refuse(QStringLiteral("its tiles have no size"));
+    bandRows_ = std::min(tileLength_, image_.Height);
   } else {
     TIFFGetFieldDefaulted(tif_, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
     bandRows_ = std::clamp<uint32_t>(rowsPerStrip, 1, image_.Height);
@@ -162,12 +152,15 @@ void TiffReader::CheckStorage() {
   const uint32_t count = tiled_ ? TIFFNumberOfTiles(tif_) : TIFFNumberOfStrips(tif_);
   const uint32_t perPlane = planar_ == PLANARCONFIG_SEPARATE ? count / samples_ : count;
   const uint32_t bands = (image_.Height - 1) / bandRows_ + 1;
+  if (count < uint64_t(bands) * (tiled_ ? (image_.Width - 1) / tileWidth_ + 1 : 1) * (planar_ == PLANARCONFIG_SEPARATE ? samples_ : 1))
+    Refuse(QStringLiteral("it has too few %1s for its size").arg(unit));
   for (uint32_t i = 0; i < count; ++i) {
     const uint64_t offset = TIFFGetStrileOffset(tif_, i), bytes = TIFFGetStrileByteCount(tif_, i);
     if (bytes == 0) Refuse(QStringLiteral("its %1 %2 is empty").arg(unit).arg(i));
     if (offset > file_->size() || bytes > file_->size() - offset)
       Refuse(QStringLiteral("its %1 %2 (%3 bytes from offset %4) runs past the end of the file (%5 bytes)")
                  .arg(unit).arg(i).arg(bytes).arg(offset).arg(file_->size()));
+    largestStrile_ = std::max(largestStrile_, bytes);
     if (compression_ == COMPRESSION_NONE) {
       const uint32_t band = tiled_ ? 0 : (i % std::max<uint32_t>(perPlane, 1));
       const uint32_t rows = band + 1 < bands ? bandRows_ : image_.Height - band * bandRows_;
@@ -175,23 +168,33 @@ void TiffReader::CheckStorage() {
       if (bytes < need) Refuse(QStringLiteral("its %1 %2 holds %3 bytes of the %4 its pixels need").arg(unit).arg(i).arg(bytes).arg(need));
     }
   }
+}
 
-  if (count < uint64_t(bands) * (tiled_ ? (image_.Width - 1) / tileWidth_ + 1 : 1) * (planar_ == PLANARCONFIG_SEPARATE ? samples_ : 1))
-    Refuse(QStringLiteral("it has too few %1s for its size").arg(unit));
-  const uint64_t pixelBytes = uint64_t(bytesPerSample) * (planar_ == PLANARCONFIG_SEPARATE ? 1 : samples_);
-  const uint64_t bandBytes = uint64_t(bandRows_) * image_.Width * 4;
+// Sizes the buffers for one scanline or one band, within the budget. A
+// compressed strip or tile is also read whole into libtiff's own buffer
+// before it is decoded, so that counts too.
+void TiffReader::SizeBuffers(DecodeBudget& budget) {
+  const uint64_t pixelBytes = uint64_t(bits_ / 8) * (planar_ == PLANARCONFIG_SEPARATE ? 1 : samples_);
+  const uint64_t raw = compression_ == COMPRESSION_NONE ? 0 : largestStrile_;
   if (!tiled_ && planar_ == PLANARCONFIG_CONTIG) {
     const uint64_t line = TIFFScanlineSize64(tif_);
-    if (line < uint64_t(image_.Width) * pixelBytes || line > kMaxBandBytes)
-      Refuse(QStringLiteral("its rows are %1 bytes long, which does not fit its width").arg(line));
+    if (line == 0 || line > kMaxBandBytes)
+      Refuse(QStringLiteral("its rows are too long to read (%1 pixels of %2 bytes; a row may take at most %3)")
+                 .arg(image_.Width).arg(pixelBytes).arg(SizeText(kMaxBandBytes)));
+    if (line < uint64_t(image_.Width) * pixelBytes)
+      Refuse(QStringLiteral("its rows are %1 bytes long, too short for %2 pixels of %3 bytes").arg(line).arg(image_.Width).arg(pixelBytes));
+    budget.Claim(line + raw);
     scratch_.resize(line);
     return;  // read scanline by scanline, no band buffer
   }
+  const char* unit = tiled_ ? "tile" : "strip";
   const uint64_t block = tiled_ ? TIFFTileSize64(tif_) : TIFFStripSize64(tif_);
-  const uint64_t blockNeeds = tiled_ ? uint64_t(tileWidth_) * tileLength * pixelBytes : uint64_t(bandRows_) * image_.Width * pixelBytes;
+  const uint64_t blockNeeds = tiled_ ? uint64_t(tileWidth_) * tileLength_ * pixelBytes : uint64_t(bandRows_) * image_.Width * pixelBytes;
+  const uint64_t bandBytes = uint64_t(bandRows_) * image_.Width * 4;
   if (block < blockNeeds) Refuse(QStringLiteral("its %1s are %2 bytes, too few for their pixels").arg(unit).arg(block));
   if (block > kMaxBandBytes || bandBytes > kMaxBandBytes)
     Refuse(QStringLiteral("its %1s are too large to decode one at a time (%2 rows of %3 pixels)").arg(unit).arg(bandRows_).arg(image_.Width));
+  budget.Claim(block + bandBytes + raw);
   scratch_.resize(block);
   band_.resize(bandBytes);
 }
@@ -220,8 +223,20 @@ void TiffReader::Store(const uint8_t* src, size_t srcStride, size_t pixelSamples
 }
 
 [[noreturn]] void TiffReader::DecodeFailed(uint32_t row, const char* what) {
-  Fail(QStringLiteral("\"%1\": cannot decode row %2 (%3): %4").arg(image_.Path).arg(row)
-           .arg(CompressionName(compression_), client_.Reason(QString::fromLatin1(what))));
+  FailView(image_.Path, QStringLiteral("cannot decode row %1 (%2): %3")
+                            .arg(row).arg(CompressionName(compression_), client_.Reason(QString::fromLatin1(what))));
+}
+
+// Uncompressed interleaved rows come straight from the file, at the offset
+// of their strip; CheckStriles has seen every strip hold all its rows.
+void TiffReader::ReadStoredRow(uint32_t row) {
+  current_ = -1;
+  const uint64_t at = TIFFGetStrileOffset(tif_, row / bandRows_) + uint64_t(row % bandRows_) * scratch_.size();
+  if (!file_->ReadAt(at, scratch_.data(), scratch_.size()))
+    FailView(image_.Path, QStringLiteral("its pixel data ends before row %1").arg(row));
+  if (bits_ == 16 && TIFFIsByteSwapped(tif_))
+    TIFFSwabArrayOfShort(reinterpret_cast<uint16_t*>(scratch_.data()), tmsize_t(scratch_.size() / 2));
+  current_ = row;
 }
 
 // Most codecs decode a strip only from its start and row after row, so rows
@@ -268,9 +283,9 @@ void TiffReader::DecodeBand(uint32_t band) {
 }
 
 void TiffReader::ReadRow(uint32_t row, uint8_t* dest) {
-  if (row >= image_.Height) Fail(QStringLiteral("\"%1\": the pixel data ends before row %2").arg(image_.Path).arg(row));
+  if (row >= image_.Height) FailView(image_.Path, QStringLiteral("its pixel data ends before row %1").arg(row));
   if (band_.empty()) {
-    if (current_ != int64_t(row)) DecodeScanline(row);
+    if (current_ != int64_t(row)) compression_ == COMPRESSION_NONE ? ReadStoredRow(row) : DecodeScanline(row);
     if (dest) Store(scratch_.data(), 0, samples_, 0, 4, 1, image_.Width, dest, 0);
     return;
   }
@@ -281,13 +296,14 @@ void TiffReader::ReadRow(uint32_t row, uint8_t* dest) {
 
 }  // namespace
 
-std::unique_ptr<SourceReader> OpenTiffSource(std::unique_ptr<SourceFile> file) {
+std::unique_ptr<SourceReader> OpenTiffSource(std::unique_ptr<SourceFile> file, DecodeBudget* budget) {
   const QString path = file->path();
+  DecodeBudget own;
   try {
     if (const QString problem = DirectoryChainProblem(*file); !problem.isEmpty()) Refuse(problem);
-    return std::make_unique<TiffReader>(std::move(file));
+    return std::make_unique<TiffReader>(std::move(file), budget ? *budget : own);
   } catch (const Refusal& r) {
-    Fail(QStringLiteral("Cannot read view \"%1\": %2").arg(path, r.reason));
+    FailView(path, r.reason);
   }
 }
 

@@ -26,6 +26,8 @@ namespace plivora {
 // and the first row is decoded, so most broken files are refused before an
 // export creates its output. Raises Error "Cannot read view "PATH": REASON".
 // libtiff's warnings and errors never reach stderr; they end up in messages.
-std::unique_ptr<SourceReader> OpenTiffSource(std::unique_ptr<SourceFile> file);
+// The buffers for decoding are claimed from `budget` (a budget of the view's
+// own when null) before they are allocated.
+std::unique_ptr<SourceReader> OpenTiffSource(std::unique_ptr<SourceFile> file, DecodeBudget* budget = nullptr);
 
 }  // namespace plivora

@@ -6,8 +6,13 @@
 
 #include <QDir>
 
+<<<<<<< HEAD
 #include "output/caption_strip.h"
+=======
+#include "common/file_names.h"
+>>>>>>> readers
 #include "sample/view_writer.h"
+#include "series/byte_order.h"
 #include "support/test_support.h"
 
 namespace plivora {
@@ -138,6 +143,47 @@ TEST(Export, RefusesBadViewsBeforeCreatingTheOutput) {
   EXPECT_EQ(test::ReadBytes(out), (std::vector<uint8_t>{'o', 'l', 'd'}));
   EXPECT_EQ(test::ReadBytes(good).size(), bytes.size() + 1);
   EXPECT_EQ(Leftovers(dir.path(), {"good.tif", "cut.tif", "out.tif"}), QStringList());
+}
+
+// Views that the row loop could not take are refused before the output is
+// created: the missing folder of the output is never reached. One view's
+// rows of 2^30 pixels (sparse) pass 4 GiB in the row set; one whose header
+// claims 2^31 x 2^31 pixels and stores none is refused for that, by name.
+TEST(Export, RefusesViewsTooWideOrEmptyBeforeCreatingTheOutput) {
+  test::TempDir dir;
+  const QString wide = dir.path("wide.tif"), empty = dir.path("empty.tif"), out = dir.path("no/such/folder/out.tif");
+  std::vector<uint8_t> header = ViewFileBytes(1, 1, {1, 2, 3, 4});
+  header.resize(header.size() - 4);
+  const size_t widthAt = 10 + 12 + 8, heightAt = 10 + 24 + 8, rowsPerStripAt = 10 + 8 * 12 + 8;
+  for (size_t at : {widthAt, rowsPerStripAt}) PutLe32(header.data() + at, 1u << 30);
+  test::WriteBytes(wide, header);
+  ASSERT_TRUE(QFile(wide).resize(qint64(header.size()) + (qint64(1) << 32)));
+  EXPECT_EQ(ErrorOf([&] { ExportInterlaced(Request({wide}, out, 8, 8), nullptr); }),
+            QStringLiteral("The views are too wide to export together"));
+
+  for (size_t at : {widthAt, heightAt, rowsPerStripAt}) PutLe32(header.data() + at, 1u << 31);
+  test::WriteBytes(empty, header);
+  const QString message = ErrorOf([&] { ExportInterlaced(Request({empty}, out, 8, 8), nullptr); });
+  EXPECT_TRUE(message.startsWith(QStringLiteral("Cannot read view \"%1\": its pixel data (2147483648 x 2147483648 pixels").arg(empty)))
+      << message.toStdString();
+  EXPECT_TRUE(message.endsWith("runs past the end of the file (154 bytes)")) << message.toStdString();
+}
+
+// Names are bytes: a view named "lat\xe9.tif" (Latin-1, not UTF-8) is read,
+// and recognised when the output is given the same name.
+TEST(Export, ViewsWhoseNamesAreNotUtf8) {
+  test::TempDir dir;
+  const QByteArray native = NativeFileName(dir.path()) + "/lat\xe9.tif";
+  const QString view = FileNameFromNative(native);
+  WriteViewFile(dir.path("plain.tif"), 8, 8, test::Uniform(8, 8, 1, 2, 3, 4));
+  ASSERT_EQ(::rename(NativeFileName(dir.path("plain.tif")).constData(), native.constData()), 0);
+  ExportRequest r = Request({view, view}, dir.path("out.tif"), 8, 8);
+  r.texts.width = "0.1";
+  r.texts.height = "0.1";
+  ExportInterlaced(r, nullptr);
+  EXPECT_EQ(FileSize(dir.path("out.tif")), 334u + (40 + 80) * 424u * 4);
+  r.outputPath = view;
+  EXPECT_TRUE(ErrorOf([&] { ExportInterlaced(r, nullptr); }).contains("one of the views"));
 }
 
 TEST(Export, FolderThatRefusesTheFileGivesAClearError) {

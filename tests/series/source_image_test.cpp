@@ -1,6 +1,9 @@
 #include "series/source_image.h"
 
+#include <QFile>
+
 #include "sample/view_writer.h"
+#include "series/byte_order.h"
 #include "series/strip_layout.h"
 #include "support/test_support.h"
 
@@ -13,14 +16,8 @@ using test::ErrorOf;
 enum EntryIndex { kSubfile, kWidth, kHeight, kBits, kCompression, kPhotometric, kOffsets, kSamples, kRowsPerStrip,
                   kByteCounts, kPlanar };
 
-void Put16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
-  b[at] = uint8_t(v);
-  b[at + 1] = uint8_t(v >> 8);
-}
-void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  Put16(b, at, uint16_t(v));
-  Put16(b, at + 2, uint16_t(v >> 16));
-}
+void Put16(std::vector<uint8_t>& b, size_t at, uint16_t v) { PutLe16(b.data() + at, v); }
+void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) { PutLe32(b.data() + at, v); }
 void SetEntry(std::vector<uint8_t>& b, int index, uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
   const size_t at = 10 + size_t(index) * 12;
   Put16(b, at, tag);
@@ -36,13 +33,18 @@ std::vector<uint8_t> FourByThree() {
                        }));
 }
 
-// What the strip-layout check says of `bytes`: "ok" or the reason.
+// What the strip-layout check says of `bytes`: "ok", the reason it is in
+// another layout, or the message that refuses it.
 QString LayoutVerdict(const std::vector<uint8_t>& bytes) {
   test::TempDir dir;
   test::WriteBytes(dir.path("v.tif"), bytes);
   SourceFile file(dir.path("v.tif"));
   QString why;
-  return ReadStripLayout(file, &why) ? QStringLiteral("ok") : why;
+  try {
+    return ReadStripLayout(file, &why) ? QStringLiteral("ok") : why;
+  } catch (const Error& e) {
+    return e.message();
+  }
 }
 
 TEST(StripLayout, ReadsSizeAndDataOffset) {
@@ -90,6 +92,7 @@ TEST(StripLayout, NamesWhyAFileIsNotInTheLayout) {
       {"pixels past the end", [](auto& b) { b.pop_back(); }, "runs past the end of the file"},
       {"offset past the end", [](auto& b) { SetValue(b, kOffsets, 0xFFFFFFF0); }, "runs past the end of the file"},
       {"too short", [](auto& b) { b.resize(9); }, "too short"},
+      {"too many BitsPerSample values", [](auto& b) { SetEntry(b, kBits, 258, 3, 700000000, 8); }, "700000000 values"},
   };
   for (const Case& c : cases) {
     std::vector<uint8_t> b = FourByThree();
@@ -97,6 +100,53 @@ TEST(StripLayout, NamesWhyAFileIsNotInTheLayout) {
     const QString verdict = LayoutVerdict(b);
     EXPECT_TRUE(verdict.contains(c.reason)) << c.what << ": " << verdict.toStdString();
   }
+}
+
+// Files in the layout whose pixels cannot be where the header says are
+// refused by name, never read as whatever bytes lie there.
+TEST(StripLayout, RefusesPixelDataThatIsNotWhereTheHeaderSays) {
+  struct Case { const char* what; void (*change)(std::vector<uint8_t>&); const char* reason; };
+  const Case cases[] = {
+      // 2^31 x 2^31 x 4 bytes is 2^64: the size must not wrap to 0.
+      {"2^31 x 2^31 pixels, none stored", [](auto& b) {
+         SetValue(b, kWidth, 1u << 31);
+         SetValue(b, kHeight, 1u << 31);
+         SetValue(b, kRowsPerStrip, ~0u);
+       },
+       "its pixel data (2147483648 x 2147483648 pixels from offset 154) runs past the end of the file (202 bytes)"},
+      {"2^32 - 1 rows of 2^32 - 1 pixels", [](auto& b) {
+         SetValue(b, kWidth, ~0u);
+         SetValue(b, kHeight, ~0u);
+         SetValue(b, kRowsPerStrip, ~0u);
+       },
+       "runs past the end of the file (202 bytes)"},
+      {"several strips, one offset", [](auto& b) { SetValue(b, kRowsPerStrip, 1); },
+       "its RowsPerStrip of 1 cuts its 3 rows into 3 strips, but its StripOffsets tag holds one offset"},
+      {"no rows per strip", [](auto& b) { SetValue(b, kRowsPerStrip, 0); }, "its RowsPerStrip is 0"},
+      {"pixels over the directory", [](auto& b) { SetValue(b, kOffsets, 20); },
+       "its pixel data starts at offset 20, inside its header and image directory (bytes 0 to 145)"},
+      {"pixels over the header", [](auto& b) { SetValue(b, kOffsets, 0); }, "starts at offset 0, inside its header and image directory (bytes 0 to 145)"},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> b = FourByThree();
+    c.change(b);
+    const QString verdict = LayoutVerdict(b);
+    EXPECT_TRUE(verdict.startsWith("Cannot read view \"") && verdict.endsWith(c.reason)) << c.what << ": " << verdict.toStdString();
+  }
+  std::vector<uint8_t> b = FourByThree();
+  SetValue(b, kRowsPerStrip, 3);  // one strip, exactly
+  EXPECT_EQ(LayoutVerdict(b), "ok");
+}
+
+// A BitsPerSample count of 700 million, in a file large enough to hold that
+// many values (sparse here), must size no buffer.
+TEST(StripLayout, AHugeBitsPerSampleCountSizesNoBuffer) {
+  test::TempDir dir;
+  std::vector<uint8_t> b = FourByThree();
+  SetEntry(b, kBits, 258, 3, 700000000, 8 + 2 + 11 * 12 + 4);
+  test::WriteBytes(dir.path("v.tif"), b);
+  ASSERT_TRUE(QFile(dir.path("v.tif")).resize(1500000000));
+  EXPECT_LT(test::ChildPeakRiseKiB([&] { OpenSource(dir.path("v.tif")); }), 128 << 10);
 }
 
 TEST(SourceReader, ReadsRowsAsStored) {
@@ -119,7 +169,7 @@ TEST(SourceReader, RefusesMissingAndTruncatedFilesNamingThem) {
   test::TempDir dir;
   EXPECT_EQ(ErrorOf([&] { OpenSource(dir.path("none.tif")); }),
             QStringLiteral("Cannot open file \"%1\". No such file or directory").arg(dir.path("none.tif")));
-  EXPECT_TRUE(ErrorOf([&] { OpenSource(dir.path()); }).startsWith("Cannot open file"));
+  EXPECT_TRUE(ErrorOf([&] { OpenSource(dir.path()); }).startsWith(QStringLiteral("Cannot read view \"%1\": it is not a regular file").arg(dir.path())));
   std::vector<uint8_t> cut = FourByThree();
   cut.resize(cut.size() - 16);
   test::WriteBytes(dir.path("cut.tif"), cut);

@@ -88,6 +88,47 @@ TEST(TiffRefusal, TruncatedFilesAreRefusedWhenOpened) {
   EXPECT_EQ(capture.Stop(), QByteArray());
 }
 
+// libtiff would cut one large uncompressed strip into strips of its own; the
+// message must number the strip as the file does, and reading such a view
+// must still take one row at a time.
+TEST(TiffRefusal, StripsAreNumberedAsTheFileStoresThem) {
+  test::TempDir dir;
+  StderrCapture capture(dir.path("stderr.txt"));
+  test::LibtiffLayout wide;
+  wide.bits = 16;  // not the strip layout: libtiff reads it
+  wide.rowsPerStrip = 64;
+  test::WriteWithLibtiff(dir.path("one.tif"), 64, 64, std::vector<uint16_t>(64 * 64 * 4, 257 * 7), wide);
+  std::vector<uint8_t> bytes = test::ReadBytes(dir.path("one.tif"));
+  const uint64_t size = bytes.size(), offset = size - 20000;
+  test::SetFirstEntry(bytes, TIFFTAG_STRIPOFFSETS, uint32_t(offset));
+  test::WriteBytes(dir.path("moved.tif"), bytes);
+  EXPECT_EQ(Refusal(dir.path("moved.tif")),
+            QStringLiteral("Cannot read view \"%1\": its strip 0 (32768 bytes from offset %2) runs past the end of the file (%3 bytes)")
+                .arg(dir.path("moved.tif")).arg(offset).arg(size));
+  const auto reader = OpenSource(dir.path("one.tif"));
+  std::vector<uint8_t> row(64 * 4);
+  for (uint32_t y = 0; y < 64; ++y) reader->ReadRow(y, row.data());
+  EXPECT_EQ(row, std::vector<uint8_t>(64 * 4, 7));
+  EXPECT_EQ(capture.Stop(), QByteArray());
+}
+
+// A row that would take more than a decoding buffer may hold is refused for
+// being too long, not for not fitting its width.
+TEST(TiffRefusal, RowsTooLongToReadAreNamedSo) {
+  test::TempDir dir;
+  StderrCapture capture(dir.path("stderr.txt"));
+  test::LibtiffLayout lzw;
+  lzw.compression = COMPRESSION_LZW;
+  test::WriteWithLibtiff(dir.path("lzw.tif"), 16, 4, Wide(Gradient(16, 4)), lzw);
+  std::vector<uint8_t> bytes = test::ReadBytes(dir.path("lzw.tif"));
+  test::SetFirstEntry(bytes, TIFFTAG_IMAGEWIDTH, 0xFFFFFFFF);
+  test::WriteBytes(dir.path("wide.tif"), bytes);
+  EXPECT_EQ(Refusal(dir.path("wide.tif")),
+            QStringLiteral("Cannot read view \"%1\": its rows are too long to read (4294967295 pixels of 4 bytes; "
+                           "a row may take at most 256 MiB)").arg(dir.path("wide.tif")));
+  EXPECT_EQ(capture.Stop(), QByteArray());
+}
+
 TEST(TiffRefusal, ALoopOfDirectoriesIsRefused) {
   test::TempDir dir;
   StderrCapture capture(dir.path("stderr.txt"));
@@ -129,7 +170,7 @@ TEST(TiffRefusal, BrokenCompressedDataCarriesLibtiffsReason) {
   r.outputPath = dir.path("out.tif");
   r.now = QDateTime(QDate(2026, 12, 8), QTime(1, 0));
   const QString message = ErrorOf([&] { ExportInterlaced(r, nullptr); });
-  EXPECT_TRUE(message.startsWith(QStringLiteral("\"%1\": cannot decode row 8 (LZW): ").arg(dir.path("last.tif"))))
+  EXPECT_TRUE(message.startsWith(QStringLiteral("Cannot read view \"%1\": cannot decode row 8 (LZW): ").arg(dir.path("last.tif"))))
       << message.toStdString();
   EXPECT_FALSE(QFile::exists(r.outputPath));
 
@@ -142,7 +183,7 @@ TEST(TiffRefusal, BrokenCompressedDataCarriesLibtiffsReason) {
   std::vector<uint8_t> row(16 * 4);
   for (uint32_t y = 0; y < 6; ++y) reader->ReadRow(y, row.data());  // strip 1 still holds rows 4 and 5
   const QString shortMessage = ErrorOf([&] { reader->ReadRow(6, row.data()); });
-  EXPECT_TRUE(shortMessage.startsWith(QStringLiteral("\"%1\": cannot decode row 6 (PackBits): ").arg(dir.path("short.tif"))))
+  EXPECT_TRUE(shortMessage.startsWith(QStringLiteral("Cannot read view \"%1\": cannot decode row 6 (PackBits): ").arg(dir.path("short.tif"))))
       << shortMessage.toStdString();
   EXPECT_EQ(capture.Stop(), QByteArray());
 }

@@ -217,6 +217,27 @@ TEST(TiffSource, SixteenBitSamplesAreReducedToEightBits) {
   }
 }
 
+// One uncompressed strip of 512 MiB (sparse here) is read a row at a time,
+// never whole.
+TEST(TiffSource, OneLargeUncompressedStripIsReadARowAtATime) {
+  test::TempDir dir;
+  test::LibtiffLayout layout;
+  layout.bits = 16;  // not the strip layout: libtiff reads it
+  test::WriteWithLibtiff(dir.path("v.tif"), 4, 4, std::vector<uint16_t>(4 * 4 * 4, 0), layout);
+  std::vector<uint8_t> bytes = test::ReadBytes(dir.path("v.tif"));
+  const uint32_t side = 8192, offset = uint32_t(test::StrilesOf(dir.path("v.tif")).offsets.at(0));
+  for (uint16_t tag : {TIFFTAG_IMAGEWIDTH, TIFFTAG_IMAGELENGTH, TIFFTAG_ROWSPERSTRIP}) test::SetFirstEntry(bytes, tag, side);
+  test::SetFirstEntry(bytes, TIFFTAG_STRIPBYTECOUNTS, side * side * 8);
+  test::WriteBytes(dir.path("big.tif"), bytes);
+  ASSERT_TRUE(QFile(dir.path("big.tif")).resize(offset + qint64(side) * side * 8));
+  const long rise = test::ChildPeakRiseKiB([&] {
+    const auto reader = OpenSource(dir.path("big.tif"));
+    std::vector<uint8_t> row(side * 4);
+    for (uint32_t y = 0; y < side; ++y) reader->ReadRow(y, row.data());
+  });
+  EXPECT_LT(rise, 64 << 10);
+}
+
 TEST(TiffSource, JpegViewsDecodeCloseToTheirPixels) {
   test::TempDir dir;
   const std::vector<uint8_t> smooth = test::MakePixels(kW, kH, [](uint32_t x, uint32_t y) {

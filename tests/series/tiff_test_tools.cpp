@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "series/byte_order.h"
+
 namespace plivora::test {
 
 StderrCapture::StderrCapture(const QString& path) : path_(path) {
@@ -86,14 +88,8 @@ Striles StrilesOf(const QString& path) {
 
 namespace {
 
-void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  b[at] = uint8_t(v);
-  b[at + 1] = uint8_t(v >> 8);
-}
-void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  Put16(b, at, v & 0xFFFF);
-  Put16(b, at + 2, v >> 16);
-}
+void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v) { PutLe16(b.data() + at, uint16_t(v)); }
+void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) { PutLe32(b.data() + at, v); }
 
 // PackBits literal runs of at most 128 bytes, one row at a time.
 void PackRow(const uint8_t* row, size_t length, std::vector<uint8_t>& out) {
@@ -141,6 +137,25 @@ PackBitsFile PackBitsView(uint32_t width, uint32_t height, const std::vector<uin
     f.bytes.insert(f.bytes.end(), data[s].begin(), data[s].end());
   }
   return f;
+}
+
+void SetFirstEntry(std::vector<uint8_t>& bytes, uint16_t tag, uint32_t value) {
+  ASSERT_TRUE(bytes.size() >= 8 && bytes[0] == 'I' && bytes[1] == 'I');
+  const size_t dir = Le32(bytes.data() + 4);
+  ASSERT_LE(dir + 2, bytes.size());
+  const uint16_t count = Le16(bytes.data() + dir);
+  for (size_t i = 0, at = dir + 2; i < count && at + 12 <= bytes.size(); ++i, at += 12) {
+    if (Le16(bytes.data() + at) != tag) continue;
+    ASSERT_EQ(Le32(bytes.data() + at + 4), 1u) << "tag " << tag << " holds more than one value";
+    if (Le16(bytes.data() + at + 2) == 3 && value <= 0xFFFF) {
+      Put16(bytes, at + 8, value);
+    } else {
+      Put16(bytes, at + 2, 4);  // LONG
+      Put32(bytes, at + 8, value);
+    }
+    return;
+  }
+  FAIL() << "no tag " << tag;
 }
 
 }  // namespace plivora::test

@@ -59,4 +59,8 @@ struct PackBitsFile {
 PackBitsFile PackBitsView(uint32_t width, uint32_t height, const std::vector<uint8_t>& cmyk, uint32_t rowsPerStrip,
                           uint32_t nextDirectory = 0);
 
+// Sets the one value of entry `tag` in the first directory of a little-endian
+// TIFF held in `bytes`; a SHORT entry becomes LONG for a value past 65535.
+void SetFirstEntry(std::vector<uint8_t>& bytes, uint16_t tag, uint32_t value);
+
 }  // namespace plivora::test

@@ -1,10 +1,18 @@
 #include "support/test_support.h"
 
+<<<<<<< HEAD
 #include <clocale>
 #include <cstdlib>
+=======
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+>>>>>>> readers
 
 #include <QFile>
 #include <QProcess>
+
+#include "series/byte_order.h"
 
 namespace plivora::test {
 
@@ -64,8 +72,30 @@ void WriteBytes(const QString& path, const std::vector<uint8_t>& bytes) {
   ASSERT_EQ(f.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size())), qint64(bytes.size()));
 }
 
-uint16_t Le16(const std::vector<uint8_t>& b, size_t at) { return uint16_t(b.at(at) | (b.at(at + 1) << 8)); }
-uint32_t Le32(const std::vector<uint8_t>& b, size_t at) { return uint32_t(Le16(b, at)) | uint32_t(Le16(b, at + 2)) << 16; }
+// b.at() first, so that a read past the end throws.
+uint16_t Le16(const std::vector<uint8_t>& b, size_t at) { return plivora::Le16(&b.at(at + 1) - 1); }
+uint32_t Le32(const std::vector<uint8_t>& b, size_t at) { return plivora::Le32(&b.at(at + 3) - 3); }
+
+long ChildPeakRiseKiB(const std::function<void()>& f) {
+  rusage self {};
+  getrusage(RUSAGE_SELF, &self);
+  const pid_t child = fork();
+  if (child == 0) {
+    try {
+      f();
+    } catch (const Error&) {
+    } catch (...) {
+      _exit(1);
+    }
+    _exit(0);
+  }
+  int status = 0;
+  EXPECT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+  rusage children {};
+  getrusage(RUSAGE_CHILDREN, &children);
+  return children.ru_maxrss - self.ru_maxrss;
+}
 
 QString ErrorOf(const std::function<void()>& f) {
   try {

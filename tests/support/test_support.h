@@ -57,6 +57,11 @@ class CommaLocale {
   std::string previous_;
 };
 
+// Runs `f` in a child process and returns how far the child's peak resident
+// size rose above the parent's, in KiB: what `f` allocated and touched. An
+// Error raised by `f` is ignored; anything else fails the test.
+long ChildPeakRiseKiB(const std::function<void()>& f);
+
 // The message of the Error that `f` raises; fails the test when none.
 QString ErrorOf(const std::function<void()>& f);
 

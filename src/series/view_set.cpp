@@ -1,0 +1,30 @@
+#include "series/view_set.h"
+
+#include <sys/stat.h>
+
+#include "common/file_names.h"
+#include "series/source_file.h"
+
+namespace plivora {
+
+void ViewSet::Add(const QString& path) {
+  auto file = std::make_unique<SourceFile>(path);
+  for (const File& f : files_)
+    if (f.device == file->device() && f.inode == file->inode()) {
+      listings_.push_back(f.reader.get());
+      return;
+    }
+  const uint64_t device = file->device(), inode = file->inode();
+  files_.push_back({device, inode, OpenSource(std::move(file), &budget_)});
+  listings_.push_back(files_.back().reader.get());
+}
+
+bool ViewSet::Holds(const QString& path) const {
+  struct stat st {};
+  if (::stat(NativeFileName(path).constData(), &st) != 0) return false;
+  for (const File& f : files_)
+    if (f.device == uint64_t(st.st_dev) && f.inode == uint64_t(st.st_ino)) return true;
+  return false;
+}
+
+}  // namespace plivora

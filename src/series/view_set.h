@@ -1,0 +1,49 @@
+// The views of one export, opened once each.
+//
+// A series may list the same file several times. Each distinct file (same
+// device and inode, whatever the path) gets one reader, which serves every
+// listing: the export reads rows top to bottom for all views in step, so
+// each listing of a file asks for the same row as the others, and asking for
+// a row again costs a copy, not a decode. The decoding buffers of all
+// distinct files together stay within one DecodeBudget.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "series/source_image.h"
+
+namespace plivora {
+
+class ViewSet {
+ public:
+  explicit ViewSet(uint64_t decodeBudget = DecodeBudget::kDefaultBytes) : budget_(decodeBudget) {}
+
+  // Opens the view at `path` as the next listing, or shares the reader of an
+  // earlier listing of the same file. Raises the reader's errors, and
+  // `Cannot read view "PATH": decoding it takes ...` for the view whose
+  // buffers would take the views past the budget.
+  void Add(const QString& path);
+
+  size_t size() const { return listings_.size(); }
+  // The reader of listing `i`, in the order of Add.
+  SourceReader& operator[](size_t i) const { return *listings_[i]; }
+  // The number of distinct files opened.
+  size_t FileCount() const { return files_.size(); }
+  // True when `path` names one of the views' files (false when it names no
+  // file at all).
+  bool Holds(const QString& path) const;
+
+ private:
+  struct File {
+    uint64_t device, inode;
+    std::unique_ptr<SourceReader> reader;
+  };
+  DecodeBudget budget_;
+  std::vector<File> files_;
+  std::vector<SourceReader*> listings_;
+};
+
+}  // namespace plivora
