@@ -6,11 +6,8 @@
 
 #include <QDir>
 
-<<<<<<< HEAD
-#include "output/caption_strip.h"
-=======
 #include "common/file_names.h"
->>>>>>> readers
+#include "output/caption_strip.h"
 #include "sample/view_writer.h"
 #include "series/byte_order.h"
 #include "support/test_support.h"

@@ -1,13 +1,11 @@
 #include "support/test_support.h"
 
-<<<<<<< HEAD
-#include <clocale>
-#include <cstdlib>
-=======
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
->>>>>>> readers
+
+#include <clocale>
+#include <cstdlib>
 
 #include <QFile>
 #include <QProcess>
