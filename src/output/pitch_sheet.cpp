@@ -1,9 +1,19 @@
 #include "output/pitch_sheet.h"
 
+#include <QFont>
+#include <QPainter>
 #include <algorithm>
+#include <cstring>
 
 #include "common/error.h"
+#include "common/file_names.h"
 #include "common/numbers.h"
+#include "output/caption_strip.h"
+#include "output/output_file.h"
+#include "output/row_composer.h"
+#include "output/row_engine.h"
+#include "output/shrunk_drawing.h"
+#include "output/tiff_header.h"
 
 namespace plivora {
 
@@ -124,6 +134,99 @@ PitchSheetPlan PlanPitchSheet(const PitchSheetTexts& t) {
   plan.headerText = t.phase ? QStringLiteral("Print at 100 % \u2014 %1 \u2014 phase sheet at LPI %2").arg(resolution, texts.front())
                             : QStringLiteral("Print at 100 % \u2014 %1 \u2014 LPI from %2 to %3 step %4")
                                   .arg(resolution, texts.front(), texts.back(), t.step);
+  return plan;
+}
+
+}  // namespace plivora
+
+namespace plivora {
+
+namespace {
+
+// Lengths on the sheet, in inches, turned into full-resolution pixels.
+int Px(Real inches, Real dpi) { return int(Round(inches * dpi)); }
+
+QFont SheetFont(Real inches, Real dpi) {
+  QFont font(QStringLiteral("arial"));
+  font.setPixelSize(std::max(1, Px(inches, dpi)));
+  // Hard edges, as in the caption strip: pure ink or none.
+  font.setStyleStrategy(QFont::NoAntialias);
+  font.setHintingPreference(QFont::PreferNoHinting);
+  return font;
+}
+
+// One ruler across the sheet: a tick every `minor` inches, longer ones at
+// every `half`-th and `whole`-th tick, the whole ones numbered.
+void DrawRuler(QPainter& painter, Real dpi, int width, Real top, Real minor, int half, int whole, const QString& unit) {
+  const int line = std::max(1, Px(1 / 400.0L, dpi));  // 0.0025 inch
+  painter.setFont(SheetFont(0.07L, dpi));
+  painter.fillRect(QRect(0, Px(top, dpi), width, line), Qt::white);
+  for (int64_t k = 0;; ++k) {
+    const int x = Px(Real(k) * minor, dpi);
+    if (x + line > width) break;
+    const Real length = k % whole == 0 ? 0.18L : k % half == 0 ? 0.12L : 0.07L;
+    painter.fillRect(QRect(x, Px(top, dpi), line, Px(length, dpi)), Qt::white);
+    if (k % whole == 0)
+      painter.drawText(QPoint(x + 2 * line + Px(0.01L, dpi), Px(top + 0.17L, dpi)),
+                       k == 0 ? unit : QString::number(k / whole));
+  }
+}
+
+void DrawHeader(QPainter& painter, const PitchSheetPlan& plan, Real dpi) {
+  painter.setPen(Qt::white);
+  painter.setFont(SheetFont(0.16L, dpi));
+  painter.drawText(QPoint(Px(0.1L, dpi), Px(0.2L, dpi)), plan.headerText);
+  DrawRuler(painter, dpi, int(plan.width), 0.3L, 0.1L, 5, 10, QStringLiteral("inch"));
+  DrawRuler(painter, dpi, int(plan.width), 0.5L, 1 / 25.4L, 5, 10, QStringLiteral("cm"));
+}
+
+// The strip's LPI (or phase), a mark before the nominal one.
+void DrawLabel(QPainter& painter, const PitchStrip& strip, Real dpi) {
+  painter.setPen(Qt::white);
+  painter.setFont(SheetFont(0.16L, dpi));
+  if (strip.nominal) painter.fillRect(QRect(Px(0.1L, dpi), Px(0.05L, dpi), Px(0.1L, dpi), Px(0.1L, dpi)), Qt::white);
+  const QString text = strip.nominal ? strip.label + QStringLiteral("   nominal") : strip.label;
+  painter.drawText(QPoint(Px(0.3L, dpi), Px(0.16L, dpi)), text);
+}
+
+// A black view (C = M = Y = 0, K = 255) then a white one, one pixel each.
+constexpr uint8_t kBlackThenWhite[2][4] = {{0, 0, 0, 255}, {0, 0, 0, 0}};
+
+}  // namespace
+
+PitchSheetPlan WritePitchSheet(const PitchSheetRequest& req, const ProgressFn& progressFn) {
+  ProgressReporter progress(progressFn);
+  const PitchSheetPlan plan = PlanPitchSheet(req.texts);
+  const ExportParameters& p = plan.parameters;
+  const int width = int(plan.width);
+  const Real dpi = Real(p.dpiE9) / 1000000000;
+
+  // Everything that can fail is done before the file is created.
+  const std::vector<uint8_t> caption = RenderCaptionStrip(
+      {width, int32_t(plan.captionRows), p.compress, p.dpiE9, AbsoluteFileName(req.outputPath), req.now});
+  const std::vector<uint8_t> header = RenderShrunk("pitch sheet's header", width, int(plan.headerRows), p.compress,
+                                                   [&](QPainter& painter) { DrawHeader(painter, plan, dpi); });
+
+  OutputFile out(req.outputPath);
+  WriteTiffHeader(out, 4, width, int32_t(plan.fileRows()), p.dpiE9, plan.yResolutionE9, TiffDateTime(req.now, req.locale));
+  WriteLevelRows(header, out);
+  for (const PitchStrip& strip : plan.strips) {
+    WriteLevelRows(RenderShrunk("pitch sheet's label", width, int(plan.labelRows), p.compress,
+                                [&](QPainter& painter) { DrawLabel(painter, strip, dpi); }),
+                   out);
+    // The strip's pattern: the top rows of an export of the two views.
+    const ColumnViewMap map = BuildColumnViewMap(strip.geometry, 2);
+    RowComposer composer(strip.geometry, map, {1, 1}, false);
+    const auto read = [&](uint32_t, uint8_t* set) {
+      for (size_t v = 0; v < 2; ++v) std::memcpy(set + composer.ViewOffset(v), kBlackThenWhite[v], 4);
+    };
+    WriteInterlacedRows(strip.geometry, read, composer, out, {size_t(strip.shift), size_t(width)}, [&](int64_t done) {
+      progress.Set(Real(strip.firstRow + done) * 99 / Real(plan.fileRows()));
+    });
+  }
+  WriteLevelRows(caption, out);
+  out.Commit();
+  progress.Set(100);
   return plan;
 }
 
