@@ -1,8 +1,13 @@
 #include "app/desktop.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFormLayout>
+#include <QLineEdit>
 #include <QMessageBox>
 
 #include "app/app_title.h"
@@ -57,5 +62,35 @@ void QtDesktop::OpenBrowser(const QUrl& url) { QDesktopServices::openUrl(url); }
 void QtDesktop::Beep() { QApplication::beep(); }
 
 QDateTime QtDesktop::Now() { return QDateTime::currentDateTime(); }
+
+bool QtDesktop::AskPitchTest(QWidget* parent, PitchTestChoices& choices) {
+  QDialog dialog(parent);
+  dialog.setObjectName(QStringLiteral("PitchTestDialog"));
+  dialog.setWindowTitle(QStringLiteral("Pitch test"));
+  auto* form = new QFormLayout(&dialog);
+  const auto field = [&](const char* name, const QString& label, const QString& text) {
+    auto* edit = new QLineEdit(text, &dialog);
+    edit->setObjectName(QString::fromLatin1(name));
+    form->addRow(label, edit);
+    return edit;
+  };
+  QLineEdit* range = field("Range", QStringLiteral("LPI range (\u00b1):"), choices.range);
+  QLineEdit* step = field("Step", QStringLiteral("LPI step:"), choices.step);
+  QLineEdit* strip = field("Strip", QStringLiteral("Strip height (%1):").arg(choices.unit), choices.strip);
+  auto* phase = new QCheckBox(QStringLiteral("Phase sheet (8 strips at the LPI)"), &dialog);
+  phase->setObjectName(QStringLiteral("Phase"));
+  phase->setChecked(choices.phase);
+  form->addRow(phase);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  form->addRow(buttons);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  choices.range = range->text();
+  choices.step = step->text();
+  choices.strip = strip->text();
+  choices.phase = phase->isChecked();
+  return true;
+}
 
 }  // namespace plivora

@@ -20,6 +20,15 @@ struct FileDialogOptions {
   QString fileName;       // proposed name (save dialog)
 };
 
+// What the pitch test dialog asks; the window fills in its defaults.
+struct PitchTestChoices {
+  QString range;   // strips cover LPI - range .. LPI + range
+  QString step;    // LPI difference between strips
+  QString strip;   // height of each strip's pattern, in `unit`
+  QString unit;    // "inch" or "cm", shown beside the strip height
+  bool phase = false;  // 8 strips at the LPI, shifted by eighths of a lens
+};
+
 class Desktop {
  public:
   virtual ~Desktop() = default;
@@ -37,6 +46,9 @@ class Desktop {
   virtual void OpenBrowser(const QUrl& url) = 0;
   virtual void Beep() = 0;
   virtual QDateTime Now() = 0;
+  // The pitch test dialog, showing `choices`; false when cancelled, else
+  // true with the choices as the user left them.
+  virtual bool AskPitchTest(QWidget* parent, PitchTestChoices& choices) = 0;
 };
 
 // The real dialogs of the toolkit.
@@ -49,6 +61,7 @@ class QtDesktop : public Desktop {
   void OpenBrowser(const QUrl& url) override;
   void Beep() override;
   QDateTime Now() override;
+  bool AskPitchTest(QWidget* parent, PitchTestChoices& choices) override;
 };
 
 }  // namespace plivora

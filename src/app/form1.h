@@ -60,6 +60,7 @@ class TForm1 : public QWidget {
   void ListBox1Click();
   void Edit3KeyUp();
   void BitBtn7Click();   // export
+  void BitBtn13Click();  // pitch test sheet
   void BitBtn8Click();   // caption step
   void BitBtn5Click();   // animated preview
   void BitBtn11Click();  // stop the preview
@@ -77,6 +78,7 @@ class TForm1 : public QWidget {
   QComboBox *ComboBox3 = nullptr, *ComboBox1 = nullptr, *ComboBox2 = nullptr;
   QLineEdit *Edit3 = nullptr, *Edit4 = nullptr, *Edit2 = nullptr;
   QPushButton *BitBtn9 = nullptr, *BitBtn5 = nullptr, *BitBtn7 = nullptr, *BitBtn3 = nullptr, *BitBtn12 = nullptr;
+  QPushButton* BitBtn13 = nullptr;  // pitch test, in the band's free space
   ClickablePicture *Image2 = nullptr, *Image1 = nullptr;
   // Client area.
   QWidget* Panel1 = nullptr;
@@ -123,6 +125,8 @@ class TForm1 : public QWidget {
   void SetFocusOrder();
   SavedFields Saved() const;
   QChar DecimalSeparator() const;
+  bool UnitIsInch() const;
+  QString AskSavePath(const QString& proposedName);
   void ShowCount();
   void ShowHeight();
   void ReplaceItems(const QStringList& items);

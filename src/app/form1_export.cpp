@@ -1,5 +1,6 @@
-// The export from the window: the save dialog, then the core's export with
-// the fields' texts, the busy cursor and the progress bar.
+// What the window writes: the export, and the pitch test sheet. Each asks
+// for a file name, then runs the core with the fields' texts, the busy
+// cursor and the progress bar, and beeps when the file is written.
 #include <QApplication>
 #include <QComboBox>
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 #include "app/form1.h"
 #include "common/error.h"
 #include "output/export.h"
+#include "output/pitch_sheet.h"
 
 namespace plivora {
 
@@ -46,18 +48,11 @@ void TForm1::BitBtn7Click() {
   if (count == 0) Fail(QStringLiteral("There are no views to export; import a series first"));
   if (count > 255) Fail(QStringLiteral("A series can hold at most 255 views; this one has %1").arg(count));
 
-  FileDialogOptions options;
-  options.title = QStringLiteral("Save as tiff");
-  options.filter = QStringLiteral("TIF (*.tif)");
-  options.defaultSuffix = QStringLiteral("tif");
-  options.folder = lastFolder_;
-  options.fileName = QStringLiteral("zorvex");
   // The events processed below could deliver another click on Export; one
   // export runs at a time.
   if (exporting_) return;
-  const QString path = desktop_.SaveFileName(this, options);
+  const QString path = AskSavePath(QStringLiteral("zorvex"));
   if (path.isEmpty()) return;
-  lastFolder_ = QFileInfo(path).absolutePath();
 
   ExportScope scope(ProgressBar1, exporting_);
   // Let the dialog's area redraw before the window stops answering.
@@ -70,8 +65,7 @@ void TForm1::BitBtn7Click() {
   request.texts.width = Edit3->text();
   request.texts.height = Edit4->text();
   request.texts.compress = Edit2->text();
-  // The unit is inch only while the box shows its first item.
-  request.texts.inch = ComboBox2->currentIndex() == 0 && ComboBox2->currentText() == ComboBox2->itemText(0);
+  request.texts.inch = UnitIsInch();
   request.texts.decimalSeparator = DecimalSeparator();
   request.views = Items();
   request.firstPhotoWidth = FirstPhotoWidth;
@@ -88,6 +82,62 @@ void TForm1::BitBtn7Click() {
     ProgressBar1->repaint();
   });
   desktop_.Beep();
+}
+
+// The pitch test sheet at the window's DPI, LPI, width, unit and compress;
+// it needs no views.
+void TForm1::BitBtn13Click() {
+  if (exporting_) return;
+  PitchTestChoices choices;
+  const PitchSheetTexts defaults;
+  choices.range = defaults.range;
+  choices.step = defaults.step;
+  choices.unit = UnitIsInch() ? QStringLiteral("inch") : QStringLiteral("cm");
+  choices.strip = UnitIsInch() ? defaults.strip : QStringLiteral("1.27");
+  if (!desktop_.AskPitchTest(this, choices)) return;
+  const QString path = AskSavePath(QStringLiteral("pitchtest"));
+  if (path.isEmpty()) return;
+
+  ExportScope scope(ProgressBar1, exporting_);
+  QApplication::processEvents();
+  PitchSheetRequest request;
+  PitchSheetTexts& t = request.texts;
+  t.dpi = ComboBox3->currentText();
+  t.lpi = ComboBox1->currentText();
+  t.width = Edit3->text();
+  t.compress = Edit2->text();
+  t.inch = UnitIsInch();
+  t.range = choices.range;
+  t.step = choices.step;
+  t.strip = choices.strip;
+  t.phase = choices.phase;
+  t.decimalSeparator = DecimalSeparator();
+  request.outputPath = QFileInfo(path).absoluteFilePath();
+  request.now = desktop_.Now();
+  request.locale = QLocale();
+  WritePitchSheet(request, [this](int percent) {
+    ProgressBar1->setValue(percent);
+    ProgressBar1->repaint();
+  });
+  desktop_.Beep();
+}
+
+// The save dialog of both outputs; remembers the folder for next time.
+QString TForm1::AskSavePath(const QString& proposedName) {
+  FileDialogOptions options;
+  options.title = QStringLiteral("Save as tiff");
+  options.filter = QStringLiteral("TIF (*.tif)");
+  options.defaultSuffix = QStringLiteral("tif");
+  options.folder = lastFolder_;
+  options.fileName = proposedName;
+  const QString path = desktop_.SaveFileName(this, options);
+  if (!path.isEmpty()) lastFolder_ = QFileInfo(path).absolutePath();
+  return path;
+}
+
+// The unit is inch only while the box shows its first item.
+bool TForm1::UnitIsInch() const {
+  return ComboBox2->currentIndex() == 0 && ComboBox2->currentText() == ComboBox2->itemText(0);
 }
 
 }  // namespace plivora

@@ -83,6 +83,7 @@ void TForm1::Play(const std::vector<QImage>& frames) {
   BitBtn11->raise();
   PreviewState = 0;
   BitBtn7->setEnabled(false);
+  BitBtn13->setEnabled(false);  // nor a pitch test sheet, while frames play
 
   const auto n = int64_t(frames.size());
   int64_t k = 0;
@@ -114,6 +115,7 @@ void TForm1::Play(const std::vector<QImage>& frames) {
   }
   BitBtn11->hide();
   BitBtn7->setEnabled(true);
+  BitBtn13->setEnabled(true);
 }
 
 void TForm1::BitBtn10Click() {

@@ -1,12 +1,12 @@
 #include "app_test_support.h"
 
 #include <QDir>
+#include <QFile>
+#include <QListWidget>
 #include <QLocale>
 #include <QtTest>
 #include <clocale>
 #include <cstring>
-#include <QFile>
-#include <QListWidget>
 
 #include "sample/view_writer.h"
 

@@ -32,6 +32,16 @@ class FakeDesktop : public Desktop {
   void OpenBrowser(const QUrl& url) override { browsed << url; }
   void Beep() override { ++beeps; }
   QDateTime Now() override { return now; }
+  // The pitch test dialog: records the choices it was shown and answers
+  // with the next entry of pitchAnswers (an empty queue cancels).
+  QList<PitchTestChoices> pitchAsked;
+  QList<PitchTestChoices> pitchAnswers;
+  bool AskPitchTest(QWidget*, PitchTestChoices& choices) override {
+    pitchAsked << choices;
+    if (pitchAnswers.isEmpty()) return false;
+    choices = pitchAnswers.takeFirst();
+    return true;
+  }
 };
 
 // A main window whose program folder is a fresh temporary folder (or

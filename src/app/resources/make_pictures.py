@@ -191,6 +191,20 @@ def draw_anaglyph(d):
     d.arc([U(16), U(14), U(24), U(22)], 180, 360, fill=INK, width=U(2))
 
 
+def draw_pitch_test(d):
+    # A sheet of strips, each at a slightly different pitch, and a ruler.
+    d.rectangle([U(3), U(3), U(37), U(37)], fill=WHITE, outline=INK, width=U(1.5))
+    for row, pitch in enumerate((2.6, 3.0, 3.4)):
+        y = 6 + 9 * row
+        x = 6.0
+        while x + pitch / 2 <= 34:
+            d.rectangle([U(x), U(y), U(x + pitch / 2), U(y + 6)], fill=INK)
+            x += pitch
+    d.rectangle([U(6), U(33), U(34), U(34)], fill=BLUE)
+    for i in range(8):
+        d.rectangle([U(6 + 4 * i), U(31 if i % 2 else 29.5), U(6.8 + 4 * i), U(33)], fill=BLUE)
+
+
 def icon():
     for size in (32, 256):
         img = canvas(size, size)
@@ -212,4 +226,5 @@ if __name__ == "__main__":
     button(lambda d: arrow(d, True), "up")
     button(lambda d: arrow(d, False), "down")
     button(draw_anaglyph, "anaglyph")
+    button(draw_pitch_test, "pitchtest")
     icon()

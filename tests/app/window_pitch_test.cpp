@@ -1,0 +1,105 @@
+// The pitch test sheet from the window: its dialog prefilled from the
+// fields, the save dialog, the core's sheet byte for byte, the progress bar,
+// the busy cursor and the beep; refusals shown and nothing left behind.
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QtTest>
+
+#include "app_test_support.h"
+#include "output/pitch_sheet.h"
+
+using namespace plivora;
+using namespace plivora::test;
+
+class WindowPitchTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir dir_;
+
+  static PitchTestChoices Choices(const QString& range, const QString& step, const QString& strip, bool phase) {
+    PitchTestChoices c;
+    c.range = range;
+    c.step = step;
+    c.strip = strip;
+    c.phase = phase;
+    return c;
+  }
+
+ private slots:
+  void writesTheCoresSheetFromTheFieldsWithoutViews() {
+    WindowRig rig;
+    TForm1& w = rig.w();
+    QVERIFY(w.BitBtn13->isEnabled());
+    QCOMPARE(w.BitBtn13->toolTip(), QStringLiteral("Pitch test(光栅节距测试)"));
+    w.ComboBox2->setCurrentIndex(0);  // inch
+    w.Edit3->setText(QStringLiteral("1.5"));
+    w.ComboBox1->setEditText(QStringLiteral("60.1"));
+    w.Edit2->setText(QStringLiteral("8"));
+    const QString out = dir_.filePath("sheet.tif");
+    rig.desktop.pitchAnswers << Choices("0.2", "0.05", "0.3", false);
+    rig.desktop.saveAnswers << out;
+    QList<int> shown;
+    connect(w.ProgressBar1, &QProgressBar::valueChanged, this, [&shown](int v) { shown << v; });
+    w.BitBtn13->click();
+    QVERIFY2(rig.desktop.errors.isEmpty(), qPrintable(rig.desktop.errors.join('\n')));
+
+    // The dialog opened on the sheet's defaults in the window's unit.
+    QCOMPARE(rig.desktop.pitchAsked.size(), 1);
+    QCOMPARE(rig.desktop.pitchAsked[0].range, QStringLiteral("0.5"));
+    QCOMPARE(rig.desktop.pitchAsked[0].step, QStringLiteral("0.1"));
+    QCOMPARE(rig.desktop.pitchAsked[0].strip, QStringLiteral("0.5"));
+    QCOMPARE(rig.desktop.pitchAsked[0].unit, QStringLiteral("inch"));
+    QCOMPARE(rig.desktop.saveAsked.last().fileName, QStringLiteral("pitchtest"));
+    QCOMPARE(shown.last(), 0);
+    QCOMPARE(shown[shown.size() - 2], 100);
+    QCOMPARE(rig.desktop.beeps, 1);
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+
+    // The same bytes as the core writes for those texts.
+    const QByteArray written = FileBytes(out);
+    PitchSheetRequest request;
+    request.texts.lpi = QStringLiteral("60.1");
+    request.texts.width = QStringLiteral("1.5");
+    request.texts.compress = QStringLiteral("8");
+    request.texts.range = QStringLiteral("0.2");
+    request.texts.step = QStringLiteral("0.05");
+    request.texts.strip = QStringLiteral("0.3");
+    request.outputPath = out;
+    request.now = rig.desktop.now;
+    request.locale = QLocale();
+    QVERIFY(QFile::remove(out));
+    const PitchSheetPlan plan = WritePitchSheet(request, {});
+    QCOMPARE(plan.strips.size(), size_t(9));
+    QCOMPARE(written, FileBytes(out));
+  }
+
+  void cancelWritesNothingAndRefusalsLeaveNothing() {
+    WindowRig rig;
+    TForm1& w = rig.w();
+    const QTemporaryDir folder;
+    const QString out = folder.filePath("refused.tif");
+    w.BitBtn13->click();  // the pitch dialog cancelled
+    rig.desktop.pitchAnswers << Choices("0.5", "0.1", "0.5", false);
+    w.BitBtn13->click();  // the save dialog cancelled
+    QCOMPARE(rig.desktop.saveAsked.size(), 1);
+    rig.desktop.pitchAnswers << Choices("0.5", "0", "0.5", false);
+    rig.desktop.saveAnswers << out;
+    w.BitBtn13->click();
+    QCOMPARE(rig.desktop.errors, QStringList{"The step \"0\" must be above 0."});
+    QVERIFY(!QFile::exists(out));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    QCOMPARE(w.ProgressBar1->value(), 0);
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+    QCOMPARE(rig.desktop.beeps, 0);
+    // A centimetre window proposes its strip height in centimetres.
+    QCOMPARE(rig.desktop.pitchAsked.last().unit, QStringLiteral("cm"));
+    QCOMPARE(rig.desktop.pitchAsked.last().strip, QStringLiteral("1.27"));
+  }
+};
+
+QTEST_MAIN(WindowPitchTest)
+#include "window_pitch_test.moc"
