@@ -107,6 +107,15 @@ ParsedOptions ParseOptions(const QStringList& args, const std::vector<OptionSpec
   return parsed;
 }
 
+int ParseThreads(const ParsedOptions& options) {
+  const std::optional<QString> text = options.Optional(QStringLiteral("--threads"));
+  if (!text) return 0;
+  bool ok = false;
+  const int n = text->toInt(&ok);
+  if (!ok || n < 1 || n > 256) throw UsageError(QStringLiteral("--threads takes a number from 1 to 256, not \"%1\"").arg(*text));
+  return n;
+}
+
 bool ParseUnit(const QString& text) {
   if (text != QLatin1String("inch") && text != QLatin1String("cm"))
     throw UsageError(QStringLiteral("--unit must be inch or cm, not \"%1\"").arg(text));

@@ -48,6 +48,10 @@ class ParsedOptions {
 // --version are known to every program.
 ParsedOptions ParseOptions(const QStringList& arguments, const std::vector<OptionSpec>& specs);
 
+// The --threads option's value: 0 when absent (the default count), else a
+// whole number from 1 to 256; UsageError otherwise.
+int ParseThreads(const ParsedOptions& options);
+
 // The unit option's value: true for "inch", false for "cm"; UsageError
 // otherwise.
 bool ParseUnit(const QString& text);

@@ -23,6 +23,7 @@ const char* const kUsage =
     "  --height TEXT      output height       [width / aspect of the first view]\n"
     "  --unit inch|cm     unit of width and height                  [cm]\n"
     "  --compress TEXT    vertical compress factor                  [10]\n"
+    "  --threads N        threads to compose on        [PLIVORA_THREADS, or all cores]\n"
     "  -q, --quiet        no progress output\n"
     "  -h, --help         this text\n"
     "  --version          the program's version\n";
@@ -40,6 +41,7 @@ ExportRequest BuildRequest(const ParsedOptions& o) {
   req.texts.compress = o.Value(QStringLiteral("--compress"), QStringLiteral("10"));
   req.texts.inch = ParseUnit(o.Value(QStringLiteral("--unit"), QStringLiteral("cm")));
   req.views = o.Operands();
+  req.threads = ParseThreads(o);
   req.outputPath = AbsoluteFileName(output);
   req.now = QDateTime::currentDateTime();
   req.locale = QLocale::system();
@@ -68,7 +70,8 @@ int main(int argc, char** argv) {
        {QStringLiteral("--width"), {}, true},
        {QStringLiteral("--height"), {}, true},
        {QStringLiteral("--unit"), {}, true},
-       {QStringLiteral("--compress"), {}, true}},
+       {QStringLiteral("--compress"), {}, true},
+       {QStringLiteral("--threads"), {}, true}},
       [](const ParsedOptions& options, const std::function<void(int)>& progress) {
         ExportInterlaced(BuildRequest(options), progress);
       }};

@@ -27,6 +27,7 @@ const char* const kUsage =
     "  --strip TEXT       height of each strip's pattern           [0.5]\n"
     "  --unit inch|cm     unit of width and strip height           [inch]\n"
     "  --compress TEXT    vertical compress factor                 [10]\n"
+    "  --threads N        threads to compose on       [PLIVORA_THREADS, or all cores]\n"
     "  -q, --quiet        no progress output\n"
     "  -h, --help         this text\n"
     "  --version          the program's version\n"
@@ -50,6 +51,7 @@ void Run(const ParsedOptions& o, const std::function<void(int)>& progress) {
   t.inch = ParseUnit(o.Value(QStringLiteral("--unit"), QStringLiteral("inch")));
   t.phase = o.Has(QStringLiteral("--phase"));
   req.outputPath = AbsoluteFileName(output);
+  req.threads = ParseThreads(o);
   req.now = QDateTime::currentDateTime();
   req.locale = QLocale::system();
   const PitchSheetPlan plan = WritePitchSheet(req, progress);
@@ -74,7 +76,8 @@ int main(int argc, char** argv) {
                                     {QStringLiteral("--width"), {}, true},
                                     {QStringLiteral("--strip"), {}, true},
                                     {QStringLiteral("--unit"), {}, true},
-                                    {QStringLiteral("--compress"), {}, true}},
+                                    {QStringLiteral("--compress"), {}, true},
+       {QStringLiteral("--threads"), {}, true}},
                                    Run};
   return RunCommandLineProgram(argc, argv, program);
 }

@@ -50,6 +50,7 @@ void Export(const ExportRequest& req, ProgressReporter& progress) {
   const std::vector<uint8_t> strip = RenderCaptionStrip(
       {width, int32_t(g.stripRows), p.compress, p.dpiE9, AbsoluteFileName(req.outputPath), req.now});
 
+  RowEngine engine(ComposeThreads(req.threads));
   OutputFile out(req.outputPath);
   const ColumnViewMap map = BuildColumnViewMap(g, p.photoCount);
   WriteTiffHeader(out, 4, width, int32_t(g.fileRows()), p.dpiE9, g.yResolutionE9, TiffDateTime(req.now, req.locale));
@@ -59,7 +60,7 @@ void Export(const ExportRequest& req, ProgressReporter& progress) {
   const auto read = [&](uint32_t row, uint8_t* set) {
     for (size_t v = 0; v < views.size(); ++v) views[v].ReadRow(row, set + composer.ViewOffset(v));
   };
-  WriteInterlacedRows(g, read, composer, out, {0, size_t(width)}, [&](int64_t done) {
+  engine.WriteRows(g, read, composer, out, {0, size_t(width)}, [&](int64_t done) {
     progress.Set(Real(done - 1) * 73 / Real(g.outputRows) + 25);
   });
 

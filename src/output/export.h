@@ -23,6 +23,7 @@ struct ExportRequest {
   QString outputPath;
   QDateTime now;    // printed in the caption strip and the DateTime tag
   QLocale locale;   // date and time formats of the DateTime tag
+  int threads = 0;  // threads to compose on; 0: PLIVORA_THREADS, else the hardware's
 };
 
 // Called with percentages from 0 to 100, only when the value changes.

@@ -207,6 +207,7 @@ PitchSheetPlan WritePitchSheet(const PitchSheetRequest& req, const ProgressFn& p
   const std::vector<uint8_t> header = RenderShrunk("pitch sheet's header", width, int(plan.headerRows), p.compress,
                                                    [&](QPainter& painter) { DrawHeader(painter, plan, dpi); });
 
+  RowEngine engine(ComposeThreads(req.threads));
   OutputFile out(req.outputPath);
   WriteTiffHeader(out, 4, width, int32_t(plan.fileRows()), p.dpiE9, plan.yResolutionE9, TiffDateTime(req.now, req.locale));
   WriteLevelRows(header, out);
@@ -220,7 +221,7 @@ PitchSheetPlan WritePitchSheet(const PitchSheetRequest& req, const ProgressFn& p
     const auto read = [&](uint32_t, uint8_t* set) {
       for (size_t v = 0; v < 2; ++v) std::memcpy(set + composer.ViewOffset(v), kBlackThenWhite[v], 4);
     };
-    WriteInterlacedRows(strip.geometry, read, composer, out, {size_t(strip.shift), size_t(width)}, [&](int64_t done) {
+    engine.WriteRows(strip.geometry, read, composer, out, {size_t(strip.shift), size_t(width)}, [&](int64_t done) {
       progress.Set(Real(strip.firstRow + done) * 99 / Real(plan.fileRows()));
     });
   }

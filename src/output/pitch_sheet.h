@@ -62,6 +62,7 @@ struct PitchSheetRequest {
   QString outputPath;
   QDateTime now;   // printed in the caption strip and the DateTime tag
   QLocale locale;  // date and time formats of the DateTime tag
+  int threads = 0;  // threads to compose on; 0: PLIVORA_THREADS, else the hardware's
 };
 
 // Writes the sheet; returns its plan (the strips and their rows).

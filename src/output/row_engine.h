@@ -1,8 +1,13 @@
 // The row loop every interlaced file shares: the export, the pitch test
 // sheets. Rows arrive top to bottom with no gaps; each is composed from one
 // row set (one source row of every view) and written to the output file in
-// batches, so memory is bounded by a batch (about 1 MB), never by the
+// batches, so memory is bounded by a few batches (a few MB), never by the
 // output's height.
+//
+// Three stages overlap: while the composer works on one batch, split into
+// column ranges across the engine's threads, a reader thread reads the next
+// batch's source rows and a writer thread writes the previous batch. The
+// column ranges are disjoint, so the bytes are those of one thread.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +18,7 @@
 #include "common/numbers.h"
 #include "output/export.h"
 #include "output/export_geometry.h"
+#include "output/task_pool.h"
 
 namespace plivora {
 
@@ -49,11 +55,25 @@ struct RowPlacement {
   size_t fileWidth = 0;
 };
 
-// Writes the g.outputRows image rows of `composer`, the source rows coming
-// from `read`. `rowsDone` is told after every batch how many rows are
-// written.
-void WriteInterlacedRows(const ExportGeometry& g, const RowSetReader& read, RowComposer& composer, OutputFile& out,
-                         const RowPlacement& placement, const std::function<void(int64_t rowsDone)>& rowsDone);
+class RowEngine {
+ public:
+  // Composes on `threads` threads (the caller's among them), and reads and
+  // writes on one thread each besides.
+  explicit RowEngine(unsigned threads);
+  unsigned threads() const { return pool_.size(); }
+
+  // Writes the g.outputRows image rows of `composer`, the source rows coming
+  // from `read` (called on the reader thread, never two at a time). In the
+  // caller's thread, `rowsDone` is told after every batch how many rows are
+  // written. An exception on any thread stops the work and is raised here,
+  // once every thread has let go of the buffers.
+  void WriteRows(const ExportGeometry& g, const RowSetReader& read, RowComposer& composer, OutputFile& out,
+                 const RowPlacement& placement, const std::function<void(int64_t rowsDone)>& rowsDone);
+
+ private:
+  TaskPool pool_;
+  Lane reader_, writer_;
+};
 
 // Writes rows of one byte a pixel (0 or 255, as the shrunk drawings give
 // them) in the file's form, v, v, v, 0 for each, a piece at a time, so that

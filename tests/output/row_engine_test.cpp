@@ -1,0 +1,98 @@
+#include "output/row_engine.h"
+
+#include <QDir>
+
+#include "output/output_file.h"
+#include "output/row_composer.h"
+#include "output/task_pool.h"
+#include "sample/view_writer.h"
+#include "support/test_support.h"
+
+namespace plivora {
+namespace {
+
+using test::ErrorOf;
+
+// Views whose every pixel differs, at an LPI that gives fractional columns,
+// into an output taller than the views (source rows repeat) and wide enough
+// for several column ranges: every way the threads could disagree.
+ExportRequest Request(const QStringList& views, const QString& output, int threads) {
+  ExportRequest r;
+  r.texts.inch = true;
+  r.texts.dpi = "1200";
+  r.texts.lpi = "61.3";
+  r.texts.width = "1.7";
+  r.texts.height = "2.1";
+  r.texts.compress = "3";
+  r.views = views;
+  r.firstPhotoWidth = 37;
+  r.firstPhotoHeight = 251;
+  r.outputPath = output;
+  r.now = QDateTime(QDate(2026, 12, 8), QTime(5, 6, 7));
+  r.locale = QLocale::c();
+  r.threads = threads;
+  return r;
+}
+
+TEST(RowEngine, EveryThreadCountWritesTheSameBytes) {
+  test::TempDir dir;
+  QStringList views;
+  for (uint32_t v = 0; v < 5; ++v) {
+    views << dir.path(QStringLiteral("v%1.tif").arg(v));
+    WriteViewFile(views.back(), 37 + v, 251, test::MakePixels(37 + v, 251, [v](uint32_t x, uint32_t y) {
+                    return std::vector<uint8_t>{uint8_t(x * 7 + v), uint8_t(y * 3), uint8_t(x ^ y), uint8_t((x + y + v) % 61)};
+                  }));
+  }
+  // One name for all, since the caption strip prints it.
+  const QString out = dir.path("out.tif");
+  ExportInterlaced(Request(views, out, 1), {});
+  const std::vector<uint8_t> one = test::ReadBytes(out);
+  ASSERT_GT(one.size(), 334u + 2040u * 4 * 800);
+  for (int threads : {2, 3, 8}) {
+    ExportInterlaced(Request(views, out, threads), {});
+    EXPECT_TRUE(test::ReadBytes(out) == one) << threads << " threads";
+  }
+}
+
+// An error on the reader thread, in the middle of the rows, reaches the
+// caller with its message, whatever the thread count, and leaves nothing.
+TEST(RowEngine, AReadErrorStopsTheWorkWithItsMessage) {
+  ExportTexts texts;
+  texts.inch = true;
+  texts.height = "1";
+  const ExportGeometry g = ComputeGeometry(ParseParameters(texts, 2), 10, 400);
+  const ColumnViewMap map = BuildColumnViewMap(g, 2);
+  for (unsigned threads : {1u, 2u, 4u}) {
+    test::TempDir dir;
+    RowComposer composer(g, map, {10, 10}, false);
+    RowEngine engine(threads);
+    std::vector<int64_t> done;
+    const QString message = ErrorOf([&] {
+      OutputFile out(dir.path("x.tif"));
+      engine.WriteRows(
+          g,
+          [](uint32_t row, uint8_t*) {
+            if (row == 200) Fail(QStringLiteral("Cannot read view \"v.tif\": its pixel data ends before row 200"));
+          },
+          composer, out, {0, size_t(g.outputWidth)}, [&](int64_t rows) { done.push_back(rows); });
+    });
+    EXPECT_EQ(message, "Cannot read view \"v.tif\": its pixel data ends before row 200") << threads;
+    EXPECT_TRUE(done.empty() || done.back() < g.outputRows);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList()) << threads;
+  }
+}
+
+TEST(RowEngine, ThreadCountComesFromTheRequestTheEnvironmentOrTheHardware) {
+  EXPECT_EQ(ComposeThreads(3), 3u);
+  EXPECT_EQ(ComposeThreads(1000), 256u);
+  qputenv("PLIVORA_THREADS", "5");
+  EXPECT_EQ(ComposeThreads(0), 5u);
+  EXPECT_EQ(ComposeThreads(2), 2u);
+  qputenv("PLIVORA_THREADS", "none");
+  EXPECT_GE(ComposeThreads(0), 1u);
+  qunsetenv("PLIVORA_THREADS");
+  EXPECT_EQ(ComposeThreads(0), std::max(1u, std::thread::hardware_concurrency()));
+}
+
+}  // namespace
+}  // namespace plivora
