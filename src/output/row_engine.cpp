@@ -55,7 +55,12 @@ void RowEngine::WriteRows(const ExportGeometry& g, const RowSetReader& read, Row
   const size_t setBytes = composer.RowSetBytes(), rowBytes = placement.fileWidth * 4;
   const size_t shift = std::min(placement.shift, placement.fileWidth);
   const size_t composed = std::min(composer.Width(), placement.fileWidth - shift);
-  const size_t batchRows = std::clamp<size_t>((size_t(4) << 20) / (setBytes + rowBytes), 1, 256);
+  // Batches of about 1 MB, but at least 8 rows (each batch costs the threads
+  // a hand-over) as long as a batch stays within 4 MB: few fresh pages to
+  // touch for a small job, few hand-overs for a wide one.
+  const size_t rowPair = setBytes + rowBytes;
+  const size_t batchRows =
+      std::clamp<size_t>(std::max<size_t>((size_t(1) << 20) / rowPair, 8), 1, std::min<size_t>(256, std::max<size_t>((size_t(4) << 20) / rowPair, 1)));
   Batch batches[2];
   for (Batch& b : batches) {
     b.sets.resize(batchRows * setBytes);
