@@ -18,7 +18,7 @@
 #include "common/numbers.h"
 #include "output/export.h"
 #include "output/export_geometry.h"
-#include "output/task_pool.h"
+#include "common/task_pool.h"
 
 namespace plivora {
 

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <climits>
+#include <exception>
 #include <vector>
 
 #include "common/error.h"
 #include "common/numbers.h"
+#include "common/task_pool.h"
 #include "preview/colour_rules.h"
 #include "series/source_image.h"
 
@@ -74,10 +76,27 @@ QImage BuildFrame(const QString& path, bool negativeInput, FrameScale& scale) {
 }
 
 std::vector<QImage> BuildFrames(const QStringList& paths, bool negativeInput) {
-  std::vector<QImage> frames;
-  frames.reserve(size_t(paths.size()));
+  const size_t n = size_t(paths.size());
+  std::vector<QImage> frames(n);
+  if (n == 0) return frames;
+  // The first view fixes the scale; the others are built side by side, one
+  // view a task, and a failure is reported for the first view in list order.
   FrameScale scale;
-  for (const QString& path : paths) frames.push_back(BuildFrame(path, negativeInput, scale));
+  frames[0] = BuildFrame(paths[0], negativeInput, scale);
+  std::vector<std::exception_ptr> errors(n);
+  TaskPool pool(unsigned(std::min<size_t>(ComposeThreads(0), n - 1)));
+  pool.Run([&](unsigned t) {
+    for (size_t i = 1 + t; i < n; i += pool.size()) {
+      try {
+        FrameScale fixed = scale;
+        frames[i] = BuildFrame(paths[int(i)], negativeInput, fixed);
+      } catch (...) {
+        errors[i] = std::current_exception();
+      }
+    }
+  });
+  for (const std::exception_ptr& error : errors)
+    if (error) std::rethrow_exception(error);
   return frames;
 }
 

@@ -40,10 +40,12 @@ QImage ReduceView(const QImage& view, FrameScale& scale);
 // picture. The loaded view is released before this returns.
 QImage BuildFrame(const QString& path, bool negativeInput, FrameScale& scale);
 
-// One RGB frame per path, in order, all of the first view's frame size.
+// One RGB frame per path, in order, all of the first view's frame size,
+// built one view a task on as many threads as an export composes on.
 // Memory held: about paths.size() * 400 * (400 * H0 / W0) * 3 bytes, plus one
-// whole view while it is being reduced. A view that can't be read raises its
-// error; the frames built so far are released.
+// whole view per thread while it is being reduced. A view that can't be
+// read raises its error (the first such view in list order); the frames
+// built are released.
 std::vector<QImage> BuildFrames(const QStringList& paths, bool negativeInput);
 
 }  // namespace plivora

@@ -4,7 +4,7 @@
 
 #include "output/output_file.h"
 #include "output/row_composer.h"
-#include "output/task_pool.h"
+#include "common/task_pool.h"
 #include "sample/view_writer.h"
 #include "support/test_support.h"
 

@@ -14,6 +14,7 @@
 namespace plivora {
 namespace {
 
+using test::ErrorOf;
 using test::MakePixels;
 using test::TempDir;
 using test::Uniform;
@@ -126,6 +127,28 @@ TEST(Frames, LaterViewsAreCutOrPaddedTopLeftAtTheFirstViewsScale) {
       ASSERT_EQ(At(frames[1], x, y), smaller) << x << "," << y;
       ASSERT_EQ(At(frames[2], x, y), PatternRgb(2 * x, 2 * y)) << x << "," << y;
     }
+}
+
+// Frames are built side by side: any thread count gives the same frames in
+// list order, and of several unreadable views the first in the list is named.
+TEST(Frames, ThreadsGiveTheSameFramesAndNameTheFirstFailure) {
+  TempDir dir;
+  QStringList paths;
+  for (int i = 0; i < 7; ++i) {
+    paths << dir.path(QStringLiteral("%1.tif").arg(i));
+    WriteViewFile(paths.back(), 400, 300, Uniform(400, 300, uint8_t(30 * i), uint8_t(200 - 20 * i), 0, 0));
+  }
+  qputenv("PLIVORA_THREADS", "1");
+  const auto one = BuildFrames(paths, false);
+  qputenv("PLIVORA_THREADS", "3");
+  const auto three = BuildFrames(paths, false);
+  ASSERT_EQ(one.size(), 7u);
+  for (size_t i = 0; i < 7; ++i) EXPECT_TRUE(one[i] == three[i]) << i;
+  EXPECT_FALSE(one[1] == one[2]);
+  paths[6] = dir.path("missing6.tif");
+  paths[3] = dir.path("missing3.tif");
+  EXPECT_TRUE(ErrorOf([&] { BuildFrames(paths, false); }).contains("missing3.tif"));
+  qunsetenv("PLIVORA_THREADS");
 }
 
 TEST(Frames, NegativeSeriesIsShownInvertedBack) {

@@ -1,6 +1,7 @@
-// The export's threads: a pool that runs a set of tasks side by side, and a
-// lane that runs one task at a time beside the caller (the reader and the
-// writer of the row engine). Both live for the length of one export.
+// Threads for one piece of work: a pool that runs a set of tasks side by
+// side (the row engine's column ranges, the preview's frames), and a lane
+// that runs one task at a time beside the caller (the row engine's reader
+// and writer). Both live for the length of one export or preview.
 //
 // A task's exception is kept and raised in the caller's thread by Run or
 // Wait, with its message unchanged; a pool or lane destroyed while a task

@@ -1,4 +1,4 @@
-#include "output/task_pool.h"
+#include "common/task_pool.h"
 
 #include <QByteArray>
 #include <algorithm>
