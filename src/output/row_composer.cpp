@@ -1,5 +1,6 @@
 #include "output/row_composer.h"
 
+#include <QByteArray>
 #include <algorithm>
 #include <cstring>
 
@@ -12,11 +13,49 @@ namespace {
 
 void out32(uint8_t* out, size_t i, uint32_t pixel) { std::memcpy(out + 4 * i, &pixel, 4); }
 
+ComposerPath WidestPath() { return ProcessorRuns(ComposerPath::kSse2) ? ComposerPath::kSse2 : ComposerPath::kScalar; }
+
+ComposerPath PathFromEnvironment() {
+  const QByteArray name = qgetenv("PLIVORA_COMPOSER_PATH");
+  if (name.isEmpty()) return WidestPath();
+  for (ComposerPath path : {ComposerPath::kScalar, ComposerPath::kSse2})
+    if (name == ComposerPathName(path)) return path;
+  Fail(QStringLiteral("PLIVORA_COMPOSER_PATH names no composer path: %1").arg(QString::fromLocal8Bit(name)));
+}
+
 }  // namespace
 
+const char* ComposerPathName(ComposerPath path) {
+  switch (path) {
+    case ComposerPath::kScalar: return "scalar";
+    case ComposerPath::kSse2: return "sse2";
+  }
+  return "?";
+}
+
+bool ProcessorRuns(ComposerPath path) {
+  switch (path) {
+    case ComposerPath::kScalar: return true;
+    case ComposerPath::kSse2:
+#if defined(__SSE2__)
+      return true;
+#else
+      return false;
+#endif
+  }
+  return false;
+}
+
+ComposerPath DefaultComposerPath() {
+  static const ComposerPath path = PathFromEnvironment();  // thread-safe, once
+  return path;
+}
+
 RowComposer::RowComposer(const ExportGeometry& g, const ColumnViewMap& map, const std::vector<uint32_t>& viewWidths,
-                         bool negativeInput)
-    : fraction_(map.viewFraction), fractionSum_(size_t(g.outputWidth), 0) {
+                         bool negativeInput, ComposerPath path)
+    : path_(path), fraction_(map.viewFraction), fractionSum_(size_t(g.outputWidth), 0) {
+  if (!ProcessorRuns(path))
+    Fail(QStringLiteral("This processor cannot run the %1 composer path").arg(QLatin1String(ComposerPathName(path))));
   for (uint32_t sum = 0; sum < 511; ++sum) {
     const uint8_t grey = uint8_t(std::min<uint32_t>(sum, 255));
     greyOfSum_[sum] = negativeInput ? uint8_t(255 - grey) : grey;
@@ -43,7 +82,7 @@ size_t RowComposer::RowSetBytesFor(const std::vector<uint32_t>& viewWidths) {
 void RowComposer::Compose(const uint8_t* rowSet, uint8_t* out, size_t begin, size_t end) {
   size_t i = begin;
 #if defined(__SSE2__)
-  i = ComposeFours(rowSet, out, begin, end);
+  if (path_ == ComposerPath::kSse2) i = ComposeFours(rowSet, out, begin, end);
 #endif
   for (; i < end; ++i) out32(out, i, PixelAt(rowSet, i));
 }
