@@ -53,7 +53,7 @@ ComposerPath DefaultComposerPath() {
 
 RowComposer::RowComposer(const ExportGeometry& g, const ColumnViewMap& map, const std::vector<uint32_t>& viewWidths,
                          bool negativeInput, ComposerPath path)
-    : path_(path), fraction_(map.viewFraction), fractionSum_(size_t(g.outputWidth), 0) {
+    : path_(path), fraction_(map.viewFraction), fractionSum_(size_t(g.outputWidth), 0), tieWords_(DecimalTieWords()) {
   if (!ProcessorRuns(path))
     Fail(QStringLiteral("This processor cannot run the %1 composer path").arg(QLatin1String(ComposerPathName(path))));
   for (uint32_t sum = 0; sum < 511; ++sum) {
@@ -116,17 +116,7 @@ size_t RowComposer::ComposeFours(const uint8_t* rowSet, uint8_t* out, size_t beg
     alignas(16) uint32_t at[4], px[4];
     _mm_store_si128(reinterpret_cast<__m128i*>(at), _mm_or_si128(_mm_andnot_si128(takeNext, here), _mm_and_si128(takeNext, next)));
     for (int k = 0; k < 4; ++k) std::memcpy(&px[k], rowSet + at[k], 4);
-    int ties = 0;
-    __m128i sums = GreySum4(_mm_load_si128(reinterpret_cast<const __m128i*>(px)), &ties);
-    if (ties) [[unlikely]] {
-      alignas(16) uint32_t exact[4];
-      _mm_store_si128(reinterpret_cast<__m128i*>(exact), sums);
-      for (int k = 0; k < 4; ++k) {
-        const auto* p = reinterpret_cast<const uint8_t*>(&px[k]);
-        if (ties & (1 << k)) exact[k] = GreySumExtended(p[0], p[1], p[2], p[3]);
-      }
-      sums = _mm_load_si128(reinterpret_cast<const __m128i*>(exact));
-    }
+    const __m128i sums = GreySum4(_mm_load_si128(reinterpret_cast<const __m128i*>(px)), tieWords_);
     // Cap at 255 by saturation, invert for inverted series, spread each
     // grey over its pixel's four bytes.
     const __m128i words = _mm_packs_epi32(sums, sums);

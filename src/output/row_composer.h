@@ -68,6 +68,8 @@ class RowComposer {
   // The output grey of each rounded sum 0..510: capped at 255, and inverted
   // back for a series of inverted views.
   uint8_t greyOfSum_[511];
+  const uint32_t* tieWords_;  // DecimalTieWords: shared, never written
+
 };
 
 }  // namespace plivora

@@ -12,6 +12,9 @@
 #include "support/test_support.h"
 
 namespace plivora {
+
+void PrintTo(ComposerPath path, std::ostream* os) { *os << ComposerPathName(path); }
+
 namespace {
 
 // Every test runs on every composer path; a path this processor cannot run
