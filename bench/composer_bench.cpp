@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
                 (long long)g.outputRows, runs);
     for (const auto& ink : inks) {
       std::printf("%-13s (%5.1f%% ties):", ink.name, 100 * TieShare(ink.sets));
-      for (ComposerPath path : {ComposerPath::kScalar, ComposerPath::kSse2})
+      for (ComposerPath path : {ComposerPath::kScalar, ComposerPath::kSse2, ComposerPath::kAvx2})
         if (ProcessorRuns(path)) std::printf("  %s %.3f", ComposerPathName(path), Time(g, map, widths, ink.sets, path, runs));
       std::printf("\n");
     }

@@ -1,8 +1,9 @@
 // Checks every fast form of the grey rule against the rule as written, in
 // extended precision, on every one of the 2^32 (C, M, Y, K) combinations:
-// GreySum (integers, with the tie table) and GreySum4 (four lanes at a time,
-// as the row composer's SSE2 path runs it), all compared as sums before the
-// cap at 255. Also counts the inputs on which the extended rule differs from
+// GreySum (integers, with the tie table: the row composer's scalar path),
+// GreySum4 (four lanes at a time: its SSE2 path) and GreySum8 (eight lanes:
+// its AVX2 path, when this processor runs it), all compared as sums before
+// the cap at 255. Also counts the inputs on which the extended rule differs from
 // exact decimal rounding.
 #include <algorithm>
 #include <chrono>
@@ -32,8 +33,9 @@ struct Form {
   }
 };
 
-enum { kInteger, kFourLanes, kForms };
-const char* const kFormNames[kForms] = {"integer form (scalar path)", "four-lane form (SSE2 path)"};
+enum { kInteger, kFourLanes, kEightLanes, kForms };
+const char* const kFormNames[kForms] = {"integer form (scalar path)", "four-lane form (SSE2 path)",
+                                        "eight-lane form (AVX2 path)"};
 
 struct Counts {
   Form forms[kForms];
@@ -63,9 +65,32 @@ void CheckFourLanes(uint32_t c, uint32_t m, uint32_t y, uint32_t k, const uint32
 }
 #endif
 
+#if defined(__x86_64__)
+// GreySum8 on K = 0 .. 255 of one C, M, Y, eight at a time.
+__attribute__((target("avx2"))) void CheckEightLanes(uint32_t c, uint32_t m, uint32_t y, const uint32_t* expected,
+                                                     const uint32_t* tieWords, Form& form) {
+  const __m256i cmy = _mm256_set1_epi32(int(c | m << 8 | y << 16));
+  for (uint32_t k = 0; k < 256; k += 8) {
+    const __m256i ks = _mm256_add_epi32(_mm256_set1_epi32(int(k)), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    alignas(32) uint32_t sums[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(sums), plivora::GreySum8(_mm256_or_si256(cmy, _mm256_slli_epi32(ks, 24)), tieWords));
+    for (uint32_t lane = 0; lane < 8; ++lane) form.Count(c, m, y, k + lane, sums[lane], expected[k + lane]);
+  }
+}
+#endif
+
+bool RunsAvx2() {
+#if defined(__x86_64__)
+  return __builtin_cpu_supports("avx2");
+#else
+  return false;
+#endif
+}
+
 Counts CheckCyan(uint32_t firstC, uint32_t step) {
   Counts counts;
   const uint32_t* tieWords = plivora::DecimalTieWords();
+  const bool avx2 = RunsAvx2();
   uint32_t expected[256];
   for (uint32_t c = firstC; c < 256; c += step)
     for (uint32_t m = 0; m < 256; ++m)
@@ -81,6 +106,9 @@ Counts CheckCyan(uint32_t firstC, uint32_t step) {
         if ((300 * c + 590 * m + 110 * y) % 1000 == 500) counts.ties += 256;
 #if defined(__SSE2__)
         for (uint32_t k = 0; k < 256; k += 4) CheckFourLanes(c, m, y, k, expected, tieWords, counts.forms[kFourLanes]);
+#endif
+#if defined(__x86_64__)
+        if (avx2) CheckEightLanes(c, m, y, expected, tieWords, counts.forms[kEightLanes]);
 #endif
       }
   return counts;
@@ -108,6 +136,10 @@ int main() {
   bool ok = true;
   for (int f = 0; f < kForms; ++f) {
     const Form& form = total.forms[f];
+    if (f == kEightLanes && !RunsAvx2()) {
+      std::printf("%s: not checked, this processor cannot run AVX2\n", kFormNames[f]);
+      continue;
+    }
     std::printf("%s vs extended rule (sums before the cap): %llu checked, %llu mismatches\n", kFormNames[f],
                 (unsigned long long)form.checked, (unsigned long long)form.mismatches);
     if (form.mismatches)

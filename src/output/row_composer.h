@@ -10,16 +10,16 @@ namespace plivora {
 
 // The instruction sets a composer can run its columns with. Every path
 // writes the same bytes; they differ only in speed.
-enum class ComposerPath { kScalar, kSse2 };
+enum class ComposerPath { kScalar, kSse2, kAvx2 };
 
-const char* ComposerPathName(ComposerPath path);  // "scalar", "sse2"
+const char* ComposerPathName(ComposerPath path);  // "scalar", "sse2", "avx2"
 // Whether this processor can run `path`.
 bool ProcessorRuns(ComposerPath path);
 // The path composers take unless told otherwise: the widest this processor
-// runs. The environment variable PLIVORA_COMPOSER_PATH (scalar or sse2),
-// read once per process, forces one, so that tests and measurements can run
-// the whole export on each; it raises an error when it names no path or one
-// this processor cannot run.
+// runs. The environment variable PLIVORA_COMPOSER_PATH (scalar, sse2 or
+// avx2), read once per process, forces one, so that tests and measurements
+// can run the whole export on each. Raises an error when it names no path;
+// a named path this processor cannot run fails when a composer is built.
 ComposerPath DefaultComposerPath();
 
 // A "row set" holds one source row of every view, one after the other:
@@ -55,7 +55,6 @@ class RowComposer {
 
  private:
   uint32_t PixelAt(const uint8_t* rowSet, size_t i);
-  size_t ComposeFours(const uint8_t* rowSet, uint8_t* out, size_t begin, size_t end);
 
   ComposerPath path_;
   size_t rowSetBytes_ = 0;

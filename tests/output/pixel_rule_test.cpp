@@ -1,4 +1,5 @@
 #include "output/pixel_rule.h"
+#include "output/row_composer.h"
 
 #include <array>
 #include <cstring>
@@ -84,6 +85,30 @@ TEST(PixelRule, FourLaneFormSettlesEveryTieLikeTheExtendedSum) {
       ASSERT_EQ(sums[lane], t.sums[i + lane]) << int(inks[4 * lane]) << "," << int(inks[4 * lane + 1]) << ","
                                              << int(inks[4 * lane + 2]) << "," << int(inks[4 * lane + 3]);
   }
+}
+#endif
+
+#if defined(__x86_64__)
+// The first sweep entry GreySum8 gets wrong, or the sweep's size.
+__attribute__((target("avx2"))) size_t FirstEightLaneMismatch(const TieSweep& t) {
+  const uint32_t* tieWords = DecimalTieWords();
+  for (size_t i = 0; i < t.inks.size(); i += 8) {
+    alignas(32) uint8_t inks[32] = {};  // zero inks past the end: sum 0
+    alignas(32) uint32_t sums[8];
+    for (size_t lane = 0; lane < 8 && i + lane < t.inks.size(); ++lane) std::memcpy(inks + 4 * lane, t.inks[i + lane].data(), 4);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(sums), GreySum8(_mm256_load_si256(reinterpret_cast<const __m256i*>(inks)), tieWords));
+    for (size_t lane = 0; lane < 8 && i + lane < t.inks.size(); ++lane)
+      if (sums[lane] != t.sums[i + lane]) return i + lane;
+  }
+  return t.inks.size();
+}
+
+TEST(PixelRule, EightLaneFormSettlesEveryTieLikeTheExtendedSum) {
+  if (!ProcessorRuns(ComposerPath::kAvx2)) GTEST_SKIP() << "this processor cannot run AVX2";
+  const TieSweep& t = Ties();
+  const size_t i = FirstEightLaneMismatch(t);
+  ASSERT_EQ(i, t.inks.size()) << int(t.inks[i][0]) << "," << int(t.inks[i][1]) << "," << int(t.inks[i][2]) << ","
+                              << int(t.inks[i][3]) << " should give " << t.sums[i];
 }
 #endif
 

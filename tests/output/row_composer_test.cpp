@@ -213,12 +213,12 @@ TEST(ComposerPathChoice, TakesTheForcedPathOrTheWidestThisProcessorRuns) {
     return;
   }
   ComposerPath widest = ComposerPath::kScalar;
-  for (ComposerPath path : {ComposerPath::kSse2})
+  for (ComposerPath path : {ComposerPath::kSse2, ComposerPath::kAvx2})
     if (ProcessorRuns(path)) widest = path;
   EXPECT_EQ(DefaultComposerPath(), widest);
 }
 
-INSTANTIATE_TEST_SUITE_P(Every, RowComposerPath, ::testing::Values(ComposerPath::kScalar, ComposerPath::kSse2),
+INSTANTIATE_TEST_SUITE_P(Every, RowComposerPath, ::testing::Values(ComposerPath::kScalar, ComposerPath::kSse2, ComposerPath::kAvx2),
                          [](const ::testing::TestParamInfo<ComposerPath>& info) { return ComposerPathName(info.param); });
 
 }  // namespace
