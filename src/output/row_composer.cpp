@@ -1,5 +1,6 @@
 #include "output/row_composer.h"
 
+#include <QByteArray>
 #include <algorithm>
 #include <cstring>
 
@@ -12,11 +13,128 @@ namespace {
 
 void out32(uint8_t* out, size_t i, uint32_t pixel) { std::memcpy(out + 4 * i, &pixel, 4); }
 
+ComposerPath WidestPath() {
+  for (ComposerPath path : {ComposerPath::kAvx2, ComposerPath::kSse2})
+    if (ProcessorRuns(path)) return path;
+  return ComposerPath::kScalar;
+}
+
+ComposerPath PathFromEnvironment() {
+  const QByteArray name = qgetenv("PLIVORA_COMPOSER_PATH");
+  if (name.isEmpty()) return WidestPath();
+  for (ComposerPath path : {ComposerPath::kScalar, ComposerPath::kSse2, ComposerPath::kAvx2})
+    if (name == ComposerPathName(path)) return path;
+  Fail(QStringLiteral("PLIVORA_COMPOSER_PATH names no composer path: %1").arg(QString::fromLocal8Bit(name)));
+}
+
+// The composer's column arrays as the vector paths see them; each call
+// reads and writes columns [i, end) only.
+struct Columns {
+  const int32_t* fraction;
+  int32_t* fractionSum;
+  const uint32_t* here;  // source pixel offsets in the column's own view
+  const uint32_t* next;  // and in the next column's view
+  const uint32_t* tieWords;
+  uint8_t flip;  // 255 for inverted series, else 0
+};
+
+#if defined(__SSE2__)
+// PixelAt for four columns at a time; returns the first column it left.
+size_t ComposeFours(const Columns& col, const uint8_t* rowSet, uint8_t* out, size_t i, size_t end) {
+  const __m128i limit = _mm_set1_epi32(9999), step = _mm_set1_epi32(10000);
+  const __m128i flip = _mm_set1_epi8(char(col.flip));
+  for (; i + 4 <= end; i += 4) {
+    auto* sum = reinterpret_cast<__m128i*>(col.fractionSum + i);
+    const __m128i s = _mm_add_epi32(_mm_loadu_si128(sum), _mm_loadu_si128(reinterpret_cast<const __m128i*>(col.fraction + i)));
+    const __m128i takeNext = _mm_cmpgt_epi32(s, limit);
+    _mm_storeu_si128(sum, _mm_sub_epi32(s, _mm_and_si128(takeNext, step)));
+    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(col.here + i));
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(col.next + i));
+    alignas(16) uint32_t at[4], px[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(at), _mm_or_si128(_mm_andnot_si128(takeNext, here), _mm_and_si128(takeNext, next)));
+    for (int k = 0; k < 4; ++k) std::memcpy(&px[k], rowSet + at[k], 4);
+    const __m128i sums = GreySum4(_mm_load_si128(reinterpret_cast<const __m128i*>(px)), col.tieWords);
+    // Cap at 255 by saturation, invert for inverted series, spread each
+    // grey over its pixel's four bytes.
+    const __m128i words = _mm_packs_epi32(sums, sums);
+    __m128i grey = _mm_packus_epi16(words, words);
+    grey = _mm_xor_si128(grey, flip);
+    grey = _mm_unpacklo_epi8(grey, grey);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * i), _mm_unpacklo_epi16(grey, grey));
+  }
+  return i;
+}
+#endif
+
+#if defined(__x86_64__)
+// The same for eight columns at a time, the source pixels gathered.
+__attribute__((target("avx2"))) size_t ComposeEights(const Columns& col, const uint8_t* rowSet, uint8_t* out, size_t i,
+                                                     size_t end) {
+  const __m256i limit = _mm256_set1_epi32(9999), step = _mm256_set1_epi32(10000);
+  const __m256i cap = _mm256_set1_epi32(255), flip = _mm256_set1_epi32(col.flip);
+  // Byte 0 of each 32-bit lane into all four of its bytes.
+  const __m256i spread = _mm256_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12,
+                                          0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12);
+  // The gather adds signed 32-bit offsets to its base, and row set offsets
+  // run to 2^32 - 1: counted from rowSet + 2^31, they all fit.
+  const auto* base = reinterpret_cast<const int*>(reinterpret_cast<uintptr_t>(rowSet) + 0x80000000u);
+  const __m256i bias = _mm256_set1_epi32(INT32_MIN);
+  for (; i + 8 <= end; i += 8) {
+    auto* sum = reinterpret_cast<__m256i*>(col.fractionSum + i);
+    const __m256i s = _mm256_add_epi32(_mm256_loadu_si256(sum),
+                                       _mm256_loadu_si256(reinterpret_cast<const __m256i*>(col.fraction + i)));
+    const __m256i takeNext = _mm256_cmpgt_epi32(s, limit);
+    _mm256_storeu_si256(sum, _mm256_sub_epi32(s, _mm256_and_si256(takeNext, step)));
+    const __m256i at = _mm256_blendv_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(col.here + i)),
+                                          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(col.next + i)), takeNext);
+    const __m256i px = _mm256_i32gather_epi32(base, _mm256_xor_si256(at, bias), 1);
+    const __m256i grey = _mm256_xor_si256(_mm256_min_epu32(GreySum8(px, col.tieWords), cap), flip);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * i), _mm256_shuffle_epi8(grey, spread));
+  }
+  return i;
+}
+#endif
+
 }  // namespace
 
+const char* ComposerPathName(ComposerPath path) {
+  switch (path) {
+    case ComposerPath::kScalar: return "scalar";
+    case ComposerPath::kSse2: return "sse2";
+    case ComposerPath::kAvx2: return "avx2";
+  }
+  return "?";
+}
+
+bool ProcessorRuns(ComposerPath path) {
+  switch (path) {
+    case ComposerPath::kScalar: return true;
+    case ComposerPath::kSse2:
+#if defined(__SSE2__)
+      return true;
+#else
+      return false;
+#endif
+    case ComposerPath::kAvx2:
+#if defined(__x86_64__)
+      __builtin_cpu_init();  // in case this runs before static constructors
+      return __builtin_cpu_supports("avx2");  // false too when the system does not save the 256-bit registers
+#else
+      return false;
+#endif
+  }
+  return false;
+}
+
+ComposerPath DefaultComposerPath() {
+  static const ComposerPath path = PathFromEnvironment();  // thread-safe, once
+  return path;
+}
 RowComposer::RowComposer(const ExportGeometry& g, const ColumnViewMap& map, const std::vector<uint32_t>& viewWidths,
-                         bool negativeInput)
-    : fraction_(map.viewFraction), fractionSum_(size_t(g.outputWidth), 0) {
+                         bool negativeInput, ComposerPath path)
+    : path_(path), fraction_(map.viewFraction), fractionSum_(size_t(g.outputWidth), 0), tieWords_(DecimalTieWords()) {
+  if (!ProcessorRuns(path))
+    Fail(QStringLiteral("This processor cannot run the %1 composer path").arg(QLatin1String(ComposerPathName(path))));
   for (uint32_t sum = 0; sum < 511; ++sum) {
     const uint8_t grey = uint8_t(std::min<uint32_t>(sum, 255));
     greyOfSum_[sum] = negativeInput ? uint8_t(255 - grey) : grey;
@@ -43,7 +161,11 @@ size_t RowComposer::RowSetBytesFor(const std::vector<uint32_t>& viewWidths) {
 void RowComposer::Compose(const uint8_t* rowSet, uint8_t* out, size_t begin, size_t end) {
   size_t i = begin;
 #if defined(__SSE2__)
-  i = ComposeFours(rowSet, out, begin, end);
+  const Columns col{fraction_.data(), fractionSum_.data(), pixelAt_[0].data(), pixelAt_[1].data(), tieWords_, greyOfSum_[0]};
+#if defined(__x86_64__)
+  if (path_ == ComposerPath::kAvx2) i = ComposeEights(col, rowSet, out, i, end);
+#endif
+  if (path_ != ComposerPath::kScalar) i = ComposeFours(col, rowSet, out, i, end);  // what eights leave
 #endif
   for (; i < end; ++i) out32(out, i, PixelAt(rowSet, i));
 }
@@ -59,45 +181,5 @@ uint32_t RowComposer::PixelAt(const uint8_t* rowSet, size_t i) {
   const uint8_t* px = rowSet + (here ^ ((here ^ next) & (0u - takeNext)));
   return greyOfSum_[GreySum(px[0], px[1], px[2], px[3])] * 0x01010101u;
 }
-
-#if defined(__SSE2__)
-// The same as PixelAt for four columns at a time; returns the first column
-// it left for the scalar loop.
-size_t RowComposer::ComposeFours(const uint8_t* rowSet, uint8_t* out, size_t begin, size_t end) {
-  const __m128i limit = _mm_set1_epi32(9999), step = _mm_set1_epi32(10000);
-  const __m128i flip = _mm_set1_epi8(char(greyOfSum_[0]));  // 255 for inverted series, else 0
-  size_t i = begin;
-  for (; i + 4 <= end; i += 4) {
-    auto* sum = reinterpret_cast<__m128i*>(fractionSum_.data() + i);
-    const __m128i s = _mm_add_epi32(_mm_loadu_si128(sum), _mm_loadu_si128(reinterpret_cast<const __m128i*>(fraction_.data() + i)));
-    const __m128i takeNext = _mm_cmpgt_epi32(s, limit);
-    _mm_storeu_si128(sum, _mm_sub_epi32(s, _mm_and_si128(takeNext, step)));
-    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixelAt_[0].data() + i));
-    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixelAt_[1].data() + i));
-    alignas(16) uint32_t at[4], px[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(at), _mm_or_si128(_mm_andnot_si128(takeNext, here), _mm_and_si128(takeNext, next)));
-    for (int k = 0; k < 4; ++k) std::memcpy(&px[k], rowSet + at[k], 4);
-    int ties = 0;
-    __m128i sums = GreySum4(_mm_load_si128(reinterpret_cast<const __m128i*>(px)), &ties);
-    if (ties) [[unlikely]] {
-      alignas(16) uint32_t exact[4];
-      _mm_store_si128(reinterpret_cast<__m128i*>(exact), sums);
-      for (int k = 0; k < 4; ++k) {
-        const auto* p = reinterpret_cast<const uint8_t*>(&px[k]);
-        if (ties & (1 << k)) exact[k] = GreySumExtended(p[0], p[1], p[2], p[3]);
-      }
-      sums = _mm_load_si128(reinterpret_cast<const __m128i*>(exact));
-    }
-    // Cap at 255 by saturation, invert for inverted series, spread each
-    // grey over its pixel's four bytes.
-    const __m128i words = _mm_packs_epi32(sums, sums);
-    __m128i grey = _mm_packus_epi16(words, words);
-    grey = _mm_xor_si128(grey, flip);
-    grey = _mm_unpacklo_epi8(grey, grey);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * i), _mm_unpacklo_epi16(grey, grey));
-  }
-  return i;
-}
-#endif
 
 }  // namespace plivora

@@ -8,6 +8,20 @@
 
 namespace plivora {
 
+// The instruction sets a composer can run its columns with. Every path
+// writes the same bytes; they differ only in speed.
+enum class ComposerPath { kScalar, kSse2, kAvx2 };
+
+const char* ComposerPathName(ComposerPath path);  // "scalar", "sse2", "avx2"
+// Whether this processor can run `path`.
+bool ProcessorRuns(ComposerPath path);
+// The path composers take unless told otherwise: the widest this processor
+// runs. The environment variable PLIVORA_COMPOSER_PATH (scalar, sse2 or
+// avx2), read once per process, forces one, so that tests and measurements
+// can run the whole export on each. Raises an error when it names no path;
+// a named path this processor cannot run fails when a composer is built.
+ComposerPath DefaultComposerPath();
+
 // A "row set" holds one source row of every view, one after the other:
 // view v's row starts at ViewOffset(v) and is its own width * 4 bytes long,
 // C, M, Y, K per pixel as stored.
@@ -20,8 +34,9 @@ namespace plivora {
 class RowComposer {
  public:
   // viewWidths[v] is the pixel width of view v (at least minViewWidth).
+  // Raises an error when this processor cannot run `path`.
   RowComposer(const ExportGeometry& g, const ColumnViewMap& map, const std::vector<uint32_t>& viewWidths,
-              bool negativeInput);
+              bool negativeInput, ComposerPath path = DefaultComposerPath());
 
   // The size of a row set of views of these widths. Raises "The views are
   // too wide to export together" when it passes 4 GiB, the reach of the
@@ -31,6 +46,7 @@ class RowComposer {
   size_t RowSetBytes() const { return rowSetBytes_; }
   size_t ViewOffset(size_t v) const { return viewOffset_[v]; }
   size_t Width() const { return fractionSum_.size(); }
+  ComposerPath Path() const { return path_; }
 
   // Writes columns [begin, end) of the next image row to out (4 equal grey
   // bytes a pixel, out pointing at column 0). Every column sees the image
@@ -39,8 +55,8 @@ class RowComposer {
 
  private:
   uint32_t PixelAt(const uint8_t* rowSet, size_t i);
-  size_t ComposeFours(const uint8_t* rowSet, uint8_t* out, size_t begin, size_t end);
 
+  ComposerPath path_;
   size_t rowSetBytes_ = 0;
   std::vector<size_t> viewOffset_;
   std::vector<int32_t> fraction_;  // ViewFraction of each column
@@ -51,6 +67,8 @@ class RowComposer {
   // The output grey of each rounded sum 0..510: capped at 255, and inverted
   // back for a series of inverted views.
   uint8_t greyOfSum_[511];
+  const uint32_t* tieWords_;  // DecimalTieWords: shared, never written
+
 };
 
 }  // namespace plivora
