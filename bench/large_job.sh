@@ -6,17 +6,22 @@
 # them with libtiff) and writes as many bytes, in the same run; wall time and
 # peak memory come from /usr/bin/time -v.
 #
-#   bench/large_job.sh BUILD_DIR [RUNS] [SCALE]
+#   bench/large_job.sh BUILD_DIR [RUNS] [SCALE] [THREADS...]
 #
 # BUILD_DIR holds a Release build (src/plivora-interlace, src/plivora-sample-views).
 # SCALE n divides the view sizes and the print size by n (output n^2 times
 # smaller), for machines without the disk for the full job. Needs ~7 GB free
-# under $TMPDIR (default /tmp) at SCALE 1.
+# under $TMPDIR (default /tmp) at SCALE 1. THREADS lists the --threads
+# counts to time, alternating within each run (default: the program's own
+# choice). Every run starts after a sync, so that the write-back of the run
+# before does not land on it.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="$(cd "$1" && pwd)"
 runs="${2:-1}"
 scale="${3:-1}"
+shift $(( $# < 3 ? $# : 3 ))
+thread_counts=("${@:-0}")
 interlace="$build/src/plivora-interlace"
 sample="$build/src/plivora-sample-views"
 
@@ -65,7 +70,7 @@ text = open(sys.argv[1]).read()
 wall = re.search(r"Elapsed \(wall clock\) time.*: (.+)", text).group(1).split(":")
 seconds = sum(float(p) * 60 ** i for i, p in enumerate(reversed(wall)))
 rss = int(re.search(r"Maximum resident set size \(kbytes\): (\d+)", text).group(1))
-print(f"{seconds:.1f} {rss / 1024:.0f}")
+print(f"{seconds:.2f} {rss / 1024:.0f}")
 PY
 }
 
@@ -73,18 +78,24 @@ out="$work/out.tif"
 for kind in plain lzw; do
   views=("$work/$kind"/*.tif)
   for run in $(seq 1 "$runs"); do
-    read -r ex_s ex_mb < <(measure "$interlace" -q --unit inch --width "$width_in" --height "$height_in" \
-      --dpi "$dpi" --lpi "$lpi" --compress "$compress" -o "$out" "${views[@]}")
-    size=$(stat -c %s "$out")
-    header=$((size - out_w * file_rows * 4))
-    rm -f "$out"
-    read -r base_s base_mb < <(measure "$work/large_baseline" "$out" "$out_rows" "$view_h" "$out_w" "$file_rows" \
-      "$header" "${views[@]}")
-    base_size=$(stat -c %s "$out")
-    rm -f "$out"
-    [ "$base_size" = "$size" ] || echo "warning: baseline wrote $base_size bytes, export $size" >&2
-    ratio=$(/usr/bin/python3 -c "print(f'{$ex_s / $base_s:.2f}')")
-    printf '%-5s run %d: export %6.1f s %5s MB peak | baseline %6.1f s %5s MB peak | ratio %s | %s bytes\n' \
-      "$kind" "$run" "$ex_s" "$ex_mb" "$base_s" "$base_mb" "$ratio" "$size"
+    for threads in "${thread_counts[@]}"; do
+      option=()
+      [ "$threads" = 0 ] || option=(--threads "$threads")
+      sync
+      read -r ex_s ex_mb < <(measure "$interlace" -q "${option[@]}" --unit inch --width "$width_in" \
+        --height "$height_in" --dpi "$dpi" --lpi "$lpi" --compress "$compress" -o "$out" "${views[@]}")
+      size=$(stat -c %s "$out")
+      header=$((size - out_w * file_rows * 4))
+      rm -f "$out"
+      sync
+      read -r base_s base_mb < <(measure "$work/large_baseline" "$out" "$out_rows" "$view_h" "$out_w" "$file_rows" \
+        "$header" "${views[@]}")
+      base_size=$(stat -c %s "$out")
+      rm -f "$out"
+      [ "$base_size" = "$size" ] || echo "warning: baseline wrote $base_size bytes, export $size" >&2
+      ratio=$(/usr/bin/python3 -c "print(f'{$ex_s / $base_s:.2f}')")
+      printf '%-5s run %d threads %-3s: export %6.2f s %5s MB peak | baseline %6.2f s %5s MB peak | ratio %s | %s bytes\n' \
+        "$kind" "$run" "$threads" "$ex_s" "$ex_mb" "$base_s" "$base_mb" "$ratio" "$size"
+    done
   done
 done
