@@ -94,15 +94,15 @@ ParsedOptions ParseOptions(const QStringList& args, const std::vector<OptionSpec
       name = a.section(QChar('='), 0, 0);
       inlineValue = a.section(QChar('='), 1);
     }
-    const OptionSpec* spec = Find(specs, name);
-    if (!spec) throw UsageError(QStringLiteral("unknown option %1 (see --help)").arg(a));
-    if (!spec->takesValue) {
+    const OptionSpec* known = Find(specs, name);
+    if (!known) throw UsageError(QStringLiteral("unknown option %1 (see --help)").arg(a));
+    if (!known->takesValue) {
       if (inlineValue) throw UsageError(QStringLiteral("option %1 takes no value").arg(name));
-      parsed.values_[spec->name] = QString();
+      parsed.values_[known->name] = QString();
       continue;
     }
     if (!inlineValue && i + 1 >= args.size()) throw UsageError(QStringLiteral("option %1 needs a value").arg(name));
-    parsed.values_[spec->name] = inlineValue ? *inlineValue : args[++i];
+    parsed.values_[known->name] = inlineValue ? *inlineValue : args[++i];
   }
   return parsed;
 }
