@@ -46,6 +46,37 @@ wait_file() {
 # Clicks at (x, y) inside window $1.
 click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
 
+# Imports the views named by $2 (the file dialog's text) into window $1.
+import_views() {
+  click "$1" 368 40  # Import
+  local dialog
+  dialog=$(wait_window '^Open$')
+  xdotool windowfocus --sync "$dialog"
+  xdotool type --delay 20 "$2"
+  xdotool key Return
+  wait_gone '^Open$'
+}
+
+# Types $2 into the width field of window $1.
+type_width() {
+  xdotool windowfocus --sync "$1"
+  click "$1" 120 78  # the width field
+  xdotool key ctrl+a
+  xdotool type --delay 20 "$2"
+}
+
+# Exports window $1 through the save dialog to $2 (returns once the dialog
+# has taken the name).
+export_to() {
+  click "$1" 490 39  # Export
+  local dialog
+  dialog=$(wait_window '^Save as tiff$')
+  xdotool windowfocus --sync "$dialog"
+  xdotool key ctrl+a
+  xdotool type --delay 10 "$2"
+  xdotool key Return
+}
+
 # Plays the preview of window $1 and stops it with $2 ("stop": the stop
 # button, "preview": Preview again). While it plays, the picture area must
 # change between screenshots; once stopped, it must stand still.
@@ -91,28 +122,10 @@ run_once() {
   local main
   main=$(wait_window '^Plivora 13\.4$')
 
-  click "$main" 368 40  # Import
-  local dialog
-  dialog=$(wait_window '^Open$')
-  xdotool windowfocus --sync "$dialog"
-  xdotool type --delay 20 '"view03.tif" "view01.tif" "view02.tif"'
-  xdotool key Return
-  wait_gone '^Open$'
+  import_views "$main" '"view03.tif" "view01.tif" "view02.tif"'
   preview "$main" "$how"
-
-  if [ -n "$width" ]; then
-    xdotool windowfocus --sync "$main"
-    click "$main" 120 78  # the width field
-    xdotool key ctrl+a
-    xdotool type --delay 20 "$width"
-  fi
-
-  click "$main" 490 39  # Export
-  dialog=$(wait_window '^Save as tiff$')
-  xdotool windowfocus --sync "$dialog"
-  xdotool key ctrl+a
-  xdotool type --delay 10 "$output"
-  xdotool key Return
+  [ -z "$width" ] || type_width "$main" "$width"
+  export_to "$main" "$output"
   wait_gone '^Save as tiff$'
   wait_file "$output"
 
@@ -141,24 +154,11 @@ run_killed() {
   mkdir -p "$WORK/killed"
   (cd "$WORK/views" && PLIVORA_NO_O_TMPFILE=1 exec "$WORK/bin/plivora") >>"$WORK/log" 2>&1 &
   local pid=$!
-  local main dialog
+  local main
   main=$(wait_window '^Plivora 13\.4$')
-  click "$main" 368 40  # Import
-  dialog=$(wait_window '^Open$')
-  xdotool windowfocus --sync "$dialog"
-  xdotool type --delay 20 '"view01.tif" "view02.tif"'
-  xdotool key Return
-  wait_gone '^Open$'
-  xdotool windowfocus --sync "$main"
-  click "$main" 120 78  # the width field: 25 cm, some 900 MB
-  xdotool key ctrl+a
-  xdotool type --delay 20 25
-  click "$main" 490 39  # Export
-  dialog=$(wait_window '^Save as tiff$')
-  xdotool windowfocus --sync "$dialog"
-  xdotool key ctrl+a
-  xdotool type --delay 10 "$output"
-  xdotool key Return
+  import_views "$main" '"view01.tif" "view02.tif"'
+  type_width "$main" 25  # 25 cm: some 900 MB
+  export_to "$main" "$output"
   for _ in $(seq 300); do
     compgen -G "$WORK/killed/.plate.tif.*" >/dev/null && break
     sleep 0.05
