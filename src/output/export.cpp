@@ -47,10 +47,15 @@ void Export(const ExportRequest& req, ProgressReporter& progress) {
   RowComposer::RowSetBytesFor(viewWidths);
 
   const int32_t width = int32_t(g.outputWidth);
-  const std::vector<uint8_t> strip = RenderCaptionStrip(
-      {width, int32_t(g.stripRows), p.compress, p.dpiE9, AbsoluteFileName(req.outputPath), req.now});
+  // The caption strip is drawn beside the image rows (its large glyphs
+  // cost about as much as a small export's rows); declared before the
+  // engine, so it outlives the drawing on every path.
+  std::vector<uint8_t> strip;
+  const CaptionStripInput caption{width, int32_t(g.stripRows), p.compress, p.dpiE9,
+                                  AbsoluteFileName(req.outputPath), req.now};
 
   RowEngine engine(ComposeThreads(req.threads));
+  engine.StartBeside([&] { strip = RenderCaptionStrip(caption); });
   OutputFile out(req.outputPath);
   const ColumnViewMap map = BuildColumnViewMap(g, p.photoCount);
   WriteTiffHeader(out, 4, width, int32_t(g.fileRows()), p.dpiE9, g.yResolutionE9, TiffDateTime(req.now, req.locale));
@@ -64,6 +69,7 @@ void Export(const ExportRequest& req, ProgressReporter& progress) {
     progress.Set(Real(done - 1) * 73 / Real(g.outputRows) + 25);
   });
 
+  engine.WaitBeside();
   WriteLevelRows(strip, out);
   out.Commit();
   progress.Set(100);

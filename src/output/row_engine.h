@@ -70,9 +70,15 @@ class RowEngine {
   void WriteRows(const ExportGeometry& g, const RowSetReader& read, RowComposer& composer, OutputFile& out,
                  const RowPlacement& placement, const std::function<void(int64_t rowsDone)>& rowsDone);
 
+  // Runs one task of the caller's on a thread of its own, beside the rows
+  // (the caption strip); WaitBeside waits for it and raises its exception.
+  // The engine waits for it when it goes away.
+  void StartBeside(std::function<void()> task) { beside_.Start(std::move(task)); }
+  void WaitBeside() { beside_.Wait(); }
+
  private:
   TaskPool pool_;
-  Lane reader_, writer_;
+  Lane reader_, writer_, beside_;
 };
 
 // Writes rows of one byte a pixel (0 or 255, as the shrunk drawings give

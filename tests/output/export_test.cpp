@@ -3,6 +3,8 @@
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QDir>
 
@@ -248,6 +250,55 @@ TEST(Export, ReplacesAnEarlierFileOnlyWhenComplete) {
   EXPECT_EQ(first.size(), 334u + (40 + 80) * 424u * 4);
   ExportInterlaced(r, nullptr);
   EXPECT_EQ(test::ReadBytes(out), first);  // same inputs, same bytes
+}
+
+}  // namespace
+}  // namespace plivora
+
+namespace plivora {
+namespace {
+
+// The caption strip is drawn beside the image rows, after the output is
+// created: a strip that can't be drawn must still stop the export with its
+// message and leave nothing behind. Run in a child process whose address
+// space is capped 1 GB above what it uses, so that the 7.4 GB full-resolution
+// strip of a 42949 dpi, compress 255 job can't be reserved.
+TEST(Export, ACaptionStripThatCannotBeDrawnLeavesNothing) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "an address-space limit does not mix with the sanitizer's shadow memory";
+#endif
+  test::TempDir dir;
+  WriteViewFile(dir.path("v.tif"), 4, 4, test::Uniform(4, 4, 1, 2, 3, 4));
+  const pid_t child = fork();
+  if (child == 0) {
+    long pages = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+      if (std::fscanf(f, "%ld", &pages) != 1) pages = 0;
+      std::fclose(f);
+    }
+    const rlim_t cap = rlim_t(pages) * rlim_t(::sysconf(_SC_PAGESIZE)) + (rlim_t(1) << 30);
+    const rlimit limit{cap, cap};
+    ::setrlimit(RLIMIT_AS, &limit);
+    ExportRequest r = Request({dir.path("v.tif")}, dir.path("out.tif"), 4, 4);
+    r.texts.dpi = "42949";
+    r.texts.width = "20";
+    r.texts.height = "0.02";
+    r.texts.compress = "255";
+    QString message;
+    try {
+      ExportInterlaced(r, {});
+    } catch (const Error& e) {
+      message = e.message();
+    } catch (...) {
+      _exit(3);
+    }
+    const bool clean = Leftovers(dir.path(), {"v.tif"}).isEmpty();
+    _exit(message.startsWith("Not enough memory for the caption strip") ? (clean ? 0 : 2) : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: no caption error, 2: a file was left, 3: another exception";
 }
 
 }  // namespace
