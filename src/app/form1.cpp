@@ -1,12 +1,17 @@
 #include "app/form1.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QEvent>
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QLocale>
+#include <QMimeData>
 #include <QTimer>
+#include <QUrl>
 
 #include "app/captions.h"
 #include "app/error_guard.h"
@@ -74,6 +79,16 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 namespace {
 
+// The local files among dropped data, in the order they were dropped;
+// anything else (web addresses, text) is not a view.
+QStringList LocalFiles(const QMimeData* data) {
+  QStringList paths;
+  if (!data || !data->hasUrls()) return paths;
+  for (const QUrl& url : data->urls())
+    if (url.isLocalFile()) paths << url.toLocalFile();
+  return paths;
+}
+
 // The physical key where the platform tells it (a release then matches its
 // press whatever the modifiers did in between), else the key code.
 uint64_t KeyIdentity(const QEvent* event) {
@@ -87,7 +102,52 @@ uint64_t KeyIdentity(const QEvent* event) {
 // field. A release whose press went elsewhere is ignored: the Enter or Escape
 // that closes the error dialog of a bad width is released in the field, and
 // would open the dialog again.
+namespace {
+
+bool IsUserInput(QEvent::Type type) {
+  switch (type) {
+    case QEvent::MouseButtonPress: case QEvent::MouseButtonRelease: case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove: case QEvent::Wheel: case QEvent::KeyPress: case QEvent::KeyRelease:
+    case QEvent::TouchBegin: case QEvent::TouchUpdate: case QEvent::TouchEnd:
+    case QEvent::TabletPress: case QEvent::TabletRelease: case QEvent::TabletMove:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+void TForm1::DiscardQueuedInput() {
+  discardingInput_ = true;
+  qApp->installEventFilter(this);
+  QApplication::processEvents();
+  qApp->removeEventFilter(this);
+  discardingInput_ = false;
+}
+
+void TForm1::SwitchLanguage() {
+  ChineseCaptions = !ChineseCaptions;
+  ApplyCaptionSet(this, CaptionSet(ChineseCaptions));
+}
+
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (discardingInput_ && IsUserInput(event->type())) return true;
+  if (watched == ListBox1->viewport()) {
+    if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
+      auto* drag = static_cast<QDropEvent*>(event);
+      if (!LocalFiles(drag->mimeData()).isEmpty()) drag->acceptProposedAction();
+      return true;
+    }
+    if (event->type() == QEvent::Drop) {
+      auto* drop = static_cast<QDropEvent*>(event);
+      const QStringList paths = LocalFiles(drop->mimeData());
+      if (paths.isEmpty()) return true;
+      drop->acceptProposedAction();
+      RunGuarded(desktop_, this, [&] { ImportPaths(paths); });
+      return true;
+    }
+  }
   if (watched == Edit3) {
     switch (event->type()) {
       case QEvent::FocusIn:  // keys held down before the field had the focus

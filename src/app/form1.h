@@ -52,6 +52,14 @@ class TForm1 : public QWidget {
   void FormCreate();
   void FormClose();
   void BitBtn9Click();   // import
+  // Imports `paths` as if chosen in the import dialog, in their order.
+  void ImportPaths(const QStringList& paths);
+  // Switches the captions between the two sets for this session (Ctrl+L,
+  // or the window's context menu).
+  void SwitchLanguage();
+  // Drops the mouse and keyboard input that queued up while the window did
+  // not answer (an export); everything else queued is handled as usual.
+  void DiscardQueuedInput();
   void BitBtn4Click();   // delete the selected views
   void BitBtn1Click();   // up
   void BitBtn2Click();   // down
@@ -139,6 +147,7 @@ class TForm1 : public QWidget {
   QString lastFolder_;  // where the file dialogs open next
   bool closed_ = false;
   bool exporting_ = false;  // an export is between its dialog and its end
+  bool discardingInput_ = false;  // input queued during an export is being dropped
   QSet<uint64_t> edit3KeysDown_;  // keys pressed in Edit3 and not yet released
 };
 

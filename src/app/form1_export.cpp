@@ -21,7 +21,7 @@ namespace {
 // out, the default cursor comes back and the bar goes back to 0.
 class ExportScope {
  public:
-  ExportScope(QProgressBar* bar, bool& running) : bar_(bar), running_(running) {
+  ExportScope(TForm1& form, QProgressBar* bar, bool& running) : form_(form), bar_(bar), running_(running) {
     running_ = true;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     bar_->setRange(0, 100);
@@ -30,11 +30,15 @@ class ExportScope {
     running_ = false;
     QApplication::restoreOverrideCursor();
     bar_->setValue(0);
+    // Clicks and keys made while the busy cursor showed were meant for a
+    // window that did not answer; they are not run now.
+    form_.DiscardQueuedInput();
   }
   ExportScope(const ExportScope&) = delete;
   ExportScope& operator=(const ExportScope&) = delete;
 
  private:
+  TForm1& form_;
   QProgressBar* bar_;
   bool& running_;
 };
@@ -54,7 +58,7 @@ void TForm1::BitBtn7Click() {
   const QString path = AskSavePath(QStringLiteral("zorvex"));
   if (path.isEmpty()) return;
 
-  ExportScope scope(ProgressBar1, exporting_);
+  ExportScope scope(*this, ProgressBar1, exporting_);
   // Let the dialog's area redraw before the window stops answering.
   QApplication::processEvents();
 
@@ -98,7 +102,7 @@ void TForm1::BitBtn13Click() {
   const QString path = AskSavePath(QStringLiteral("pitchtest"));
   if (path.isEmpty()) return;
 
-  ExportScope scope(ProgressBar1, exporting_);
+  ExportScope scope(*this, ProgressBar1, exporting_);
   QApplication::processEvents();
   PitchSheetRequest request;
   PitchSheetTexts& t = request.texts;

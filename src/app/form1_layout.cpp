@@ -1,5 +1,6 @@
 // The controls of the main window: kinds, places, texts, hints and states at
 // start, and the wiring of their events to the handlers.
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -245,6 +246,16 @@ void TForm1::ConnectHandlers() {
   connect(ListBox1, &QListWidget::itemSelectionChanged, this, [this] { Guard(&TForm1::ListBox1Click); });
   connect(ListBox1, &QListWidget::currentRowChanged, this, [this] { Guard(&TForm1::ListBox1Click); });
   Edit3->installEventFilter(this);
+  // Files dropped from a file manager are imported like chosen ones.
+  ListBox1->setAcceptDrops(true);
+  ListBox1->viewport()->installEventFilter(this);
+  // The other caption set, for this session: Ctrl+L or the context menu.
+  auto* language = new QAction(QStringLiteral("Switch language (切换语言)"), this);
+  language->setObjectName(QStringLiteral("SwitchLanguage"));
+  language->setShortcut(QKeySequence(QStringLiteral("Ctrl+L")));
+  connect(language, &QAction::triggered, this, [this] { Guard(&TForm1::SwitchLanguage); });
+  addAction(language);
+  setContextMenuPolicy(Qt::ActionsContextMenu);
   Image2->onClick = [this] { Guard(&TForm1::Image2Click); };
   connect(Timer1, &QTimer::timeout, this, [this] { Guard(&TForm1::Timer1Timer); });
   // The desktop's usual quit key closes the window like its frame button.

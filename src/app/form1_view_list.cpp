@@ -40,7 +40,12 @@ void TForm1::BitBtn9Click() {
   options.filter = QStringLiteral("TIFF (*.tif *.tiff);;GJS (*.gjs)");
   options.defaultSuffix = QStringLiteral("tif");
   options.folder = lastFolder_;
-  const QStringList chosen = desktop_.OpenFileNames(this, options);
+  ImportPaths(desktop_.OpenFileNames(this, options));
+}
+
+// The import from the point where the files are chosen: the dialog's, or
+// the ones dropped on the list or named on the command line.
+void TForm1::ImportPaths(const QStringList& chosen) {
   if (chosen.isEmpty()) return;
   lastFolder_ = QFileInfo(chosen.first()).absolutePath();
 
