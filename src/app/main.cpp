@@ -6,8 +6,10 @@
 
 #include "app/app_title.h"
 #include "app/desktop.h"
+#include "app/error_guard.h"
 #include "app/form1.h"
 #include "app/form2.h"
+#include "common/file_names.h"
 #include "output/signal_cleanup.h"
 
 namespace {
@@ -43,5 +45,10 @@ int main(int argc, char** argv) {
 
   Centre(*form1);
   form1->show();
+  // Files named on the command line ("Open with") are imported as if chosen
+  // in the import dialog; the toolkit has taken its own options out of argv.
+  QStringList files;
+  for (int i = 1; i < argc; ++i) files << plivora::AbsoluteFileName(plivora::FileNameFromNative(argv[i]));
+  if (!files.isEmpty()) plivora::RunGuarded(desktop, form1, [&] { form1->ImportPaths(files); });
   return app.exec();
 }

@@ -152,11 +152,11 @@ run_once() {
 run_killed() {
   local output="$WORK/killed/plate.tif"
   mkdir -p "$WORK/killed"
-  (cd "$WORK/views" && PLIVORA_NO_O_TMPFILE=1 exec "$WORK/bin/plivora") >>"$WORK/log" 2>&1 &
+  # The views come from the command line, as "Open with" gives them.
+  (cd "$WORK/views" && PLIVORA_NO_O_TMPFILE=1 exec "$WORK/bin/plivora" view01.tif view02.tif) >>"$WORK/log" 2>&1 &
   local pid=$!
   local main
   main=$(wait_window '^Plivora 13\.4$')
-  import_views "$main" '"view01.tif" "view02.tif"'
   type_width "$main" 25  # 25 cm: some 900 MB
   export_to "$main" "$output"
   for _ in $(seq 300); do
