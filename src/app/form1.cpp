@@ -25,9 +25,14 @@ TForm1::TForm1(const WindowEnvironment& environment, QWidget* parent)
   CreateControls();
   ConnectHandlers();
   Guard(&TForm1::FormCreate);
+  UpdateOutputSummary();
 }
 
-TForm1::~TForm1() { delete Form2; }
+TForm1::~TForm1() {
+  // The list empties as the children go; the summary must not follow it.
+  ListBox1->model()->disconnect(this);
+  delete Form2;
+}
 
 void TForm1::Guard(void (TForm1::*handler)()) { RunGuarded(desktop_, this, [this, handler] { (this->*handler)(); }); }
 

@@ -60,6 +60,10 @@ class TForm1 : public QWidget {
   // Drops the mouse and keyboard input that queued up while the window did
   // not answer (an export); everything else queued is handled as usual.
   void DiscardQueuedInput();
+  // Shows what an export of the fields and the list would write, or which
+  // field can't be read; red with the reason as its hint when the export
+  // would print badly or be refused. Never shows a dialog.
+  void UpdateOutputSummary();
   void BitBtn4Click();   // delete the selected views
   void BitBtn1Click();   // up
   void BitBtn2Click();   // down
@@ -87,6 +91,7 @@ class TForm1 : public QWidget {
   QLineEdit *Edit3 = nullptr, *Edit4 = nullptr, *Edit2 = nullptr;
   QPushButton *BitBtn9 = nullptr, *BitBtn5 = nullptr, *BitBtn7 = nullptr, *BitBtn3 = nullptr, *BitBtn12 = nullptr;
   QPushButton* BitBtn13 = nullptr;  // pitch test, in the band's free space
+  QLabel* OutputSummary = nullptr;  // what an export would write, in the band's free space
   ClickablePicture *Image2 = nullptr, *Image1 = nullptr;
   // Client area.
   QWidget* Panel1 = nullptr;

@@ -161,6 +161,8 @@ void TForm1::CreateTopBand() {
   Image2->setPixmap(Picture("logo_small"));
   Image2->setCursor(Qt::PointingHandCursor);
   Image2->hide();
+  OutputSummary = Make<QLabel>(p, "OutputSummary", {610, 84, 268, 50});
+  OutputSummary->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   Image1 = Make<ClickablePicture>(p, "Image1", {704, 40, 100, 40});
   Image1->setPixmap(Picture("logo"));
 }
@@ -246,6 +248,17 @@ void TForm1::ConnectHandlers() {
   connect(ListBox1, &QListWidget::itemSelectionChanged, this, [this] { Guard(&TForm1::ListBox1Click); });
   connect(ListBox1, &QListWidget::currentRowChanged, this, [this] { Guard(&TForm1::ListBox1Click); });
   Edit3->installEventFilter(this);
+  // The output summary follows every field and the list.
+  const auto summary = [this] { UpdateOutputSummary(); };
+  connect(ComboBox3, &QComboBox::editTextChanged, this, summary);
+  connect(ComboBox1, &QComboBox::editTextChanged, this, summary);
+  connect(ComboBox2, &QComboBox::currentIndexChanged, this, summary);
+  connect(Edit3, &QLineEdit::textChanged, this, summary);
+  connect(Edit4, &QLineEdit::textChanged, this, summary);
+  connect(Edit2, &QLineEdit::textChanged, this, summary);
+  connect(ListBox1->model(), &QAbstractItemModel::rowsInserted, this, summary);
+  connect(ListBox1->model(), &QAbstractItemModel::rowsRemoved, this, summary);
+  connect(ListBox1->model(), &QAbstractItemModel::modelReset, this, summary);
   // Files dropped from a file manager are imported like chosen ones.
   ListBox1->setAcceptDrops(true);
   ListBox1->viewport()->installEventFilter(this);

@@ -81,6 +81,7 @@ void TForm1::ImportPaths(const QStringList& chosen) {
   ReplaceItems(items);
   if (NegativeInput == 1) BitBtn12Click();
   PreviewState = 202;
+  UpdateOutputSummary();
 }
 
 void TForm1::Edit3KeyUp() {

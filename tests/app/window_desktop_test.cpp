@@ -2,6 +2,7 @@
 // list, the language switch, and input made during an export dropped.
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -90,6 +91,39 @@ class WindowDesktopTest : public QObject {
     w.close();
     rig.Restart();
     QCOMPARE(rig.w().Label3->text(), first);
+  }
+
+  // The summary of the worked example, (Auto), cm, a bad field and the two
+  // red warnings, following the fields as they change.
+  void summaryShowsWhatTheExportWouldWrite() {
+    WindowRig rig;
+    TForm1& w = rig.w();
+    const QString view = WriteView(dir_.filePath("big.tif"), 1000, 1500);
+    rig.Import(QStringList(12, view));
+    w.ComboBox2->setCurrentIndex(0);  // inch
+    w.Edit3->setText(QStringLiteral("2"));
+    w.Edit4->setText(QStringLiteral("3"));
+    QCOMPARE(w.OutputSummary->text(), QStringLiteral("7994 x 1280 px, 2 x 3 in\n151 lenses, 52.94 px per lens\n"
+                                                     "4.41 px per view, 40.9 MB"));
+    QVERIFY(w.OutputSummary->toolTip().isEmpty());
+    w.ComboBox3->setEditText(QStringLiteral("(Auto)"));
+    QVERIFY2(w.OutputSummary->text().endsWith(QStringLiteral("1.00 px per view, 906.667 dpi, 2.1 MB")),
+             qPrintable(w.OutputSummary->text()));
+    w.ComboBox3->setEditText(QStringLiteral("4000"));
+    w.ComboBox2->setCurrentIndex(1);  // cm
+    QVERIFY2(w.OutputSummary->text().startsWith(QStringLiteral("3124 x 552 px, 2 x 3 cm")), qPrintable(w.OutputSummary->text()));
+    w.ComboBox1->setEditText(QStringLiteral("x"));
+    QCOMPARE(w.OutputSummary->text(), QStringLiteral("LPI: not a number"));
+    QVERIFY(rig.desktop.errors.isEmpty());  // never a dialog
+    // Fewer pixels in a lens than views: some views are never printed.
+    w.ComboBox1->setEditText(QStringLiteral("1000"));
+    QVERIFY(w.OutputSummary->toolTip().contains(QStringLiteral("some views would never be printed")));
+    QCOMPARE(w.OutputSummary->styleSheet(), QStringLiteral("color: red"));
+    w.ComboBox1->setEditText(QStringLiteral("75.5555555555555"));
+    QVERIFY(w.OutputSummary->toolTip().isEmpty());
+    w.Edit3->setText(QStringLiteral("2000"));
+    QVERIFY(w.OutputSummary->toolTip().contains(QStringLiteral("does not fit a TIFF file")));
+    QCOMPARE(w.OutputSummary->styleSheet(), QStringLiteral("color: red"));
   }
 
   // A click on Export while an export runs was queued and opened a second

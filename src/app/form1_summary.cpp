@@ -1,0 +1,90 @@
+// The output summary in the top band: what an export of the fields and the
+// view list would write, computed by the export's own parameter and
+// geometry functions, so it can never disagree with the export.
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+
+#include "app/form1.h"
+#include "common/error.h"
+#include "common/numbers.h"
+#include "output/export_geometry.h"
+
+namespace plivora {
+
+namespace {
+
+QString Decimal(Real value, int decimals) { return QLocale().toString(double(value), 'f', decimals); }
+
+// Sizes to 4 significant digits: 3 cm is held as 11811 ten-thousandths of
+// an inch, which comes back as 2.999994 cm.
+QString Size(Real value) { return QLocale().toString(double(value), 'g', 4); }
+
+}  // namespace
+
+void TForm1::UpdateOutputSummary() {
+  const QChar sep = DecimalSeparator();
+  ExportTexts t;
+  t.dpi = ComboBox3->currentText();
+  t.lpi = ComboBox1->currentText();
+  t.width = Edit3->text();
+  t.height = Edit4->text();
+  t.compress = Edit2->text();
+  t.inch = UnitIsInch();
+  t.decimalSeparator = sep;
+  const int views = ListBox1->count();
+
+  QString warning;
+  QStringList lines;
+  // A field that can't be read is named; nothing else is worked out.
+  const std::pair<QString, QString> fields[] = {
+      {QStringLiteral("DPI"), t.dpi == QLatin1String("(Auto)") ? QStringLiteral("1") : t.dpi},
+      {QStringLiteral("LPI"), t.lpi}, {QStringLiteral("Width"), t.width}, {QStringLiteral("Height"), t.height}};
+  for (const auto& [name, text] : fields) {
+    try {
+      ParseFloat(text, sep);
+    } catch (const Error&) {
+      lines << QStringLiteral("%1: not a number").arg(name);
+    }
+  }
+  try {
+    ParseInt(t.compress);
+  } catch (const Error&) {
+    lines << QStringLiteral("Compress: not a whole number");
+  }
+  if (lines.isEmpty()) {
+    try {
+      const ExportParameters p = ParseParameters(t, std::clamp(views, 1, 255));
+      const uint32_t w = FirstPhotoWidth > 0 ? uint32_t(FirstPhotoWidth) : 1;
+      const uint32_t h = FirstPhotoHeight > 0 ? uint32_t(FirstPhotoHeight) : 1;
+      const ExportGeometry g = ComputeGeometry(p, w, h);
+      const Real dpi = Real(p.dpiE9) / 1000000000, lpi = Real(p.lpiE9) / 1000000000;
+      const Real perLens = Divide(dpi, lpi);
+      const Real unit = t.inch ? 1 : 2.54L;
+      lines << QStringLiteral("%1 x %2 px, %3 x %4 %5")
+                   .arg(g.outputWidth)
+                   .arg(g.fileRows())
+                   .arg(Size(Real(p.widthE4) / 10000 * unit), Size(Real(p.heightE4) / 10000 * unit),
+                        t.inch ? QStringLiteral("in") : QStringLiteral("cm"));
+      lines << QStringLiteral("%1 lenses, %2 px per lens").arg(g.lensCount).arg(Decimal(perLens, 2));
+      QString last = views > 0 ? QStringLiteral("%1 px per view").arg(Decimal(perLens / views, 2)) : QString();
+      if (t.dpi == QLatin1String("(Auto)")) last += QStringLiteral("%1%2 dpi").arg(last.isEmpty() ? "" : ", ", QLocale().toString(double(dpi), 'g', 6));
+      const Real bytes = 334 + Real(g.fileRows()) * Real(g.outputWidth) * 4;
+      last += QStringLiteral("%1%2 MB").arg(last.isEmpty() ? "" : ", ", Decimal(bytes / 1000000, 1));
+      lines << last;
+      if (views > 0 && perLens < views)
+        warning = QStringLiteral("A lens holds %1 pixels but there are %2 views: some views would never be printed")
+                      .arg(Decimal(perLens, 2)).arg(views);
+    } catch (const Error& e) {
+      lines << e.message();
+      warning = e.message();
+    }
+  }
+  OutputSummary->setText(lines.join(QChar('\n')));
+  OutputSummary->setToolTip(warning);
+  OutputSummary->setStyleSheet(warning.isEmpty() ? QString() : QStringLiteral("color: red"));
+}
+
+}  // namespace plivora
