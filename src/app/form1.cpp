@@ -55,7 +55,7 @@ SavedFields TForm1::Saved() const {
 // A failure while loading the settings skips the caption step.
 void TForm1::FormCreate() {
   Image2->show();
-  SettingsDir = ExeDir + QChar('/') + QString::fromLatin1(kSettingsFolderName);
+  SettingsDir = SettingsFolder(ExeDir);
   SettingsFile = SettingsDir + QChar('/') + QString::fromLatin1(kSettingsFileName);
   EnsureSettingsFolder(SettingsDir);
   SettingsReserved = 0;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -85,6 +86,16 @@ QString InkFieldText(const QString& line, QChar separator) {
   int64_t x = (value > -1e6L && value < 1e6L) ? Round(value * 10000) : -1;
   if (x < 0 || x > 10000) x = 5000;
   return FormatGeneral15(Real(x) / 10000, separator);
+}
+
+QString SettingsFolder(const QString& exeDir) {
+  const QString beside = exeDir + QChar('/') + QString::fromLatin1(kSettingsFolderName);
+  const bool fileBeside = QFileInfo::exists(beside + QChar('/') + QString::fromLatin1(kSettingsFileName));
+  if (fileBeside || ::access(QFile::encodeName(exeDir).constData(), W_OK) == 0) return beside;
+  QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+  if (!config.startsWith(QChar('/'))) config = QDir::homePath() + QStringLiteral("/.config");
+  QDir().mkpath(config);  // "vexo" inside it is made, and checked, by EnsureSettingsFolder
+  return config + QChar('/') + QString::fromLatin1(kSettingsFolderName);
 }
 
 void EnsureSettingsFolder(const QString& folder) {

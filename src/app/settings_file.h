@@ -48,6 +48,13 @@ SettingsText ParseSettingsText(const QByteArray& bytes);
 // "," as well, so files written under either kind of locale load).
 QString InkFieldText(const QString& line, QChar separator);
 
+// The folder that holds the settings: "vexo" beside the program, unless the
+// program's folder can't be written (a system folder, a read-only medium)
+// and holds no settings file already; then "vexo" in $XDG_CONFIG_HOME
+// (~/.config when unset). A settings file beside
+// the program always wins, so portable copies behave as they always did.
+QString SettingsFolder(const QString& exeDir);
+
 // Makes the settings folder when it is missing; raises an I/O error when it
 // cannot be made (a file of that name in the way, a read-only parent).
 void EnsureSettingsFolder(const QString& folder);

@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QtTest>
+#include <sys/mount.h>
+#include <unistd.h>
 
 #include "app/settings_file.h"
 #include "common/error.h"
@@ -171,6 +173,33 @@ class SettingsTest : public QObject {
     QCOMPARE(rig.desktop.errors.size(), 1);
     QVERIFY2(rig.desktop.errors.first().startsWith("Cannot create file"), qPrintable(rig.desktop.errors.first()));
     QVERIFY(!rig.w().isVisible());
+  }
+
+  // Installed in a system folder, the program failed at every start and
+  // every close. A program folder that can't be written sends the settings
+  // to $XDG_CONFIG_HOME/vexo, and they come back at the next start.
+  void aReadOnlyProgramFolderKeepsSettingsInTheConfigFolder() {
+    QTemporaryDir exe, config;
+    const QByteArray exeName = QFile::encodeName(exe.path());
+    const bool mounted = ::mount("tmpfs", exeName.constData(), "tmpfs", MS_RDONLY, "size=64k") == 0;
+    if (!mounted) QFile::setPermissions(exe.path(), QFile::ReadOwner | QFile::ExeOwner);
+    const auto restore = qScopeGuard([&] {
+      if (mounted) ::umount(exeName.constData());
+      QFile::setPermissions(exe.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
+    if (::access(exeName.constData(), W_OK) == 0) QSKIP("the program folder cannot be made read-only here");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    const auto unset = qScopeGuard([] { qunsetenv("XDG_CONFIG_HOME"); });
+    WindowRig rig(exe.path());
+    QVERIFY2(rig.desktop.errors.isEmpty(), qPrintable(rig.desktop.errors.join('\n')));
+    QCOMPARE(rig.w().SettingsFile, config.filePath("vexo/plivora133.yb13"));
+    rig.w().Edit3->setText(QStringLiteral("7"));
+    rig.w().close();
+    QVERIFY(rig.desktop.errors.isEmpty());
+    QVERIFY(FileBytes(config.filePath("vexo/plivora133.yb13")).startsWith("4000\r\n75.5555555555555\r\n7\r\n"));
+    rig.Restart();
+    QCOMPARE(rig.w().Edit3->text(), QStringLiteral("7"));
+    QVERIFY(rig.desktop.errors.isEmpty());
   }
 
   void captionSetsAfterANormalStart() {
