@@ -12,6 +12,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   fonts-liberation fonts-wqy-microhei fontconfig
   locales
+  desktop-file-utils groff-base
   xvfb xauth xdotool x11-utils
   python3-numpy python3-pil
   imagemagick

@@ -205,14 +205,14 @@ def draw_pitch_test(d):
         d.rectangle([U(6 + 4 * i), U(31 if i % 2 else 29.5), U(6.8 + 4 * i), U(33)], fill=BLUE)
 
 
-def icon():
-    for size in (32, 256):
+def icon(sizes=(32, 48, 64, 128, 256)):
+    for size in sizes:
         img = canvas(size, size)
         d = ImageDraw.Draw(img)
         n = size * S
         d.rounded_rectangle([0, 0, n - 1, n - 1], radius=n // 6, fill=NAVY + (255,))
         lens_mark(d, n * 0.12, n * 0.18, n * 0.76)
-        save(finish(img, size, size), "icon.png" if size == 32 else "icon256.png")
+        save(finish(img, size, size), "icon.png" if size == 32 else "icon%d.png" % size)
 
 
 if __name__ == "__main__":

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix as `cmake --install` does for a
+# user, and checks what lands there: the three programs (which run), the
+# desktop entry (valid), the icons and the manual pages (no groff warnings).
+#   install_test.sh BUILD_DIR
+set -euo pipefail
+build=$1
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+fail() { echo "install_test: $*" >&2; exit 1; }
+
+cmake --install "$build" --prefix "$prefix" >/dev/null
+for program in plivora plivora-interlace plivora-pitch-test; do
+  [ -x "$prefix/bin/$program" ] || fail "no bin/$program"
+done
+"$prefix/bin/plivora-interlace" --version | grep -qx "plivora-interlace 13.4" || fail "plivora-interlace --version"
+"$prefix/bin/plivora-pitch-test" --version | grep -qx "plivora-pitch-test 13.4" || fail "plivora-pitch-test --version"
+
+desktop="$prefix/share/applications/plivora.desktop"
+desktop-file-validate "$desktop" || fail "the desktop entry is not valid"
+grep -qx "Categories=Graphics;Publishing;" "$desktop" || fail "desktop entry categories"
+grep -qx "MimeType=image/tiff;" "$desktop" || fail "desktop entry MIME type"
+grep -qx "Icon=plivora" "$desktop" || fail "desktop entry icon"
+for size in 32 48 64 128 256; do
+  icon="$prefix/share/icons/hicolor/${size}x${size}/apps/plivora.png"
+  [ -f "$icon" ] || fail "no ${size}x${size} icon"
+  /usr/bin/python3 -c "import sys; from PIL import Image; assert Image.open(sys.argv[1]).size == ($size, $size)" "$icon" ||
+    fail "the ${size}x${size} icon has another size"
+done
+
+for page in plivora plivora-interlace plivora-pitch-test; do
+  file="$prefix/share/man/man1/$page.1"
+  [ -f "$file" ] || fail "no manual page $page.1"
+  warnings=$(groff -man -ww -z "$file" 2>&1)
+  [ -z "$warnings" ] || fail "groff warns about $page.1: $warnings"
+done
+echo "install_test: programs, desktop entry, icons and manual pages in place"
