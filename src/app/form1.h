@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/desktop.h"
+#include "output/export_geometry.h"
 
 class QCheckBox;
 class QComboBox;
@@ -139,6 +140,7 @@ class TForm1 : public QWidget {
   SavedFields Saved() const;
   QChar DecimalSeparator() const;
   bool UnitIsInch() const;
+  ExportTexts FieldTexts() const;
   QString AskSavePath(const QString& proposedName);
   void ShowCount();
   void ShowHeight();

@@ -64,13 +64,7 @@ void TForm1::BitBtn7Click() {
 
   PhotoCount = uint8_t(count);
   ExportRequest request;
-  request.texts.dpi = ComboBox3->currentText();
-  request.texts.lpi = ComboBox1->currentText();
-  request.texts.width = Edit3->text();
-  request.texts.height = Edit4->text();
-  request.texts.compress = Edit2->text();
-  request.texts.inch = UnitIsInch();
-  request.texts.decimalSeparator = DecimalSeparator();
+  request.texts = FieldTexts();
   request.views = Items();
   request.firstPhotoWidth = FirstPhotoWidth;
   request.firstPhotoHeight = FirstPhotoHeight;
@@ -106,16 +100,17 @@ void TForm1::BitBtn13Click() {
   QApplication::processEvents();
   PitchSheetRequest request;
   PitchSheetTexts& t = request.texts;
-  t.dpi = ComboBox3->currentText();
-  t.lpi = ComboBox1->currentText();
-  t.width = Edit3->text();
-  t.compress = Edit2->text();
-  t.inch = UnitIsInch();
+  const ExportTexts fields = FieldTexts();
+  t.dpi = fields.dpi;
+  t.lpi = fields.lpi;
+  t.width = fields.width;
+  t.compress = fields.compress;
+  t.inch = fields.inch;
   t.range = choices.range;
   t.step = choices.step;
   t.strip = choices.strip;
   t.phase = choices.phase;
-  t.decimalSeparator = DecimalSeparator();
+  t.decimalSeparator = fields.decimalSeparator;
   request.outputPath = QFileInfo(path).absoluteFilePath();
   request.now = desktop_.Now();
   request.locale = QLocale();
@@ -137,6 +132,19 @@ QString TForm1::AskSavePath(const QString& proposedName) {
   const QString path = desktop_.SaveFileName(this, options);
   if (!path.isEmpty()) lastFolder_ = QFileInfo(path).absolutePath();
   return path;
+}
+
+// The parameter fields as the export reads them.
+ExportTexts TForm1::FieldTexts() const {
+  ExportTexts t;
+  t.dpi = ComboBox3->currentText();
+  t.lpi = ComboBox1->currentText();
+  t.width = Edit3->text();
+  t.height = Edit4->text();
+  t.compress = Edit2->text();
+  t.inch = UnitIsInch();
+  t.decimalSeparator = DecimalSeparator();
+  return t;
 }
 
 // The unit is inch only while the box shows its first item.

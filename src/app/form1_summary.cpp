@@ -25,15 +25,8 @@ QString Size(Real value) { return QLocale().toString(double(value), 'g', 4); }
 }  // namespace
 
 void TForm1::UpdateOutputSummary() {
-  const QChar sep = DecimalSeparator();
-  ExportTexts t;
-  t.dpi = ComboBox3->currentText();
-  t.lpi = ComboBox1->currentText();
-  t.width = Edit3->text();
-  t.height = Edit4->text();
-  t.compress = Edit2->text();
-  t.inch = UnitIsInch();
-  t.decimalSeparator = sep;
+  const ExportTexts t = FieldTexts();
+  const QChar sep = t.decimalSeparator;
   const int views = ListBox1->count();
 
   QString warning;
