@@ -63,7 +63,9 @@ std::vector<QString> LpiTexts(const PitchSheetTexts& t, Real lpi) {
   return texts;
 }
 
-ExportGeometry StripGeometry(const PitchSheetTexts& t, const QString& lpiText) {
+// The texts of the export a strip at `lpiText` is the top of: the sheet's
+// DPI, width, unit and compress, the strip's height as the export's height.
+ExportTexts StripTexts(const PitchSheetTexts& t, const QString& lpiText) {
   ExportTexts e;
   e.dpi = t.dpi;
   e.lpi = lpiText;
@@ -72,9 +74,13 @@ ExportGeometry StripGeometry(const PitchSheetTexts& t, const QString& lpiText) {
   e.compress = t.compress;
   e.inch = t.inch;
   e.decimalSeparator = t.decimalSeparator;
+  return e;
+}
+
+ExportGeometry StripGeometry(const PitchSheetTexts& t, const QString& lpiText) {
   // Two uniform views of one pixel: the pattern depends on the column map
   // alone, and every export of a black and a white view gives the same rows.
-  return ComputeGeometry(ParseParameters(e, 2), 1, 1);
+  return ComputeGeometry(ParseParameters(StripTexts(t, lpiText), 2), 1, 1);
 }
 
 }  // namespace
@@ -84,15 +90,7 @@ PitchSheetPlan PlanPitchSheet(const PitchSheetTexts& t) {
       t.dpi.trimmed().compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0)
     Fail(QStringLiteral("A pitch test prints at the plate setter's DPI; type it instead of (Auto)"));
   PitchSheetPlan plan;
-  ExportTexts nominal;
-  nominal.dpi = t.dpi;
-  nominal.lpi = t.lpi;
-  nominal.width = t.width;
-  nominal.height = t.strip;
-  nominal.compress = t.compress;
-  nominal.inch = t.inch;
-  nominal.decimalSeparator = t.decimalSeparator;
-  plan.parameters = ParseParameters(nominal, 2);
+  plan.parameters = ParseParameters(StripTexts(t, t.lpi), 2);
   const ExportParameters& p = plan.parameters;
   const Real lpi = ParseFloat(t.lpi, t.decimalSeparator);
   const Real dpi = Real(p.dpiE9) / 1000000000;
