@@ -24,6 +24,11 @@ const char* const kUsage =
     "  --unit inch|cm     unit of width and height                  [cm]\n"
     "  --compress TEXT    vertical compress factor                  [10]\n"
     "  --threads N        threads to compose on        [PLIVORA_THREADS, or all cores]\n"
+    "  --compression none|packbits|lzw|deflate\n"
+    "                     compression of the TIFF                   [none]\n"
+    "  --bigtiff          write a BigTIFF (64-bit offsets: past 4 GiB)\n"
+    "  --panels N         cut the print at lens boundaries into N files side by\n"
+    "                     side, OUTPUT-1-of-N.tif ... (1 to 64)     [1]\n"
     "  -q, --quiet        no progress output\n"
     "  -h, --help         this text\n"
     "  --version          the program's version\n";
@@ -42,6 +47,16 @@ ExportRequest BuildRequest(const ParsedOptions& o) {
   req.texts.inch = ParseUnit(o.Value(QStringLiteral("--unit"), QStringLiteral("cm")));
   req.views = o.Operands();
   req.threads = ParseThreads(o);
+  const QString compression = o.Value(QStringLiteral("--compression"), QStringLiteral("none"));
+  const std::optional<Compression> c = CompressionFromName(compression);
+  if (!c) throw UsageError(QStringLiteral("--compression must be none, packbits, lzw or deflate, not \"%1\"").arg(compression));
+  req.form.compression = *c;
+  req.form.bigTiff = o.Has(QStringLiteral("--bigtiff"));
+  const QString panels = o.Value(QStringLiteral("--panels"), QStringLiteral("1"));
+  bool ok = false;
+  req.panels = panels.toInt(&ok);
+  if (!ok || req.panels < 1 || req.panels > kMaxPanels)
+    throw UsageError(QStringLiteral("--panels takes a number from 1 to %1, not \"%2\"").arg(kMaxPanels).arg(panels));
   req.outputPath = AbsoluteFileName(output);
   req.now = QDateTime::currentDateTime();
   req.locale = QLocale::system();
@@ -71,7 +86,10 @@ int main(int argc, char** argv) {
        {QStringLiteral("--height"), {}, true},
        {QStringLiteral("--unit"), {}, true},
        {QStringLiteral("--compress"), {}, true},
-       {QStringLiteral("--threads"), {}, true}},
+       {QStringLiteral("--threads"), {}, true},
+       {QStringLiteral("--compression"), {}, true},
+       {QStringLiteral("--bigtiff")},
+       {QStringLiteral("--panels"), {}, true}},
       [](const ParsedOptions& options, const std::function<void(int)>& progress) {
         ExportInterlaced(BuildRequest(options), progress);
       }};

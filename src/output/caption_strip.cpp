@@ -48,7 +48,7 @@ void DrawCaptionLines(QPainter& painter, const QFont& font, int points, const Ca
   painter.setPen(Qt::white);
   const QFontMetrics metrics(font, painter.device());
   DrawOpaqueLine(painter, metrics, 10, 20, CaptionDateText(in.now), in.outputWidth);
-  DrawOpaqueLine(painter, metrics, 10, points + 40, CaptionPathText(in.outputPath), in.outputWidth);
+  DrawOpaqueLine(painter, metrics, 10, points + 40, CaptionPathText(in.outputPath, in.panel), in.outputWidth);
 }
 
 }  // namespace
@@ -57,8 +57,8 @@ QString CaptionDateText(const QDateTime& now) {
   return now.toString(QStringLiteral("yyyy 年  MM 月 dd 日 HH 时 mm 分 ss 秒"));
 }
 
-QString CaptionPathText(const QString& outputPath) {
-  return outputPath + QStringLiteral("  This tiff creat form vexo Plivora13T  lenticular prepress  support@vexo.example");
+QString CaptionPathText(const QString& outputPath, const QString& panel) {
+  return outputPath + (panel.isEmpty() ? QString() : QStringLiteral("  ") + panel) + QStringLiteral("  This tiff creat form vexo Plivora13T  lenticular prepress  support@vexo.example");
 }
 
 std::vector<uint8_t> RenderCaptionStrip(const CaptionStripInput& in) { return RenderCaptionStrip(in, 0); }

@@ -19,12 +19,14 @@ struct CaptionStripInput {
   int64_t dpiE9 = 0;
   QString outputPath;
   QDateTime now;
+  QString panel;  // "panel 2 of 3" when the print is cut into panels
 };
 
 // The first line: "2026 年  12 月 06 日 23 时 05 分 09 秒".
 QString CaptionDateText(const QDateTime& now);
-// The second line: the path followed by the identification text.
-QString CaptionPathText(const QString& outputPath);
+// The second line: the path, the panel when there is one, and the
+// identification text.
+QString CaptionPathText(const QString& outputPath, const QString& panel = {});
 
 // stripRows rows of outputWidth bytes, top row first: 0 for background, 255
 // for text (ExpandCaptionPixels gives the file's form). The full-resolution

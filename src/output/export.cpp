@@ -12,6 +12,7 @@
 #include "output/output_file.h"
 #include "output/row_composer.h"
 #include "output/row_engine.h"
+#include "output/strip_encoders.h"
 #include "output/tiff_header.h"
 #include "series/view_set.h"
 
@@ -32,6 +33,35 @@ void OpenViews(const ExportRequest& req, int photoCount, ViewSet& views, uint32_
   }
 }
 
+// One file of the export: the whole print, or one panel of it.
+struct Panel {
+  QString path;
+  int64_t first = 0, width = 0;  // its columns of the print
+  CaptionStripInput caption;
+  std::vector<uint8_t> strip;  // the caption strip, drawn beside the rows
+  std::unique_ptr<PlateWriter> plate;
+};
+
+std::vector<Panel> PlanPanels(const ExportRequest& req, const ExportParameters& p, const ExportGeometry& g) {
+  if (req.panels < 1 || req.panels > kMaxPanels)
+    Fail(QStringLiteral("A print can be cut into 1 to %1 panels, not %2").arg(kMaxPanels).arg(req.panels));
+  const std::vector<int64_t> cuts = PanelCuts(g, p.photoCount, req.panels);
+  std::vector<Panel> panels(size_t(req.panels));
+  for (int k = 0; k < req.panels; ++k) {
+    Panel& panel = panels[size_t(k)];
+    const bool whole = req.panels == 1;
+    panel.path = whole ? req.outputPath : PanelFileName(req.outputPath, k + 1, req.panels);
+    panel.first = cuts[size_t(k)];
+    panel.width = cuts[size_t(k) + 1] - panel.first;
+    panel.caption = {int32_t(panel.width), int32_t(g.stripRows), p.compress, p.dpiE9, AbsoluteFileName(panel.path),
+                     req.now, whole ? QString() : QStringLiteral("panel %1 of %2").arg(k + 1).arg(req.panels)};
+    if (req.form.Plain())
+      CheckFitsPlainTiff(whole ? QStringLiteral("An output") : QStringLiteral("Panel %1 of %2").arg(k + 1).arg(req.panels),
+                         panel.width, g.fileRows(), req.tooLargeAdvice);
+  }
+  return panels;
+}
+
 void Export(const ExportRequest& req, ProgressReporter& progress) {
   const ExportParameters p = ParseParameters(req.texts, int(req.views.size()));
   uint32_t minWidth = req.firstPhotoWidth > 0 ? uint32_t(req.firstPhotoWidth) : UINT32_MAX;
@@ -40,42 +70,62 @@ void Export(const ExportRequest& req, ProgressReporter& progress) {
   OpenViews(req, p.photoCount, views, &minWidth, &minHeight, progress);
 
   const ExportGeometry g = ComputeGeometry(p, minWidth, minHeight);
-  if (views.Holds(req.outputPath))
-    Fail(QStringLiteral("The output \"%1\" is one of the views; choose another file name").arg(req.outputPath));
+  std::vector<Panel> panels = PlanPanels(req, p, g);
+  for (const Panel& panel : panels)
+    if (views.Holds(panel.path))
+      Fail(QStringLiteral("The output \"%1\" is one of the views; choose another file name").arg(panel.path));
   std::vector<uint32_t> viewWidths;
   for (size_t v = 0; v < views.size(); ++v) viewWidths.push_back(views[v].image().Width);
   RowComposer::RowSetBytesFor(viewWidths);
 
-  const int32_t width = int32_t(g.outputWidth);
-  // The caption strip is drawn beside the image rows (its large glyphs
-  // cost about as much as a small export's rows); declared before the
-  // engine, so it outlives the drawing on every path.
-  std::vector<uint8_t> strip;
-  const CaptionStripInput caption{width, int32_t(g.stripRows), p.compress, p.dpiE9,
-                                  AbsoluteFileName(req.outputPath), req.now};
-
-  RowEngine engine(ComposeThreads(req.threads));
-  engine.StartBeside([&] { strip = RenderCaptionStrip(caption); });
-  OutputFile out(req.outputPath);
+  const unsigned threads = ComposeThreads(req.threads);
+  // Compressed strips are encoded on lanes of their own, as many as the
+  // threads that compose; declared before the plates that submit to them.
+  StripEncoders encoders(req.form.compression == Compression::None ? 0 : threads);
+  // The caption strips are drawn beside the image rows (their large glyphs
+  // cost about as much as a small export's rows).
+  RowEngine engine(threads);
+  engine.StartBeside([&] {
+    for (Panel& panel : panels) panel.strip = RenderCaptionStrip(panel.caption);
+  });
+  for (Panel& panel : panels) {
+    const PlateLayout layout{panel.width, g.fileRows(), p.dpiE9, g.yResolutionE9, TiffDateTime(req.now, req.locale)};
+    panel.plate = CreatePlateWriter(panel.path, layout, req.form, encoders, req.tooLargeAdvice);
+  }
   const ColumnViewMap map = BuildColumnViewMap(g, p.photoCount);
-  WriteTiffHeader(out, 4, width, int32_t(g.fileRows()), p.dpiE9, g.yResolutionE9, TiffDateTime(req.now, req.locale));
   progress.Set(25);
 
   RowComposer composer(g, map, viewWidths, req.negativeInput);
   const auto read = [&](uint32_t row, uint8_t* set) {
     for (size_t v = 0; v < views.size(); ++v) views[v].ReadRow(row, set + composer.ViewOffset(v));
   };
-  engine.WriteRows(g, read, composer, out, {0, size_t(width)}, [&](int64_t done) {
+  // One pass over the views: every composed row is cut into the panels.
+  const auto sink = [&](const uint8_t* rows, size_t count, size_t stride) {
+    for (const Panel& panel : panels) panel.plate->Append(rows + size_t(panel.first) * 4, count, stride);
+  };
+  engine.WriteRows(g, read, composer, sink, {0, size_t(g.outputWidth)}, [&](int64_t done) {
     progress.Set(Real(done - 1) * 73 / Real(g.outputRows) + 25);
   });
 
   engine.WaitBeside();
-  WriteLevelRows(strip, out);
-  out.Commit();
+  std::vector<OutputFile*> files;
+  for (Panel& panel : panels) {
+    AppendLevelRows(panel.strip, panel.width, *panel.plate);
+    panel.plate->Finish();
+    files.push_back(&panel.plate->file());
+  }
+  OutputFile::CommitTogether(files);
   progress.Set(100);
 }
 
 }  // namespace
+
+QString PanelFileName(const QString& path, int k, int panels) {
+  const qsizetype slash = path.lastIndexOf(QChar('/'));
+  const qsizetype dot = path.lastIndexOf(QChar('.'));
+  const qsizetype at = dot > slash + 1 ? dot : path.size();
+  return path.left(at) + QStringLiteral("-%1-of-%2").arg(k).arg(panels) + path.mid(at);
+}
 
 void ExportInterlaced(const ExportRequest& request, const ProgressFn& progress) {
   ProgressReporter reporter(progress);

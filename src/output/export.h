@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "output/export_geometry.h"
+#include "output/plate_writer.h"
 
 namespace plivora {
 
@@ -24,14 +25,27 @@ struct ExportRequest {
   QDateTime now;    // printed in the caption strip and the DateTime tag
   QLocale locale;   // date and time formats of the DateTime tag
   int threads = 0;  // threads to compose on; 0: PLIVORA_THREADS, else the hardware's
+  OutputForm form;  // compression and BigTIFF; the plain classic file by default
+  // 1: one file. 2 to 64: the print cut at lens boundaries into that many
+  // files side by side, "NAME-K-of-N.EXT", written together or not at all.
+  int panels = 1;
+  // How a plain file over 4 GiB is refused: what the operator can do.
+  QString tooLargeAdvice = QStringLiteral("use --bigtiff if the RIP reads BigTIFF, or --panels N to split the print into N files");
 };
+
+constexpr int kMaxPanels = 64;
+
+// "plate.tif" gives "plate-2-of-3.tif"; a name without an extension gets
+// the suffix at its end.
+QString PanelFileName(const QString& path, int k, int panels);
 
 // Called with percentages from 0 to 100, only when the value changes.
 using ProgressFn = std::function<void(int percent)>;
 
-// Writes the interlaced TIFF. Everything is checked (parameters, every view,
-// geometry) before the output is created; the file appears under its name
-// only when complete. Raises Error with the message for the user.
+// Writes the interlaced TIFF (or its panels). Everything is checked
+// (parameters, every view, geometry, sizes) before the output is created;
+// the files appear under their names only when all are complete. Raises
+// Error with the message for the user.
 void ExportInterlaced(const ExportRequest& request, const ProgressFn& progress);
 
 }  // namespace plivora

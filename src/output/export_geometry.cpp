@@ -62,11 +62,12 @@ ExportGeometry ComputeGeometry(const ExportParameters& p, uint32_t minWidth, uin
   g.viewStepE8 = Round(Divide(Real(p.photoCount) * lpi, dpi) * 10000 * 10000);
   g.yResolutionE9 = Round(dpi / Real(p.compress));
 
-  // 4 bytes a pixel in one strip whose byte count is a 32-bit field.
-  const uint64_t maxPixels = uint64_t(UINT32_MAX) / 4;
-  if (g.outputWidth <= 0 || g.outputRows <= 0 || g.stripRows < 0 ||
-      uint64_t(g.fileRows()) > maxPixels / uint64_t(g.outputWidth))
-    Fail(QStringLiteral("An output of %1 x %2 pixels does not fit a TIFF file (at most 4 GiB of pixel data); "
+  // Whether the file fits its form is the writer's question (plate_writer.h);
+  // here only sizes no TIFF holds: rows and columns are 32-bit, and a row
+  // must be addressable.
+  if (g.outputWidth <= 0 || g.outputRows <= 0 || g.stripRows < 0 || g.outputWidth > INT32_MAX / 4 ||
+      g.fileRows() > int64_t(UINT32_MAX))
+    Fail(QStringLiteral("An output of %1 x %2 pixels does not fit a TIFF file; "
                         "reduce the width, the height or the DPI, or raise the compress factor")
              .arg(g.outputWidth)
              .arg(g.fileRows()));
@@ -86,19 +87,54 @@ uint32_t ExportGeometry::SourceRow(int64_t r) const {
   return uint32_t(std::min<int64_t>(q, int64_t(minViewHeight) - 1));
 }
 
+namespace {
+
+// Column i's position counted in views.
+Real ViewPosition(const ExportGeometry& g, int64_t i) { return Real(i) * Real(g.viewStepE8) / 10000 / 10000; }
+
+}  // namespace
+
 ColumnViewMap BuildColumnViewMap(const ExportGeometry& g, int photoCount) {
   ColumnViewMap map;
   const size_t width = size_t(g.outputWidth);
   map.viewIndex.resize(width + 1);
   map.viewFraction.resize(width);
   for (size_t i = 0; i < width; ++i) {
-    const Real t = Real(i) * Real(g.viewStepE8) / 10000 / 10000;  // position counted in views
+    const Real t = ViewPosition(g, int64_t(i));
     const int64_t whole = Trunc(t);
     map.viewIndex[i] = int32_t(whole % photoCount);
     map.viewFraction[i] = int32_t(Round((t - Real(whole)) * 10000));
   }
   map.viewIndex[width] = photoCount - 1;
   return map;
+}
+
+std::vector<int64_t> PanelCuts(const ExportGeometry& g, int photoCount, int panels) {
+  // Where a lens begins: the view sequence starts again at view 1.
+  std::vector<int64_t> lensStarts;
+  int64_t lens = 0;
+  for (int64_t i = 1; i < g.outputWidth; ++i) {
+    const int64_t next = Trunc(ViewPosition(g, i)) / photoCount;
+    if (next != lens) lensStarts.push_back(i);
+    lens = next;
+  }
+  std::vector<int64_t> cuts{0};
+  for (int k = 1; k < panels; ++k) {
+    // The lens start nearest to k x width / panels; the left one on a tie.
+    const int64_t target = k * g.outputWidth;  // times panels
+    const auto after = std::lower_bound(lensStarts.begin(), lensStarts.end(), target,
+                                        [&](int64_t start, int64_t t) { return start * panels < t; });
+    int64_t cut = -1;
+    if (after != lensStarts.end()) cut = *after;
+    if (after != lensStarts.begin() && (cut < 0 || target - *(after - 1) * panels <= cut * panels - target))
+      cut = *(after - 1);
+    if (cut <= cuts.back())
+      Fail(QStringLiteral("The print holds %1 whole lenses across %2 pixels: too few to cut into %3 panels")
+               .arg(lensStarts.size() + 1).arg(g.outputWidth).arg(panels));
+    cuts.push_back(cut);
+  }
+  cuts.push_back(g.outputWidth);
+  return cuts;
 }
 
 }  // namespace plivora

@@ -73,4 +73,11 @@ struct ColumnViewMap {
 
 ColumnViewMap BuildColumnViewMap(const ExportGeometry& g, int photoCount);
 
+// The first column of each of `panels` files that split the print across
+// its width, then the width: every cut is a lens boundary (a column where
+// the view sequence starts again at view 1), the one nearest to
+// k x width / panels, so the panels butt together into the whole print.
+// Raises when the print has too few lenses for that many panels.
+std::vector<int64_t> PanelCuts(const ExportGeometry& g, int photoCount, int panels);
+
 }  // namespace plivora

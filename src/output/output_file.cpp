@@ -186,12 +186,7 @@ void OutputFile::NameInPlace() {
                                      : SystemErrorText(errno));
       return;
     }
-    for (int attempt = 0; tempName_.isEmpty(); ++attempt) {
-      const QByteArray name = TemporaryName(name_);
-      cleanup_ = std::make_unique<SignalCleanupSlot>(folder_ + "/" + name);
-      if (LinkUnnamed(fd_, folderFd_, name) == 0) tempName_ = name;
-      else if (errno != EEXIST || attempt == 100) CreateFailed(SystemErrorText(errno));
-    }
+    LinkHidden();
   }
   const unsigned flags = earlier_ ? 0 : RENAME_NOREPLACE;
   if (::renameat2(folderFd_, tempName_.constData(), folderFd_, name_.constData(), flags) != 0) {
@@ -202,6 +197,89 @@ void OutputFile::NameInPlace() {
   }
   tempName_.clear();
   cleanup_.reset();
+}
+
+// Gives the unnamed file a hidden name beside the target.
+void OutputFile::LinkHidden() {
+  for (int attempt = 0; tempName_.isEmpty(); ++attempt) {
+    const QByteArray name = TemporaryName(name_);
+    cleanup_ = std::make_unique<SignalCleanupSlot>(folder_ + "/" + name);
+    if (LinkUnnamed(fd_, folderFd_, name) == 0) tempName_ = name;
+    else if (errno != EEXIST || attempt == 100) CreateFailed(SystemErrorText(errno));
+  }
+}
+
+// A group commits in two rounds. Staging does everything that can fail for
+// reasons of its own (the flush, a hidden name, closing); placing only
+// renames, with the earlier file kept under a spare name until every file
+// of the group is in place, so that a failure can put everything back.
+void OutputFile::CommitTogether(const std::vector<OutputFile*>& files) {
+  if (files.size() == 1) {
+    files.front()->Commit();
+    return;
+  }
+  for (OutputFile* f : files) f->Stage();
+  const SignalCleanupHold hold;
+  size_t placed = 0;
+  try {
+    for (; placed < files.size(); ++placed) files[placed]->Place();
+  } catch (...) {
+    while (placed > 0) files[--placed]->Unplace();
+    throw;
+  }
+  for (OutputFile* f : files) f->Settle();
+}
+
+void OutputFile::Stage() {
+  if (earlier_ && ::fdatasync(fd_) != 0) WriteFailed(errno);
+  CheckTargetUnchanged();
+  if (tempName_.isEmpty()) LinkHidden();
+  const int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0) WriteFailed(errno);
+}
+
+void OutputFile::Place() {
+  CheckTargetUnchanged();
+  bool moved = false;
+  if (earlier_) {
+    // A second name for the earlier file; where the file system has no
+    // hard links, the earlier file moves to it, for the instant until the
+    // new one takes its place.
+    for (int attempt = 0; spareName_.isEmpty(); ++attempt) {
+      const QByteArray name = TemporaryName(name_);
+      if (::linkat(folderFd_, name_.constData(), folderFd_, name.constData(), 0) == 0) {
+        spareName_ = name;
+      } else if ((errno == EPERM || errno == EOPNOTSUPP || errno == EMLINK) &&
+                 ::renameat2(folderFd_, name_.constData(), folderFd_, name.constData(), RENAME_NOREPLACE) == 0) {
+        spareName_ = name;
+        moved = true;
+      } else if (errno != EEXIST || attempt == 100) {
+        CreateFailed(SystemErrorText(errno));
+      }
+    }
+  }
+  try {
+    NameInPlace();
+  } catch (...) {
+    if (moved) ::renameat2(folderFd_, spareName_.constData(), folderFd_, name_.constData(), RENAME_NOREPLACE);
+    else if (!spareName_.isEmpty()) ::unlinkat(folderFd_, spareName_.constData(), 0);
+    spareName_.clear();
+    throw;
+  }
+}
+
+void OutputFile::Unplace() {
+  if (earlier_)
+    ::renameat(folderFd_, spareName_.constData(), folderFd_, name_.constData());
+  else
+    ::unlinkat(folderFd_, name_.constData(), 0);
+  spareName_.clear();
+}
+
+void OutputFile::Settle() {
+  if (!spareName_.isEmpty()) ::unlinkat(folderFd_, spareName_.constData(), 0);
+  spareName_.clear();
 }
 
 void OutputFile::WriteFailed(int err) const {

@@ -21,6 +21,7 @@
 #include <QString>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace plivora {
 
@@ -45,6 +46,10 @@ class OutputFile {
   // target as it was, when something else has taken the target's place
   // meanwhile.
   void Commit();
+  // Commits several files together (the panels of one print): either every
+  // one gets its name, or none does and every earlier file of those names
+  // stays as it was. Raises the first file's failure.
+  static void CommitTogether(const std::vector<OutputFile*>& files);
 
   const QString& targetPath() const { return target_; }
 
@@ -55,6 +60,11 @@ class OutputFile {
   void CreateTemporary();
   void CheckTargetUnchanged() const;
   void NameInPlace();
+  void LinkHidden();
+  void Stage();
+  void Place();
+  void Unplace();
+  void Settle();
 
   QString target_;         // as the caller gave it, for messages
   QByteArray folder_;      // the folder of the file finally written
@@ -65,6 +75,7 @@ class OutputFile {
   dev_t earlierDev_ = 0;
   ino_t earlierIno_ = 0;
   QByteArray tempName_;    // a named temporary in folder_, while one exists
+  QByteArray spareName_;   // the earlier file's second name while a group commits
   std::unique_ptr<SignalCleanupSlot> cleanup_;
   uint64_t position_ = 0;
 };

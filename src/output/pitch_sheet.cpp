@@ -10,9 +10,11 @@
 #include "common/numbers.h"
 #include "output/caption_strip.h"
 #include "output/output_file.h"
+#include "output/plate_writer.h"
 #include "output/row_composer.h"
 #include "output/row_engine.h"
 #include "output/shrunk_drawing.h"
+#include "output/strip_encoders.h"
 #include "output/tiff_header.h"
 
 namespace plivora {
@@ -122,11 +124,8 @@ PitchSheetPlan PlanPitchSheet(const PitchSheetTexts& t) {
   plan.captionRows = plan.strips.front().geometry.stripRows;
   plan.yResolutionE9 = plan.strips.front().geometry.yResolutionE9;
 
-  const uint64_t maxPixels = uint64_t(UINT32_MAX) / 4;
-  if (uint64_t(plan.fileRows()) > maxPixels / uint64_t(plan.width))
-    Fail(QStringLiteral("A sheet of %1 x %2 pixels does not fit a TIFF file (at most 4 GiB of pixel data); "
-                        "use fewer or shorter strips, a narrower sheet or a higher compress factor")
-             .arg(plan.width).arg(plan.fileRows()));
+  CheckFitsPlainTiff(QStringLiteral("A sheet"), plan.width, plan.fileRows(),
+                     QStringLiteral("use fewer or shorter strips, a narrower sheet or a higher compress factor"));
 
   const QString resolution = QStringLiteral("%1 x %2 dpi").arg(Number(dpi), Number(dpi / Real(p.compress)));
   plan.headerText = t.phase ? QStringLiteral("Print at 100 % \u2014 %1 \u2014 phase sheet at LPI %2").arg(resolution, texts.front())
@@ -201,30 +200,34 @@ PitchSheetPlan WritePitchSheet(const PitchSheetRequest& req, const ProgressFn& p
 
   // Everything that can fail is done before the file is created.
   const std::vector<uint8_t> caption = RenderCaptionStrip(
-      {width, int32_t(plan.captionRows), p.compress, p.dpiE9, AbsoluteFileName(req.outputPath), req.now});
+      {width, int32_t(plan.captionRows), p.compress, p.dpiE9, AbsoluteFileName(req.outputPath), req.now, {}});
   const std::vector<uint8_t> header = RenderShrunk("pitch sheet's header", width, int(plan.headerRows), p.compress,
                                                    [&](QPainter& painter) { DrawHeader(painter, plan, dpi); });
 
   RowEngine engine(ComposeThreads(req.threads));
-  OutputFile out(req.outputPath);
-  WriteTiffHeader(out, 4, width, int32_t(plan.fileRows()), p.dpiE9, plan.yResolutionE9, TiffDateTime(req.now, req.locale));
-  WriteLevelRows(header, out);
+  StripEncoders encoders(0);  // the sheet is the plain file
+  const std::unique_ptr<PlateWriter> plate =
+      CreatePlateWriter(req.outputPath, {plan.width, plan.fileRows(), p.dpiE9, plan.yResolutionE9, TiffDateTime(req.now, req.locale)},
+                        OutputForm{}, encoders, QString());
+  const auto sink = [&](const uint8_t* rows, size_t count, size_t stride) { plate->Append(rows, count, stride); };
+  AppendLevelRows(header, width, *plate);
   for (const PitchStrip& strip : plan.strips) {
-    WriteLevelRows(RenderShrunk("pitch sheet's label", width, int(plan.labelRows), p.compress,
-                                [&](QPainter& painter) { DrawLabel(painter, strip, dpi); }),
-                   out);
+    AppendLevelRows(RenderShrunk("pitch sheet's label", width, int(plan.labelRows), p.compress,
+                                 [&](QPainter& painter) { DrawLabel(painter, strip, dpi); }),
+                    width, *plate);
     // The strip's pattern: the top rows of an export of the two views.
     const ColumnViewMap map = BuildColumnViewMap(strip.geometry, 2);
     RowComposer composer(strip.geometry, map, {1, 1}, false);
     const auto read = [&](uint32_t, uint8_t* set) {
       for (size_t v = 0; v < 2; ++v) std::memcpy(set + composer.ViewOffset(v), kBlackThenWhite[v], 4);
     };
-    engine.WriteRows(strip.geometry, read, composer, out, {size_t(strip.shift), size_t(width)}, [&](int64_t done) {
+    engine.WriteRows(strip.geometry, read, composer, sink, {size_t(strip.shift), size_t(width)}, [&](int64_t done) {
       progress.Set(Real(strip.firstRow + done) * 99 / Real(plan.fileRows()));
     });
   }
-  WriteLevelRows(caption, out);
-  out.Commit();
+  AppendLevelRows(caption, width, *plate);
+  plate->Finish();
+  plate->file().Commit();
   progress.Set(100);
   return plan;
 }

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "output/caption_strip.h"
-#include "output/output_file.h"
 #include "output/row_composer.h"
 
 namespace plivora {
@@ -50,7 +48,7 @@ struct WaitOnExit {
 
 RowEngine::RowEngine(unsigned threads) : pool_(threads) {}
 
-void RowEngine::WriteRows(const ExportGeometry& g, const RowSetReader& read, RowComposer& composer, OutputFile& out,
+void RowEngine::WriteRows(const ExportGeometry& g, const RowSetReader& read, RowComposer& composer, const RowSink& sink,
                           const RowPlacement& placement, const std::function<void(int64_t rowsDone)>& rowsDone) {
   const size_t setBytes = composer.RowSetBytes(), rowBytes = placement.fileWidth * 4;
   const size_t shift = std::min(placement.shift, placement.fileWidth);
@@ -103,21 +101,11 @@ void RowEngine::WriteRows(const ExportGeometry& g, const RowSetReader& read, Row
     // The batch's fields change when it is set up again: the writer gets
     // its bytes by value.
     const uint8_t* rows = b.rows.data();
-    const size_t bytes = b.count * rowBytes;
-    writer_.Start([&out, rows, bytes] { out.Write(rows, bytes); });
+    const size_t count = b.count;
+    writer_.Start([&sink, rows, count, rowBytes] { sink(rows, count, rowBytes); });
   }
   writer_.Wait();
   if (count > 0 && rowsDone) rowsDone(total);
-}
-
-void WriteLevelRows(const std::vector<uint8_t>& levels, OutputFile& out) {
-  const size_t piece = size_t(1) << 16;  // pixels
-  std::vector<uint8_t> pixels(std::min(levels.size(), piece) * 4);
-  for (size_t first = 0; first < levels.size(); first += piece) {
-    const size_t count = std::min(piece, levels.size() - first);
-    ExpandCaptionPixels(levels.data() + first, count, pixels.data());
-    out.Write(pixels.data(), count * 4);
-  }
 }
 
 }  // namespace plivora

@@ -22,7 +22,6 @@
 
 namespace plivora {
 
-class OutputFile;
 class RowComposer;
 
 // Reports a percentage only when it changes; cheap when nobody listens.
@@ -46,6 +45,10 @@ class ProgressReporter {
 // up; a row may be asked for again.
 using RowSetReader = std::function<void(uint32_t row, uint8_t* set)>;
 
+// Takes `count` composed rows of the file's width, `stride` bytes apart, in
+// order (a PlateWriter's Append, or several for panels).
+using RowSink = std::function<void(const uint8_t* rows, size_t count, size_t stride)>;
+
 // Where a composed row lands in the file's row: composer column c becomes
 // file column shift + c; file columns before the shift and after the
 // composed ones are white (0), and composed columns at or past fileWidth
@@ -67,7 +70,7 @@ class RowEngine {
   // caller's thread, `rowsDone` is told after every batch how many rows are
   // written. An exception on any thread stops the work and is raised here,
   // once every thread has let go of the buffers.
-  void WriteRows(const ExportGeometry& g, const RowSetReader& read, RowComposer& composer, OutputFile& out,
+  void WriteRows(const ExportGeometry& g, const RowSetReader& read, RowComposer& composer, const RowSink& sink,
                  const RowPlacement& placement, const std::function<void(int64_t rowsDone)>& rowsDone);
 
   // Runs one task of the caller's on a thread of its own, beside the rows
@@ -80,10 +83,5 @@ class RowEngine {
   TaskPool pool_;
   Lane reader_, writer_, beside_;
 };
-
-// Writes rows of one byte a pixel (0 or 255, as the shrunk drawings give
-// them) in the file's form, v, v, v, 0 for each, a piece at a time, so that
-// they are never held at four bytes a pixel.
-void WriteLevelRows(const std::vector<uint8_t>& levels, OutputFile& out);
 
 }  // namespace plivora

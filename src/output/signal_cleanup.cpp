@@ -19,12 +19,21 @@ struct Slot {
   std::atomic<int> state{kFree};
   char path[PATH_MAX];
 };
-constexpr int kSlots = 16;
+// Up to 64 panels, each with a temporary and the earlier file's spare name
+// while the names change.
+constexpr int kSlots = 144;
 Slot g_slots[kSlots];
 
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
+std::atomic<bool> g_holding{false};
+std::atomic<int> g_pending{0};  // a signal that arrived during a hold
+
 extern "C" void RemoveAndDie(int sig) {
+  if (g_holding.load(std::memory_order_acquire)) {
+    g_pending.store(sig, std::memory_order_release);
+    return;
+  }
   for (Slot& s : g_slots)
     if (s.state.load(std::memory_order_acquire) == kArmed) ::unlink(s.path);
   // Delivered again when the handler returns, now with the default action.
@@ -45,6 +54,14 @@ void InstallSignalCleanup() {
     ::sigaction(sig, &action, nullptr);
   }
   ::signal(SIGXFSZ, SIG_IGN);
+}
+
+SignalCleanupHold::SignalCleanupHold() { g_holding.store(true, std::memory_order_release); }
+
+SignalCleanupHold::~SignalCleanupHold() {
+  g_holding.store(false, std::memory_order_release);
+  const int sig = g_pending.exchange(0, std::memory_order_acq_rel);
+  if (sig != 0) RemoveAndDie(sig);
 }
 
 SignalCleanupSlot::SignalCleanupSlot(const QByteArray& nativePath) {

@@ -22,6 +22,18 @@ void InstallSignalCleanup();
 // Registers a file for removal should a signal end the process, for the
 // lifetime of the object. Registering never fails; past the handful of slots
 // there are, a name is simply not covered.
+// Defers a terminating signal for the lifetime of the object: several files
+// that get their names together (the panels of one print) all do, or none
+// does. A signal that arrives meanwhile takes effect when the last hold ends.
+// One hold at a time, from one thread.
+class SignalCleanupHold {
+ public:
+  SignalCleanupHold();
+  ~SignalCleanupHold();
+  SignalCleanupHold(const SignalCleanupHold&) = delete;
+  SignalCleanupHold& operator=(const SignalCleanupHold&) = delete;
+};
+
 class SignalCleanupSlot {
  public:
   explicit SignalCleanupSlot(const QByteArray& nativePath);

@@ -45,6 +45,9 @@ uint32_t ResolutionNumerator(int64_t resolutionE9, const char* axis) {
 
 }  // namespace
 
+QByteArray TiffSoftwareText() { return QByteArray(kSoftware); }
+QByteArray TiffArtistText() { return QByteArray(kArtist); }
+
 QByteArray TiffDateTime(const QDateTime& now, const QLocale& locale) {
   // The long time format of some locales names the time zone; the tag
   // carries the clock time only.

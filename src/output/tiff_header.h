@@ -16,6 +16,10 @@ class OutputFile;
 // long time, cut to 20 bytes or followed by zero bytes up to 20.
 QByteArray TiffDateTime(const QDateTime& now, const QLocale& locale);
 
+// The Software and Artist texts every output carries.
+QByteArray TiffSoftwareText();
+QByteArray TiffArtistText();
+
 // The header bytes. samples: 4 = CMYK, 3 = RGB, 0 = 1-bit bilevel.
 // Resolutions are dots per inch * 10^9. Raises an error when a resolution
 // numerator or the strip byte count would not fit its 32-bit field.

@@ -1,4 +1,5 @@
 #include "output/export_geometry.h"
+#include "output/plate_writer.h"
 
 #include "support/test_support.h"
 
@@ -152,7 +153,20 @@ TEST(Geometry, RefusesOutputsBeyondTheTiffLimits) {
   huge.width = "40";
   huge.height = "60";
   huge.compress = "1";
-  EXPECT_TRUE(ErrorOf([&] { ComputeGeometry(ParseParameters(huge, 12), 1000, 1500); }).contains("4 GiB"));
+  // 159988 x 240800 pixels at 154.1 GB: a BigTIFF or panels hold it, the plain
+  // file does not; the geometry itself still works out.
+  const ExportGeometry big = ComputeGeometry(ParseParameters(huge, 12), 1000, 1500);
+  EXPECT_EQ(ErrorOf([&] { CheckFitsPlainTiff("An output", big.outputWidth, big.fileRows(), "ADVICE"); }),
+            QStringLiteral("An output of %1 x %2 pixels at 154.1 GB does not fit a TIFF file (at most 4 GiB); ADVICE")
+                .arg(big.outputWidth).arg(big.fileRows()));
+  // At 4 GiB exactly less one byte's worth of pixels, it fits.
+  EXPECT_NO_THROW(CheckFitsPlainTiff("An output", 65536, 16383, "ADVICE"));
+  EXPECT_TRUE(ErrorOf([] { CheckFitsPlainTiff("An output", 65536, 16384, "ADVICE"); }).contains("at 4.3 GB"));
+  // Rows are 32-bit in every TIFF.
+  ExportTexts tall = WorkedExample();
+  tall.height = "3000000";
+  tall.compress = "1";
+  EXPECT_TRUE(ErrorOf([&] { ComputeGeometry(ParseParameters(tall, 12), 1000, 1500); }).contains("does not fit a TIFF file"));
   ExportTexts sharp = WorkedExample();
   sharp.dpi = "50000";
   sharp.width = "0.1";

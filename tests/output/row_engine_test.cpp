@@ -74,7 +74,8 @@ TEST(RowEngine, AReadErrorStopsTheWorkWithItsMessage) {
           [](uint32_t row, uint8_t*) {
             if (row == 200) Fail(QStringLiteral("Cannot read view \"v.tif\": its pixel data ends before row 200"));
           },
-          composer, out, {0, size_t(g.outputWidth)}, [&](int64_t rows) { done.push_back(rows); });
+          composer, [&](const uint8_t* rows, size_t count, size_t stride) { out.Write(rows, count * stride); },
+          {0, size_t(g.outputWidth)}, [&](int64_t rows) { done.push_back(rows); });
     });
     EXPECT_EQ(message, "Cannot read view \"v.tif\": its pixel data ends before row 200") << threads;
     EXPECT_TRUE(done.empty() || done.back() < g.outputRows);

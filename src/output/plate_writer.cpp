@@ -1,0 +1,256 @@
+#include "output/plate_writer.h"
+
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "common/error.h"
+#include "common/file_names.h"
+#include "output/caption_strip.h"
+#include "output/output_file.h"
+#include "output/strip_encoders.h"
+#include "output/tiff_header.h"
+
+namespace plivora {
+
+namespace {
+
+// About a megabyte of raw rows a strip: large enough that libtiff's and
+// the codecs' per-strip costs vanish, small enough to keep a few in flight.
+constexpr uint64_t kStripBytes = uint64_t(1) << 20;
+
+// The classic file: the 334-byte header and one uncompressed strip.
+class PlainPlate final : public PlateWriter {
+ public:
+  PlainPlate(const QString& path, const PlateLayout& l) : out_(path), rowBytes_(size_t(l.width) * 4) {
+    WriteTiffHeader(out_, 4, int32_t(l.width), int32_t(l.rows), l.xResolutionE9, l.yResolutionE9, l.dateTime);
+  }
+  void Append(const uint8_t* rows, size_t count, size_t stride) override {
+    if (stride == rowBytes_) return out_.Write(rows, count * rowBytes_);
+    for (size_t j = 0; j < count; ++j) out_.Write(rows + j * stride, rowBytes_);
+  }
+  void Finish() override {}
+  OutputFile& file() override { return out_; }
+
+ private:
+  OutputFile out_;
+  const size_t rowBytes_;
+};
+
+// libtiff writes the other forms through these callbacks into the
+// OutputFile; nothing may be thrown through libtiff, so a write error is
+// kept and raised once libtiff has returned.
+struct PlateClient {
+  OutputFile& out;
+  uint64_t end = 0;
+  QString failure;  // our own error, word for word
+  QString message;  // libtiff's first error
+};
+
+tmsize_t PlateRead(thandle_t, void*, tmsize_t) { return -1; }
+
+tmsize_t PlateWrite(thandle_t h, void* buf, tmsize_t size) {
+  auto* c = static_cast<PlateClient*>(h);
+  try {
+    c->out.Write(buf, uint64_t(size));
+  } catch (const Error& e) {
+    if (c->failure.isEmpty()) c->failure = e.message();
+    return -1;
+  }
+  c->end = std::max(c->end, c->out.Position());
+  return size;
+}
+
+toff_t PlateSeek(thandle_t h, toff_t offset, int whence) {
+  auto* c = static_cast<PlateClient*>(h);
+  const uint64_t base = whence == SEEK_CUR ? c->out.Position() : whence == SEEK_END ? c->end : 0;
+  try {
+    c->out.Seek(base + offset);
+  } catch (const Error& e) {
+    if (c->failure.isEmpty()) c->failure = e.message();
+    return toff_t(-1);
+  }
+  return base + offset;
+}
+
+int PlateClose(thandle_t) { return 0; }
+toff_t PlateSize(thandle_t h) { return static_cast<PlateClient*>(h)->end; }
+int PlateMap(thandle_t, void**, toff_t*) { return 0; }
+void PlateUnmap(thandle_t, void*, toff_t) {}
+
+int PlateError(TIFF*, void* data, const char* module, const char* fmt, va_list ap) {
+  auto* c = static_cast<PlateClient*>(data);
+  if (c->message.isEmpty()) {
+    char text[512];
+    std::vsnprintf(text, sizeof text, fmt, ap);
+    c->message = QString::fromLocal8Bit(module ? module : "") + QStringLiteral(": ") + QString::fromLocal8Bit(text);
+  }
+  return 1;
+}
+int PlateWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+
+QByteArray UpToZero(const QByteArray& text) { return QByteArray(text.constData(), qstrnlen(text.constData(), text.size())); }
+
+// Every other form, written by libtiff in strips; compressed strips are
+// encoded by the StripEncoders and stored in order.
+class TiffPlate final : public PlateWriter {
+ public:
+  TiffPlate(const QString& path, const PlateLayout& l, const OutputForm& form, StripEncoders& encoders,
+            const QString& advice)
+      : out_(path), client_{out_, 0, {}, {}}, layout_(l), form_(form), encoders_(encoders), advice_(advice),
+        rowBytes_(size_t(l.width) * 4),
+        rowsPerStrip_(uint32_t(std::clamp<uint64_t>(kStripBytes / rowBytes_, 1, uint64_t(l.rows)))),
+        strips_(uint64_t(l.rows) / rowsPerStrip_ + (uint64_t(l.rows) % rowsPerStrip_ != 0)) {
+    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+    TIFFOpenOptionsSetErrorHandlerExtR(options, PlateError, &client_);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, PlateWarning, &client_);
+    const QByteArray name = NativeFileName(path);
+    tif_ = TIFFClientOpenExt(name.constData(), form.bigTiff ? "wl8" : "wl", &client_, PlateRead, PlateWrite, PlateSeek,
+                             PlateClose, PlateSize, PlateMap, PlateUnmap, options);
+    TIFFOpenOptionsFree(options);
+    if (!tif_) Failed();
+    const bool ok =
+        TIFFSetField(tif_, TIFFTAG_SUBFILETYPE, 0) && TIFFSetField(tif_, TIFFTAG_IMAGEWIDTH, uint32_t(l.width)) &&
+        TIFFSetField(tif_, TIFFTAG_IMAGELENGTH, uint32_t(l.rows)) && TIFFSetField(tif_, TIFFTAG_BITSPERSAMPLE, 8) &&
+        TIFFSetField(tif_, TIFFTAG_SAMPLESPERPIXEL, 4) &&
+        TIFFSetField(tif_, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
+        TIFFSetField(tif_, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_SEPARATED) &&
+        TIFFSetField(tif_, TIFFTAG_INKSET, INKSET_CMYK) &&
+        TIFFSetField(tif_, TIFFTAG_COMPRESSION, TiffCompressionTag(form.compression)) &&
+        TIFFSetField(tif_, TIFFTAG_ROWSPERSTRIP, rowsPerStrip_) &&
+        TIFFSetField(tif_, TIFFTAG_XRESOLUTION, double(l.xResolutionE9) / 1e9) &&
+        TIFFSetField(tif_, TIFFTAG_YRESOLUTION, double(l.yResolutionE9) / 1e9) &&
+        TIFFSetField(tif_, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH) &&
+        TIFFSetField(tif_, TIFFTAG_SOFTWARE, TiffSoftwareText().constData()) &&
+        TIFFSetField(tif_, TIFFTAG_DATETIME, UpToZero(l.dateTime).constData()) &&
+        TIFFSetField(tif_, TIFFTAG_ARTIST, TiffArtistText().constData());
+    if (!ok) Failed();
+  }
+
+  ~TiffPlate() override {
+    if (tif_) TIFFCleanup(tif_);
+  }
+
+  void Append(const uint8_t* rows, size_t count, size_t stride) override {
+    for (size_t j = 0; j < count;) {
+      // A buffer back from the encoders may have held another plate's strip.
+      if (filled_ == 0) fill_.resize(size_t(rowsPerStrip_) * rowBytes_);
+      const size_t take = std::min<size_t>(count - j, rowsPerStrip_ - filled_);
+      if (stride == rowBytes_) {
+        std::memcpy(fill_.data() + filled_ * rowBytes_, rows + j * stride, take * rowBytes_);
+      } else {
+        for (size_t k = 0; k < take; ++k)
+          std::memcpy(fill_.data() + (filled_ + k) * rowBytes_, rows + (j + k) * stride, rowBytes_);
+      }
+      filled_ += uint32_t(take);
+      j += take;
+      if (filled_ == rowsPerStrip_) EndStrip();
+    }
+  }
+
+  void Finish() override {
+    if (filled_ > 0) EndStrip();
+    encoders_.Flush();
+    if (stored_ != strips_) Fail(QStringLiteral("Internal error: %1 of %2 strips written").arg(stored_).arg(strips_));
+    if (!TIFFFlush(tif_)) Failed();
+  }
+
+  OutputFile& file() override { return out_; }
+
+ private:
+  void EndStrip() {
+    const uint32_t rows = filled_;
+    filled_ = 0;
+    if (form_.compression == Compression::None) {
+      Store({fill_.data(), size_t(rows) * rowBytes_});
+      return;
+    }
+    encoders_.Submit(fill_, form_.compression, layout_.width, rows, [this](const EncodedStrip& s) { Store(s); });
+  }
+
+  // Strips arrive in order; the directory (two arrays of the strips'
+  // offsets and byte counts, the tags and their texts) follows them.
+  void Store(const EncodedStrip& s) {
+    if (!form_.bigTiff && client_.end + s.size + 16 * strips_ + 1024 > kClassicTiffLimit) {
+      const QString what = QStringLiteral("A %1 compressed output of %2 x %3 pixels")
+                               .arg(CompressionName(form_.compression).toUpper(), QString::number(layout_.width),
+                                    QString::number(layout_.rows));
+      Fail(QStringLiteral("%1 passes 4 GiB at row %2 and does not fit a TIFF file (at most 4 GiB); %3")
+               .arg(what)
+               .arg(uint64_t(stored_) * rowsPerStrip_)
+               .arg(advice_));
+    }
+    if (TIFFWriteRawStrip(tif_, stored_, const_cast<uint8_t*>(s.data), tmsize_t(s.size)) != tmsize_t(s.size)) Failed();
+    ++stored_;
+  }
+
+  [[noreturn]] void Failed() const {
+    if (!client_.failure.isEmpty()) Fail(client_.failure);
+    Fail(QStringLiteral("Stream write error: \"%1\" could not be written. %2")
+             .arg(out_.targetPath(), client_.message.isEmpty() ? QStringLiteral("libtiff failed") : client_.message));
+  }
+
+  OutputFile out_;
+  PlateClient client_;
+  const PlateLayout layout_;
+  const OutputForm form_;
+  StripEncoders& encoders_;
+  const QString advice_;
+  const size_t rowBytes_;
+  const uint32_t rowsPerStrip_;
+  const uint64_t strips_;
+  TIFF* tif_ = nullptr;
+  std::vector<uint8_t> fill_;
+  uint32_t filled_ = 0;
+  uint32_t stored_ = 0;
+};
+
+}  // namespace
+
+std::optional<Compression> CompressionFromName(const QString& name) {
+  for (const Compression c : {Compression::None, Compression::PackBits, Compression::Lzw, Compression::Deflate})
+    if (name == CompressionName(c)) return c;
+  return std::nullopt;
+}
+
+QString CompressionName(Compression c) {
+  switch (c) {
+    case Compression::PackBits: return QStringLiteral("packbits");
+    case Compression::Lzw: return QStringLiteral("lzw");
+    case Compression::Deflate: return QStringLiteral("deflate");
+    case Compression::None: break;
+  }
+  return QStringLiteral("none");
+}
+
+QString GigabyteText(uint64_t bytes) { return QString::number(double(bytes) / 1e9, 'f', 1) + QStringLiteral(" GB"); }
+
+void CheckFitsPlainTiff(const QString& what, int64_t width, int64_t rows, const QString& advice) {
+  const uint64_t bytes = uint64_t(width) * uint64_t(rows) * 4;
+  if (bytes <= kClassicTiffLimit) return;
+  Fail(QStringLiteral("%1 of %2 x %3 pixels at %4 does not fit a TIFF file (at most 4 GiB); %5")
+           .arg(what).arg(width).arg(rows).arg(GigabyteText(bytes), advice));
+}
+
+std::unique_ptr<PlateWriter> CreatePlateWriter(const QString& path, const PlateLayout& layout, const OutputForm& form,
+                                               StripEncoders& encoders, const QString& advice) {
+  if (form.Plain()) return std::make_unique<PlainPlate>(path, layout);
+  return std::make_unique<TiffPlate>(path, layout, form, encoders, advice);
+}
+
+void AppendLevelRows(const std::vector<uint8_t>& levels, int64_t width, PlateWriter& plate) {
+  if (levels.empty() || width <= 0) return;
+  const size_t w = size_t(width), rows = levels.size() / w;
+  const size_t piece = std::min(rows, std::max<size_t>(1, (size_t(1) << 16) / w));  // rows of about 64K pixels
+  std::vector<uint8_t> pixels(piece * w * 4);
+  for (size_t first = 0; first < rows; first += piece) {
+    const size_t count = std::min(piece, rows - first);
+    ExpandCaptionPixels(levels.data() + first * w, count * w, pixels.data());
+    plate.Append(pixels.data(), count, w * 4);
+  }
+}
+
+}  // namespace plivora

@@ -1,0 +1,83 @@
+// The file an export writes, in the form the operator chose: a header, then
+// rows in order, top to bottom. Every form has the same image: the same
+// size, CMYK at 8 bits, the same resolutions and texts.
+//
+// - The plain form is the classic file: the 334-byte header and one
+//   uncompressed strip (tiff_header.h).
+// - Every other form (compressed, BigTIFF) is written by libtiff, in strips
+//   of about a megabyte that the export's threads encode side by side
+//   (StripEncoders) and libtiff stores in order.
+//
+// Nothing of the file has its name until OutputFile's commit.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace plivora {
+
+class OutputFile;
+class StripEncoders;
+
+enum class Compression { None, PackBits, Lzw, Deflate };
+
+// "none", "packbits", "lzw" or "deflate"; nothing for any other text.
+std::optional<Compression> CompressionFromName(const QString& name);
+QString CompressionName(Compression c);
+
+struct OutputForm {
+  Compression compression = Compression::None;
+  bool bigTiff = false;
+  bool Plain() const { return compression == Compression::None && !bigTiff; }
+};
+
+struct PlateLayout {
+  int64_t width = 0;  // pixels per row
+  int64_t rows = 0;   // every row of the file: the image, then the caption strip
+  int64_t xResolutionE9 = 0, yResolutionE9 = 0;
+  QByteArray dateTime;  // the 20 bytes of TiffDateTime
+  uint64_t PixelBytes() const { return uint64_t(width) * uint64_t(rows) * 4; }
+};
+
+// The last byte a classic TIFF can reach: its offsets and byte counts are
+// 32-bit.
+constexpr uint64_t kClassicTiffLimit = 0xFFFFFFFFu;
+
+// "5.5 GB": bytes in decimal gigabytes, one decimal.
+QString GigabyteText(uint64_t bytes);
+
+// Refuses, before anything is written, a plain file of width x rows pixels
+// whose pixel data passes 4 GiB: "WHAT of W x H pixels at 5.5 GB does not
+// fit a TIFF file (at most 4 GiB); ADVICE". WHAT: "An output", "A panel".
+void CheckFitsPlainTiff(const QString& what, int64_t width, int64_t rows, const QString& advice);
+
+class PlateWriter {
+ public:
+  virtual ~PlateWriter() = default;
+  // Appends `count` rows of the plate's width, each `stride` bytes after the
+  // one before; called for rows in order, one call at a time.
+  virtual void Append(const uint8_t* rows, size_t count, size_t stride) = 0;
+  // After the last row: stores what is still held (the last strips, the
+  // directory). The file is then ready for OutputFile's commit.
+  virtual void Finish() = 0;
+  virtual OutputFile& file() = 0;
+};
+
+// Creates the file (unnamed until committed) and writes what comes before
+// the rows. `encoders` encodes the strips of compressed forms; it may be
+// shared by several plates written side by side. `advice` ends the refusal
+// of a compressed file that grows past 4 GiB.
+std::unique_ptr<PlateWriter> CreatePlateWriter(const QString& path, const PlateLayout& layout, const OutputForm& form,
+                                               StripEncoders& encoders, const QString& advice);
+
+// Appends rows of one byte a pixel (0 or 255, as the shrunk drawings give
+// them) in the file's form, v, v, v, 0 each, a few rows at a time, so that
+// they are never held at four bytes a pixel.
+void AppendLevelRows(const std::vector<uint8_t>& levels, int64_t width, PlateWriter& plate);
+
+}  // namespace plivora
