@@ -99,8 +99,9 @@ QByteArray UpToZero(const QByteArray& text) { return QByteArray(text.constData()
 class TiffPlate final : public PlateWriter {
  public:
   TiffPlate(const QString& path, const PlateLayout& l, const OutputForm& form, StripEncoders& encoders,
-            const QString& advice)
+            const QString& advice, uint64_t classicLimit)
       : out_(path), client_{out_, 0, {}, {}}, layout_(l), form_(form), encoders_(encoders), advice_(advice),
+        classicLimit_(classicLimit),
         rowBytes_(size_t(l.width) * 4),
         rowsPerStrip_(uint32_t(std::clamp<uint64_t>(kStripBytes / rowBytes_, 1, uint64_t(l.rows)))),
         strips_(uint64_t(l.rows) / rowsPerStrip_ + (uint64_t(l.rows) % rowsPerStrip_ != 0)) {
@@ -174,7 +175,7 @@ class TiffPlate final : public PlateWriter {
   // Strips arrive in order; the directory (two arrays of the strips'
   // offsets and byte counts, the tags and their texts) follows them.
   void Store(const EncodedStrip& s) {
-    if (!form_.bigTiff && client_.end + s.size + 16 * strips_ + 1024 > kClassicTiffLimit) {
+    if (!form_.bigTiff && client_.end + s.size + 16 * strips_ + 1024 > classicLimit_) {
       const QString what = QStringLiteral("A %1 compressed output of %2 x %3 pixels")
                                .arg(CompressionName(form_.compression).toUpper(), QString::number(layout_.width),
                                     QString::number(layout_.rows));
@@ -199,6 +200,7 @@ class TiffPlate final : public PlateWriter {
   const OutputForm form_;
   StripEncoders& encoders_;
   const QString advice_;
+  const uint64_t classicLimit_;
   const size_t rowBytes_;
   const uint32_t rowsPerStrip_;
   const uint64_t strips_;
@@ -236,9 +238,9 @@ void CheckFitsPlainTiff(const QString& what, int64_t width, int64_t rows, const 
 }
 
 std::unique_ptr<PlateWriter> CreatePlateWriter(const QString& path, const PlateLayout& layout, const OutputForm& form,
-                                               StripEncoders& encoders, const QString& advice) {
+                                               StripEncoders& encoders, const QString& advice, uint64_t classicLimit) {
   if (form.Plain()) return std::make_unique<PlainPlate>(path, layout);
-  return std::make_unique<TiffPlate>(path, layout, form, encoders, advice);
+  return std::make_unique<TiffPlate>(path, layout, form, encoders, advice, classicLimit);
 }
 
 void AppendLevelRows(const std::vector<uint8_t>& levels, int64_t width, PlateWriter& plate) {

@@ -41,7 +41,6 @@ struct PlateLayout {
   int64_t rows = 0;   // every row of the file: the image, then the caption strip
   int64_t xResolutionE9 = 0, yResolutionE9 = 0;
   QByteArray dateTime;  // the 20 bytes of TiffDateTime
-  uint64_t PixelBytes() const { return uint64_t(width) * uint64_t(rows) * 4; }
 };
 
 // The last byte a classic TIFF can reach: its offsets and byte counts are
@@ -72,8 +71,10 @@ class PlateWriter {
 // the rows. `encoders` encodes the strips of compressed forms; it may be
 // shared by several plates written side by side. `advice` ends the refusal
 // of a compressed file that grows past 4 GiB.
+// `classicLimit` lets the tests reach the refusal without writing 4 GiB.
 std::unique_ptr<PlateWriter> CreatePlateWriter(const QString& path, const PlateLayout& layout, const OutputForm& form,
-                                               StripEncoders& encoders, const QString& advice);
+                                               StripEncoders& encoders, const QString& advice,
+                                               uint64_t classicLimit = kClassicTiffLimit);
 
 // Appends rows of one byte a pixel (0 or 255, as the shrunk drawings give
 // them) in the file's form, v, v, v, 0 each, a few rows at a time, so that

@@ -109,17 +109,18 @@ EncodedStrip EncodeStrip(Compression compression, int64_t width, uint32_t rows, 
 }
 
 struct StripEncoders::Slot {
-  Lane lane;
   std::vector<uint8_t> raw, work;
   EncodedStrip encoded;
   Store store;
+  Lane lane;  // last: it goes first, waiting for its task, before the buffers the task uses
 };
 
 StripEncoders::StripEncoders(unsigned lanes) {
   for (unsigned i = 0; i < lanes; ++i) slots_.push_back(std::make_unique<Slot>());
 }
 
-// The lanes wait for their tasks as they go; nothing more is stored.
+// Each slot's lane waits for its task before the slot's buffers go; nothing
+// more is stored.
 StripEncoders::~StripEncoders() = default;
 
 void StripEncoders::Submit(std::vector<uint8_t>& raw, Compression compression, int64_t width, uint32_t rows,

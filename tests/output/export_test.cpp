@@ -73,7 +73,7 @@ TEST(Export, WorkedExampleWritesTheWholeFileWithItsProgress) {
   // The file ends with the 80 caption rows (639520 pixels, written in several
   // pieces), each pixel widened to v, v, v, 0.
   const std::vector<uint8_t> strip = RenderCaptionStrip(
-      {7994, 80, 10, 4000000000000, QFileInfo(dir.path("out.tif")).absoluteFilePath(), kWhen});
+      {7994, 80, 10, 4000000000000, QFileInfo(dir.path("out.tif")).absoluteFilePath(), kWhen, {}});
   std::vector<uint8_t> widened(strip.size() * 4);
   ExpandCaptionPixels(strip.data(), strip.size(), widened.data());
   ASSERT_EQ(out.size(), 334 + size_t(7994) * 1200 * 4 + widened.size());

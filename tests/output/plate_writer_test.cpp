@@ -1,0 +1,251 @@
+#include "output/plate_writer.h"
+
+#include <tiffio.h>
+
+#include <QDir>
+#include <cstring>
+
+#include "output/export.h"
+#include "output/export_geometry.h"
+#include "output/output_file.h"
+#include "output/strip_encoders.h"
+#include "output/tiff_header.h"
+#include "support/test_support.h"
+
+namespace plivora {
+namespace {
+
+using test::ErrorOf;
+using test::TempDir;
+
+const QByteArray kDate = QByteArrayLiteral("2026-12-08 06:53:50");
+
+// Rows that give every codec something to do: runs, steps and noise.
+std::vector<uint8_t> Rows(int64_t width, int64_t rows) {
+  std::vector<uint8_t> bytes(size_t(width * rows * 4));
+  uint32_t noise = 12345;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    noise = noise * 1103515245 + 12345;
+    const size_t x = (i / 4) % size_t(width);
+    bytes[i] = x % 97 < 40 ? uint8_t(x / 7) : x % 97 < 60 ? uint8_t(noise >> 24) : uint8_t(i % 4 == 3 ? 0 : 200);
+  }
+  return bytes;
+}
+
+// Appends `rows` in uneven pieces, each row inside a wider buffer, as the
+// panels of a print receive theirs.
+void AppendInPieces(PlateWriter& plate, const std::vector<uint8_t>& rows, int64_t width) {
+  const size_t rowBytes = size_t(width) * 4, stride = rowBytes + 24, count = rows.size() / rowBytes;
+  std::vector<uint8_t> wide(count * stride, 0xEE);
+  for (size_t r = 0; r < count; ++r) std::memcpy(wide.data() + r * stride + 12, rows.data() + r * rowBytes, rowBytes);
+  for (size_t first = 0, piece = 1; first < count; first += piece, piece = piece * 3 % 41 + 1)
+    plate.Append(wide.data() + first * stride + 12, std::min(piece, count - first), stride);
+}
+
+struct ReadBack {
+  std::vector<uint8_t> rows;
+  uint16_t compression = 0, photometric = 0, inkset = 0, unit = 0, bits = 0, samples = 0;
+  float xres = 0, yres = 0;
+  QByteArray software, dateTime, artist;
+  bool bigTiff = false;
+};
+
+ReadBack Read(const QString& path) {
+  ReadBack r;
+  TIFF* tif = TIFFOpen(path.toLocal8Bit().constData(), "r");
+  if (!tif) {
+    ADD_FAILURE() << "libtiff cannot open " << path.toStdString();
+    return r;
+  }
+  uint32_t width = 0, height = 0;
+  char *software = nullptr, *date = nullptr, *artist = nullptr;
+  TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+  TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+  TIFFGetField(tif, TIFFTAG_COMPRESSION, &r.compression);
+  TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &r.photometric);
+  TIFFGetField(tif, TIFFTAG_INKSET, &r.inkset);
+  TIFFGetField(tif, TIFFTAG_RESOLUTIONUNIT, &r.unit);
+  TIFFGetField(tif, TIFFTAG_BITSPERSAMPLE, &r.bits);
+  TIFFGetField(tif, TIFFTAG_SAMPLESPERPIXEL, &r.samples);
+  TIFFGetField(tif, TIFFTAG_XRESOLUTION, &r.xres);
+  TIFFGetField(tif, TIFFTAG_YRESOLUTION, &r.yres);
+  if (TIFFGetField(tif, TIFFTAG_SOFTWARE, &software)) r.software = software;
+  if (TIFFGetField(tif, TIFFTAG_DATETIME, &date)) r.dateTime = date;
+  if (TIFFGetField(tif, TIFFTAG_ARTIST, &artist)) r.artist = QByteArray(artist, 12);
+  r.bigTiff = TIFFIsBigTIFF(tif);
+  r.rows.resize(size_t(width) * height * 4);
+  for (uint32_t y = 0; y < height; ++y)
+    if (TIFFReadScanline(tif, r.rows.data() + size_t(y) * width * 4, y, 0) < 0) ADD_FAILURE() << "row " << y;
+  TIFFClose(tif);
+  return r;
+}
+
+const PlateLayout kLayout{3000, 300, 4000000000000LL, 400000000000LL, kDate};
+
+// Every form holds the rows given, with the image's tags, whatever the
+// pieces the rows come in and however many lanes encode.
+TEST(PlateWriter, EveryFormReadsBackAsTheRowsGiven) {
+  const std::vector<uint8_t> rows = Rows(kLayout.width, kLayout.rows);
+  const struct {
+    OutputForm form;
+    uint16_t tag;
+  } forms[] = {{{Compression::None, false}, COMPRESSION_NONE},      {{Compression::PackBits, false}, COMPRESSION_PACKBITS},
+               {{Compression::Lzw, false}, COMPRESSION_LZW},        {{Compression::Deflate, false}, COMPRESSION_ADOBE_DEFLATE},
+               {{Compression::None, true}, COMPRESSION_NONE},       {{Compression::Lzw, true}, COMPRESSION_LZW}};
+  for (const auto& [form, tag] : forms) {
+    for (const unsigned lanes : {0u, 3u}) {
+      const QString name = CompressionName(form.compression) + (form.bigTiff ? "-big" : "") + QString::number(lanes);
+      TempDir dir;
+      const QString path = dir.path(name + ".tif");
+      {
+        StripEncoders encoders(lanes);
+        auto plate = CreatePlateWriter(path, kLayout, form, encoders, "ADVICE");
+        AppendInPieces(*plate, rows, kLayout.width);
+        plate->Finish();
+        plate->file().Commit();
+      }
+      const ReadBack r = Read(path);
+      SCOPED_TRACE(name.toStdString());
+      EXPECT_TRUE(r.rows == rows);
+      EXPECT_EQ(r.compression, tag);
+      EXPECT_EQ(r.bigTiff, form.bigTiff);
+      EXPECT_EQ(test::ReadBytes(path)[2], form.bigTiff ? 43 : 42);
+      EXPECT_EQ(r.photometric, PHOTOMETRIC_SEPARATED);
+      EXPECT_EQ(r.bits, 8);
+      EXPECT_EQ(r.samples, 4);
+      EXPECT_EQ(r.unit, RESUNIT_INCH);
+      EXPECT_EQ(r.xres, 4000.0f);
+      EXPECT_EQ(r.yres, 400.0f);
+      EXPECT_EQ(r.software.trimmed(), TiffSoftwareText());  // the plain form pads it with spaces
+      EXPECT_EQ(r.dateTime, kDate);
+      EXPECT_EQ(r.artist, TiffArtistText());
+      if (!form.Plain()) {
+        EXPECT_EQ(r.inkset, INKSET_CMYK);
+      }
+    }
+  }
+}
+
+// The plain form is the classic file, byte for byte: its header, then the rows.
+TEST(PlateWriter, PlainFormIsTheClassicFile) {
+  TempDir dir;
+  const std::vector<uint8_t> rows = Rows(kLayout.width, kLayout.rows);
+  StripEncoders encoders(2);
+  auto plate = CreatePlateWriter(dir.path("p.tif"), kLayout, OutputForm{}, encoders, "ADVICE");
+  AppendInPieces(*plate, rows, kLayout.width);
+  plate->Finish();
+  plate->file().Commit();
+  const QByteArray header = TiffHeaderBytes(4, 3000, 300, kLayout.xResolutionE9, kLayout.yResolutionE9, kDate);
+  std::vector<uint8_t> expected(header.begin(), header.end());
+  expected.insert(expected.end(), rows.begin(), rows.end());
+  EXPECT_TRUE(test::ReadBytes(dir.path("p.tif")) == expected);
+}
+
+// Plates of different widths written side by side share the lanes: a
+// buffer one plate hands back may have held the other's strip.
+TEST(PlateWriter, PlatesSideBySideShareTheEncoders) {
+  TempDir dir;
+  // The narrow plate's one strip is a quarter of the wide plate's.
+  const PlateLayout narrow{700, 100, kLayout.xResolutionE9, kLayout.yResolutionE9, kDate};
+  const std::vector<uint8_t> wideRows = Rows(kLayout.width, kLayout.rows), narrowRows = Rows(700, 100);
+  StripEncoders encoders(2);
+  auto a = CreatePlateWriter(dir.path("a.tif"), kLayout, {Compression::Lzw, false}, encoders, "ADVICE");
+  auto b = CreatePlateWriter(dir.path("b.tif"), narrow, {Compression::PackBits, true}, encoders, "ADVICE");
+  // b's strip is handed in first, so that its buffer comes back to a.
+  for (size_t r = 0; r < 10; ++r) b->Append(narrowRows.data() + r * 10 * 2800, 10, 2800);
+  for (size_t r = 0; r < 10; ++r) a->Append(wideRows.data() + r * 30 * 12000, 30, 12000);
+  a->Finish();
+  b->Finish();
+  OutputFile::CommitTogether({&a->file(), &b->file()});
+  EXPECT_TRUE(Read(dir.path("a.tif")).rows == wideRows);
+  EXPECT_TRUE(Read(dir.path("b.tif")).rows == narrowRows);
+}
+
+// A compressed classic file is refused before its strips pass the 4 GiB
+// offset (here a lower limit stands in for it), and leaves nothing.
+TEST(PlateWriter, CompressedClassicFileRefusedBeforePassingItsLimit) {
+  TempDir dir;
+  const std::vector<uint8_t> rows = Rows(kLayout.width, kLayout.rows);
+  const QString message = ErrorOf([&] {
+    StripEncoders encoders(2);
+    auto plate = CreatePlateWriter(dir.path("c.tif"), kLayout, {Compression::Deflate, false}, encoders, "ADVICE", 200000);
+    AppendInPieces(*plate, rows, kLayout.width);
+    plate->Finish();
+  });
+  EXPECT_TRUE(message.startsWith("A DEFLATE compressed output of 3000 x 300 pixels passes 4 GiB at row ")) << message.toStdString();
+  EXPECT_TRUE(message.endsWith(" and does not fit a TIFF file (at most 4 GiB); ADVICE"));
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+  // A BigTIFF has no such limit.
+  StripEncoders encoders(2);
+  auto plate = CreatePlateWriter(dir.path("c.tif"), kLayout, {Compression::Deflate, true}, encoders, "ADVICE", 200000);
+  AppendInPieces(*plate, rows, kLayout.width);
+  plate->Finish();
+}
+
+TEST(Panels, NamesCarryTheirNumberBeforeTheExtension) {
+  EXPECT_EQ(PanelFileName("/w/plate.tif", 2, 3), "/w/plate-2-of-3.tif");
+  EXPECT_EQ(PanelFileName("/w/plate.tar.tif", 1, 2), "/w/plate.tar-1-of-2.tif");
+  EXPECT_EQ(PanelFileName("/w.d/plate", 7, 7), "/w.d/plate-7-of-7");
+  EXPECT_EQ(PanelFileName("/w/.plate", 1, 2), "/w/.plate-1-of-2");
+}
+
+// Cuts are lens starts (the view sequence begins again at view 1), the one
+// nearest to k x width / N, and the panels cover the print once.
+TEST(Panels, CutsFallOnTheLensStartNearestToEqualShares) {
+  ExportTexts t;
+  t.inch = true;
+  const int views = 12;
+  const ExportGeometry g = ComputeGeometry(ParseParameters(t, views), 1000, 1500);
+  const ColumnViewMap map = BuildColumnViewMap(g, views);
+  std::vector<int64_t> starts{0};
+  for (int64_t i = 1; i < g.outputWidth; ++i)
+    if (map.viewIndex[size_t(i)] < map.viewIndex[size_t(i - 1)]) starts.push_back(i);
+  for (int n = 1; n <= 9; ++n) {
+    const std::vector<int64_t> cuts = PanelCuts(g, views, n);
+    ASSERT_EQ(cuts.size(), size_t(n) + 1);
+    EXPECT_EQ(cuts.front(), 0);
+    EXPECT_EQ(cuts.back(), g.outputWidth);
+    for (int k = 1; k < n; ++k) {
+      const int64_t cut = cuts[size_t(k)];
+      EXPECT_TRUE(std::binary_search(starts.begin(), starts.end(), cut)) << n << " " << k;
+      for (const int64_t s : starts)  // none nearer, and the left one of two as near
+        EXPECT_TRUE(std::abs(s * n - k * g.outputWidth) > std::abs(cut * n - k * g.outputWidth) ||
+                    (std::abs(s * n - k * g.outputWidth) == std::abs(cut * n - k * g.outputWidth) && s >= cut))
+            << n << " " << k << " " << s;
+    }
+  }
+  // One lens a panel will do; one panel more will not.
+  EXPECT_EQ(PanelCuts(g, views, int(starts.size())).size(), starts.size() + 1);
+  EXPECT_TRUE(ErrorOf([&] { PanelCuts(g, views, int(starts.size()) + 1); }).contains("too few to cut into"));
+}
+
+// Files committed together: when one can't take its name, none does, and
+// every earlier file of those names stays as it was.
+TEST(Panels, CommittedTogetherOrNotAtAll) {
+  TempDir dir;
+  for (const char* name : {"a.tif", "b.tif"}) test::WriteBytes(dir.path(name), {'o', 'l', 'd'});
+  {
+    OutputFile a(dir.path("a.tif")), b(dir.path("b.tif")), c(dir.path("c.tif"));
+    for (OutputFile* f : {&a, &b, &c}) f->Write("new", 3);
+    QDir().mkdir(dir.path("c.tif"));  // something else takes the last name meanwhile
+    EXPECT_TRUE(ErrorOf([&] { OutputFile::CommitTogether({&a, &b, &c}); }).contains("Something else took its place"));
+  }
+  EXPECT_EQ(test::ReadBytes(dir.path("a.tif")), (std::vector<uint8_t>{'o', 'l', 'd'}));
+  EXPECT_EQ(test::ReadBytes(dir.path("b.tif")), (std::vector<uint8_t>{'o', 'l', 'd'}));
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            (QStringList{"a.tif", "b.tif", "c.tif"}));
+
+  QDir().rmdir(dir.path("c.tif"));
+  {
+    OutputFile a(dir.path("a.tif")), b(dir.path("b.tif")), c(dir.path("c.tif"));
+    for (OutputFile* f : {&a, &b, &c}) f->Write("new", 3);
+    OutputFile::CommitTogether({&a, &b, &c});
+  }
+  for (const char* name : {"a.tif", "b.tif", "c.tif"})
+    EXPECT_EQ(test::ReadBytes(dir.path(name)), (std::vector<uint8_t>{'n', 'e', 'w'})) << name;
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            (QStringList{"a.tif", "b.tif", "c.tif"}));
+}
+
+}  // namespace
+}  // namespace plivora
