@@ -1,0 +1,97 @@
+"""Time, size and peak memory of each output form against the plain file:
+the worked example (12 views of 1000 x 1500 into 7994 x 1280), the large job
+(24 views of 3000 x 4500 into 20 x 30 inches, 79994 x 12080, 3.9 GB plain)
+and a 24 x 36 inch BigTIFF (5.5 GB). Forms alternate within each run; every
+large run starts after a sync. Prints medians.
+
+    /usr/bin/python3 bench/output_forms_bench.py BUILD_DIR [RUNS] [SCALE] [--no-huge]
+
+SCALE n divides the large job's view and print sizes by n, for machines
+without the disk (about 14 GB free under $TMPDIR at SCALE 1).
+"""
+
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+args = [a for a in sys.argv[1:] if not a.startswith("--")]
+build = args[0]
+runs = int(args[1]) if len(args) > 1 else 3
+scale = int(args[2]) if len(args) > 2 else 1
+huge = "--no-huge" not in sys.argv
+interlace = os.path.join(build, "src", "plivora-interlace")
+sample = os.path.join(build, "src", "plivora-sample-views")
+
+FORMS = {
+    "none": [],
+    "packbits": ["--compression", "packbits"],
+    "lzw": ["--compression", "lzw"],
+    "deflate": ["--compression", "deflate"],
+    "bigtiff": ["--bigtiff"],
+    "bigtiff+lzw": ["--bigtiff", "--compression", "lzw"],
+}
+
+
+def run(cmd, out):
+    """Wall seconds, peak resident MB and the output's size of one export."""
+    if os.path.exists(out):
+        os.remove(out)
+    start = time.perf_counter()
+    process = subprocess.Popen(cmd)
+    _, status, usage = os.wait4(process.pid, 0)
+    seconds = time.perf_counter() - start
+    if status != 0:
+        sys.exit("failed: %s" % " ".join(cmd))
+    size = os.path.getsize(out)
+    os.remove(out)
+    return seconds, usage.ru_maxrss / 1024, size
+
+
+def table(title, base, views, repeats, sync):
+    out = os.path.join(work, "out.tif")
+    results = {name: [] for name in FORMS}
+    for _ in range(repeats):
+        for name, options in FORMS.items():
+            if sync:
+                subprocess.run(["sync"])
+            results[name].append(run([interlace, "-q", *base, *options, "-o", out, *views], out))
+    print("%s, medians of %d alternating runs:" % (title, repeats))
+    none = statistics.median(r[0] for r in results["none"])
+    for name, rs in results.items():
+        seconds = statistics.median(r[0] for r in rs)
+        peak = statistics.median(r[1] for r in rs)
+        size = rs[0][2]
+        print("  %-12s %8.3f s  x%5.2f   %10.1f MB  (%5.1f %% of none)   peak %6.1f MB"
+              % (name, seconds, seconds / none, size / 1e6, 100 * size / results["none"][0][2], peak))
+
+
+work = tempfile.mkdtemp(prefix="plivora-forms-")
+try:
+    small = os.path.join(work, "small")
+    subprocess.run([sample, "--views", "12", "--size", "1000x1500", small], check=True, stdout=subprocess.DEVNULL)
+    small_views = sorted(os.path.join(small, n) for n in os.listdir(small) if n.endswith(".tif"))
+    example = ["--unit", "inch", "--width", "2", "--height", "3"]
+    for _ in range(2):  # warm the page cache and the font cache
+        run([interlace, "-q", *example, "-o", os.path.join(work, "w.tif"), *small_views], os.path.join(work, "w.tif"))
+    table("worked example", example, small_views, runs * 5, False)
+
+    large = os.path.join(work, "large")
+    w, h = 3000 // scale, 4500 // scale
+    subprocess.run([sample, "--views", "24", "--size", "%dx%d" % (w, h), large], check=True, stdout=subprocess.DEVNULL)
+    large_views = sorted(os.path.join(large, n) for n in os.listdir(large) if n.endswith(".tif"))
+    job = ["--unit", "inch", "--width", str(20 / scale), "--height", str(30 / scale), "--dpi", "4000",
+           "--compress", "10"]
+    table("large job (%d x %d views, %g x %g inches)" % (w, h, 20 / scale, 30 / scale), job, large_views, runs, True)
+
+    if huge and scale == 1:
+        out = os.path.join(work, "huge.tif")
+        subprocess.run(["sync"])
+        seconds, peak, size = run([interlace, "-q", "--unit", "inch", "--width", "36", "--height", "24", "--dpi",
+                                   "4000", "--compress", "10", "--bigtiff", "-o", out, *large_views], out)
+        print("24 x 36 inch BigTIFF: %.1f GB in %.2f s, peak %.1f MB" % (size / 1e9, seconds, peak))
+finally:
+    shutil.rmtree(work)
