@@ -3,6 +3,7 @@ panels, read back by libtiff's tools and by Pillow and compared with the
 plain export of the same views."""
 
 import os
+import signal
 import subprocess
 import unittest
 from fractions import Fraction
@@ -10,7 +11,7 @@ from fractions import Fraction
 import numpy as np
 from PIL import Image
 
-from cli_support import ProgramTest, write_view
+from cli_support import PROGRAM, ProgramTest, write_view
 
 # The worked example's size: 7994 x 1200 image rows and 80 caption rows.
 EXAMPLE = ["--unit", "inch", "--width", "2", "--height", "3", "-q"]
@@ -166,6 +167,33 @@ class Panels(LargeOutput):
                 for k in (1, 2, 3):
                     with open(os.path.join(mount, f"p-{k}-of-3.tif"), "rb") as f:
                         self.assertEqual(f.read(), b"earlier %d" % k)
+
+
+    def test_a_signal_leaves_no_panel_behind(self):
+        """A terminating signal half-way through a long export in panels,
+        compressed or not: the folder holds what it held before."""
+        for k in (1, 2, 3):
+            with open(self.path(f"p-{k}-of-3.tif"), "wb") as f:
+                f.write(b"earlier %d" % k)
+        before = self.folder()
+        modes = {"unnamed file": os.environ, "named temporary": dict(os.environ, PLIVORA_NO_O_TMPFILE="1")}
+        for mode, env in modes.items():
+            for options in ([], ["--compression", "packbits"]):
+                with self.subTest(mode=mode, options=options):
+                    process = subprocess.Popen(
+                        [PROGRAM, "--unit", "inch", "--width", "12", "--height", "6", "--compress", "4", "--panels",
+                         "3", *options, "-o", self.path("p.tif"), *self.views], stderr=subprocess.PIPE, text=True,
+                        env=env)
+                    for line in process.stderr:
+                        if line.strip() == "30%":
+                            break
+                    process.send_signal(signal.SIGTERM)
+                    process.communicate(timeout=60)
+                    self.assertEqual(process.returncode, -signal.SIGTERM)
+                    self.assertEqual(self.folder(), before)
+                    for k in (1, 2, 3):
+                        with open(self.path(f"p-{k}-of-3.tif"), "rb") as f:
+                            self.assertEqual(f.read(), b"earlier %d" % k)
 
 
 class BigTiff(LargeOutput):
