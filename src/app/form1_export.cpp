@@ -55,7 +55,7 @@ void TForm1::BitBtn7Click() {
   // The events processed below could deliver another click on Export; one
   // export runs at a time.
   if (exporting_) return;
-  const QString path = AskSavePath(QStringLiteral("zorvex"));
+  const QString path = AskSavePath(QStringLiteral("zorvex"), QStringLiteral("TIF (*.tif)"), nullptr);
   if (path.isEmpty()) return;
 
   ExportScope scope(*this, ProgressBar1, exporting_);
@@ -93,7 +93,7 @@ void TForm1::BitBtn13Click() {
   choices.unit = UnitIsInch() ? QStringLiteral("inch") : QStringLiteral("cm");
   choices.strip = UnitIsInch() ? defaults.strip : QStringLiteral("1.27");
   if (!desktop_.AskPitchTest(this, choices)) return;
-  const QString path = AskSavePath(QStringLiteral("pitchtest"));
+  const QString path = AskSavePath(QStringLiteral("pitchtest"), QStringLiteral("TIF (*.tif)"), nullptr);
   if (path.isEmpty()) return;
 
   ExportScope scope(*this, ProgressBar1, exporting_);
@@ -121,15 +121,16 @@ void TForm1::BitBtn13Click() {
   desktop_.Beep();
 }
 
-// The save dialog of both outputs; remembers the folder for next time.
-QString TForm1::AskSavePath(const QString& proposedName) {
+// The save dialog of both outputs, offering `filter`'s entries; remembers
+// the folder for next time.
+QString TForm1::AskSavePath(const QString& proposedName, const QString& filter, QString* selectedFilter) {
   FileDialogOptions options;
   options.title = QStringLiteral("Save as tiff");
-  options.filter = QStringLiteral("TIF (*.tif)");
+  options.filter = filter;
   options.defaultSuffix = QStringLiteral("tif");
   options.folder = lastFolder_;
   options.fileName = proposedName;
-  const QString path = desktop_.SaveFileName(this, options);
+  const QString path = desktop_.SaveFileName(this, options, selectedFilter);
   if (!path.isEmpty()) lastFolder_ = QFileInfo(path).absolutePath();
   return path;
 }
