@@ -142,6 +142,7 @@ class TForm1 : public QWidget {
   bool UnitIsInch() const;
   ExportTexts FieldTexts() const;
   QString AskSavePath(const QString& proposedName, const QString& filter, QString* selectedFilter);
+  static QString TooLargeAdvice();
   void ShowCount();
   void ShowHeight();
   void ReplaceItems(const QStringList& items);

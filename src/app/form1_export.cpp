@@ -74,6 +74,12 @@ OutputForm FormOfEntry(const QString& filter) {
 
 }  // namespace
 
+// What the window tells the operator when a plain file would pass 4 GiB.
+QString TForm1::TooLargeAdvice() {
+  return QStringLiteral("choose BigTIFF when saving if the RIP reads BigTIFF, or cut the print into panels with "
+                        "plivora-interlace --panels N");
+}
+
 void TForm1::BitBtn7Click() {
   // Delete can empty the list while Export stays enabled; such a series, and
   // one too long for the column map, is refused before anything is asked.
@@ -104,6 +110,7 @@ void TForm1::BitBtn7Click() {
   request.now = desktop_.Now();
   request.locale = QLocale();
   request.form = form;
+  request.tooLargeAdvice = TooLargeAdvice();
 
   // No events are handled while the export runs; the bar repaints itself
   // at once so the user sees it advance.

@@ -1,11 +1,12 @@
 // Export from the window: the same bytes as the command-line interlacer for
 // the same inputs, the save dialog and the file form chosen in it, the
 // progress bar, the busy cursor and the beep, and the refusals that come
-// before the dialog.
+// before the dialog or before the first byte.
 #include <tiffio.h>
 
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
@@ -127,6 +128,32 @@ class WindowExportTest : public QObject {
     QCOMPARE(written.rows, plain.rows);
     QVERIFY(!plain.pixels.isEmpty());
     QVERIFY2(written.pixels == plain.pixels, "the pixels differ from the plain file's");
+  }
+
+  // A plain file over 4 GiB: the summary warns of it with the window's
+  // advice before any dialog, and the export refuses it with the same
+  // words before a byte is written.
+  void plainOutputOver4GiBIsRefusedWithTheWindowsAdvice() {
+    WindowRig rig;
+    TForm1& w = rig.w();
+    rig.Import(views_);
+    w.ComboBox2->setCurrentIndex(0);  // inch
+    w.Edit3->setText(QStringLiteral("200"));
+    w.Edit4->setText(QStringLiteral("3"));
+    w.Edit2->setText(QStringLiteral("1"));
+    const QString refusal = QStringLiteral(
+        "An output of 799994 x 12800 pixels at 41.0 GB does not fit a TIFF file (at most 4 GiB); choose BigTIFF when "
+        "saving if the RIP reads BigTIFF, or cut the print into panels with plivora-interlace --panels N");
+    QCOMPARE(w.OutputSummary->toolTip(), refusal);
+    QCOMPARE(w.OutputSummary->styleSheet(), QStringLiteral("color: red"));
+    QVERIFY2(w.OutputSummary->text().startsWith(QStringLiteral("799994 x 12800 px, 200 x 3 in\n")),
+             qPrintable(w.OutputSummary->text()));
+
+    const QTemporaryDir folder;
+    Export(rig, folder.filePath("large.tif"));
+    QCOMPARE(rig.desktop.errors, QStringList{refusal + '.'});
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    QCOMPARE(rig.desktop.beeps, 0);
   }
 
   void emptyAndOverlongSeriesAreRefusedBeforeTheDialog() {
