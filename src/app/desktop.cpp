@@ -43,13 +43,14 @@ QStringList QtDesktop::OpenFileNames(QWidget* parent, const FileDialogOptions& o
   return dialog.selectedFiles();
 }
 
-QString QtDesktop::SaveFileName(QWidget* parent, const FileDialogOptions& options) {
+QString QtDesktop::SaveFileName(QWidget* parent, const FileDialogOptions& options, QString* selectedFilter) {
   QFileDialog dialog(parent);
   dialog.setObjectName(QStringLiteral("SaveDialog1"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   Prepare(dialog, options);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  if (selectedFilter) *selectedFilter = dialog.selectedNameFilter();
   return dialog.selectedFiles().first();
 }
 

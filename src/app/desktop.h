@@ -14,7 +14,7 @@ namespace plivora {
 
 struct FileDialogOptions {
   QString title;          // empty: the dialog's own title
-  QString filter;         // Qt form: "TIFF (*.tif *.tiff);;GJS (*.gjs)"
+  QString filter;         // Qt form: "TIFF (*.tif *.tiff);;GJS (*.gjs)"; the first entry is preselected
   QString defaultSuffix;  // added to a typed name without one ("tif")
   QString folder;         // where the dialog opens; empty: current folder
   QString fileName;       // proposed name (save dialog)
@@ -35,8 +35,9 @@ class Desktop {
   // The chosen paths in the dialog's order; empty when cancelled.
   virtual QStringList OpenFileNames(QWidget* parent, const FileDialogOptions& options) = 0;
   // The chosen path; empty when cancelled. The dialog asks before an
-  // existing file is replaced.
-  virtual QString SaveFileName(QWidget* parent, const FileDialogOptions& options) = 0;
+  // existing file is replaced. When `selectedFilter` is given, it receives
+  // the filter entry the file was saved under, as written in options.filter.
+  virtual QString SaveFileName(QWidget* parent, const FileDialogOptions& options, QString* selectedFilter) = 0;
   // A plain message box: no icon, the application's title as caption.
   virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
   // The standard error dialog: error icon, the application's title as
@@ -55,7 +56,7 @@ class Desktop {
 class QtDesktop : public Desktop {
  public:
   QStringList OpenFileNames(QWidget* parent, const FileDialogOptions& options) override;
-  QString SaveFileName(QWidget* parent, const FileDialogOptions& options) override;
+  QString SaveFileName(QWidget* parent, const FileDialogOptions& options, QString* selectedFilter) override;
   void ShowMessage(QWidget* parent, const QString& text) override;
   void ShowError(QWidget* parent, const QString& text) override;
   void OpenBrowser(const QUrl& url) override;

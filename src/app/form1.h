@@ -141,7 +141,8 @@ class TForm1 : public QWidget {
   QChar DecimalSeparator() const;
   bool UnitIsInch() const;
   ExportTexts FieldTexts() const;
-  QString AskSavePath(const QString& proposedName);
+  QString AskSavePath(const QString& proposedName, const QString& filter, QString* selectedFilter);
+  static QString TooLargeAdvice();
   void ShowCount();
   void ShowHeight();
   void ReplaceItems(const QStringList& items);

@@ -43,7 +43,42 @@ class ExportScope {
   bool& running_;
 };
 
+// The export's save dialog entries, in the dialog's order. The first entry,
+// preselected, is the classic file the window has always written.
+struct SaveEntry {
+  const char* filter;
+  OutputForm form;
+};
+const SaveEntry kExportEntries[] = {
+    {"TIF (*.tif)", {}},
+    {"TIF, LZW compressed (*.tif)", {Compression::Lzw, false}},
+    {"TIF, PackBits compressed (*.tif)", {Compression::PackBits, false}},
+    {"BigTIFF (*.tif)", {Compression::None, true}},
+};
+
+QString ExportFilter() {
+  QStringList filters;
+  for (const SaveEntry& e : kExportEntries) filters << QString::fromLatin1(e.filter);
+  return filters.join(QStringLiteral(";;"));
+}
+
+// The form of the entry the file was saved under. A dialog that names no
+// entry leaves the preselected one; an entry it never offered is refused
+// rather than guessed.
+OutputForm FormOfEntry(const QString& filter) {
+  if (filter.isEmpty()) return kExportEntries[0].form;
+  for (const SaveEntry& e : kExportEntries)
+    if (filter == QLatin1String(e.filter)) return e.form;
+  Fail(QStringLiteral("The save dialog answered with the file type \"%1\", which it was not offered").arg(filter));
+}
+
 }  // namespace
+
+// What the window tells the operator when a plain file would pass 4 GiB.
+QString TForm1::TooLargeAdvice() {
+  return QStringLiteral("choose BigTIFF when saving if the RIP reads BigTIFF, or cut the print into panels with "
+                        "plivora-interlace --panels N");
+}
 
 void TForm1::BitBtn7Click() {
   // Delete can empty the list while Export stays enabled; such a series, and
@@ -55,8 +90,10 @@ void TForm1::BitBtn7Click() {
   // The events processed below could deliver another click on Export; one
   // export runs at a time.
   if (exporting_) return;
-  const QString path = AskSavePath(QStringLiteral("zorvex"));
+  QString filter;
+  const QString path = AskSavePath(QStringLiteral("zorvex"), ExportFilter(), &filter);
   if (path.isEmpty()) return;
+  const OutputForm form = FormOfEntry(filter);
 
   ExportScope scope(*this, ProgressBar1, exporting_);
   // Let the dialog's area redraw before the window stops answering.
@@ -72,6 +109,8 @@ void TForm1::BitBtn7Click() {
   request.outputPath = QFileInfo(path).absoluteFilePath();
   request.now = desktop_.Now();
   request.locale = QLocale();
+  request.form = form;
+  request.tooLargeAdvice = TooLargeAdvice();
 
   // No events are handled while the export runs; the bar repaints itself
   // at once so the user sees it advance.
@@ -93,7 +132,8 @@ void TForm1::BitBtn13Click() {
   choices.unit = UnitIsInch() ? QStringLiteral("inch") : QStringLiteral("cm");
   choices.strip = UnitIsInch() ? defaults.strip : QStringLiteral("1.27");
   if (!desktop_.AskPitchTest(this, choices)) return;
-  const QString path = AskSavePath(QStringLiteral("pitchtest"));
+  // The sheet is always written as the plain file.
+  const QString path = AskSavePath(QStringLiteral("pitchtest"), QStringLiteral("TIF (*.tif)"), nullptr);
   if (path.isEmpty()) return;
 
   ExportScope scope(*this, ProgressBar1, exporting_);
@@ -121,15 +161,16 @@ void TForm1::BitBtn13Click() {
   desktop_.Beep();
 }
 
-// The save dialog of both outputs; remembers the folder for next time.
-QString TForm1::AskSavePath(const QString& proposedName) {
+// The save dialog of both outputs, offering `filter`'s entries; remembers
+// the folder for next time.
+QString TForm1::AskSavePath(const QString& proposedName, const QString& filter, QString* selectedFilter) {
   FileDialogOptions options;
   options.title = QStringLiteral("Save as tiff");
-  options.filter = QStringLiteral("TIF (*.tif)");
+  options.filter = filter;
   options.defaultSuffix = QStringLiteral("tif");
   options.folder = lastFolder_;
   options.fileName = proposedName;
-  const QString path = desktop_.SaveFileName(this, options);
+  const QString path = desktop_.SaveFileName(this, options, selectedFilter);
   if (!path.isEmpty()) lastFolder_ = QFileInfo(path).absolutePath();
   return path;
 }

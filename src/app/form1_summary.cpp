@@ -11,6 +11,7 @@
 #include "common/error.h"
 #include "common/numbers.h"
 #include "output/export_geometry.h"
+#include "output/plate_writer.h"
 
 namespace plivora {
 
@@ -70,6 +71,13 @@ void TForm1::UpdateOutputSummary() {
       if (views > 0 && perLens < views)
         warning = QStringLiteral("A lens holds %1 pixels but there are %2 views: some views would never be printed")
                       .arg(Decimal(perLens, 2)).arg(views);
+      // A plain file past 4 GiB is refused by the export before its first
+      // pixel; that warning outweighs the one above.
+      try {
+        CheckFitsPlainTiff(QStringLiteral("An output"), g.outputWidth, g.fileRows(), TooLargeAdvice());
+      } catch (const Error& e) {
+        warning = e.message();
+      }
     } catch (const Error& e) {
       lines << e.message();
       warning = e.message();

@@ -17,9 +17,11 @@ QStringList FakeDesktop::OpenFileNames(QWidget*, const FileDialogOptions& option
   return openAnswers.isEmpty() ? QStringList() : openAnswers.takeFirst();
 }
 
-QString FakeDesktop::SaveFileName(QWidget*, const FileDialogOptions& options) {
+QString FakeDesktop::SaveFileName(QWidget*, const FileDialogOptions& options, QString* selectedFilter) {
   saveAsked << options;
-  return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
+  if (saveAnswers.isEmpty()) return {};
+  if (selectedFilter) *selectedFilter = saveFilter.isEmpty() ? options.filter.section(QStringLiteral(";;"), 0, 0) : saveFilter;
+  return saveAnswers.takeFirst();
 }
 
 WindowRig::WindowRig(const QString& dir) {

@@ -18,6 +18,9 @@ class FakeDesktop : public Desktop {
   // Answers, taken front first; an empty queue answers "cancel".
   QList<QStringList> openAnswers;
   QStringList saveAnswers;
+  // The save dialog's filter entry the user picks for every answer, passed
+  // on as it stands; empty: the first, preselected entry.
+  QString saveFilter;
   // What the window asked and showed.
   QList<FileDialogOptions> openAsked, saveAsked;
   QStringList messages, errors;
@@ -26,7 +29,7 @@ class FakeDesktop : public Desktop {
   QDateTime now{QDate(2026, 3, 14), QTime(9, 26, 53)};
 
   QStringList OpenFileNames(QWidget*, const FileDialogOptions& options) override;
-  QString SaveFileName(QWidget*, const FileDialogOptions& options) override;
+  QString SaveFileName(QWidget*, const FileDialogOptions& options, QString* selectedFilter) override;
   void ShowMessage(QWidget*, const QString& text) override { messages << text; }
   void ShowError(QWidget*, const QString& text) override { errors << text; }
   void OpenBrowser(const QUrl& url) override { browsed << url; }

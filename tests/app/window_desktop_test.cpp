@@ -1,8 +1,10 @@
 // What the window offers beyond its controls: files dropped on the view
-// list, the language switch, and input made during an export dropped.
+// list, the language switch, input made during an export dropped, and the
+// toolkit's save dialog telling which of its entries was picked.
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -124,6 +126,33 @@ class WindowDesktopTest : public QObject {
     w.Edit3->setText(QStringLiteral("2000"));
     QVERIFY(w.OutputSummary->toolTip().contains(QStringLiteral("does not fit a TIFF file")));
     QCOMPARE(w.OutputSummary->styleSheet(), QStringLiteral("color: red"));
+  }
+
+  // The real save dialog opens on its first entry, and answers with the
+  // path and the entry the user picked.
+  void toolkitSaveDialogAnswersThePickedEntry() {
+    QtDesktop desktop;
+    FileDialogOptions options;
+    options.filter = QStringLiteral("TIF (*.tif);;TIF, LZW compressed (*.tif);;BigTIFF (*.tif)");
+    options.defaultSuffix = QStringLiteral("tif");
+    options.folder = dir_.path();
+    options.fileName = QStringLiteral("picked");
+    QStringList offered;
+    QString preselected;
+    QTimer::singleShot(0, this, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (!dialog) return QCoreApplication::exit(1);  // ends the dialog's loop rather than wait for ever
+      offered = dialog->nameFilters();
+      preselected = dialog->selectedNameFilter();
+      dialog->selectNameFilter(QStringLiteral("TIF, LZW compressed (*.tif)"));
+      static_cast<QDialog*>(dialog)->accept();  // public as QDialog's slot, run as the file dialog's
+    });
+    QString picked;
+    const QString path = desktop.SaveFileName(nullptr, options, &picked);
+    QCOMPARE(offered, options.filter.split(QStringLiteral(";;")));
+    QCOMPARE(preselected, QStringLiteral("TIF (*.tif)"));
+    QCOMPARE(path, dir_.filePath("picked.tif"));
+    QCOMPARE(picked, QStringLiteral("TIF, LZW compressed (*.tif)"));
   }
 
   // A click on Export while an export runs was queued and opened a second

@@ -1,8 +1,12 @@
 // Export from the window: the same bytes as the command-line interlacer for
-// the same inputs, the save dialog, the progress bar, the busy cursor and
-// the beep, and the refusals that come before the dialog.
+// the same inputs, the save dialog and the file form chosen in it, the
+// progress bar, the busy cursor and the beep, and the refusals that come
+// before the dialog or before the first byte.
+#include <tiffio.h>
+
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
@@ -82,9 +86,74 @@ class WindowExportTest : public QObject {
     QVERIFY(QApplication::overrideCursor() == nullptr);
     const FileDialogOptions asked = rig.desktop.saveAsked.first();
     QCOMPARE(asked.title, QStringLiteral("Save as tiff"));
-    QCOMPARE(asked.filter, QStringLiteral("TIF (*.tif)"));
+    // The classic file above is the first entry, preselected.
+    QCOMPARE(asked.filter.split(QStringLiteral(";;")),
+             QStringList({"TIF (*.tif)", "TIF, LZW compressed (*.tif)", "TIF, PackBits compressed (*.tif)", "BigTIFF (*.tif)"}));
     QCOMPARE(asked.fileName, QStringLiteral("zorvex"));
     QCOMPARE(asked.defaultSuffix, QStringLiteral("tif"));
+  }
+
+  // Each entry of the save dialog writes its form, read back by libtiff:
+  // the same pixels as the plain file, in the entry's compression, and a
+  // BigTIFF header only for BigTIFF.
+  void eachSaveEntryWritesItsForm_data() {
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<int>("compression");
+    QTest::addColumn<QByteArray>("magic");
+    const QByteArray classic("II*\0", 4), big("II+\0", 4);
+    QTest::newRow("plain") << "TIF (*.tif)" << COMPRESSION_NONE << classic;
+    QTest::newRow("lzw") << "TIF, LZW compressed (*.tif)" << COMPRESSION_LZW << classic;
+    QTest::newRow("packbits") << "TIF, PackBits compressed (*.tif)" << COMPRESSION_PACKBITS << classic;
+    QTest::newRow("bigtiff") << "BigTIFF (*.tif)" << COMPRESSION_NONE << big;
+  }
+
+  void eachSaveEntryWritesItsForm() {
+    QFETCH(QString, entry);
+    QFETCH(int, compression);
+    QFETCH(QByteArray, magic);
+    WindowRig rig;
+    rig.Import(views_);
+    // Both files under one name and at the fake desktop's one clock time,
+    // so that even their caption strips agree.
+    const QString out = dir_.filePath("form.tif");
+    Export(rig, out);
+    const Decoded plain = Decode(out);
+    rig.desktop.saveFilter = entry;
+    Export(rig, out);
+    QVERIFY2(rig.desktop.errors.isEmpty(), qPrintable(rig.desktop.errors.join('\n')));
+    const Decoded written = Decode(out);
+    QCOMPARE(FileBytes(out).left(4), magic);
+    QCOMPARE(written.compression, compression);
+    QCOMPARE(written.width, plain.width);
+    QCOMPARE(written.rows, plain.rows);
+    QVERIFY(!plain.pixels.isEmpty());
+    QVERIFY2(written.pixels == plain.pixels, "the pixels differ from the plain file's");
+  }
+
+  // A plain file over 4 GiB: the summary warns of it with the window's
+  // advice before any dialog, and the export refuses it with the same
+  // words before a byte is written.
+  void plainOutputOver4GiBIsRefusedWithTheWindowsAdvice() {
+    WindowRig rig;
+    TForm1& w = rig.w();
+    rig.Import(views_);
+    w.ComboBox2->setCurrentIndex(0);  // inch
+    w.Edit3->setText(QStringLiteral("200"));
+    w.Edit4->setText(QStringLiteral("3"));
+    w.Edit2->setText(QStringLiteral("1"));
+    const QString refusal = QStringLiteral(
+        "An output of 799994 x 12800 pixels at 41.0 GB does not fit a TIFF file (at most 4 GiB); choose BigTIFF when "
+        "saving if the RIP reads BigTIFF, or cut the print into panels with plivora-interlace --panels N");
+    QCOMPARE(w.OutputSummary->toolTip(), refusal);
+    QCOMPARE(w.OutputSummary->styleSheet(), QStringLiteral("color: red"));
+    QVERIFY2(w.OutputSummary->text().startsWith(QStringLiteral("799994 x 12800 px, 200 x 3 in\n")),
+             qPrintable(w.OutputSummary->text()));
+
+    const QTemporaryDir folder;
+    Export(rig, folder.filePath("large.tif"));
+    QCOMPARE(rig.desktop.errors, QStringList{refusal + '.'});
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    QCOMPARE(rig.desktop.beeps, 0);
   }
 
   void emptyAndOverlongSeriesAreRefusedBeforeTheDialog() {
@@ -126,6 +195,13 @@ class WindowExportTest : public QObject {
     w.ListBox1->addItem(dir_.filePath("missing.tif"));
     Export(rig, out);
     QCOMPARE(rig.desktop.errors.size(), 3);
+    QVERIFY(!QFile::exists(out));
+    // A dialog naming an entry it never offered: no form is guessed.
+    w.ListBox1->takeItem(w.ListBox1->count() - 1);
+    rig.desktop.saveFilter = QStringLiteral("TIF, JPEG compressed (*.tif)");
+    Export(rig, out);
+    QCOMPARE(rig.desktop.errors.last(), QStringLiteral("The save dialog answered with the file type \"TIF, JPEG compressed "
+                                                       "(*.tif)\", which it was not offered."));
     QVERIFY(!QFile::exists(out));
     QCOMPARE(w.ProgressBar1->value(), 0);
     QVERIFY(QApplication::overrideCursor() == nullptr);
@@ -190,6 +266,36 @@ class WindowExportTest : public QObject {
   }
 
  private:
+  struct Decoded {
+    uint32_t width = 0, rows = 0;
+    int compression = 0;
+    QByteArray pixels;  // every row of the file, decoded; empty when unreadable
+  };
+
+  // `path` as libtiff reads it.
+  static Decoded Decode(const QString& path) {
+    Decoded d;
+    // The classic header's texts are padded in its own way; libtiff's
+    // warnings about them say nothing here.
+    TIFFSetWarningHandler(nullptr);
+    TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "r");
+    if (!tif) return d;
+    uint16_t compression = 0;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &d.width);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &d.rows);
+    TIFFGetField(tif, TIFFTAG_COMPRESSION, &compression);
+    d.compression = compression;
+    const tmsize_t line = TIFFScanlineSize(tif);
+    d.pixels.resize(qsizetype(line) * d.rows);
+    for (uint32_t r = 0; r < d.rows; ++r)
+      if (TIFFReadScanline(tif, d.pixels.data() + qsizetype(line) * r, r) < 0) {
+        d.pixels.clear();
+        break;
+      }
+    TIFFClose(tif);
+    return d;
+  }
+
   // The value of `tag` in the first directory of a little-endian TIFF.
   static uint32_t Tag(const QByteArray& tiff, uint16_t tag) {
     const auto u = [&](qsizetype at, int n) {

@@ -54,6 +54,7 @@ class WindowPitchTest : public QObject {
     QCOMPARE(rig.desktop.pitchAsked[0].strip, QStringLiteral("0.5"));
     QCOMPARE(rig.desktop.pitchAsked[0].unit, QStringLiteral("inch"));
     QCOMPARE(rig.desktop.saveAsked.last().fileName, QStringLiteral("pitchtest"));
+    QCOMPARE(rig.desktop.saveAsked.last().filter, QStringLiteral("TIF (*.tif)"));  // the sheet is only the plain file
     QCOMPARE(shown.last(), 0);
     QCOMPARE(shown[shown.size() - 2], 100);
     QCOMPARE(rig.desktop.beeps, 1);
