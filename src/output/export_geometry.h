@@ -59,8 +59,9 @@ struct ExportGeometry {
 };
 
 // The geometry for a series whose smallest view is minWidth x minHeight.
-// Raises the arithmetic errors of a zero divisor, and refuses an output that
-// would not fit a TIFF file.
+// Raises the arithmetic errors of a zero divisor, and refuses sizes no TIFF
+// holds (empty, or rows and columns past 32 bits). Whether the file fits
+// its form (4 GiB for a classic TIFF) is the writer's question.
 ExportGeometry ComputeGeometry(const ExportParameters& p, uint32_t minWidth, uint32_t minHeight);
 
 // Which view each output column shows. viewIndex has outputWidth + 1
