@@ -137,6 +137,13 @@ class TiffPlate final : public PlateWriter {
 
   void Append(const uint8_t* rows, size_t count, size_t stride) override {
     for (size_t j = 0; j < count;) {
+      // Whole uncompressed strips of contiguous rows go out as they are.
+      if (filled_ == 0 && form_.compression == Compression::None && stride == rowBytes_ &&
+          count - j >= rowsPerStrip_) {
+        Store({rows + j * stride, size_t(rowsPerStrip_) * rowBytes_});
+        j += rowsPerStrip_;
+        continue;
+      }
       // A buffer back from the encoders may have held another plate's strip.
       if (filled_ == 0) fill_.resize(size_t(rowsPerStrip_) * rowBytes_);
       const size_t take = std::min<size_t>(count - j, rowsPerStrip_ - filled_);
