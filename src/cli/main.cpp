@@ -23,7 +23,7 @@ const char* const kUsage =
     "  --height TEXT      output height       [width / aspect of the first view]\n"
     "  --unit inch|cm     unit of width and height                  [cm]\n"
     "  --compress TEXT    vertical compress factor                  [10]\n"
-    "  --threads N        threads to compose on        [PLIVORA_THREADS, or all cores]\n"
+    "  --threads N        threads to compose on        [PLIVORA_THREADS, or cores - 1]\n"
     "  --compression none|packbits|lzw|deflate\n"
     "                     compression of the TIFF                   [none]\n"
     "  --bigtiff          write a BigTIFF (64-bit offsets: past 4 GiB)\n"

@@ -27,7 +27,7 @@ const char* const kUsage =
     "  --strip TEXT       height of each strip's pattern           [0.5]\n"
     "  --unit inch|cm     unit of width and strip height           [inch]\n"
     "  --compress TEXT    vertical compress factor                 [10]\n"
-    "  --threads N        threads to compose on       [PLIVORA_THREADS, or all cores]\n"
+    "  --threads N        threads to compose on       [PLIVORA_THREADS, or cores - 1]\n"
     "  -q, --quiet        no progress output\n"
     "  -h, --help         this text\n"
     "  --version          the program's version\n"

@@ -2,16 +2,30 @@
 
 #include <QByteArray>
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace plivora {
 
-unsigned ComposeThreads(int requested) {
+namespace {
+
+// `requested`, else PLIVORA_THREADS, else nothing: the hardware decides.
+std::optional<unsigned> ChosenThreads(int requested) {
   if (requested > 0) return unsigned(std::min(requested, 256));
   bool ok = false;
   const int fromEnvironment = qEnvironmentVariableIntValue("PLIVORA_THREADS", &ok);
   if (ok && fromEnvironment > 0) return unsigned(std::min(fromEnvironment, 256));
-  return std::clamp(std::thread::hardware_concurrency(), 1u, 256u);
+  return std::nullopt;
+}
+
+unsigned HardwareThreads() { return std::clamp(std::thread::hardware_concurrency(), 1u, 256u); }
+
+}  // namespace
+
+unsigned WorkerThreads(int requested) { return ChosenThreads(requested).value_or(HardwareThreads()); }
+
+unsigned ComposeThreads(int requested) {
+  return ChosenThreads(requested).value_or(std::max(1u, HardwareThreads() - 1));
 }
 
 Lane::Lane() : thread_([this] { Loop(); }) {}

@@ -78,13 +78,13 @@ void Export(const ExportRequest& req, ProgressReporter& progress) {
   for (size_t v = 0; v < views.size(); ++v) viewWidths.push_back(views[v].image().Width);
   RowComposer::RowSetBytesFor(viewWidths);
 
-  const unsigned threads = ComposeThreads(req.threads);
-  // Compressed strips are encoded on lanes of their own, as many as the
-  // threads that compose; declared before the plates that submit to them.
-  StripEncoders encoders(req.form.compression == Compression::None ? 0 : threads);
+  // Compressed strips are encoded on lanes of their own, one a core: the
+  // codecs, not the composer, set the pace then. Declared before the plates
+  // that submit to them.
+  StripEncoders encoders(req.form.compression == Compression::None ? 0 : WorkerThreads(req.threads));
   // The caption strips are drawn beside the image rows (their large glyphs
   // cost about as much as a small export's rows).
-  RowEngine engine(threads);
+  RowEngine engine(ComposeThreads(req.threads));
   engine.StartBeside([&] {
     for (Panel& panel : panels) panel.strip = RenderCaptionStrip(panel.caption);
   });

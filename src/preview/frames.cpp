@@ -84,7 +84,7 @@ std::vector<QImage> BuildFrames(const QStringList& paths, bool negativeInput) {
   FrameScale scale;
   frames[0] = BuildFrame(paths[0], negativeInput, scale);
   std::vector<std::exception_ptr> errors(n);
-  TaskPool pool(unsigned(std::min<size_t>(ComposeThreads(0), n - 1)));
+  TaskPool pool(unsigned(std::min<size_t>(WorkerThreads(0), n - 1)));
   pool.Run([&](unsigned t) {
     for (size_t i = 1 + t; i < n; i += pool.size()) {
       try {

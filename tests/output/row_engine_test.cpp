@@ -88,11 +88,16 @@ TEST(RowEngine, ThreadCountComesFromTheRequestTheEnvironmentOrTheHardware) {
   EXPECT_EQ(ComposeThreads(1000), 256u);
   qputenv("PLIVORA_THREADS", "5");
   EXPECT_EQ(ComposeThreads(0), 5u);
+  EXPECT_EQ(WorkerThreads(0), 5u);
   EXPECT_EQ(ComposeThreads(2), 2u);
   qputenv("PLIVORA_THREADS", "none");
   EXPECT_GE(ComposeThreads(0), 1u);
   qunsetenv("PLIVORA_THREADS");
-  EXPECT_EQ(ComposeThreads(0), std::max(1u, std::thread::hardware_concurrency()));
+  // By default a core is left to the reader and writer; other work takes all.
+  const unsigned hardware = std::max(1u, std::thread::hardware_concurrency());
+  EXPECT_EQ(ComposeThreads(0), std::max(1u, hardware - 1));
+  EXPECT_EQ(WorkerThreads(0), hardware);
+  EXPECT_EQ(WorkerThreads(4), 4u);
 }
 
 }  // namespace
