@@ -19,7 +19,7 @@ namespace {
 const QDateTime kWhen(QDate(2026, 12, 6), QTime(23, 5, 9));
 
 CaptionStripInput Input(int32_t width, int32_t rows, int compress, int64_t dpiE9, const QString& path) {
-  return {width, rows, compress, dpiE9, path, kWhen};
+  return {width, rows, compress, dpiE9, path, kWhen, {}};
 }
 
 // The strip as the file holds it: four bytes a pixel.
