@@ -128,7 +128,11 @@ class TiffPlate final : public PlateWriter {
         TIFFSetField(tif_, TIFFTAG_SOFTWARE, TiffSoftwareText().constData()) &&
         TIFFSetField(tif_, TIFFTAG_DATETIME, UpToZero(l.dateTime).constData()) &&
         TIFFSetField(tif_, TIFFTAG_ARTIST, TiffArtistText().constData());
-    if (!ok) Failed();
+    if (!ok) {
+      TIFFCleanup(tif_);  // no destructor runs for a constructor that throws
+      tif_ = nullptr;
+      Failed();
+    }
   }
 
   ~TiffPlate() override {
