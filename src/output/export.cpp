@@ -88,8 +88,12 @@ void Export(const ExportRequest& req, ProgressReporter& progress) {
   engine.StartBeside([&] {
     for (Panel& panel : panels) panel.strip = RenderCaptionStrip(panel.caption);
   });
+  // Every panel fills a strip of its own: 1 MiB each, less when there are
+  // many, but never below 64 KiB.
+  const uint64_t stripBytes = std::max<uint64_t>(uint64_t(1) << 16, (uint64_t(1) << 20) / panels.size());
   for (Panel& panel : panels) {
-    const PlateLayout layout{panel.width, g.fileRows(), p.dpiE9, g.yResolutionE9, TiffDateTime(req.now, req.locale)};
+    const PlateLayout layout{panel.width, g.fileRows(), p.dpiE9, g.yResolutionE9, TiffDateTime(req.now, req.locale),
+                             stripBytes};
     panel.plate = CreatePlateWriter(panel.path, layout, req.form, encoders, req.tooLargeAdvice);
   }
   const ColumnViewMap map = BuildColumnViewMap(g, p.photoCount);

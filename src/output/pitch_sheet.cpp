@@ -206,9 +206,13 @@ PitchSheetPlan WritePitchSheet(const PitchSheetRequest& req, const ProgressFn& p
 
   RowEngine engine(ComposeThreads(req.threads));
   StripEncoders encoders(0);  // the sheet is the plain file
-  const std::unique_ptr<PlateWriter> plate =
-      CreatePlateWriter(req.outputPath, {plan.width, plan.fileRows(), p.dpiE9, plan.yResolutionE9, TiffDateTime(req.now, req.locale)},
-                        OutputForm{}, encoders, QString());
+  PlateLayout layout;
+  layout.width = plan.width;
+  layout.rows = plan.fileRows();
+  layout.xResolutionE9 = p.dpiE9;
+  layout.yResolutionE9 = plan.yResolutionE9;
+  layout.dateTime = TiffDateTime(req.now, req.locale);
+  const std::unique_ptr<PlateWriter> plate = CreatePlateWriter(req.outputPath, layout, OutputForm{}, encoders, QString());
   const auto sink = [&](const uint8_t* rows, size_t count, size_t stride) { plate->Append(rows, count, stride); };
   AppendLevelRows(header, width, *plate);
   for (const PitchStrip& strip : plan.strips) {

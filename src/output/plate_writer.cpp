@@ -18,10 +18,6 @@ namespace plivora {
 
 namespace {
 
-// About a megabyte of raw rows a strip: large enough that libtiff's and
-// the codecs' per-strip costs vanish, small enough to keep a few in flight.
-constexpr uint64_t kStripBytes = uint64_t(1) << 20;
-
 // The classic file: the 334-byte header and one uncompressed strip.
 class PlainPlate final : public PlateWriter {
  public:
@@ -103,7 +99,7 @@ class TiffPlate final : public PlateWriter {
       : out_(path), client_{out_, 0, {}, {}}, layout_(l), form_(form), encoders_(encoders), advice_(advice),
         classicLimit_(classicLimit),
         rowBytes_(size_t(l.width) * 4),
-        rowsPerStrip_(uint32_t(std::clamp<uint64_t>(kStripBytes / rowBytes_, 1, uint64_t(l.rows)))),
+        rowsPerStrip_(uint32_t(std::clamp<uint64_t>(l.stripBytes / rowBytes_, 1, uint64_t(l.rows)))),
         strips_(uint64_t(l.rows) / rowsPerStrip_ + (uint64_t(l.rows) % rowsPerStrip_ != 0)) {
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     TIFFOpenOptionsSetErrorHandlerExtR(options, PlateError, &client_);

@@ -41,6 +41,10 @@ struct PlateLayout {
   int64_t rows = 0;   // every row of the file: the image, then the caption strip
   int64_t xResolutionE9 = 0, yResolutionE9 = 0;
   QByteArray dateTime;  // the 20 bytes of TiffDateTime
+  // Raw bytes a strip of the libtiff forms aims at (whole rows, at least
+  // one): large enough that per-strip costs vanish, small enough that every
+  // plate of an export in panels can hold one being filled.
+  uint64_t stripBytes = uint64_t(1) << 20;
 };
 
 // The last byte a classic TIFF can reach: its offsets and byte counts are
