@@ -72,21 +72,7 @@ toff_t PlateSeek(thandle_t h, toff_t offset, int whence) {
   return base + offset;
 }
 
-int PlateClose(thandle_t) { return 0; }
 toff_t PlateSize(thandle_t h) { return static_cast<PlateClient*>(h)->end; }
-int PlateMap(thandle_t, void**, toff_t*) { return 0; }
-void PlateUnmap(thandle_t, void*, toff_t) {}
-
-int PlateError(TIFF*, void* data, const char* module, const char* fmt, va_list ap) {
-  auto* c = static_cast<PlateClient*>(data);
-  if (c->message.isEmpty()) {
-    char text[512];
-    std::vsnprintf(text, sizeof text, fmt, ap);
-    c->message = QString::fromLocal8Bit(module ? module : "") + QStringLiteral(": ") + QString::fromLocal8Bit(text);
-  }
-  return 1;
-}
-int PlateWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 
 QByteArray UpToZero(const QByteArray& text) { return QByteArray(text.constData(), qstrnlen(text.constData(), text.size())); }
 
@@ -102,11 +88,11 @@ class TiffPlate final : public PlateWriter {
         rowsPerStrip_(uint32_t(std::clamp<uint64_t>(l.stripBytes / rowBytes_, 1, uint64_t(l.rows)))),
         strips_(uint64_t(l.rows) / rowsPerStrip_ + (uint64_t(l.rows) % rowsPerStrip_ != 0)) {
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
-    TIFFOpenOptionsSetErrorHandlerExtR(options, PlateError, &client_);
-    TIFFOpenOptionsSetWarningHandlerExtR(options, PlateWarning, &client_);
+    TIFFOpenOptionsSetErrorHandlerExtR(options, KeepFirstTiffError, &client_.message);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, DropTiffWarning, nullptr);
     const QByteArray name = NativeFileName(path);
     tif_ = TIFFClientOpenExt(name.constData(), form.bigTiff ? "wl8" : "wl", &client_, PlateRead, PlateWrite, PlateSeek,
-                             PlateClose, PlateSize, PlateMap, PlateUnmap, options);
+                             TiffNoClose, PlateSize, TiffNoMap, TiffNoUnmap, options);
     TIFFOpenOptionsFree(options);
     if (!tif_) Failed();
     const bool ok =

@@ -47,23 +47,25 @@ toff_t MemorySeek(thandle_t h, toff_t offset, int whence) {
   return m->pos;
 }
 
-int MemoryClose(thandle_t) { return 0; }
 toff_t MemorySize(thandle_t h) { return static_cast<MemoryFile*>(h)->end; }
-int MemoryMap(thandle_t, void**, toff_t*) { return 0; }
-void MemoryUnmap(thandle_t, void*, toff_t) {}
-
-int KeepError(TIFF*, void* data, const char* module, const char* fmt, va_list ap) {
-  auto* m = static_cast<MemoryFile*>(data);
-  if (m->error.isEmpty()) {
-    char text[512];
-    std::vsnprintf(text, sizeof text, fmt, ap);
-    m->error = QString::fromLocal8Bit(module ? module : "") + QStringLiteral(": ") + QString::fromLocal8Bit(text);
-  }
-  return 1;
-}
-int DropWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 
 }  // namespace
+
+int TiffNoClose(thandle_t) { return 0; }
+int TiffNoMap(thandle_t, void**, toff_t*) { return 0; }
+void TiffNoUnmap(thandle_t, void*, toff_t) {}
+
+int KeepFirstTiffError(TIFF*, void* data, const char* module, const char* fmt, va_list ap) {
+  auto* kept = static_cast<QString*>(data);
+  if (kept->isEmpty()) {
+    char text[512];
+    std::vsnprintf(text, sizeof text, fmt, ap);
+    *kept = QString::fromLocal8Bit(module ? module : "") + QStringLiteral(": ") + QString::fromLocal8Bit(text);
+  }
+  return 1;  // handled: libtiff's process-wide handlers are not called
+}
+
+int DropTiffWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 
 uint16_t TiffCompressionTag(Compression c) {
   switch (c) {
@@ -79,10 +81,10 @@ EncodedStrip EncodeStrip(Compression compression, int64_t width, uint32_t rows, 
                          std::vector<uint8_t>& work) {
   MemoryFile memory{work, 0, 0, {}};
   TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
-  TIFFOpenOptionsSetErrorHandlerExtR(options, KeepError, &memory);
-  TIFFOpenOptionsSetWarningHandlerExtR(options, DropWarning, &memory);
-  TIFF* tif = TIFFClientOpenExt("strip", "wl", &memory, MemoryRead, MemoryWrite, MemorySeek, MemoryClose, MemorySize,
-                                MemoryMap, MemoryUnmap, options);
+  TIFFOpenOptionsSetErrorHandlerExtR(options, KeepFirstTiffError, &memory.error);
+  TIFFOpenOptionsSetWarningHandlerExtR(options, DropTiffWarning, nullptr);
+  TIFF* tif = TIFFClientOpenExt("strip", "wl", &memory, MemoryRead, MemoryWrite, MemorySeek, TiffNoClose, MemorySize,
+                                TiffNoMap, TiffNoUnmap, options);
   TIFFOpenOptionsFree(options);
   const tmsize_t size = tmsize_t(width) * 4 * rows;
   uint64_t* offsets = nullptr;
