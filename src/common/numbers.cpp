@@ -37,9 +37,13 @@ locale_t CLocale() {
 
 int64_t Round(Real value) {
   CheckInt64Range(value);
-  // nearbyintl honours the current rounding mode, which is never changed
-  // from round-to-nearest-even in this program.
-  Real r = std::nearbyintl(value);
+  // Past 2^63 the 64-bit significand holds no fraction, so adding 2^63
+  // rounds to a whole number in the current rounding mode (never changed
+  // from round-to-nearest-even in this program), and taking it away again
+  // is exact: nearbyintl's result, without its saving and restoring of the
+  // floating-point environment, which cost a small export 1 ms of set-up.
+  const Real big = value < 0 ? -kTwo63 : kTwo63;
+  const Real r = (value + big) - big;
   CheckInt64Range(r);
   return static_cast<int64_t>(r);
 }

@@ -1,5 +1,8 @@
 #include "common/numbers.h"
 
+#include <cmath>
+#include <vector>
+
 #include "support/test_support.h"
 
 namespace plivora {
@@ -15,6 +18,30 @@ TEST(Round, GoesToNearestWithTiesToEven) {
   EXPECT_EQ(Round(7555555.5L), 7555556);
   EXPECT_EQ(Trunc(2.99L), 2);
   EXPECT_EQ(Trunc(-2.99L), -2);
+}
+
+// Round must give nearbyintl's result everywhere: ties at every magnitude,
+// values a unit in the last place either side of them, and the ends of the
+// range, where the sum with 2^63 itself rounds.
+TEST(Round, MatchesNearbyintEverywhere) {
+  std::vector<Real> values{0.0L, -0.0L, 0.5L, -0.5L, 1.5L, 0.49999999999999999995L, 0x1p62L + 0.5L, -0x1p62L - 1.5L,
+                           0x1p63L - 1, -0x1p63L, 0x1p63L - 0.5L};
+  uint64_t seed = 12345;
+  for (int i = 0; i < 20000; ++i) {
+    seed = seed * 6364136223846793005u + 1442695040888963407u;
+    const Real whole = std::ldexp(Real(seed >> 11), int(seed % 50)) / 0x1p53L;  // up to about 2^50
+    const Real tie = std::floor(whole) + 0.5L;
+    for (Real v : {whole, tie, std::nextafter(tie, 0.0L), std::nextafter(tie, 0x1p64L)})
+      for (Real signed_ : {v, -v}) values.push_back(signed_);
+  }
+  for (Real v : values) {
+    const Real expected = std::nearbyintl(v);
+    if (expected >= 0x1p63L) {
+      EXPECT_EQ(ErrorOf([v] { Round(v); }), "Invalid floating point operation") << double(v);
+    } else {
+      EXPECT_EQ(Round(v), int64_t(expected)) << double(v);
+    }
+  }
 }
 
 TEST(Round, RefusesValuesOutsideInt64) {
