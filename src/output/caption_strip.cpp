@@ -2,8 +2,10 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QGlyphRun>
 #include <QImage>
 #include <QPainter>
+#include <QTextLayout>
 #include <algorithm>
 #include <cstring>
 
@@ -34,12 +36,47 @@ QString VisiblePart(const QFontMetrics& metrics, const QString& text, int room) 
   return text.left(high);
 }
 
+// The pixels of painter.drawText(baseline, text), drawn a few glyphs at a
+// time. Glyphs too large for the glyph cache are filled as outlines, one
+// path for all glyphs of a font, and Qt's rasterizer keeps a pixel row's edge
+// crossings in a list it walks for every new crossing: the time grows with
+// the square of the glyphs in the line (two thirds of a 4000 dpi caption
+// strip went there). The pieces come from the same shaping at the same
+// positions, and glyph outlines all wind the same way, so together they
+// fill exactly the pixels of the whole line. Text the layout does not keep
+// on one line (a line break in a file name) is drawn whole.
+void DrawTextInPieces(QPainter& painter, QPoint baseline, const QString& text) {
+  constexpr qsizetype kGlyphsPerPiece = 4;
+  QTextLayout layout(text, painter.font(), painter.device());
+  QTextOption option;
+  option.setTextDirection(painter.layoutDirection());  // as drawText lays out
+  option.setWrapMode(QTextOption::NoWrap);
+  layout.setTextOption(option);
+  layout.beginLayout();
+  const QTextLine line = layout.createLine();
+  layout.endLayout();
+  if (!line.isValid() || line.textLength() != text.size() || layout.lineCount() != 1)
+    return painter.drawText(baseline, text);
+  // Run positions are on the layout's baseline, line.ascent() below its top.
+  const QPointF origin = QPointF(baseline) - QPointF(0, line.ascent());
+  for (const QGlyphRun& run : line.glyphRuns()) {
+    const QList<quint32> glyphs = run.glyphIndexes();
+    const QList<QPointF> positions = run.positions();
+    for (qsizetype i = 0; i < glyphs.size(); i += kGlyphsPerPiece) {
+      QGlyphRun piece = run;
+      piece.setGlyphIndexes(glyphs.mid(i, kGlyphsPerPiece));
+      piece.setPositions(positions.mid(i, kGlyphsPerPiece));
+      painter.drawGlyphRun(origin, piece);
+    }
+  }
+}
+
 // Draws `text` with its top-left corner at (x, y) on a black box the size of
 // its character cells, like opaque text output.
 void DrawOpaqueLine(QPainter& painter, const QFontMetrics& metrics, int x, int y, const QString& text, int width) {
   const QString visible = VisiblePart(metrics, text, width - x);
   painter.fillRect(QRect(x, y, metrics.horizontalAdvance(visible), metrics.height()), Qt::black);
-  painter.drawText(QPoint(x, y + metrics.ascent()), visible);
+  DrawTextInPieces(painter, QPoint(x, y + metrics.ascent()), visible);
 }
 
 // Draws both lines onto the full-resolution image.

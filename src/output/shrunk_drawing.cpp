@@ -1,6 +1,7 @@
 #include "output/shrunk_drawing.h"
 
 #include <QPainter>
+#include <QRegion>
 #include <algorithm>
 #include <cstring>
 
@@ -20,9 +21,9 @@ std::vector<uint8_t> RenderShrunk(const char* what, int width, int rows, int com
   if (tallRows > INT32_MAX)
     Fail(QStringLiteral("Not enough memory for the %1 (%2 x %3 pixels)").arg(what).arg(width).arg(tallRows));
 
-  // Each band is clipped to the rows from one kept row to a later one: the
-  // rows between groups are never drawn. The painter keeps the coordinates
-  // of the whole image, so every band gets exactly the pixels of a one-piece
+  // Each band is clipped to its kept rows: the rows between them are never
+  // filled, nor backed by memory. The painter keeps the coordinates of the
+  // whole image, so every band gets exactly the pixels of a one-piece
   // drawing (a shifted painter would round outline points above the band
   // otherwise).
   SparseGrayImage tall(what, width, int(tallRows));
@@ -30,8 +31,10 @@ std::vector<uint8_t> RenderShrunk(const char* what, int width, int rows, int com
     const int last = int(std::min<int64_t>(rows - 1, first + (maxBandRows - 1) / compress));
     const int top = first * compress + compress / 2, height = (last - first) * compress + 1;
     {
+      QRegion keptRows;
+      for (int r = first; r <= last; ++r) keptRows += QRect(0, top + (r - first) * compress, width, 1);
       QPainter painter(&tall.image());
-      painter.setClipRect(QRect(0, top, width, height));
+      painter.setClipRegion(keptRows);
       draw(painter);
     }
     for (int r = first; r <= last; ++r)

@@ -212,6 +212,32 @@ TEST(CaptionStripBands, EqualTheOnePieceImageByteForByte) {
   EXPECT_EQ(FirstDifferentRow(FileForm(RenderCaptionStrip(in)), reference::OnePieceStrip(in), 2000), -1);
 }
 
+// The line is drawn a few glyphs at a time; whatever the file name holds
+// (tabs, line breaks, right-to-left words, combining marks, characters from
+// fallback fonts, a surrogate pair, controls), the pixels are drawText's.
+TEST(CaptionStripBands, AnyFileNameDrawsAsOneLineWould) {
+  const QStringList paths = {
+      "/jobs/AVAWAY fi fl ffi Te To Yo 1/2",
+      "/jobs/tab\there\tand\tthere.tif",
+      "/jobs/line\nbreak.tif",
+      QString::fromUtf8("/jobs/line\u2028separator\u2029paragraph.tif"),
+      QString::fromUtf8("\u05e9\u05dc\u05d5\u05dd/right-to-left first.tif"),
+      QString::fromUtf8("/jobs/\u05e9\u05dc\u05d5\u05dd abc \u0645\u0631\u062d\u0628\u0627.tif"),
+      QString::fromUtf8("/jobs/e\u0301e\u0300 n\u0303 \u00c5ngstr\u00f6m.tif"),
+      QString::fromUtf8("/\u4f5c\u4e1a/\u5149\u6805 \u7acb\u4f53\u753b.tif"),
+      QString::fromUtf8("/jobs/\U0001F600 smile \u200d zwj.tif"),
+      QString("/jobs/bell\a esc\x1b del\x7f.tif"),
+  };
+  for (const QString& path : paths)
+    for (int64_t dpiE9 : {4000000000000LL, 600000000000LL}) {  // outlines, and the glyph cache
+      const int rows = int(std::lround(0.2 * double(dpiE9) / 1e9 / 10)), width = 3000;
+      const CaptionStripInput in = Input(width, rows, 10, dpiE9, path);
+      const std::vector<uint8_t> expected = reference::OnePieceStrip(in);
+      EXPECT_EQ(FirstDifferentRow(FileForm(RenderCaptionStrip(in)), expected, width), -1)
+          << path.toStdString() << " at " << dpiE9 / 1000000000 << " dpi";
+    }
+}
+
 // Kilobytes on the line `key` of /proc/self/status (VmRSS, VmHWM), or -1.
 int64_t StatusKilobytes(const std::string& key) {
   std::ifstream status("/proc/self/status");
