@@ -67,7 +67,8 @@ struct CommandLineProgram {
 
 // The whole main(): names as bytes, the signal clean-up, the toolkit on the
 // offscreen platform (fonts for the caption strip), -q and the progress
-// line, and every exception turned into a message and an exit status.
+// line, and every exception turned into a message and an exit status. Once
+// the job has run, it ends the process itself with that status.
 int RunCommandLineProgram(int argc, char** argv, const CommandLineProgram& program);
 
 }  // namespace plivora
