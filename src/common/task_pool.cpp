@@ -1,5 +1,7 @@
 #include "common/task_pool.h"
 
+#include <sys/resource.h>
+
 #include <QByteArray>
 #include <algorithm>
 #include <optional>
@@ -26,6 +28,13 @@ unsigned WorkerThreads(int requested) { return ChosenThreads(requested).value_or
 
 unsigned ComposeThreads(int requested) {
   return ChosenThreads(requested).value_or(std::max(1u, HardwareThreads() - 1));
+}
+
+void LowerThisThreadsPriority() {
+  // Linux keeps a nice value per thread; PRIO_PROCESS with 0 names the
+  // calling thread only. A refusal leaves the thread as it was: it is only
+  // slower to share the cores then.
+  ::setpriority(PRIO_PROCESS, 0, 19);
 }
 
 Lane::Lane() : thread_([this] { Loop(); }) {}

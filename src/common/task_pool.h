@@ -30,6 +30,11 @@ unsigned WorkerThreads(int requested);
 // slower.
 unsigned ComposeThreads(int requested);
 
+// Gives the calling thread the lowest scheduling priority (nice 19) for the
+// rest of its life, leaving every other thread of the process as it was: it
+// then runs on what the others leave of the cores.
+void LowerThisThreadsPriority();
+
 // Runs one task at a time on a thread of its own.
 class Lane {
  public:

@@ -48,6 +48,13 @@ struct WaitOnExit {
 
 RowEngine::RowEngine(unsigned threads) : pool_(threads) {}
 
+void RowEngine::StartBeside(std::function<void()> task) {
+  beside_.Start([task = std::move(task)] {
+    LowerThisThreadsPriority();  // the lane is this engine's alone
+    task();
+  });
+}
+
 void RowEngine::WriteRows(const ExportGeometry& g, const RowSetReader& read, RowComposer& composer, const RowSink& sink,
                           const RowPlacement& placement, const std::function<void(int64_t rowsDone)>& rowsDone) {
   const size_t setBytes = composer.RowSetBytes(), rowBytes = placement.fileWidth * 4;

@@ -75,8 +75,11 @@ class RowEngine {
 
   // Runs one task of the caller's on a thread of its own, beside the rows
   // (the caption strip); WaitBeside waits for it and raises its exception.
-  // The engine waits for it when it goes away.
-  void StartBeside(std::function<void()> task) { beside_.Start(std::move(task)); }
+  // The engine waits for it when it goes away. The thread has the lowest
+  // priority, so that the task takes only what the rows leave of the cores:
+  // the reader, the composer and the writer hand each batch on to each
+  // other, and any of them kept waiting for a core holds up the others.
+  void StartBeside(std::function<void()> task);
   void WaitBeside() { beside_.Wait(); }
 
  private:

@@ -1,6 +1,9 @@
 #include "output/row_engine.h"
 
 #include <QDir>
+#include <sys/resource.h>
+
+#include <cerrno>
 
 #include "output/output_file.h"
 #include "output/row_composer.h"
@@ -98,6 +101,27 @@ TEST(RowEngine, ThreadCountComesFromTheRequestTheEnvironmentOrTheHardware) {
   EXPECT_EQ(ComposeThreads(0), std::max(1u, hardware - 1));
   EXPECT_EQ(WorkerThreads(0), hardware);
   EXPECT_EQ(WorkerThreads(4), 4u);
+}
+
+// The caption strip's thread yields the cores to the rows; nothing else of
+// the process, the caller's thread least of all, is slowed with it.
+TEST(RowEngine, OnlyTheTaskBesideTheRowsRunsAtTheLowestPriority) {
+  errno = 0;
+  const int before = ::getpriority(PRIO_PROCESS, 0);
+  ASSERT_EQ(errno, 0);
+  if (before == 19) GTEST_SKIP() << "the tests already run at the lowest priority";
+  RowEngine engine(2);
+  int beside = 0;
+  engine.StartBeside([&] { beside = ::getpriority(PRIO_PROCESS, 0); });
+  engine.WaitBeside();
+  EXPECT_EQ(beside, 19);
+  EXPECT_EQ(::getpriority(PRIO_PROCESS, 0), before);
+  int composer = 0;
+  TaskPool pool(2);
+  pool.Run([&](unsigned i) {
+    if (i == 1) composer = ::getpriority(PRIO_PROCESS, 0);
+  });
+  EXPECT_EQ(composer, before);
 }
 
 }  // namespace
