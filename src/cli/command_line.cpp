@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include <QGuiApplication>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -167,16 +167,17 @@ int RunCommandLineProgram(int argc, char** argv, const CommandLineProgram& progr
     return 0;
   }
 
-  // Fonts for the caption strip need a QGuiApplication, never a display.
-  qputenv("QT_QPA_PLATFORM", "offscreen");
   // Qt's own notices (a missing runtime folder, font substitutions) are not
   // the user's business; only its critical messages reach stderr.
   static const char* name = program.name;
   qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
     if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s: %s\n", name, qPrintable(message));
   });
-  int qtArgc = 1;
-  QGuiApplication app(qtArgc, argv);
+  // The C library follows the user's locale, as in the window, where the
+  // toolkit sets it. Here the toolkit starts only when the caption strip is
+  // drawn, beside the rows (RenderShrunk), so the locale is set now, before
+  // any thread runs.
+  std::setlocale(LC_ALL, "");
 
   const int status = RunJob(program, options);
   // Every output is in place or gone by now. What is left to tear down

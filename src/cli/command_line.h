@@ -65,10 +65,10 @@ struct CommandLineProgram {
   std::function<void(const ParsedOptions&, const std::function<void(int)>& progress)> run;
 };
 
-// The whole main(): names as bytes, the signal clean-up, the toolkit on the
-// offscreen platform (fonts for the caption strip), -q and the progress
-// line, and every exception turned into a message and an exit status. Once
-// the job has run, it ends the process itself with that status.
+// The whole main(): names as bytes, the signal clean-up, the user's locale,
+// Qt's notices kept quiet, -q and the progress line, and every exception
+// turned into a message and an exit status. Once the job has run, it ends
+// the process itself with that status.
 int RunCommandLineProgram(int argc, char** argv, const CommandLineProgram& program);
 
 }  // namespace plivora

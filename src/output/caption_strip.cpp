@@ -106,6 +106,7 @@ std::vector<uint8_t> RenderCaptionStrip(const CaptionStripInput& in, int maxBand
   const int64_t pixels = Round(Real(points) * kLogicalDpi / 72);
   if (pixels < 1 || pixels >= 100000)
     return RenderShrunk("caption strip", in.outputWidth, in.stripRows, in.compress, [](QPainter&) {}, maxBandRows);
+  EnsureGuiApplication();
   QFont font(QStringLiteral("arial"));
   font.setPixelSize(int(pixels));
   // Hard edges: the plate setter gets pure ink or none.

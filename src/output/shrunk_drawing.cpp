@@ -1,14 +1,32 @@
 #include "output/shrunk_drawing.h"
 
+#include <QGuiApplication>
 #include <QPainter>
 #include <QRegion>
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 #include "common/error.h"
 #include "output/sparse_image.h"
 
 namespace plivora {
+
+// The command-line programs so keep Qt's start (over a ms) off the way to
+// their first row: it happens beside the rows, with the caption strip.
+void EnsureGuiApplication() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    if (const QCoreApplication* app = QCoreApplication::instance()) {
+      if (!qobject_cast<const QGuiApplication*>(app)) Fail(QStringLiteral("Drawing text needs a QGuiApplication"));
+      return;
+    }
+    static int argc = 3;
+    static char name[] = "plivora", platform[] = "-platform", offscreen[] = "offscreen";
+    static char* argv[] = {name, platform, offscreen, nullptr};
+    new QGuiApplication(argc, argv);  // ends with the process
+  });
+}
 
 std::vector<uint8_t> RenderShrunk(const char* what, int width, int rows, int compress, const DrawFn& draw,
                                   int maxBandRows) {
@@ -26,6 +44,7 @@ std::vector<uint8_t> RenderShrunk(const char* what, int width, int rows, int com
   // whole image, so every band gets exactly the pixels of a one-piece
   // drawing (a shifted painter would round outline points above the band
   // otherwise).
+  EnsureGuiApplication();  // fonts
   SparseGrayImage tall(what, width, int(tallRows));
   for (int first = 0; first < rows;) {
     const int last = int(std::min<int64_t>(rows - 1, first + (maxBandRows - 1) / compress));

@@ -11,6 +11,13 @@ class QPainter;
 
 namespace plivora {
 
+// Makes sure the process has the QGuiApplication text needs: a program with
+// a window has one; one without gets it here the first time, on the
+// offscreen platform (no display), on the calling thread, for the rest of
+// the process. Raises "Drawing text needs a QGuiApplication" when the
+// process has a QCoreApplication only.
+void EnsureGuiApplication();
+
 // Draws on a painter over the full-resolution image (rows * compress rows,
 // background 0). It may be called several times, each with a different clip:
 // it must draw the same thing every time.
@@ -21,9 +28,10 @@ using DrawFn = std::function<void(QPainter&)>;
 // full-resolution drawing (the middle one of each group). That image is
 // only reserved address space: it is drawn in bands of at most
 // `maxBandRows` rows (0: about 8 MB and 256 rows at the most), each clipped
-// to the rows from one kept row to a later one, so memory is the result
-// plus one band. Raises "Not enough memory for the WHAT (W x H pixels)"
-// when the full-resolution image can't be addressed.
+// to its kept rows, so memory is the result plus one band. Raises "Not
+// enough memory for the WHAT (W x H pixels)" when the full-resolution image
+// can't be addressed. Creates a QGuiApplication on the offscreen platform
+// when the process has none.
 std::vector<uint8_t> RenderShrunk(const char* what, int width, int rows, int compress, const DrawFn& draw,
                                   int maxBandRows = 0);
 
