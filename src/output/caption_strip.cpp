@@ -8,6 +8,7 @@
 #include <QTextLayout>
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "common/error.h"
 #include "common/numbers.h"
@@ -36,56 +37,63 @@ QString VisiblePart(const QFontMetrics& metrics, const QString& text, int room) 
   return text.left(high);
 }
 
-// The pixels of painter.drawText(baseline, text), drawn a few glyphs at a
-// time. Glyphs too large for the glyph cache are filled as outlines, one
-// path for all glyphs of a font, and Qt's rasterizer keeps a pixel row's edge
+// One caption line as every band draws it, laid out once: a black box the
+// size of its character cells, like opaque text output, and the text on it.
+//
+// The text goes in pieces of a few glyphs with the pixels drawText gives.
+// Glyphs too large for the glyph cache are filled as outlines, one path for
+// all glyphs of a font, and Qt's rasterizer keeps a pixel row's edge
 // crossings in a list it walks for every new crossing: the time grows with
 // the square of the glyphs in the line (two thirds of a 4000 dpi caption
 // strip went there). The pieces come from the same shaping at the same
-// positions, and glyph outlines all wind the same way, so together they
-// fill exactly the pixels of the whole line. Text the layout does not keep
-// on one line (a line break in a file name) is drawn whole.
-void DrawTextInPieces(QPainter& painter, QPoint baseline, const QString& text) {
+// positions, and glyph outlines all wind the same way, so together they fill
+// exactly the pixels of the whole line. Text the layout does not keep on one
+// line (a line break in a file name) is drawn whole.
+struct CaptionLine {
+  QRect box;
+  QPoint baseline;
+  QString text;
+  bool inPieces = false;
+  QPointF origin;  // of the pieces' positions
+  std::vector<QGlyphRun> pieces;
+};
+
+// The line with its top-left corner at (x, y), in a strip `width` pixels wide.
+CaptionLine LayOutLine(const QFont& font, const QFontMetrics& metrics, QPaintDevice* device,
+                       Qt::LayoutDirection direction, int x, int y, const QString& text, int width) {
   constexpr qsizetype kGlyphsPerPiece = 4;
-  QTextLayout layout(text, painter.font(), painter.device());
+  CaptionLine line;
+  line.text = VisiblePart(metrics, text, width - x);
+  line.box = QRect(x, y, metrics.horizontalAdvance(line.text), metrics.height());
+  line.baseline = QPoint(x, y + metrics.ascent());
+  QTextLayout layout(line.text, font, device);
   QTextOption option;
-  option.setTextDirection(painter.layoutDirection());  // as drawText lays out
+  option.setTextDirection(direction);  // as drawText lays out
   option.setWrapMode(QTextOption::NoWrap);
   layout.setTextOption(option);
   layout.beginLayout();
-  const QTextLine line = layout.createLine();
+  const QTextLine laid = layout.createLine();
   layout.endLayout();
-  if (!line.isValid() || line.textLength() != text.size() || layout.lineCount() != 1)
-    return painter.drawText(baseline, text);
-  // Run positions are on the layout's baseline, line.ascent() below its top.
-  const QPointF origin = QPointF(baseline) - QPointF(0, line.ascent());
-  for (const QGlyphRun& run : line.glyphRuns()) {
+  line.inPieces = laid.isValid() && laid.textLength() == line.text.size() && layout.lineCount() == 1;
+  if (!line.inPieces) return line;
+  // Run positions are on the layout's baseline, laid.ascent() below its top.
+  line.origin = QPointF(line.baseline) - QPointF(0, laid.ascent());
+  for (const QGlyphRun& run : laid.glyphRuns()) {
     const QList<quint32> glyphs = run.glyphIndexes();
     const QList<QPointF> positions = run.positions();
     for (qsizetype i = 0; i < glyphs.size(); i += kGlyphsPerPiece) {
-      QGlyphRun piece = run;
+      QGlyphRun& piece = line.pieces.emplace_back(run);
       piece.setGlyphIndexes(glyphs.mid(i, kGlyphsPerPiece));
       piece.setPositions(positions.mid(i, kGlyphsPerPiece));
-      painter.drawGlyphRun(origin, piece);
     }
   }
+  return line;
 }
 
-// Draws `text` with its top-left corner at (x, y) on a black box the size of
-// its character cells, like opaque text output.
-void DrawOpaqueLine(QPainter& painter, const QFontMetrics& metrics, int x, int y, const QString& text, int width) {
-  const QString visible = VisiblePart(metrics, text, width - x);
-  painter.fillRect(QRect(x, y, metrics.horizontalAdvance(visible), metrics.height()), Qt::black);
-  DrawTextInPieces(painter, QPoint(x, y + metrics.ascent()), visible);
-}
-
-// Draws both lines onto the full-resolution image.
-void DrawCaptionLines(QPainter& painter, const QFont& font, int points, const CaptionStripInput& in) {
-  painter.setFont(font);
-  painter.setPen(Qt::white);
-  const QFontMetrics metrics(font, painter.device());
-  DrawOpaqueLine(painter, metrics, 10, 20, CaptionDateText(in.now), in.outputWidth);
-  DrawOpaqueLine(painter, metrics, 10, points + 40, CaptionPathText(in.outputPath, in.panel), in.outputWidth);
+void DrawLine(QPainter& painter, const CaptionLine& line) {
+  painter.fillRect(line.box, Qt::black);
+  if (!line.inPieces) return painter.drawText(line.baseline, line.text);
+  for (const QGlyphRun& piece : line.pieces) painter.drawGlyphRun(line.origin, piece);
 }
 
 }  // namespace
@@ -112,9 +120,23 @@ std::vector<uint8_t> RenderCaptionStrip(const CaptionStripInput& in, int maxBand
   // Hard edges: the plate setter gets pure ink or none.
   font.setStyleStrategy(QFont::NoAntialias);
   font.setHintingPreference(QFont::PreferNoHinting);
+  // Laid out once for all bands, on an image of the bands' resolution, in
+  // the direction a painter starts with.
+  QImage device(1, 1, QImage::Format_Grayscale8);
+  const Qt::LayoutDirection direction = QPainter(&device).layoutDirection();
+  const QFontMetrics metrics(font, &device);
+  const CaptionLine lines[] = {
+      LayOutLine(font, metrics, &device, direction, 10, 20, CaptionDateText(in.now), in.outputWidth),
+      LayOutLine(font, metrics, &device, direction, 10, int(points) + 40, CaptionPathText(in.outputPath, in.panel),
+                 in.outputWidth)};
   return RenderShrunk(
       "caption strip", in.outputWidth, in.stripRows, in.compress,
-      [&](QPainter& painter) { DrawCaptionLines(painter, font, int(points), in); }, maxBandRows);
+      [&](QPainter& painter) {
+        painter.setFont(font);
+        painter.setPen(Qt::white);
+        for (const CaptionLine& line : lines) DrawLine(painter, line);
+      },
+      maxBandRows);
 }
 
 void ExpandCaptionPixels(const uint8_t* levels, size_t count, uint8_t* filePixels) {
