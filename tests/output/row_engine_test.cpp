@@ -4,8 +4,10 @@
 #include <sys/resource.h>
 
 #include <cerrno>
+#include <random>
 
 #include "output/output_file.h"
+#include "output/pixel_rule.h"
 #include "output/row_composer.h"
 #include "common/task_pool.h"
 #include "sample/view_writer.h"
@@ -54,6 +56,51 @@ TEST(RowEngine, EveryThreadCountWritesTheSameBytes) {
   for (int threads : {2, 3, 8}) {
     ExportInterlaced(Request(views, out, threads), {});
     EXPECT_TRUE(test::ReadBytes(out) == one) << threads << " threads";
+  }
+}
+
+// A wide print in several batches and column ranges, with fractional
+// columns whose running sums carry from row to row: every thread count gives
+// the row loop as written, a row at a time and a column at a time.
+TEST(RowEngine, WidePrintsEqualTheRowLoopAsWritten) {
+  ExportGeometry g;
+  g.outputWidth = 9000;
+  g.outputRows = 100;  // four batches
+  g.minViewWidth = 200;
+  g.minViewHeight = 70;
+  g.columnStepE9 = 22222222;   // 9000 columns over 200
+  g.rowStepE9 = 700000000;     // source rows repeat
+  const std::vector<uint32_t> viewWidths{200, 200, 203};
+  std::mt19937 random(77);
+  ColumnViewMap map{std::vector<int32_t>(9001), std::vector<int32_t>(9000)};
+  for (auto& v : map.viewIndex) v = int32_t(random() % 3);
+  for (auto& f : map.viewFraction) f = int32_t(random() % 10001);
+  // Source row q of view v, pixel x: inks from a hash, a few exact ties.
+  const auto ink = [](uint32_t q, size_t v, uint32_t x, int k) { return uint8_t((q * 131 + v * 71 + x * 29 + k * 53) * 2654435761u >> 24); };
+  for (unsigned threads : {1u, 3u}) {
+    RowComposer composer(g, map, viewWidths, false);
+    std::vector<uint8_t> file;
+    const auto read = [&](uint32_t q, uint8_t* set) {
+      for (size_t v = 0; v < viewWidths.size(); ++v)
+        for (uint32_t x = 0; x < viewWidths[v]; ++x)
+          for (int k = 0; k < 4; ++k) set[composer.ViewOffset(v) + 4 * x + size_t(k)] = ink(q, v, x, k);
+    };
+    const auto sink = [&](const uint8_t* rows, size_t count, size_t stride) {
+      for (size_t j = 0; j < count; ++j) file.insert(file.end(), rows + j * stride, rows + j * stride + 4 * 9000);
+    };
+    RowEngine(threads).WriteRows(g, read, composer, sink, {0, 9000}, {});
+    ASSERT_EQ(file.size(), size_t(4) * 9000 * 100);
+    std::vector<int32_t> sums(9000, 0);
+    for (int64_t r = 0; r < 100; ++r)
+      for (size_t i = 0; i < 9000; ++i) {
+        sums[i] += map.viewFraction[i];
+        const bool next = sums[i] > 9999;
+        if (next) sums[i] -= 10000;
+        const size_t v = size_t(map.viewIndex[i + (next ? 1 : 0)]);
+        const uint32_t q = g.SourceRow(r), x = g.SourceColumn(int64_t(i));
+        const uint8_t grey = GreyExtended(ink(q, v, x, 0), ink(q, v, x, 1), ink(q, v, x, 2), ink(q, v, x, 3));
+        ASSERT_EQ(file[size_t(r * 9000) * 4 + 4 * i], grey) << threads << " threads, row " << r << ", column " << i;
+      }
   }
 }
 
