@@ -33,8 +33,9 @@ QString CaptionPathText(const QString& outputPath, const QString& panel = {});
 // image is only reserved address space; it is drawn in bands of at most 256
 // rows and about 8 MB, around the rows the strip keeps, so memory is the
 // strip plus one band. Creates a QGuiApplication on the offscreen platform
-// when the process has none (EnsureGuiApplication). Raises "Not enough memory for the caption strip (W x H pixels)"
-// when the full-resolution image can't be addressed.
+// when the process has none (EnsureGuiApplication). Raises "Not enough
+// memory for the caption strip (W x H pixels)" when the full-resolution
+// image can't be addressed.
 std::vector<uint8_t> RenderCaptionStrip(const CaptionStripInput& in);
 // The same bytes, drawing at most `maxBandRows` full-resolution rows at a
 // time (0: the usual band).
