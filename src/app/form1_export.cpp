@@ -12,6 +12,7 @@
 #include "common/error.h"
 #include "output/export.h"
 #include "output/pitch_sheet.h"
+#include "output/signal_cleanup.h"
 
 namespace plivora {
 
@@ -118,6 +119,8 @@ void TForm1::BitBtn7Click() {
     ProgressBar1->setValue(percent);
     ProgressBar1->repaint();
   });
+  // A signal that came while the file took its name ends the program now.
+  RaiseDeferredSignal();
   desktop_.Beep();
 }
 
@@ -158,6 +161,7 @@ void TForm1::BitBtn13Click() {
     ProgressBar1->setValue(percent);
     ProgressBar1->repaint();
   });
+  RaiseDeferredSignal();
   desktop_.Beep();
 }
 

@@ -55,7 +55,7 @@ std::vector<Panel> PlanPanels(const ExportRequest& req, const ExportParameters& 
     panel.first = cuts[size_t(k)];
     panel.width = cuts[size_t(k) + 1] - panel.first;
     panel.caption = {int32_t(panel.width), int32_t(g.stripRows), p.compress, p.dpiE9, AbsoluteFileName(panel.path),
-                     req.now, whole ? QString() : QStringLiteral("panel %1 of %2").arg(k + 1).arg(req.panels)};
+                     req.now, whole ? QString() : QStringLiteral("%1 of %2").arg(k + 1).arg(req.panels)};
     if (req.form.Plain())
       CheckFitsPlainTiff(whole ? QStringLiteral("An output") : QStringLiteral("Panel %1 of %2").arg(k + 1).arg(req.panels),
                          panel.width, g.fileRows(), req.tooLargeAdvice);
@@ -96,11 +96,14 @@ void Export(const ExportRequest& req, ProgressReporter& progress) {
   // Every panel fills a strip of its own: 1 MiB each, less when there are
   // many, but never below 64 KiB.
   const uint64_t stripBytes = std::max<uint64_t>(uint64_t(1) << 16, (uint64_t(1) << 20) / panels.size());
+  std::vector<OutputFile*> files;
   for (Panel& panel : panels) {
     const PlateLayout layout{panel.width, g.fileRows(), p.dpiE9, g.yResolutionE9, TiffDateTime(req.now, req.locale),
                              stripBytes};
     panel.plate = CreatePlateWriter(panel.path, layout, req.form, encoders, req.tooLargeAdvice);
+    files.push_back(&panel.plate->file());
   }
+  OutputFile::CheckDistinct(files);
   const ColumnViewMap map = BuildColumnViewMap(g, p.photoCount);
   progress.Set(25);
 
@@ -117,11 +120,9 @@ void Export(const ExportRequest& req, ProgressReporter& progress) {
   });
 
   engine.WaitBeside();
-  std::vector<OutputFile*> files;
   for (Panel& panel : panels) {
     AppendLevelRows(panel.strip, panel.width, *panel.plate);
     panel.plate->Finish();
-    files.push_back(&panel.plate->file());
   }
   OutputFile::CommitTogether(files);
   progress.Set(100);
@@ -130,9 +131,12 @@ void Export(const ExportRequest& req, ProgressReporter& progress) {
 }  // namespace
 
 QString PanelFileName(const QString& path, int k, int panels) {
+  // The extension is the name's text from its last "." on, as for the
+  // views: ".tif" is all extension, so its panels are "-1-of-2.tif", never
+  // hidden.
   const qsizetype slash = path.lastIndexOf(QChar('/'));
   const qsizetype dot = path.lastIndexOf(QChar('.'));
-  const qsizetype at = dot > slash + 1 ? dot : path.size();
+  const qsizetype at = dot > slash ? dot : path.size();
   return path.left(at) + QStringLiteral("-%1-of-%2").arg(k).arg(panels) + path.mid(at);
 }
 

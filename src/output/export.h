@@ -35,8 +35,8 @@ struct ExportRequest {
 
 constexpr int kMaxPanels = 64;
 
-// "plate.tif" gives "plate-2-of-3.tif"; a name without an extension gets
-// the suffix at its end.
+// "plate.tif" gives "plate-2-of-3.tif", ".tif" gives "-2-of-3.tif"; a name
+// without an extension gets the suffix at its end.
 QString PanelFileName(const QString& path, int k, int panels);
 
 // Called with percentages from 0 to 100, only when the value changes.

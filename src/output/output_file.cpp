@@ -1,7 +1,9 @@
 #include "output/output_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <stdlib.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -40,8 +42,11 @@ QByteArray FolderOf(const QByteArray& path) {
   return slash == 0 ? QByteArray("/") : path.left(slash);
 }
 
-// A hidden name for a temporary file beside `name`; the target's name is
-// cut short so that any valid name leaves room for the suffix.
+// What every hidden name beside `name` starts with; the target's name is cut
+// short so that any valid name leaves room for the suffix.
+QByteArray TemporaryPrefix(const QByteArray& name) { return "." + name.left(200) + ".plivora-"; }
+
+// A hidden name for a temporary file beside `name`.
 QByteArray TemporaryName(const QByteArray& name) {
   unsigned char random[6];
   if (::getrandom(random, sizeof random, 0) != sizeof random)
@@ -49,7 +54,31 @@ QByteArray TemporaryName(const QByteArray& name) {
   static const char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   QByteArray suffix;
   for (const unsigned char r : random) suffix += kDigits[r % 36];
-  return "." + name.left(200) + "." + suffix;
+  return TemporaryPrefix(name) + suffix;
+}
+
+bool IsTemporaryName(const QByteArray& entry, const QByteArray& prefix) {
+  if (entry.size() != prefix.size() + 6 || !entry.startsWith(prefix)) return false;
+  for (qsizetype i = prefix.size(); i < entry.size(); ++i)
+    if (!((entry[i] >= 'a' && entry[i] <= 'z') || (entry[i] >= '0' && entry[i] <= '9'))) return false;
+  return true;
+}
+
+// The lock that marks a temporary as its export's while the export lives;
+// the system drops it with the process, however that ends. Where the file
+// system has no locks, none is taken, and no export can take another's.
+void Lock(int fd) { ::flock(fd, LOCK_EX | LOCK_NB); }
+
+int OpenForLock(int folderFd, const QByteArray& name) {
+  int fd;
+  do fd = ::openat(folderFd, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+void CloseIfOpen(int& fd) {
+  if (fd >= 0) ::close(fd);
+  fd = -1;
 }
 
 // The unnamed file is given a name through its /proc entry, which works for
@@ -65,13 +94,20 @@ int LinkUnnamed(int fd, int folderFd, const QByteArray& name) {
 
 OutputFile::OutputFile(const QString& targetPath) : target_(targetPath) {
   ResolveTarget();
+  RemoveStaleTemporaries();
   CreateTemporary();
 }
 
 OutputFile::~OutputFile() {
-  if (fd_ >= 0) ::close(fd_);
+  CloseIfOpen(fd_);
   if (!tempName_.isEmpty()) ::unlinkat(folderFd_, tempName_.constData(), 0);
-  if (folderFd_ >= 0) ::close(folderFd_);
+  CloseIfOpen(lockFd_);
+  CloseIfOpen(spareLockFd_);
+  CloseIfOpen(folderFd_);
+}
+
+OutputFile::Identity OutputFile::IdentityOf(const struct stat& st) {
+  return {st.st_dev, st.st_ino, int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec, st.st_size};
 }
 
 // Follows symbolic links at the target to the file that will be written,
@@ -106,9 +142,37 @@ void OutputFile::ResolveTarget() {
   do folderFd_ = ::open(folder_.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   while (folderFd_ < 0 && errno == EINTR);
   if (folderFd_ < 0) CreateFailed(SystemErrorText(errno));
+  struct stat folder {};
+  if (::fstat(folderFd_, &folder) != 0) CreateFailed(SystemErrorText(errno));
+  folderDev_ = folder.st_dev;
+  folderIno_ = folder.st_ino;
   earlier_ = exists;
-  earlierDev_ = st.st_dev;
-  earlierIno_ = st.st_ino;
+  if (exists) earlierId_ = IdentityOf(st);
+}
+
+// The hidden files of our own pattern beside the target that no export
+// holds: what an export killed outright left. Anything else is not ours.
+void OutputFile::RemoveStaleTemporaries() const {
+  const int listFd = ::dup(folderFd_);
+  if (listFd < 0) return;
+  DIR* dir = ::fdopendir(listFd);
+  if (!dir) {
+    ::close(listFd);
+    return;
+  }
+  const QByteArray prefix = TemporaryPrefix(name_);
+  std::vector<QByteArray> stale;
+  while (const dirent* entry = ::readdir(dir)) {
+    const QByteArray name(entry->d_name);
+    if (!IsTemporaryName(name, prefix)) continue;
+    const int fd = OpenForLock(folderFd_, name);
+    if (fd < 0) continue;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) stale.push_back(name);
+    ::close(fd);
+  }
+  ::closedir(dir);
+  for (const QByteArray& name : stale) ::unlinkat(folderFd_, name.constData(), 0);
 }
 
 void OutputFile::CreateTemporary() {
@@ -117,14 +181,20 @@ void OutputFile::CreateTemporary() {
   if (!qEnvironmentVariableIsSet("PLIVORA_NO_O_TMPFILE")) {
     do fd_ = ::openat(folderFd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     while (fd_ < 0 && errno == EINTR);
-    if (fd_ >= 0) return;
+    if (fd_ >= 0) {
+      Lock(fd_);  // before it has a name that another export could see
+      return;
+    }
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) CreateFailed(SystemErrorText(errno));
   }
   for (int attempt = 0; fd_ < 0; ++attempt) {
     tempName_ = TemporaryName(name_);
     cleanup_ = std::make_unique<SignalCleanupSlot>(folder_ + "/" + tempName_);
     fd_ = ::openat(folderFd_, tempName_.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
-    if (fd_ >= 0) break;
+    if (fd_ >= 0) {
+      Lock(fd_);
+      break;
+    }
     const int err = errno;
     tempName_.clear();
     cleanup_.reset();
@@ -160,25 +230,46 @@ void OutputFile::Write(const void* data, uint64_t length) {
 }
 
 void OutputFile::Commit() {
-  // Replacing a file: the new data reaches the disk before the earlier file
-  // loses its name. A new name costs no flush; a power loss then loses the
-  // new file at worst, never an earlier one.
-  if (earlier_ && ::fdatasync(fd_) != 0) WriteFailed(errno);
-  CheckTargetUnchanged();
-  NameInPlace();
+  Flush();
+  {
+    const SignalCleanupHold hold;
+    CheckTargetUnchanged();
+    NameInPlace();
+  }
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) WriteFailed(errno);
+}
+
+// Replacing a file: the new data reaches the disk before the earlier file
+// loses its name. A new name costs no flush; a power loss then loses the
+// new file at worst, never an earlier one.
+void OutputFile::Flush() {
+  if (earlier_ && ::fdatasync(fd_) != 0) WriteFailed(errno);
 }
 
 void OutputFile::CheckTargetUnchanged() const {
   struct stat st {};
   const bool exists = ::fstatat(folderFd_, name_.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
   if (!exists && errno != ENOENT) CreateFailed(SystemErrorText(errno));
-  const bool same = exists ? earlier_ && S_ISREG(st.st_mode) && st.st_dev == earlierDev_ && st.st_ino == earlierIno_
-                           : !earlier_;
+  const bool same = exists ? earlier_ && S_ISREG(st.st_mode) && IdentityOf(st) == earlierId_ : !earlier_;
   if (!same)
     CreateFailed(QStringLiteral("Something else took its place while the export ran; it was left as it is"));
+}
+
+void OutputFile::CheckDistinct(const std::vector<OutputFile*>& files) {
+  for (size_t i = 0; i < files.size(); ++i)
+    for (size_t j = 0; j < i; ++j) {
+      const OutputFile& a = *files[j];
+      const OutputFile& b = *files[i];
+      const bool sameName = a.folderDev_ == b.folderDev_ && a.folderIno_ == b.folderIno_ && a.name_ == b.name_;
+      const bool sameFile = a.earlier_ && b.earlier_ && a.earlierId_.device == b.earlierId_.device &&
+                            a.earlierId_.inode == b.earlierId_.inode;
+      if (sameName || sameFile)
+        Fail(QStringLiteral("Cannot create file \"%1\". It is the file \"%2\" under another name; choose another "
+                            "output name")
+                 .arg(b.target_, a.target_));
+    }
 }
 
 // A new name is linked (or renamed) without replacing anything, so that a
@@ -205,7 +296,8 @@ void OutputFile::NameInPlace() {
   cleanup_.reset();
 }
 
-// Gives the unnamed file a hidden name beside the target.
+// Gives the unnamed file a hidden name beside the target; it holds its lock
+// from its creation.
 void OutputFile::LinkHidden() {
   for (int attempt = 0; tempName_.isEmpty(); ++attempt) {
     const QByteArray name = TemporaryName(name_);
@@ -219,11 +311,18 @@ void OutputFile::LinkHidden() {
 // reasons of its own (the flush, a hidden name, closing); placing only
 // renames, with the earlier file kept under a spare name until every file
 // of the group is in place, so that a failure can put everything back.
+//
+// The flushes come first, so that hidden names exist only for the moment
+// the names change (a few system calls a file). Signals wait from the first
+// rename until the earlier files' spare names are gone; once every file has
+// its name the export has succeeded, whatever arrives meanwhile
+// (SignalCleanupHold).
 void OutputFile::CommitTogether(const std::vector<OutputFile*>& files) {
   if (files.size() == 1) {
     files.front()->Commit();
     return;
   }
+  for (OutputFile* f : files) f->Flush();
   for (OutputFile* f : files) f->Stage();
   const SignalCleanupHold hold;
   size_t placed = 0;
@@ -237,9 +336,9 @@ void OutputFile::CommitTogether(const std::vector<OutputFile*>& files) {
 }
 
 void OutputFile::Stage() {
-  if (earlier_ && ::fdatasync(fd_) != 0) WriteFailed(errno);
   CheckTargetUnchanged();
   if (tempName_.isEmpty()) LinkHidden();
+  lockFd_ = ::dup(fd_);  // the lock stays while the hidden name does
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) WriteFailed(errno);
@@ -264,6 +363,9 @@ void OutputFile::Place() {
         CreateFailed(SystemErrorText(errno));
       }
     }
+    // Locked, so that no other export takes the spare for a killed one's.
+    spareLockFd_ = OpenForLock(folderFd_, spareName_);
+    if (spareLockFd_ >= 0) Lock(spareLockFd_);
   }
   try {
     NameInPlace();
@@ -271,6 +373,7 @@ void OutputFile::Place() {
     if (moved) ::renameat2(folderFd_, spareName_.constData(), folderFd_, name_.constData(), RENAME_NOREPLACE);
     else if (!spareName_.isEmpty()) ::unlinkat(folderFd_, spareName_.constData(), 0);
     spareName_.clear();
+    CloseIfOpen(spareLockFd_);
     throw;
   }
 }
@@ -281,11 +384,14 @@ void OutputFile::Unplace() {
   else
     ::unlinkat(folderFd_, name_.constData(), 0);
   spareName_.clear();
+  CloseIfOpen(spareLockFd_);
 }
 
 void OutputFile::Settle() {
   if (!spareName_.isEmpty()) ::unlinkat(folderFd_, spareName_.constData(), 0);
   spareName_.clear();
+  CloseIfOpen(spareLockFd_);
+  CloseIfOpen(lockFd_);
 }
 
 void OutputFile::WriteFailed(int err) const {

@@ -13,8 +13,14 @@
 // When an earlier file is replaced, the new one is flushed to disk first, so
 // that after a power loss the name holds the earlier file or the new one,
 // never an empty one.
+//
+// Hidden names are ".NAME.plivora-XXXXXX" in the target's folder, each held
+// under a lock (flock) while its export lives. A process killed outright
+// (kill -9) can leave one behind; the next OutputFile for the same target
+// removes those that no running export holds.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <QByteArray>
@@ -50,6 +56,9 @@ class OutputFile {
   // one gets its name, or none does and every earlier file of those names
   // stays as it was. Raises the first file's failure.
   static void CommitTogether(const std::vector<OutputFile*>& files);
+  // Refuses, before anything is committed, files that would land on one
+  // file (two names that link or point to it, or one name given twice).
+  static void CheckDistinct(const std::vector<OutputFile*>& files);
 
   const QString& targetPath() const { return target_; }
 
@@ -57,25 +66,41 @@ class OutputFile {
   [[noreturn]] void WriteFailed(int err) const;
   [[noreturn]] void CreateFailed(const QString& reason) const;
   void ResolveTarget();
+  void RemoveStaleTemporaries() const;
   void CreateTemporary();
   void CheckTargetUnchanged() const;
   void NameInPlace();
   void LinkHidden();
+  void Flush();
   void Stage();
   void Place();
   void Unplace();
   void Settle();
 
+  // What tells a file apart from one put in its place: a file removed and
+  // created again may get the same inode, never the same change time.
+  struct Identity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    int64_t changed = 0;  // ns
+    off_t size = 0;
+    bool operator==(const Identity&) const = default;
+  };
+  static Identity IdentityOf(const struct ::stat& st);
+
   QString target_;         // as the caller gave it, for messages
   QByteArray folder_;      // the folder of the file finally written
   QByteArray name_;        // its name in that folder
   int folderFd_ = -1;
+  dev_t folderDev_ = 0;
+  ino_t folderIno_ = 0;
   int fd_ = -1;
+  int lockFd_ = -1;        // holds the temporary's lock once fd_ is closed
   bool earlier_ = false;   // a file of that name existed when we began
-  dev_t earlierDev_ = 0;
-  ino_t earlierIno_ = 0;
+  Identity earlierId_;
   QByteArray tempName_;    // a named temporary in folder_, while one exists
   QByteArray spareName_;   // the earlier file's second name while a group commits
+  int spareLockFd_ = -1;   // holds the spare name's lock
   std::unique_ptr<SignalCleanupSlot> cleanup_;
   uint64_t position_ = 0;
 };

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <exception>
 
 namespace plivora {
 
@@ -19,15 +20,15 @@ struct Slot {
   std::atomic<int> state{kFree};
   char path[PATH_MAX];
 };
-// Up to 64 panels, each with a temporary and the earlier file's spare name
-// while the names change.
-constexpr int kSlots = 144;
+// Up to 64 panels, each with a temporary, and a few more files.
+constexpr int kSlots = 80;
 Slot g_slots[kSlots];
 
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 std::atomic<bool> g_holding{false};
-std::atomic<int> g_pending{0};  // a signal that arrived during a hold
+std::atomic<int> g_pending{0};   // a signal that arrived during a hold
+std::atomic<int> g_deferred{0};  // one kept when the hold ended in success
 
 extern "C" void RemoveAndDie(int sig) {
   if (g_holding.load(std::memory_order_acquire)) {
@@ -56,12 +57,22 @@ void InstallSignalCleanup() {
   ::signal(SIGXFSZ, SIG_IGN);
 }
 
-SignalCleanupHold::SignalCleanupHold() { g_holding.store(true, std::memory_order_release); }
+SignalCleanupHold::SignalCleanupHold() : exceptions_(std::uncaught_exceptions()) {
+  g_holding.store(true, std::memory_order_release);
+}
 
 SignalCleanupHold::~SignalCleanupHold() {
   g_holding.store(false, std::memory_order_release);
   const int sig = g_pending.exchange(0, std::memory_order_acq_rel);
-  if (sig != 0) RemoveAndDie(sig);
+  if (sig == 0) return;
+  if (std::uncaught_exceptions() > exceptions_) RemoveAndDie(sig);
+  g_deferred.store(sig, std::memory_order_release);
+}
+
+int TakeDeferredSignal() { return g_deferred.exchange(0, std::memory_order_acq_rel); }
+
+void RaiseDeferredSignal() {
+  if (const int sig = TakeDeferredSignal()) RemoveAndDie(sig);
 }
 
 SignalCleanupSlot::SignalCleanupSlot(const QByteArray& nativePath) {

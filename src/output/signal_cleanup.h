@@ -19,21 +19,34 @@ namespace plivora {
 // instead of killing the process. Call once, early in main.
 void InstallSignalCleanup();
 
-// Registers a file for removal should a signal end the process, for the
-// lifetime of the object. Registering never fails; past the handful of slots
-// there are, a name is simply not covered.
-// Defers a terminating signal for the lifetime of the object: several files
-// that get their names together (the panels of one print) all do, or none
-// does. A signal that arrives meanwhile takes effect when the last hold ends.
-// One hold at a time, from one thread.
+// Defers a terminating signal for the lifetime of the object, while files
+// get their names: several files named together (the panels of one print)
+// all get theirs, or none does. A signal that arrives meanwhile takes effect
+// when the hold ends by an exception (the naming failed and was undone).
+// When it ends normally, every file has its name and the work has
+// succeeded: the signal is kept for TakeDeferredSignal instead. One hold at
+// a time, from one thread.
 class SignalCleanupHold {
  public:
   SignalCleanupHold();
   ~SignalCleanupHold();
   SignalCleanupHold(const SignalCleanupHold&) = delete;
   SignalCleanupHold& operator=(const SignalCleanupHold&) = delete;
+
+ private:
+  int exceptions_;
 };
 
+// The signal that arrived during a hold that ended in success, once; 0 when
+// none did. The program decides what it means: the command line has done
+// its work, and a window that was asked to end does so.
+int TakeDeferredSignal();
+// Ends the process by the deferred signal, if there is one.
+void RaiseDeferredSignal();
+
+// Registers a file for removal should a signal end the process, for the
+// lifetime of the object. Registering never fails; past the handful of slots
+// there are, a name is simply not covered.
 class SignalCleanupSlot {
  public:
   explicit SignalCleanupSlot(const QByteArray& nativePath);

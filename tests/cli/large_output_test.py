@@ -142,6 +142,25 @@ class Panels(LargeOutput):
         rows_per_strip = int(info.split("Rows/Strip: ")[1].split()[0])
         self.assertTrue(64 << 10 <= rows_per_strip * parts[1].shape[1] * 4 <= (1 << 20) // 3, rows_per_strip)
 
+    def test_panel_names_that_lead_to_one_file_are_refused_before_the_export(self):
+        """Two panel names that were links to one file were only refused at
+        the end, after the whole export, with "Something else took its
+        place". And an output named ".tif" gave hidden panels."""
+        with open(self.path("shared.tif"), "wb") as f:
+            f.write(b"earlier")
+        os.symlink("shared.tif", self.path("p-1-of-2.tif"))
+        os.link(self.path("shared.tif"), self.path("p-2-of-2.tif"))
+        result = self.run_program(*EXAMPLE, "--panels", "2", "-o", self.path("p.tif"), *self.views)
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertIn("is the file", result.stderr)
+        with open(self.path("shared.tif"), "rb") as f:
+            self.assertEqual(f.read(), b"earlier")
+        self.assertEqual(self.folder(), ["p-1-of-2.tif", "p-2-of-2.tif", "shared.tif"])
+        for name in self.folder():
+            os.remove(self.path(name))
+        self.export(self.path(".tif"), "--panels", "2")
+        self.assertEqual(self.folder(), ["-1-of-2.tif", "-2-of-2.tif"])
+
     def test_a_failure_in_the_last_panel_leaves_every_earlier_file(self):
         """The disk fills while the last panel's caption strip is written:
         no panel appears, and the earlier files of those names stay."""

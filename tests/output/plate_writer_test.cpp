@@ -2,12 +2,18 @@
 
 #include <tiffio.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <cstring>
+#include <exception>
 
 #include "output/export.h"
 #include "output/export_geometry.h"
 #include "output/output_file.h"
+#include "output/signal_cleanup.h"
 #include "output/strip_encoders.h"
 #include "output/tiff_header.h"
 #include "support/test_support.h"
@@ -191,7 +197,8 @@ TEST(Panels, NamesCarryTheirNumberBeforeTheExtension) {
   EXPECT_EQ(PanelFileName("/w/plate.tif", 2, 3), "/w/plate-2-of-3.tif");
   EXPECT_EQ(PanelFileName("/w/plate.tar.tif", 1, 2), "/w/plate.tar-1-of-2.tif");
   EXPECT_EQ(PanelFileName("/w.d/plate", 7, 7), "/w.d/plate-7-of-7");
-  EXPECT_EQ(PanelFileName("/w/.plate", 1, 2), "/w/.plate-1-of-2");
+  // A name that is all extension keeps it, rather than giving hidden panels.
+  EXPECT_EQ(PanelFileName("/w/.tif", 1, 2), "/w/-1-of-2.tif");
 }
 
 // Cuts are lens starts (the view sequence begins again at view 1), the one
@@ -250,6 +257,36 @@ TEST(Panels, CommittedTogetherOrNotAtAll) {
     EXPECT_EQ(test::ReadBytes(dir.path(name)), (std::vector<uint8_t>{'n', 'e', 'w'})) << name;
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
             (QStringList{"a.tif", "b.tif", "c.tif"}));
+}
+
+// A signal that came while the panels took their names waited, and then
+// ended the process with 130 although every panel was in place. Once the
+// names are given the export has succeeded: the signal is kept for the
+// program to weigh, not acted on. When the naming fails, it takes effect.
+TEST(Panels, ASignalDuringTheNamingNeverUndoesSuccess) {
+  const auto run = [](bool fails) {
+    const pid_t child = fork();
+    if (child == 0) {
+      InstallSignalCleanup();
+      try {
+        const SignalCleanupHold hold;
+        ::raise(SIGINT);
+        if (fails) throw std::runtime_error("the naming failed");
+      } catch (const std::exception&) {
+        _exit(3);
+      }
+      _exit(TakeDeferredSignal() == SIGINT && TakeDeferredSignal() == 0 ? 0 : 4);
+    }
+    int status = 0;
+    EXPECT_EQ(waitpid(child, &status, 0), child);
+    return status;
+  };
+  const int succeeded = run(false);
+  ASSERT_TRUE(WIFEXITED(succeeded)) << "ended by signal " << WTERMSIG(succeeded);
+  EXPECT_EQ(WEXITSTATUS(succeeded), 0);
+  const int failed = run(true);
+  ASSERT_TRUE(WIFSIGNALED(failed));
+  EXPECT_EQ(WTERMSIG(failed), SIGINT);
 }
 
 }  // namespace
