@@ -3,6 +3,7 @@
 // until clicked, then the main window runs until it is closed.
 #include <QApplication>
 #include <QScreen>
+#include <cstdio>
 
 #include "app/app_title.h"
 #include "app/desktop.h"
@@ -10,6 +11,8 @@
 #include "app/form1.h"
 #include "app/form2.h"
 #include "common/file_names.h"
+#include "common/error.h"
+#include "output/fill_threads.h"
 #include "output/signal_cleanup.h"
 
 namespace {
@@ -30,6 +33,14 @@ int main(int argc, char** argv) {
   plivora::InstallSignalCleanup();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("plivora"));
+  // Drawing waits on Qt's thread pool; under a limit that refuses its
+  // threads the window would hang in its first large fill.
+  try {
+    plivora::EnsureFillThreads();
+  } catch (const plivora::Error& e) {
+    std::fprintf(stderr, "plivora: %s\n", e.what());
+    return 1;
+  }
 
   plivora::QtDesktop desktop;
   auto* form1 = new plivora::TForm1({&desktop, QApplication::applicationDirPath()});

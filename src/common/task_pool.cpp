@@ -5,7 +5,10 @@
 #include <QByteArray>
 #include <algorithm>
 #include <optional>
+#include <system_error>
 #include <utility>
+
+#include "common/error.h"
 
 namespace plivora {
 
@@ -37,7 +40,15 @@ void LowerThisThreadsPriority() {
   ::setpriority(PRIO_PROCESS, 0, 19);
 }
 
-Lane::Lane() : thread_([this] { Loop(); }) {}
+Lane::Lane() {
+  try {
+    thread_ = std::thread([this] { Loop(); });
+  } catch (const std::system_error& e) {
+    Fail(QStringLiteral("Cannot start a thread: %1; a limit on processes (ulimit -u) or on memory (ulimit -v) may be "
+                        "too low")
+             .arg(SystemErrorText(e.code().value())));
+  }
+}
 
 Lane::~Lane() {
   {

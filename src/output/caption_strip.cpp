@@ -8,6 +8,7 @@
 #include <QTextLayout>
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "common/error.h"
@@ -103,40 +104,52 @@ QString CaptionDateText(const QDateTime& now) {
 }
 
 QString CaptionPathText(const QString& outputPath, const QString& panel) {
-  return outputPath + (panel.isEmpty() ? QString() : QStringLiteral("  ") + panel) + QStringLiteral("  This tiff creat form vexo Plivora13T  lenticular prepress  support@vexo.example");
+  // A panel says which it is first: a narrow panel's strip shows only the
+  // start of the line, and the paths of the panels differ at their ends.
+  return (panel.isEmpty() ? QString() : panel + QStringLiteral("  ")) + outputPath +
+         QStringLiteral("  This tiff creat form vexo Plivora13T  lenticular prepress  support@vexo.example");
 }
 
-std::vector<uint8_t> RenderCaptionStrip(const CaptionStripInput& in) { return RenderCaptionStrip(in, 0); }
+namespace {
 
-std::vector<uint8_t> RenderCaptionStrip(const CaptionStripInput& in, int maxBandRows) {
+// The strip's drawing, its lines laid out once for every band that draws it.
+DrawFn CaptionDrawing(const CaptionStripInput& in) {
   // Size in points: round(DPI / 20); character height at the logical dpi.
   const int64_t points = Round(Real(in.dpiE9) / 20 / 100000 / 10000);
   const int64_t pixels = Round(Real(points) * kLogicalDpi / 72);
-  if (pixels < 1 || pixels >= 100000)
-    return RenderShrunk("caption strip", in.outputWidth, in.stripRows, in.compress, [](QPainter&) {}, maxBandRows);
+  if (pixels < 1 || pixels >= 100000) return [](QPainter&) {};
   EnsureGuiApplication();
   QFont font(QStringLiteral("arial"));
   font.setPixelSize(int(pixels));
   // Hard edges: the plate setter gets pure ink or none.
   font.setStyleStrategy(QFont::NoAntialias);
   font.setHintingPreference(QFont::PreferNoHinting);
-  // Laid out once for all bands, on an image of the bands' resolution, in
-  // the direction a painter starts with.
+  // Laid out on an image of the bands' resolution, in the direction a
+  // painter starts with.
   QImage device(1, 1, QImage::Format_Grayscale8);
   const Qt::LayoutDirection direction = QPainter(&device).layoutDirection();
   const QFontMetrics metrics(font, &device);
-  const CaptionLine lines[] = {
+  const auto lines = std::make_shared<const std::vector<CaptionLine>>(std::vector<CaptionLine>{
       LayOutLine(font, metrics, &device, direction, 10, 20, CaptionDateText(in.now), in.outputWidth),
       LayOutLine(font, metrics, &device, direction, 10, int(points) + 40, CaptionPathText(in.outputPath, in.panel),
-                 in.outputWidth)};
-  return RenderShrunk(
-      "caption strip", in.outputWidth, in.stripRows, in.compress,
-      [&](QPainter& painter) {
-        painter.setFont(font);
-        painter.setPen(Qt::white);
-        for (const CaptionLine& line : lines) DrawLine(painter, line);
-      },
-      maxBandRows);
+                 in.outputWidth)});
+  return [font, lines](QPainter& painter) {
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    for (const CaptionLine& line : *lines) DrawLine(painter, line);
+  };
+}
+
+}  // namespace
+
+std::vector<uint8_t> RenderCaptionStrip(const CaptionStripInput& in) { return RenderCaptionStrip(in, 0); }
+
+std::vector<uint8_t> RenderCaptionStrip(const CaptionStripInput& in, int maxBandRows) {
+  return RenderShrunk("caption strip", in.outputWidth, in.stripRows, in.compress, CaptionDrawing(in), maxBandRows);
+}
+
+void DrawCaptionStrip(const CaptionStripInput& in, const LevelRowsFn& sink) {
+  DrawShrunk("caption strip", in.outputWidth, in.stripRows, in.compress, CaptionDrawing(in), sink);
 }
 
 void ExpandCaptionPixels(const uint8_t* levels, size_t count, uint8_t* filePixels) {

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "output/shrunk_drawing.h"
+
 namespace plivora {
 
 struct CaptionStripInput {
@@ -19,13 +21,13 @@ struct CaptionStripInput {
   int64_t dpiE9 = 0;
   QString outputPath;
   QDateTime now;
-  QString panel;  // "panel 2 of 3" when the print is cut into panels
+  QString panel;  // "2 of 3" when the print is cut into panels
 };
 
 // The first line: "2026 年  12 月 06 日 23 时 05 分 09 秒".
 QString CaptionDateText(const QDateTime& now);
-// The second line: the path, the panel when there is one, and the
-// identification text.
+// The second line: the panel when there is one ("2 of 3"), the path and
+// the identification text.
 QString CaptionPathText(const QString& outputPath, const QString& panel = {});
 
 // stripRows rows of outputWidth bytes, top row first: 0 for background, 255
@@ -40,6 +42,9 @@ std::vector<uint8_t> RenderCaptionStrip(const CaptionStripInput& in);
 // The same bytes, drawing at most `maxBandRows` full-resolution rows at a
 // time (0: the usual band).
 std::vector<uint8_t> RenderCaptionStrip(const CaptionStripInput& in, int maxBandRows);
+// The same rows handed to `sink` band by band as they are drawn, never held
+// together.
+void DrawCaptionStrip(const CaptionStripInput& in, const LevelRowsFn& sink);
 
 // Writes the file's four bytes for each of `count` strip pixels into
 // `filePixels` (4 * count bytes): v, v, v, 0, so 0, 0, 0, 0 for background

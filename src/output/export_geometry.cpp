@@ -46,16 +46,27 @@ ExportParameters ParseParameters(const ExportTexts& t, int viewCount) {
   return p;
 }
 
+PlateExtent ComputeExtent(const ExportParameters& p) {
+  const Real lpi = Real(p.lpiE9), dpi = Real(p.dpiE9);
+  PlateExtent e;
+  e.lensCount = Round(Real(p.widthE4) * lpi / 100000 / 100000000);
+  e.outputWidth = Round(Real(e.lensCount) * Divide(dpi, lpi));
+  e.printRows = Round(Real(p.heightE4) * dpi / 100000 / 100000000);
+  e.outputRows = Trunc(Real(e.printRows) / Real(p.compress));
+  return e;
+}
+
 ExportGeometry ComputeGeometry(const ExportParameters& p, uint32_t minWidth, uint32_t minHeight) {
   if (minWidth == 0 || minHeight == 0) Fail(QStringLiteral("The series has no reference size; import its views again"));
   ExportGeometry g;
   g.minViewWidth = minWidth;
   g.minViewHeight = minHeight;
   const Real lpi = Real(p.lpiE9), dpi = Real(p.dpiE9);
-  g.lensCount = Round(Real(p.widthE4) * lpi / 100000 / 100000000);
-  g.outputWidth = Round(Real(g.lensCount) * Divide(dpi, lpi));
-  g.printRows = Round(Real(p.heightE4) * dpi / 100000 / 100000000);
-  g.outputRows = Trunc(Real(g.printRows) / Real(p.compress));
+  const PlateExtent e = ComputeExtent(p);
+  g.lensCount = e.lensCount;
+  g.outputWidth = e.outputWidth;
+  g.printRows = e.printRows;
+  g.outputRows = e.outputRows;
   g.rowStepE9 = Round(Divide(Real(minHeight), Real(g.outputRows)) * 100000 * 10000);
   g.columnStepE9 = Round(Divide(Real(minWidth), Real(g.outputWidth)) * 100000 * 10000);
   g.stripRows = Round(0.2L * dpi / Real(p.compress) / 100000 / 10000);

@@ -39,6 +39,19 @@ struct ExportParameters {
 // series of 0 or more than 255 views.
 ExportParameters ParseParameters(const ExportTexts& texts, int viewCount);
 
+// The plate's first figures, which need no view: its lenses and pixels.
+// Each may come out 0 (a plate narrower than a lens, lower than a row).
+struct PlateExtent {
+  int64_t lensCount = 0;
+  int64_t outputWidth = 0;  // pixels per row
+  int64_t printRows = 0;    // rows the print needs
+  int64_t outputRows = 0;   // interlaced image rows in the file
+};
+
+// Raises the arithmetic errors: "Floating point division by zero" for an
+// LPI of 0, "Invalid floating point operation" for figures past 64 bits.
+PlateExtent ComputeExtent(const ExportParameters& p);
+
 struct ExportGeometry {
   uint32_t minViewWidth = 0, minViewHeight = 0;  // the sampling grid
   int64_t lensCount = 0;

@@ -62,6 +62,12 @@ std::vector<QString> LpiTexts(const PitchSheetTexts& t, Real lpi) {
              .arg(Number(lpi - Real(n) * step)));
   std::vector<QString> texts;
   for (int64_t k = -n; k <= n; ++k) texts.push_back(k == 0 ? NominalText(t.lpi, lpi) : Number(lpi + Real(k) * step));
+  // Neighbours must differ in their labels and in the LPI they print at.
+  for (size_t k = 1; k < texts.size(); ++k)
+    if (texts[k] == texts[k - 1] || Round(ParseFloat(texts[k]) * 100000 * 10000) == Round(ParseFloat(texts[k - 1]) * 100000 * 10000))
+      Fail(QStringLiteral("A step of %1 is too fine: neighbouring strips would print at LPI %2 and %3, which their labels "
+                          "(15 digits) or the LPI's resolution (10^-9) cannot tell apart; take a larger step")
+               .arg(t.step.trimmed(), texts[k - 1], texts[k]));
   return texts;
 }
 
@@ -79,27 +85,46 @@ ExportTexts StripTexts(const PitchSheetTexts& t, const QString& lpiText) {
   return e;
 }
 
+// The geometry of the export a strip at `lpiText` is the top of; refuses a
+// strip with no lens, no pixel column or too few rows to judge.
 ExportGeometry StripGeometry(const PitchSheetTexts& t, const QString& lpiText) {
+  const ExportParameters p = ParseParameters(StripTexts(t, lpiText), 2);
+  const PlateExtent e = ComputeExtent(p);
+  const QString unit = t.inch ? QStringLiteral("inch") : QStringLiteral("cm");
+  if (e.lensCount == 0)
+    Fail(QStringLiteral("A sheet %1 %2 wide holds no whole lens at LPI %3; widen it or raise the LPI")
+             .arg(t.width.trimmed(), unit, lpiText));
+  if (e.outputWidth == 0)
+    Fail(QStringLiteral("At %1 dpi the sheet's %2 lenses come to less than a pixel; raise the DPI").arg(t.dpi.trimmed()).arg(e.lensCount));
+  if (e.outputRows < kMinPatternRows)
+    Fail(QStringLiteral("A strip of %1 gives %2 image rows; strips need at least %3").arg(t.strip).arg(e.outputRows).arg(kMinPatternRows));
   // Two uniform views of one pixel: the pattern depends on the column map
   // alone, and every export of a black and a white view gives the same rows.
-  return ComputeGeometry(ParseParameters(StripTexts(t, lpiText), 2), 1, 1);
+  return ComputeGeometry(p, 1, 1);
+}
+
+bool IsAuto(const QString& dpi) {
+  return dpi.trimmed().compare(QLatin1String("(Auto)"), Qt::CaseInsensitive) == 0 ||
+         dpi.trimmed().compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0;
 }
 
 }  // namespace
 
+std::vector<QString> PitchSheetLpiTexts(const PitchSheetTexts& t) {
+  if (IsAuto(t.dpi)) Fail(QStringLiteral("A pitch test prints at the plate setter's DPI; type it instead of (Auto)"));
+  ParseParameters(StripTexts(t, t.lpi), 2);  // the nominal strip's texts, in the export's order
+  const Real lpi = ParseFloat(t.lpi, t.decimalSeparator);
+  if (t.phase) return std::vector<QString>(kPhaseStrips, NominalText(t.lpi, lpi));
+  return LpiTexts(t, lpi);
+}
+
 PitchSheetPlan PlanPitchSheet(const PitchSheetTexts& t) {
-  if (t.dpi.trimmed().compare(QLatin1String("(Auto)"), Qt::CaseInsensitive) == 0 ||
-      t.dpi.trimmed().compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0)
-    Fail(QStringLiteral("A pitch test prints at the plate setter's DPI; type it instead of (Auto)"));
+  const std::vector<QString> texts = PitchSheetLpiTexts(t);
   PitchSheetPlan plan;
   plan.parameters = ParseParameters(StripTexts(t, t.lpi), 2);
   const ExportParameters& p = plan.parameters;
   const Real lpi = ParseFloat(t.lpi, t.decimalSeparator);
   const Real dpi = Real(p.dpiE9) / 1000000000;
-
-  std::vector<QString> texts;
-  if (t.phase) texts.assign(kPhaseStrips, NominalText(t.lpi, lpi));
-  else texts = LpiTexts(t, lpi);
 
   plan.headerRows = BandRows(0.7L, p);
   plan.labelRows = BandRows(0.2L, p);
@@ -108,9 +133,6 @@ PitchSheetPlan PlanPitchSheet(const PitchSheetTexts& t) {
     PitchStrip s;
     s.lpiText = texts[k];
     s.geometry = StripGeometry(t, texts[k]);
-    if (s.geometry.outputRows < kMinPatternRows)
-      Fail(QStringLiteral("A strip of %1 gives %2 image rows; strips need at least %3")
-               .arg(t.strip).arg(s.geometry.outputRows).arg(kMinPatternRows));
     s.nominal = t.phase ? k == 0 : texts[k] == NominalText(t.lpi, lpi);
     s.label = t.phase ? QStringLiteral("phase %1/8").arg(k) : texts[k];
     if (t.phase) s.shift = Round(Real(int64_t(k)) * Divide(Real(p.dpiE9), Real(p.lpiE9)) / kPhaseStrips);
@@ -198,12 +220,6 @@ PitchSheetPlan WritePitchSheet(const PitchSheetRequest& req, const ProgressFn& p
   const int width = int(plan.width);
   const Real dpi = Real(p.dpiE9) / 1000000000;
 
-  // Everything that can fail is done before the file is created.
-  const std::vector<uint8_t> caption = RenderCaptionStrip(
-      {width, int32_t(plan.captionRows), p.compress, p.dpiE9, AbsoluteFileName(req.outputPath), req.now, {}});
-  const std::vector<uint8_t> header = RenderShrunk("pitch sheet's header", width, int(plan.headerRows), p.compress,
-                                                   [&](QPainter& painter) { DrawHeader(painter, plan, dpi); });
-
   RowEngine engine(ComposeThreads(req.threads));
   StripEncoders encoders(0);  // the sheet is the plain file
   PlateLayout layout;
@@ -214,11 +230,14 @@ PitchSheetPlan WritePitchSheet(const PitchSheetRequest& req, const ProgressFn& p
   layout.dateTime = TiffDateTime(req.now, req.locale);
   const std::unique_ptr<PlateWriter> plate = CreatePlateWriter(req.outputPath, layout, OutputForm{}, encoders, QString());
   const auto sink = [&](const uint8_t* rows, size_t count, size_t stride) { plate->Append(rows, count, stride); };
-  AppendLevelRows(header, width, *plate);
+  // The header, labels and caption go to the file band by band as they are
+  // drawn: at compress 1 a wide sheet's header alone is hundreds of MB.
+  const auto levels = [&](const uint8_t* rows, int, int count) { AppendLevelRows(rows, size_t(count), width, *plate); };
+  DrawShrunk("pitch sheet's header", width, int(plan.headerRows), p.compress,
+             [&](QPainter& painter) { DrawHeader(painter, plan, dpi); }, levels);
   for (const PitchStrip& strip : plan.strips) {
-    AppendLevelRows(RenderShrunk("pitch sheet's label", width, int(plan.labelRows), p.compress,
-                                 [&](QPainter& painter) { DrawLabel(painter, strip, dpi); }),
-                    width, *plate);
+    DrawShrunk("pitch sheet's label", width, int(plan.labelRows), p.compress,
+               [&](QPainter& painter) { DrawLabel(painter, strip, dpi); }, levels);
     // The strip's pattern: the top rows of an export of the two views.
     const ColumnViewMap map = BuildColumnViewMap(strip.geometry, 2);
     RowComposer composer(strip.geometry, map, {1, 1}, false);
@@ -229,7 +248,8 @@ PitchSheetPlan WritePitchSheet(const PitchSheetRequest& req, const ProgressFn& p
       progress.Set(Real(strip.firstRow + done) * 99 / Real(plan.fileRows()));
     });
   }
-  AppendLevelRows(caption, width, *plate);
+  DrawCaptionStrip({width, int32_t(plan.captionRows), p.compress, p.dpiE9, AbsoluteFileName(req.outputPath), req.now, {}},
+                   levels);
   plate->Finish();
   plate->file().Commit();
   progress.Set(100);

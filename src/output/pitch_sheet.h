@@ -54,6 +54,10 @@ struct PitchSheetPlan {
   int64_t fileRows() const { return imageRows + captionRows; }
 };
 
+// The strips' LPI texts, top to bottom (the nominal one eight times for a
+// phase sheet). Raises Error naming what is refused.
+std::vector<QString> PitchSheetLpiTexts(const PitchSheetTexts& texts);
+
 // Converts and checks everything; raises Error naming what is refused.
 PitchSheetPlan PlanPitchSheet(const PitchSheetTexts& texts);
 

@@ -83,6 +83,7 @@ std::unique_ptr<PlateWriter> CreatePlateWriter(const QString& path, const PlateL
 // Appends rows of one byte a pixel (0 or 255, as the shrunk drawings give
 // them) in the file's form, v, v, v, 0 each, a few rows at a time, so that
 // they are never held at four bytes a pixel.
+void AppendLevelRows(const uint8_t* levels, size_t rows, int64_t width, PlateWriter& plate);
 void AppendLevelRows(const std::vector<uint8_t>& levels, int64_t width, PlateWriter& plate);
 
 }  // namespace plivora

@@ -1,5 +1,7 @@
 #include "output/shrunk_drawing.h"
 
+#include <sys/mman.h>
+
 #include <QGuiApplication>
 #include <QPainter>
 #include <QRegion>
@@ -8,9 +10,21 @@
 #include <mutex>
 
 #include "common/error.h"
+#include "output/fill_threads.h"
 #include "output/sparse_image.h"
 
 namespace plivora {
+
+namespace {
+
+void ProbeAddressSpace(size_t bytes) {
+  void* p = ::mmap(nullptr, bytes, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (p == MAP_FAILED)
+    Fail(QStringLiteral("Not enough memory to start drawing text: a limit on memory (ulimit -v) may be too low"));
+  ::munmap(p, bytes);
+}
+
+}  // namespace
 
 // The command-line programs so keep Qt's start (over a ms) off the way to
 // their first row: it happens beside the rows, with the caption strip.
@@ -21,6 +35,10 @@ void EnsureGuiApplication() {
       if (!qobject_cast<const QGuiApplication*>(app)) Fail(QStringLiteral("Drawing text needs a QGuiApplication"));
       return;
     }
+    // Qt's start and its fonts (fontconfig reading its files) take some
+    // 35 MB, and fontconfig does not survive running out of memory half-way:
+    // a process that can't find the room for them is refused here instead.
+    ProbeAddressSpace(size_t(64) << 20);
     static int argc = 3;
     static char name[] = "plivora", platform[] = "-platform", offscreen[] = "offscreen";
     static char* argv[] = {name, platform, offscreen, nullptr};
@@ -28,13 +46,12 @@ void EnsureGuiApplication() {
   });
 }
 
-std::vector<uint8_t> RenderShrunk(const char* what, int width, int rows, int compress, const DrawFn& draw,
-                                  int maxBandRows) {
+void DrawShrunk(const char* what, int width, int rows, int compress, const DrawFn& draw, const LevelRowsFn& sink,
+                int maxBandRows) {
   if (maxBandRows == 0) maxBandRows = int(std::clamp<int64_t>((int64_t(8) << 20) / std::max(width, 1), 1, 256));
   if (compress < 1 || maxBandRows < 1)
     Fail(QStringLiteral("The %1: compress %2 and band of %3 rows out of range").arg(what).arg(compress).arg(maxBandRows));
-  std::vector<uint8_t> kept(size_t(width) * size_t(rows), 0);
-  if (rows == 0 || width == 0) return kept;
+  if (rows == 0 || width == 0) return;
   const int64_t tallRows = int64_t(rows) * compress;
   if (tallRows > INT32_MAX)
     Fail(QStringLiteral("Not enough memory for the %1 (%2 x %3 pixels)").arg(what).arg(width).arg(tallRows));
@@ -45,7 +62,9 @@ std::vector<uint8_t> RenderShrunk(const char* what, int width, int rows, int com
   // drawing (a shifted painter would round outline points above the band
   // otherwise).
   EnsureGuiApplication();  // fonts
+  EnsureFillThreads();
   SparseGrayImage tall(what, width, int(tallRows));
+  std::vector<uint8_t> band;
   for (int first = 0; first < rows;) {
     const int last = int(std::min<int64_t>(rows - 1, first + (maxBandRows - 1) / compress));
     const int top = first * compress + compress / 2, height = (last - first) * compress + 1;
@@ -56,12 +75,25 @@ std::vector<uint8_t> RenderShrunk(const char* what, int width, int rows, int com
       painter.setClipRegion(keptRows);
       draw(painter);
     }
+    band.resize(size_t(last - first + 1) * size_t(width));
     for (int r = first; r <= last; ++r)
-      std::memcpy(kept.data() + size_t(r) * size_t(width), tall.image().constScanLine(top + (r - first) * compress),
+      std::memcpy(band.data() + size_t(r - first) * size_t(width), tall.image().constScanLine(top + (r - first) * compress),
                   size_t(width));
     tall.ReleaseRows(top, height);
+    sink(band.data(), first, last - first + 1);
     first = last + 1;
   }
+}
+
+std::vector<uint8_t> RenderShrunk(const char* what, int width, int rows, int compress, const DrawFn& draw,
+                                  int maxBandRows) {
+  std::vector<uint8_t> kept(size_t(width) * size_t(rows), 0);
+  DrawShrunk(
+      what, width, rows, compress, draw,
+      [&](const uint8_t* levels, int first, int count) {
+        std::memcpy(kept.data() + size_t(first) * size_t(width), levels, size_t(count) * size_t(width));
+      },
+      maxBandRows);
   return kept;
 }
 

@@ -23,15 +23,24 @@ void EnsureGuiApplication();
 // it must draw the same thing every time.
 using DrawFn = std::function<void(QPainter&)>;
 
+// Takes `count` kept rows of `width` bytes each, rows [first, first + count)
+// of the result, in order; the bytes are valid for the call only.
+using LevelRowsFn = std::function<void(const uint8_t* levels, int first, int count)>;
+
 // `rows` rows of `width` bytes, top row first: 0 for background, 255 for
 // what is drawn in white. Row r is row r * compress + compress / 2 of the
 // full-resolution drawing (the middle one of each group). That image is
 // only reserved address space: it is drawn in bands of at most
 // `maxBandRows` rows (0: about 8 MB and 256 rows at the most), each clipped
-// to its kept rows, so memory is the result plus one band. Raises "Not
-// enough memory for the WHAT (W x H pixels)" when the full-resolution image
-// can't be addressed. Creates a QGuiApplication on the offscreen platform
-// when the process has none.
+// to its kept rows, and each band's kept rows go to `sink` as soon as they
+// are drawn, so memory is one band. Raises "Not enough memory for the WHAT
+// (W x H pixels)" when the full-resolution image can't be addressed.
+// Creates a QGuiApplication on the offscreen platform when the process has
+// none.
+void DrawShrunk(const char* what, int width, int rows, int compress, const DrawFn& draw, const LevelRowsFn& sink,
+                int maxBandRows = 0);
+
+// The same rows held together: memory is the result plus one band.
 std::vector<uint8_t> RenderShrunk(const char* what, int width, int rows, int compress, const DrawFn& draw,
                                   int maxBandRows = 0);
 

@@ -95,6 +95,18 @@ TEST(CaptionStrip, AutoDpiStripIsSmallerAndZeroRowsDrawNothing) {
   EXPECT_TRUE(RenderCaptionStrip(Input(1812, 0, 255, 72000000000, "/out/a.tif")).empty());
 }
 
+// Panels of a narrow print show only the start of their captions' lines:
+// what tells them apart must stand there (2 cm in 3 panels at 4000 dpi:
+// about 1050 pixels a panel, seven characters).
+TEST(CaptionStrip, NarrowPanelsTellWhichTheyAre) {
+  CaptionStripInput first = Input(1050, 80, 10, 4000000000000, "/plates/customer/job/card-1-of-3.tif");
+  first.panel = "1 of 3";
+  CaptionStripInput second = first;
+  second.outputPath = "/plates/customer/job/card-2-of-3.tif";
+  second.panel = "2 of 3";
+  EXPECT_NE(RenderCaptionStrip(first), RenderCaptionStrip(second));
+}
+
 TEST(CaptionStrip, SameInputsGiveTheSameBytes) {
   const CaptionStripInput in = Input(8000, 80, 10, 4000000000000, "/out/a.tif");
   EXPECT_EQ(RenderCaptionStrip(in), RenderCaptionStrip(in));
