@@ -1,6 +1,6 @@
 // What the command-line programs share, so that their options, --help,
-// errors, progress and exit codes read alike: one option parser and one
-// main().
+// errors, progress and exit codes read alike: one option table, one parser
+// and one main().
 //
 // Exit status: 0 on success; 1 when the work fails ("PROGRAM: MESSAGE" on
 // stderr); 2 for a wrong command line (the message and the usage text).
@@ -23,11 +23,17 @@ class UsageError : public Error {
   using Error::Error;
 };
 
-struct OptionSpec {
+// One option as --help shows it and the parser takes it.
+struct Option {
   QString name;             // "--dpi"
   QString shortName = {};   // "-o", or empty
-  bool takesValue = false;  // "--dpi TEXT" or "--dpi=TEXT"
+  QString value = {};       // "TEXT", "N", "inch|cm"; empty for a switch
+  QString help = {};        // its line in --help
+  QString fallback = {};    // the default --help shows in brackets, or empty
 };
+
+// The options every program takes, after its own.
+std::vector<Option> CommonOptions();
 
 class ParsedOptions {
  public:
@@ -39,17 +45,20 @@ class ParsedOptions {
   const QStringList& Operands() const { return operands_; }
 
  private:
-  friend ParsedOptions ParseOptions(const QStringList&, const std::vector<OptionSpec>&);
+  friend ParsedOptions ParseOptions(const QStringList&, const std::vector<Option>&);
   std::map<QString, QString> values_;
   QStringList operands_;
 };
 
-// Raises UsageError for an unknown option or a missing value. --help, -h and
-// --version are known to every program.
-ParsedOptions ParseOptions(const QStringList& arguments, const std::vector<OptionSpec>& specs);
+// Raises UsageError for an unknown option or a missing value.
+ParsedOptions ParseOptions(const QStringList& arguments, const std::vector<Option>& options);
 
-// The --threads option's value: 0 when absent (the default count), else a
-// whole number from 1 to 256; UsageError otherwise.
+// -o: present, and naming a file rather than a folder; made absolute.
+QString OutputPath(const ParsedOptions& options);
+
+// The thread count: --threads, else PLIVORA_THREADS, else 0 (the default
+// count). Either must be a whole number from 1 to 256; UsageError otherwise,
+// naming which.
 int ParseThreads(const ParsedOptions& options);
 
 // The unit option's value: true for "inch", false for "cm"; UsageError
@@ -57,13 +66,18 @@ int ParseThreads(const ParsedOptions& options);
 bool ParseUnit(const QString& text);
 
 struct CommandLineProgram {
-  const char* name;   // "plivora-interlace"
-  const char* usage;  // the --help text
-  std::vector<OptionSpec> options;
+  const char* name;      // "plivora-interlace"
+  const char* synopsis;  // "[options] -o OUTPUT VIEW..."
+  const char* about;     // what it does, before the options in --help
+  std::vector<Option> options;  // its own; CommonOptions() follow
+  const char* after;     // what --help says after the options, or nullptr
   // Does the work; progress takes percentages. Raises Error (exit 1) or
   // UsageError (exit 2).
   std::function<void(const ParsedOptions&, const std::function<void(int)>& progress)> run;
 };
+
+// The --help text: synopsis, what it does, one line an option.
+QString UsageText(const CommandLineProgram& program);
 
 // The whole main(): names as bytes, the signal clean-up, the user's locale,
 // Qt's notices kept quiet, -q and the progress line, and every exception

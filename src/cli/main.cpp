@@ -2,6 +2,7 @@
 #include <QDateTime>
 
 #include "cli/command_line.h"
+#include "cli/number_options.h"
 #include "common/file_names.h"
 #include "output/export.h"
 #include "series/source_image.h"
@@ -11,43 +12,52 @@ namespace {
 
 using namespace plivora;
 
-const char* const kUsage =
-    "usage: plivora-interlace [options] -o OUTPUT VIEW...\n"
+const char* const kAbout =
     "Interlaces a series of views (8-bit CMYK TIFF, or .gjs with inverted samples)\n"
-    "into one TIFF for the plate setter. The first view sets the reference size.\n"
-    "\n"
-    "  -o, --output PATH  the TIFF to write (replaced only when complete)\n"
-    "  --dpi TEXT         output resolution, or (Auto) / auto       [4000]\n"
-    "  --lpi TEXT         lens lines per inch                       [75.5555555555555]\n"
-    "  --width TEXT       output width                              [2]\n"
-    "  --height TEXT      output height       [width / aspect of the first view]\n"
-    "  --unit inch|cm     unit of width and height                  [cm]\n"
-    "  --compress TEXT    vertical compress factor                  [10]\n"
-    "  --threads N        threads to compose on        [PLIVORA_THREADS, or cores - 1]\n"
-    "  --compression none|packbits|lzw|deflate\n"
-    "                     compression of the TIFF                   [none]\n"
-    "  --bigtiff          write a BigTIFF (64-bit offsets: past 4 GiB)\n"
-    "  --panels N         cut the print at lens boundaries into N files side by\n"
-    "                     side, OUTPUT-1-of-N.tif ... (1 to 64)     [1]\n"
-    "  -q, --quiet        no progress output\n"
-    "  -h, --help         this text\n"
-    "  --version          the program's version\n";
+    "into one TIFF for the plate setter. The first view sets the reference size.\n";
+
+std::vector<Option> Options() {
+  const ExportTexts d;  // the export's own defaults
+  return {{QStringLiteral("--output"), QStringLiteral("-o"), QStringLiteral("PATH"),
+           QStringLiteral("the TIFF to write (replaced only when complete)")},
+          {QStringLiteral("--dpi"), {}, QStringLiteral("TEXT"), QStringLiteral("output resolution, or (Auto) / auto"), d.dpi},
+          {QStringLiteral("--lpi"), {}, QStringLiteral("TEXT"), QStringLiteral("lens lines per inch"), d.lpi},
+          {QStringLiteral("--width"), {}, QStringLiteral("TEXT"), QStringLiteral("output width"), d.width},
+          {QStringLiteral("--height"), {}, QStringLiteral("TEXT"), QStringLiteral("output height"),
+           QStringLiteral("width / aspect of the first view")},
+          {QStringLiteral("--unit"), {}, QStringLiteral("inch|cm"), QStringLiteral("unit of width and height"),
+           d.inch ? QStringLiteral("inch") : QStringLiteral("cm")},
+          {QStringLiteral("--compress"), {}, QStringLiteral("TEXT"), QStringLiteral("vertical compress factor"), d.compress},
+          {QStringLiteral("--threads"), {}, QStringLiteral("N"), QStringLiteral("threads to compose on"),
+           QStringLiteral("PLIVORA_THREADS, or cores - 1")},
+          {QStringLiteral("--compression"), {}, QStringLiteral("none|packbits|lzw|deflate"),
+           QStringLiteral("compression of the TIFF"), CompressionName(OutputForm{}.compression)},
+          {QStringLiteral("--bigtiff"), {}, {}, QStringLiteral("write a BigTIFF (64-bit offsets: past 4 GiB)")},
+          {QStringLiteral("--panels"), {}, QStringLiteral("N"),
+           QStringLiteral("cut the print at lens boundaries into N files side by\nside, OUTPUT-1-of-N.tif ... (1 to %1)")
+               .arg(kMaxPanels),
+           QStringLiteral("1")}};
+}
 
 ExportRequest BuildRequest(const ParsedOptions& o) {
-  const QString output = o.Value(QStringLiteral("--output"));
-  if (output.isEmpty()) throw UsageError(QStringLiteral("no output given (-o OUTPUT; see --help)"));
-  if (o.Operands().isEmpty()) throw UsageError(QStringLiteral("no views given (see --help)"));
-
   ExportRequest req;
-  req.texts.dpi = o.Value(QStringLiteral("--dpi"), QStringLiteral("4000"));
-  if (req.texts.dpi.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0) req.texts.dpi = QStringLiteral("(Auto)");
-  req.texts.lpi = o.Value(QStringLiteral("--lpi"), QStringLiteral("75.5555555555555"));
-  req.texts.width = o.Value(QStringLiteral("--width"), QStringLiteral("2"));
-  req.texts.compress = o.Value(QStringLiteral("--compress"), QStringLiteral("10"));
-  req.texts.inch = ParseUnit(o.Value(QStringLiteral("--unit"), QStringLiteral("cm")));
+  req.outputPath = OutputPath(o);
+  if (o.Operands().isEmpty()) throw UsageError(QStringLiteral("no views given (see --help)"));
+  const ExportTexts defaults;
+  ExportTexts& t = req.texts;
+  t.inch = ParseUnit(o.Value(QStringLiteral("--unit"), defaults.inch ? QStringLiteral("inch") : QStringLiteral("cm")));
+  // In the order the export reads them, so that the first wrong one is named.
+  t.lpi = NumberOption(o, QStringLiteral("--lpi"), defaults.lpi, NumberKind::kPerInch, t.inch);
+  t.dpi = o.Value(QStringLiteral("--dpi"), defaults.dpi);
+  if (t.dpi.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0) t.dpi = QStringLiteral("(Auto)");
+  if (t.dpi != QLatin1String("(Auto)")) t.dpi = NumberOption(o, QStringLiteral("--dpi"), t.dpi, NumberKind::kPerInch, t.inch);
+  t.width = NumberOption(o, QStringLiteral("--width"), defaults.width, NumberKind::kLength, t.inch);
+  if (o.Has(QStringLiteral("--height")))
+    t.height = NumberOption(o, QStringLiteral("--height"), {}, NumberKind::kLength, t.inch);
+  t.compress = CompressOption(o, defaults.compress);
   req.views = o.Operands();
   req.threads = ParseThreads(o);
-  const QString compression = o.Value(QStringLiteral("--compression"), QStringLiteral("none"));
+  const QString compression = o.Value(QStringLiteral("--compression"), CompressionName(req.form.compression));
   const std::optional<Compression> c = CompressionFromName(compression);
   if (!c) throw UsageError(QStringLiteral("--compression must be none, packbits, lzw or deflate, not \"%1\"").arg(compression));
   req.form.compression = *c;
@@ -57,7 +67,6 @@ ExportRequest BuildRequest(const ParsedOptions& o) {
   req.panels = panels.toInt(&ok);
   if (!ok || req.panels < 1 || req.panels > kMaxPanels)
     throw UsageError(QStringLiteral("--panels takes a number from 1 to %1, not \"%2\"").arg(kMaxPanels).arg(panels));
-  req.outputPath = AbsoluteFileName(output);
   req.now = QDateTime::currentDateTime();
   req.locale = QLocale::system();
 
@@ -68,30 +77,17 @@ ExportRequest BuildRequest(const ParsedOptions& o) {
   req.firstPhotoHeight = int32_t(first.Height);
   req.negativeInput = IsNegativeExtension(PathExtension(req.views.first()));
   // Without --height, the height the window would show for this width.
-  req.texts.height = o.Optional(QStringLiteral("--height"))
-                         .value_or(HeightFromWidth(req.texts.width, PhotoAspect(first.Width, first.Height)));
+  if (!o.Has(QStringLiteral("--height"))) t.height = HeightFromWidth(t.width, PhotoAspect(first.Width, first.Height));
+  CheckPlateExtent(t, int(req.views.size()), QStringLiteral("--width"), QStringLiteral("--height"));
   return req;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const CommandLineProgram program{
-      "plivora-interlace",
-      kUsage,
-      {{QStringLiteral("--output"), QStringLiteral("-o"), true},
-       {QStringLiteral("--dpi"), {}, true},
-       {QStringLiteral("--lpi"), {}, true},
-       {QStringLiteral("--width"), {}, true},
-       {QStringLiteral("--height"), {}, true},
-       {QStringLiteral("--unit"), {}, true},
-       {QStringLiteral("--compress"), {}, true},
-       {QStringLiteral("--threads"), {}, true},
-       {QStringLiteral("--compression"), {}, true},
-       {QStringLiteral("--bigtiff")},
-       {QStringLiteral("--panels"), {}, true}},
-      [](const ParsedOptions& options, const std::function<void(int)>& progress) {
-        ExportInterlaced(BuildRequest(options), progress);
-      }};
+  const CommandLineProgram program{"plivora-interlace", "[options] -o OUTPUT VIEW...", kAbout, Options(), nullptr,
+                                   [](const ParsedOptions& options, const std::function<void(int)>& progress) {
+                                     ExportInterlaced(BuildRequest(options), progress);
+                                   }};
   return RunCommandLineProgram(argc, argv, program);
 }

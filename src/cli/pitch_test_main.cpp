@@ -4,53 +4,68 @@
 #include <cstdio>
 
 #include "cli/command_line.h"
-#include "common/file_names.h"
+#include "cli/number_options.h"
 #include "output/pitch_sheet.h"
 
 namespace {
 
 using namespace plivora;
 
-const char* const kUsage =
-    "usage: plivora-pitch-test [options] -o OUTPUT\n"
+const char* const kAbout =
     "Writes a pitch test sheet: strips interlaced at LPI values around the nominal\n"
     "one, each half black and half white per lens. Printed at 100 % under the lens\n"
-    "sheet, the right strip turns evenly dark or light as the sheet tilts.\n"
-    "\n"
-    "  -o, --output PATH  the TIFF to write (replaced only when complete)\n"
-    "  --dpi TEXT         plate-setter resolution                  [4000]\n"
-    "  --lpi TEXT         nominal lens pitch, lines per inch       [75.5555555555555]\n"
-    "  --range TEXT       strips cover LPI - RANGE .. LPI + RANGE  [0.5]\n"
-    "  --step TEXT        LPI difference between strips            [0.1]\n"
-    "  --phase            a phase sheet instead (8 strips at LPI)\n"
-    "  --width TEXT       sheet width                              [8]\n"
-    "  --strip TEXT       height of each strip's pattern           [0.5]\n"
-    "  --unit inch|cm     unit of width and strip height           [inch]\n"
-    "  --compress TEXT    vertical compress factor                 [10]\n"
-    "  --threads N        threads to compose on       [PLIVORA_THREADS, or cores - 1]\n"
-    "  -q, --quiet        no progress output\n"
-    "  -h, --help         this text\n"
-    "  --version          the program's version\n"
-    "\n"
+    "sheet, the right strip turns evenly dark or light as the sheet tilts.\n";
+
+const char* const kAfter =
     "On success, one line per strip on stdout, top to bottom:\n"
     "  strip K lpi TEXT rows A-B   (A-B: the file's image rows of its pattern)\n";
 
+std::vector<Option> Options() {
+  const PitchSheetTexts d;  // the sheet's own defaults
+  return {{QStringLiteral("--output"), QStringLiteral("-o"), QStringLiteral("PATH"),
+           QStringLiteral("the TIFF to write (replaced only when complete)")},
+          {QStringLiteral("--dpi"), {}, QStringLiteral("TEXT"), QStringLiteral("plate-setter resolution"), d.dpi},
+          {QStringLiteral("--lpi"), {}, QStringLiteral("TEXT"), QStringLiteral("nominal lens pitch, lines per inch"), d.lpi},
+          {QStringLiteral("--range"), {}, QStringLiteral("TEXT"), QStringLiteral("strips cover LPI - RANGE .. LPI + RANGE"), d.range},
+          {QStringLiteral("--step"), {}, QStringLiteral("TEXT"), QStringLiteral("LPI difference between strips"), d.step},
+          {QStringLiteral("--phase"), {}, {}, QStringLiteral("a phase sheet instead (8 strips at LPI)")},
+          {QStringLiteral("--width"), {}, QStringLiteral("TEXT"), QStringLiteral("sheet width"), d.width},
+          {QStringLiteral("--strip"), {}, QStringLiteral("TEXT"), QStringLiteral("height of each strip's pattern"), d.strip},
+          {QStringLiteral("--unit"), {}, QStringLiteral("inch|cm"), QStringLiteral("unit of width and strip height"),
+           d.inch ? QStringLiteral("inch") : QStringLiteral("cm")},
+          {QStringLiteral("--compress"), {}, QStringLiteral("TEXT"), QStringLiteral("vertical compress factor"), d.compress},
+          {QStringLiteral("--threads"), {}, QStringLiteral("N"), QStringLiteral("threads to compose on"),
+           QStringLiteral("PLIVORA_THREADS, or cores - 1")}};
+}
+
 void Run(const ParsedOptions& o, const std::function<void(int)>& progress) {
-  const QString output = o.Value(QStringLiteral("--output"));
-  if (output.isEmpty()) throw UsageError(QStringLiteral("no output given (-o OUTPUT; see --help)"));
-  if (!o.Operands().isEmpty()) throw UsageError(QStringLiteral("unexpected argument %1 (see --help)").arg(o.Operands().first()));
   PitchSheetRequest req;
+  req.outputPath = OutputPath(o);
+  if (!o.Operands().isEmpty()) throw UsageError(QStringLiteral("unexpected argument %1 (see --help)").arg(o.Operands().first()));
+  const PitchSheetTexts d;
   PitchSheetTexts& t = req.texts;
-  t.dpi = o.Value(QStringLiteral("--dpi"), t.dpi);
-  t.lpi = o.Value(QStringLiteral("--lpi"), t.lpi);
-  t.range = o.Value(QStringLiteral("--range"), t.range);
-  t.step = o.Value(QStringLiteral("--step"), t.step);
-  t.width = o.Value(QStringLiteral("--width"), t.width);
-  t.strip = o.Value(QStringLiteral("--strip"), t.strip);
-  t.compress = o.Value(QStringLiteral("--compress"), t.compress);
-  t.inch = ParseUnit(o.Value(QStringLiteral("--unit"), QStringLiteral("inch")));
+  t.inch = ParseUnit(o.Value(QStringLiteral("--unit"), d.inch ? QStringLiteral("inch") : QStringLiteral("cm")));
   t.phase = o.Has(QStringLiteral("--phase"));
-  req.outputPath = AbsoluteFileName(output);
+  t.lpi = NumberOption(o, QStringLiteral("--lpi"), d.lpi, NumberKind::kPerInch, t.inch);
+  t.dpi = o.Value(QStringLiteral("--dpi"), d.dpi);
+  if (t.dpi.trimmed().compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0 ||
+      t.dpi.trimmed().compare(QLatin1String("(auto)"), Qt::CaseInsensitive) == 0)
+    Fail(QStringLiteral("--dpi must be the plate setter's resolution; a pitch test has no (Auto)"));
+  t.dpi = NumberOption(o, QStringLiteral("--dpi"), t.dpi, NumberKind::kPerInch, t.inch);
+  t.width = NumberOption(o, QStringLiteral("--width"), d.width, NumberKind::kLength, t.inch);
+  t.strip = NumberOption(o, QStringLiteral("--strip"), d.strip, NumberKind::kLength, t.inch);
+  t.compress = CompressOption(o, d.compress);
+  t.range = NumberOption(o, QStringLiteral("--range"), d.range, NumberKind::kPlain, t.inch, true);
+  t.step = NumberOption(o, QStringLiteral("--step"), d.step, NumberKind::kPlain, t.inch);
+  // The lowest LPI makes the fewest lenses: if it has one, so do the others.
+  ExportTexts lowest;
+  lowest.dpi = t.dpi;
+  lowest.lpi = PitchSheetLpiTexts(t).front();
+  lowest.width = t.width;
+  lowest.height = t.strip;
+  lowest.compress = t.compress;
+  lowest.inch = t.inch;
+  CheckPlateExtent(lowest, 2, QStringLiteral("--width"), QStringLiteral("--strip"));
   req.threads = ParseThreads(o);
   req.now = QDateTime::currentDateTime();
   req.locale = QLocale::system();
@@ -65,19 +80,6 @@ void Run(const ParsedOptions& o, const std::function<void(int)>& progress) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const CommandLineProgram program{"plivora-pitch-test",
-                                   kUsage,
-                                   {{QStringLiteral("--output"), QStringLiteral("-o"), true},
-                                    {QStringLiteral("--dpi"), {}, true},
-                                    {QStringLiteral("--lpi"), {}, true},
-                                    {QStringLiteral("--range"), {}, true},
-                                    {QStringLiteral("--step"), {}, true},
-                                    {QStringLiteral("--phase")},
-                                    {QStringLiteral("--width"), {}, true},
-                                    {QStringLiteral("--strip"), {}, true},
-                                    {QStringLiteral("--unit"), {}, true},
-                                    {QStringLiteral("--compress"), {}, true},
-       {QStringLiteral("--threads"), {}, true}},
-                                   Run};
+  const CommandLineProgram program{"plivora-pitch-test", "[options] -o OUTPUT", kAbout, Options(), kAfter, Run};
   return RunCommandLineProgram(argc, argv, program);
 }

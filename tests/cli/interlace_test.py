@@ -87,6 +87,52 @@ class Interlace(ProgramTest):
             self.assertEqual(f.read(), b"earlier")
         self.assertEqual(sorted(os.listdir(self.dir.name)), ["keep.tif", "view01.tif", "view02.tif"])
 
+    def test_numbers_are_refused_naming_the_option(self):
+        """A width of 0 or a DPI of 1 was refused with "Floating point division
+        by zero", and 1e308 with "Invalid floating point operation": the
+        option and what it takes are named instead."""
+        views = self.uniform_views([(1, 2, 3, 4)] * 2)
+        out = self.path("plate.tif")
+        cases = [(["--width", "0"], '--width must be above 0, not "0"'),
+                 (["--width", "-2"], '--width must be above 0, not "-2"'),
+                 (["--unit", "inch", "--width", "0.0001"], "--width 0.0001 inch holds no whole lens at --lpi"),
+                 (["--width", "0.0001"], "--width 0.0001 is too small"),
+                 (["--dpi", "0"], '--dpi must be above 0, not "0"'),
+                 (["--dpi", "1"], "at --dpi 1 spans 1 of the plate setter's rows, fewer than --compress 10"),
+                 (["--dpi", "0.001"], "--dpi 0.001 is too low"),
+                 (["--lpi", "1e308"], "--lpi 1e308 is out of range"),
+                 (["--width", "1e308"], "--width 1e308 is out of range"),
+                 (["--height", "0"], '--height must be above 0, not "0"'),
+                 (["--width", "0,05"], "--width: '0,05' is not a valid floating point value; "
+                                       'the command line takes "." as the decimal separator')]
+        for args, message in cases:
+            result = self.run_program("-q", *args, "-o", out, *views)
+            self.assertEqual(result.returncode, 1, args)
+            self.assertEqual(result.stderr.count("\n"), 1, result.stderr)
+            self.assertTrue(result.stderr.startswith("plivora-interlace: --"), result.stderr)
+            self.assertIn(message, result.stderr, args)
+        self.assertEqual(sorted(os.listdir(self.dir.name)), ["view01.tif", "view02.tif"])
+
+    def test_the_thread_variable_and_the_output_name_are_checked(self):
+        """PLIVORA_THREADS of 0, -1, abc or 1e2 was ignored and 257 taken as
+        256; "-o nodir/" wrote a file "nodir". Both are refused as a wrong
+        command line (exit 2), naming what is wrong."""
+        views = self.uniform_views([(1, 2, 3, 4)] * 2)
+        for value in ["0", "-1", "abc", "", "1e2", "257"]:
+            result = self.run_program("-q", "-o", self.path("x.tif"), *views,
+                                      env=dict(os.environ, PLIVORA_THREADS=value))
+            self.assertEqual(result.returncode, 2, value)
+            self.assertIn(f'PLIVORA_THREADS takes a number from 1 to 256, not "{value}"', result.stderr)
+        self.assertEqual(self.run_program("-q", "-o", self.path("x.tif"), *views,
+                                          env=dict(os.environ, PLIVORA_THREADS="3")).returncode, 0)
+        os.remove(self.path("x.tif"))
+        for name in ["nodir/", self.dir.name + "/", self.path("sub/."), "./"]:
+            for extra in [[], ["--panels", "2"]]:
+                result = self.run_program("-q", *extra, "-o", name, *views)
+                self.assertEqual(result.returncode, 2, name)
+                self.assertIn("names a folder", result.stderr)
+        self.assertEqual(sorted(os.listdir(self.dir.name)), ["view01.tif", "view02.tif"])
+
     def test_help_and_version(self):
         self.assertIn("usage: plivora-interlace", self.run_program("--help").stdout)
         self.assertEqual(self.run_program("--version").stdout.strip(), "plivora-interlace 13.4")

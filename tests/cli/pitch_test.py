@@ -100,7 +100,13 @@ class PitchSheet(ProgramTest):
         self.assertFalse(caption[:, :, 3].any())
 
     def test_refusals_write_nothing(self):
-        cases = [(["--step", "0"], 'The step "0" must be above 0'),
+        cases = [(["--step", "0"], '--step must be above 0, not "0"'),
+                 (["--strip", "0"], '--strip must be above 0, not "0"'),
+                 (["--lpi", "1e308"], "--lpi 1e308 is out of range"),
+                 (["--lpi", "0.001", "--range", "0"], "--width 8 inch holds no whole lens at --lpi 0.001"),
+                 # 21 strips all labelled 75.5555555555555 were written
+                 (["--range", "1e-14", "--step", "1e-15"], "A step of 1e-15 is too fine"),
+                 (["--range", "1e-9", "--step", "1e-10"], "A step of 1e-10 is too fine"),
                  (["--step", "0.001"], "at most 60 strips"),
                  (["--lpi", "0.3"], "is not above 0"),
                  (["--strip", "0.01"], "strips need at least 10"),
