@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "common/error.h"
-#include "output/export_geometry.h"
-#include "output/pixel_rule.h"
-#include "output/row_composer.h"
+#include "interlace/export_geometry.h"
+#include "interlace/pixel_rule.h"
+#include "interlace/row_composer.h"
 #include "sample/sample_scene.h"
 
 namespace {
@@ -78,7 +78,7 @@ double Time(const ExportGeometry& g, const ColumnViewMap& map, const std::vector
   double best = 1e30;
   std::vector<uint8_t> out(size_t(g.outputWidth) * 4);
   for (int run = 0; run < runs; ++run) {
-    RowComposer composer(g, map, widths, false, path);
+    RowComposer composer(g, map, widths, GreyRule(false), path);
     const auto start = std::chrono::steady_clock::now();
     for (int64_t r = 0; r < g.outputRows; ++r) composer.Compose(sets[size_t(r) % sets.size()].data(), out.data(), 0, composer.Width());
     const double ns = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
     const ExportGeometry g = WorkedExample();
     const ColumnViewMap map = BuildColumnViewMap(g, kViews);
     const std::vector<uint32_t> widths(kViews, kWidth);
-    const RowComposer shape(g, map, widths, false, ComposerPath::kScalar);
+    const RowComposer shape(g, map, widths, GreyRule(false), ComposerPath::kScalar);
     const struct {
       const char* name;
       std::vector<std::vector<uint8_t>> sets;

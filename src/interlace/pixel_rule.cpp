@@ -1,4 +1,4 @@
-#include "output/pixel_rule.h"
+#include "interlace/pixel_rule.h"
 
 #include <array>
 
@@ -44,6 +44,10 @@ TieWords BuildTieWords() {
 }
 
 }  // namespace
+
+GreyRule::GreyRule(bool negativeInput) : tieWords_(DecimalTieWords()), flip_(negativeInput ? 255 : 0) {
+  for (uint32_t sum = 0; sum < 511; ++sum) greyOfSum_[sum] = uint8_t(std::min<uint32_t>(sum, 255) ^ flip_);
+}
 
 const uint32_t* DecimalTieWords() {
   static const TieWords words = BuildTieWords();  // thread-safe, once

@@ -1,11 +1,18 @@
-// The grey value of one view pixel: round(C * 0.3 + M * 0.59 + Y * 0.11 + K),
-// summed left to right in extended precision, ties to even, at most 255.
+// Pixel rules: what a source pixel the column walk chose becomes in the
+// plate. The walk (row_composer.h) never learns which rule runs; each rule
+// offers one computation in three widths, a pixel, four and eight, that
+// write the same bytes.
+//
+// The grey rule: round(C * 0.3 + M * 0.59 + Y * 0.11 + K), summed left to
+// right in extended precision, ties to even, at most 255, in all four
+// samples (inverted back for a series of inverted views).
 #pragma once
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <variant>
 
 namespace plivora {
 
@@ -170,3 +177,57 @@ __attribute__((target("avx2"))) inline __m256i GreySum8(__m256i px, const uint32
 
 }  // namespace plivora
 #endif
+
+namespace plivora {
+
+// The grey plate's rule. Its four- and eight-pixel forms compute the sums
+// in single precision, which only decides the side of values at least 0.01
+// from a tie (see GreySum4); exact ties go through the tie table.
+class GreyRule {
+ public:
+  // `negativeInput`: the series holds inverted samples (".gjs"), and its
+  // grey is inverted back.
+  explicit GreyRule(bool negativeInput);
+
+  // The four output bytes of the pixel whose C, M, Y, K `px` points at, in
+  // memory order.
+  uint32_t Pixel(const uint8_t* px) const { return greyOfSum_[GreySum(px[0], px[1], px[2], px[3])] * 0x01010101u; }
+
+#if defined(__SSE2__)
+  // Four pixels' C, M, Y, K in, their sixteen output bytes out.
+  __m128i Four(__m128i px) const {
+    const __m128i sums = GreySum4(px, tieWords_);
+    // Cap at 255 by saturation, invert for inverted series, spread each
+    // grey over its pixel's four bytes.
+    const __m128i words = _mm_packs_epi32(sums, sums);
+    __m128i grey = _mm_packus_epi16(words, words);
+    grey = _mm_xor_si128(grey, _mm_set1_epi8(char(flip_)));
+    grey = _mm_unpacklo_epi8(grey, grey);
+    return _mm_unpacklo_epi16(grey, grey);
+  }
+#endif
+
+#if defined(__x86_64__)
+  // Eight pixels, on processors with AVX2 (the composer checks).
+  __attribute__((target("avx2"))) __m256i Eight(__m256i px) const {
+    // Byte 0 of each 32-bit lane into all four of its bytes.
+    const __m256i spread = _mm256_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12,
+                                            0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12);
+    const __m256i grey = _mm256_xor_si256(_mm256_min_epu32(GreySum8(px, tieWords_), _mm256_set1_epi32(255)),
+                                          _mm256_set1_epi32(flip_));
+    return _mm256_shuffle_epi8(grey, spread);
+  }
+#endif
+
+ private:
+  // The output grey of each rounded sum 0..510: capped at 255, and inverted
+  // back for a series of inverted views.
+  uint8_t greyOfSum_[511];
+  const uint32_t* tieWords_;  // DecimalTieWords: shared, never written
+  uint8_t flip_;              // 255 for inverted series, else 0
+};
+
+// The rule a composer applies.
+using PixelRule = std::variant<GreyRule>;
+
+}  // namespace plivora

@@ -1,10 +1,14 @@
-// Builds the interlaced image rows from one source row of every view.
+// Builds the interlaced image rows from one source row of every view: the
+// column walk, which picks for every column the view and source pixel (the
+// column map and its running fraction sums), and a pixel rule that says what
+// a picked pixel becomes (pixel_rule.h).
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
-#include "output/export_geometry.h"
+#include "interlace/export_geometry.h"
+#include "interlace/pixel_rule.h"
 
 namespace plivora {
 
@@ -36,7 +40,7 @@ class RowComposer {
   // viewWidths[v] is the pixel width of view v (at least minViewWidth).
   // Raises an error when this processor cannot run `path`.
   RowComposer(const ExportGeometry& g, const ColumnViewMap& map, const std::vector<uint32_t>& viewWidths,
-              bool negativeInput, ComposerPath path = DefaultComposerPath());
+              PixelRule rule, ComposerPath path = DefaultComposerPath());
 
   // The size of a row set of views of these widths. Raises "The views are
   // too wide to export together" when it passes 4 GiB, the reach of the
@@ -48,15 +52,17 @@ class RowComposer {
   size_t Width() const { return fractionSum_.size(); }
   ComposerPath Path() const { return path_; }
 
-  // Writes columns [begin, end) of the next image row to out (4 equal grey
-  // bytes a pixel, out pointing at column 0). Every column sees the image
-  // rows once each, top to bottom.
+  // Writes columns [begin, end) of the next image row to out (4 bytes a
+  // pixel, as the rule makes them; out points at column 0). Every column
+  // sees the image rows once each, top to bottom.
   void Compose(const uint8_t* rowSet, uint8_t* out, size_t begin, size_t end);
 
  private:
-  uint32_t PixelAt(const uint8_t* rowSet, size_t i);
+  template <class Rule>
+  void ComposeWith(const Rule& rule, const uint8_t* rowSet, uint8_t* out, size_t begin, size_t end);
 
   ComposerPath path_;
+  PixelRule rule_;
   size_t rowSetBytes_ = 0;
   std::vector<size_t> viewOffset_;
   std::vector<int32_t> fraction_;  // ViewFraction of each column
@@ -64,11 +70,6 @@ class RowComposer {
   // Offset in the row set of each column's source pixel in its own view
   // ([0]) and in the next column's view ([1]).
   std::vector<uint32_t> pixelAt_[2];
-  // The output grey of each rounded sum 0..510: capped at 255, and inverted
-  // back for a series of inverted views.
-  uint8_t greyOfSum_[511];
-  const uint32_t* tieWords_;  // DecimalTieWords: shared, never written
-
 };
 
 }  // namespace plivora

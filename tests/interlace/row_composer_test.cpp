@@ -1,4 +1,4 @@
-#include "output/row_composer.h"
+#include "interlace/row_composer.h"
 
 #include <QByteArray>
 #include <algorithm>
@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "output/pixel_rule.h"
+#include "interlace/pixel_rule.h"
 
 #include "support/test_support.h"
 
@@ -27,7 +27,7 @@ class RowComposerPath : public ::testing::TestWithParam<ComposerPath> {
   }
   RowComposer Make(const ExportGeometry& g, const ColumnViewMap& map, const std::vector<uint32_t>& viewWidths,
                    bool negative = false) {
-    return RowComposer(g, map, viewWidths, negative, GetParam());
+    return RowComposer(g, map, viewWidths, GreyRule(negative), GetParam());
   }
 };
 

@@ -1,4 +1,4 @@
-#include "output/row_engine.h"
+#include "interlace/row_engine.h"
 
 #include <QDir>
 #include <sys/resource.h>
@@ -6,10 +6,11 @@
 #include <cerrno>
 #include <random>
 
-#include "output/output_file.h"
-#include "output/pixel_rule.h"
-#include "output/row_composer.h"
+#include "common/output_file.h"
 #include "common/task_pool.h"
+#include "interlace/pixel_rule.h"
+#include "interlace/row_composer.h"
+#include "jobs/export.h"
 #include "sample/view_writer.h"
 #include "support/test_support.h"
 
@@ -78,7 +79,7 @@ TEST(RowEngine, WidePrintsEqualTheRowLoopAsWritten) {
   // Source row q of view v, pixel x: inks from a hash, a few exact ties.
   const auto ink = [](uint32_t q, size_t v, uint32_t x, int k) { return uint8_t((q * 131 + v * 71 + x * 29 + k * 53) * 2654435761u >> 24); };
   for (unsigned threads : {1u, 3u}) {
-    RowComposer composer(g, map, viewWidths, false);
+    RowComposer composer(g, map, viewWidths, GreyRule(false));
     std::vector<uint8_t> file;
     const auto read = [&](uint32_t q, uint8_t* set) {
       for (size_t v = 0; v < viewWidths.size(); ++v)
@@ -114,7 +115,7 @@ TEST(RowEngine, AReadErrorStopsTheWorkWithItsMessage) {
   const ColumnViewMap map = BuildColumnViewMap(g, 2);
   for (unsigned threads : {1u, 2u, 4u}) {
     test::TempDir dir;
-    RowComposer composer(g, map, {10, 10}, false);
+    RowComposer composer(g, map, {10, 10}, GreyRule(false));
     RowEngine engine(threads);
     std::vector<int64_t> done;
     const QString message = ErrorOf([&] {
