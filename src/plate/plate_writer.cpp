@@ -1,18 +1,14 @@
-#include "output/plate_writer.h"
-
-#include <tiffio.h>
+#include "plate/plate_writer.h"
 
 #include <algorithm>
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 
 #include "common/error.h"
 #include "common/file_names.h"
-#include "output/caption_strip.h"
-#include "output/output_file.h"
-#include "output/strip_encoders.h"
-#include "output/tiff_header.h"
+#include "common/output_file.h"
+#include "plate/strip_encoders.h"
+#include "plate/tiff_header.h"
+#include "plate/tiff_writing.h"
 
 namespace plivora {
 
@@ -43,10 +39,7 @@ struct PlateClient {
   OutputFile& out;
   uint64_t end = 0;
   QString failure;  // our own error, word for word
-  QString message;  // libtiff's first error
 };
-
-tmsize_t PlateRead(thandle_t, void*, tmsize_t) { return -1; }
 
 tmsize_t PlateWrite(thandle_t h, void* buf, tmsize_t size) {
   auto* c = static_cast<PlateClient*>(h);
@@ -82,18 +75,13 @@ class TiffPlate final : public PlateWriter {
  public:
   TiffPlate(const QString& path, const PlateLayout& l, const OutputForm& form, StripEncoders& encoders,
             const QString& advice, uint64_t classicLimit)
-      : out_(path), client_{out_, 0, {}, {}}, layout_(l), form_(form), encoders_(encoders), advice_(advice),
+      : out_(path), client_{out_, 0, {}}, layout_(l), form_(form), encoders_(encoders), advice_(advice),
         classicLimit_(classicLimit),
         rowBytes_(size_t(l.width) * 4),
         rowsPerStrip_(uint32_t(std::clamp<uint64_t>(l.stripBytes / rowBytes_, 1, uint64_t(l.rows)))),
         strips_(uint64_t(l.rows) / rowsPerStrip_ + (uint64_t(l.rows) % rowsPerStrip_ != 0)) {
-    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
-    TIFFOpenOptionsSetErrorHandlerExtR(options, KeepFirstTiffError, &client_.message);
-    TIFFOpenOptionsSetWarningHandlerExtR(options, DropTiffWarning, nullptr);
-    const QByteArray name = NativeFileName(path);
-    tif_ = TIFFClientOpenExt(name.constData(), form.bigTiff ? "wl8" : "wl", &client_, PlateRead, PlateWrite, PlateSeek,
-                             TiffNoClose, PlateSize, TiffNoMap, TiffNoUnmap, options);
-    TIFFOpenOptionsFree(options);
+    tif_ = OpenTiffForWriting(NativeFileName(path), form.bigTiff ? "wl8" : "wl", &client_,
+                              {PlateWrite, PlateSeek, PlateSize}, messages_);
     if (!tif_) Failed();
     const bool ok =
         TIFFSetField(tif_, TIFFTAG_SUBFILETYPE, 0) && TIFFSetField(tif_, TIFFTAG_IMAGEWIDTH, uint32_t(l.width)) &&
@@ -104,6 +92,7 @@ class TiffPlate final : public PlateWriter {
         TIFFSetField(tif_, TIFFTAG_INKSET, INKSET_CMYK) &&
         TIFFSetField(tif_, TIFFTAG_COMPRESSION, TiffCompressionTag(form.compression)) &&
         TIFFSetField(tif_, TIFFTAG_ROWSPERSTRIP, rowsPerStrip_) &&
+        // libtiff holds resolutions in floating point: to about 10^-8 of the DPI.
         TIFFSetField(tif_, TIFFTAG_XRESOLUTION, double(l.xResolutionE9) / 1e9) &&
         TIFFSetField(tif_, TIFFTAG_YRESOLUTION, double(l.yResolutionE9) / 1e9) &&
         TIFFSetField(tif_, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH) &&
@@ -148,7 +137,9 @@ class TiffPlate final : public PlateWriter {
   void Finish() override {
     if (filled_ > 0) EndStrip();
     encoders_.Flush();
-    if (stored_ != strips_) Fail(QStringLiteral("Internal error: %1 of %2 strips written").arg(stored_).arg(strips_));
+    if (stored_ != strips_)
+      Fail(QStringLiteral("Stream write error: \"%1\" could not be written. It was given %2 of its %3 strips")
+               .arg(out_.targetPath()).arg(stored_).arg(strips_));
     if (!TIFFFlush(tif_)) Failed();
   }
 
@@ -184,11 +175,12 @@ class TiffPlate final : public PlateWriter {
   [[noreturn]] void Failed() const {
     if (!client_.failure.isEmpty()) Fail(client_.failure);
     Fail(QStringLiteral("Stream write error: \"%1\" could not be written. %2")
-             .arg(out_.targetPath(), client_.message.isEmpty() ? QStringLiteral("libtiff failed") : client_.message));
+             .arg(out_.targetPath(), messages_.Reason(QStringLiteral("libtiff failed"))));
   }
 
   OutputFile out_;
   PlateClient client_;
+  LibraryMessages messages_;
   const PlateLayout layout_;
   const OutputForm form_;
   StripEncoders& encoders_;
@@ -205,22 +197,6 @@ class TiffPlate final : public PlateWriter {
 
 }  // namespace
 
-std::optional<Compression> CompressionFromName(const QString& name) {
-  for (const Compression c : {Compression::None, Compression::PackBits, Compression::Lzw, Compression::Deflate})
-    if (name == CompressionName(c)) return c;
-  return std::nullopt;
-}
-
-QString CompressionName(Compression c) {
-  switch (c) {
-    case Compression::PackBits: return QStringLiteral("packbits");
-    case Compression::Lzw: return QStringLiteral("lzw");
-    case Compression::Deflate: return QStringLiteral("deflate");
-    case Compression::None: break;
-  }
-  return QStringLiteral("none");
-}
-
 QString GigabyteText(uint64_t bytes) { return QString::number(double(bytes) / 1e9, 'f', 1) + QStringLiteral(" GB"); }
 
 void CheckFitsPlainTiff(const QString& what, int64_t width, int64_t rows, const QString& advice) {
@@ -234,22 +210,6 @@ std::unique_ptr<PlateWriter> CreatePlateWriter(const QString& path, const PlateL
                                                StripEncoders& encoders, const QString& advice, uint64_t classicLimit) {
   if (form.Plain()) return std::make_unique<PlainPlate>(path, layout);
   return std::make_unique<TiffPlate>(path, layout, form, encoders, advice, classicLimit);
-}
-
-void AppendLevelRows(const uint8_t* levels, size_t rows, int64_t width, PlateWriter& plate) {
-  if (rows == 0 || width <= 0) return;
-  const size_t w = size_t(width);
-  const size_t piece = std::min(rows, std::max<size_t>(1, (size_t(1) << 16) / w));  // rows of about 64K pixels
-  std::vector<uint8_t> pixels(piece * w * 4);
-  for (size_t first = 0; first < rows; first += piece) {
-    const size_t count = std::min(piece, rows - first);
-    ExpandCaptionPixels(levels + first * w, count * w, pixels.data());
-    plate.Append(pixels.data(), count, w * 4);
-  }
-}
-
-void AppendLevelRows(const std::vector<uint8_t>& levels, int64_t width, PlateWriter& plate) {
-  if (width > 0) AppendLevelRows(levels.data(), levels.size() / size_t(width), width, plate);
 }
 
 }  // namespace plivora

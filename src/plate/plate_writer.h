@@ -19,22 +19,12 @@
 #include <optional>
 #include <vector>
 
+#include "plate/output_form.h"
+
 namespace plivora {
 
 class OutputFile;
 class StripEncoders;
-
-enum class Compression { None, PackBits, Lzw, Deflate };
-
-// "none", "packbits", "lzw" or "deflate"; nothing for any other text.
-std::optional<Compression> CompressionFromName(const QString& name);
-QString CompressionName(Compression c);
-
-struct OutputForm {
-  Compression compression = Compression::None;
-  bool bigTiff = false;
-  bool Plain() const { return compression == Compression::None && !bigTiff; }
-};
 
 struct PlateLayout {
   int64_t width = 0;  // pixels per row
@@ -79,11 +69,5 @@ class PlateWriter {
 std::unique_ptr<PlateWriter> CreatePlateWriter(const QString& path, const PlateLayout& layout, const OutputForm& form,
                                                StripEncoders& encoders, const QString& advice,
                                                uint64_t classicLimit = kClassicTiffLimit);
-
-// Appends rows of one byte a pixel (0 or 255, as the shrunk drawings give
-// them) in the file's form, v, v, v, 0 each, a few rows at a time, so that
-// they are never held at four bytes a pixel.
-void AppendLevelRows(const uint8_t* levels, size_t rows, int64_t width, PlateWriter& plate);
-void AppendLevelRows(const std::vector<uint8_t>& levels, int64_t width, PlateWriter& plate);
 
 }  // namespace plivora

@@ -1,14 +1,13 @@
-#include "output/strip_encoders.h"
-
-#include <tiffio.h>
+#include "plate/strip_encoders.h"
 
 #include <QString>
-#include <cstdarg>
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "common/error.h"
 #include "common/task_pool.h"
+#include "plate/tiff_writing.h"
 
 namespace plivora {
 
@@ -20,10 +19,7 @@ struct MemoryFile {
   std::vector<uint8_t>& bytes;
   uint64_t pos = 0;
   uint64_t end = 0;
-  QString error;
 };
-
-tmsize_t MemoryRead(thandle_t, void*, tmsize_t) { return -1; }
 
 tmsize_t MemoryWrite(thandle_t h, void* buf, tmsize_t size) {
   auto* m = static_cast<MemoryFile*>(h);
@@ -51,41 +47,11 @@ toff_t MemorySize(thandle_t h) { return static_cast<MemoryFile*>(h)->end; }
 
 }  // namespace
 
-int TiffNoClose(thandle_t) { return 0; }
-int TiffNoMap(thandle_t, void**, toff_t*) { return 0; }
-void TiffNoUnmap(thandle_t, void*, toff_t) {}
-
-int KeepFirstTiffError(TIFF*, void* data, const char* module, const char* fmt, va_list ap) {
-  auto* kept = static_cast<QString*>(data);
-  if (kept->isEmpty()) {
-    char text[512];
-    std::vsnprintf(text, sizeof text, fmt, ap);
-    *kept = QString::fromLocal8Bit(module ? module : "") + QStringLiteral(": ") + QString::fromLocal8Bit(text);
-  }
-  return 1;  // handled: libtiff's process-wide handlers are not called
-}
-
-int DropTiffWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
-
-uint16_t TiffCompressionTag(Compression c) {
-  switch (c) {
-    case Compression::PackBits: return COMPRESSION_PACKBITS;
-    case Compression::Lzw: return COMPRESSION_LZW;
-    case Compression::Deflate: return COMPRESSION_ADOBE_DEFLATE;
-    case Compression::None: break;
-  }
-  return COMPRESSION_NONE;
-}
-
 EncodedStrip EncodeStrip(Compression compression, int64_t width, uint32_t rows, const uint8_t* raw,
                          std::vector<uint8_t>& work) {
-  MemoryFile memory{work, 0, 0, {}};
-  TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
-  TIFFOpenOptionsSetErrorHandlerExtR(options, KeepFirstTiffError, &memory.error);
-  TIFFOpenOptionsSetWarningHandlerExtR(options, DropTiffWarning, nullptr);
-  TIFF* tif = TIFFClientOpenExt("strip", "wl", &memory, MemoryRead, MemoryWrite, MemorySeek, TiffNoClose, MemorySize,
-                                TiffNoMap, TiffNoUnmap, options);
-  TIFFOpenOptionsFree(options);
+  MemoryFile memory{work, 0, 0};
+  LibraryMessages messages;
+  TIFF* tif = OpenTiffForWriting("strip", "wl", &memory, {MemoryWrite, MemorySeek, MemorySize}, messages);
   const tmsize_t size = tmsize_t(width) * 4 * rows;
   uint64_t* offsets = nullptr;
   uint64_t* counts = nullptr;
@@ -105,7 +71,7 @@ EncodedStrip EncodeStrip(Compression compression, int64_t width, uint32_t rows, 
   if (tif) TIFFCleanup(tif);
   if (!ok || offset + count > memory.end)
     Fail(QStringLiteral("Cannot compress a strip of %1 x %2 pixels (%3): %4")
-             .arg(width).arg(rows).arg(CompressionName(compression), memory.error.isEmpty() ? QStringLiteral("libtiff failed") : memory.error));
+             .arg(width).arg(rows).arg(CompressionName(compression), messages.Reason(QStringLiteral("libtiff failed"))));
   const EncodedStrip strip{work.data() + offset, size_t(count)};
   return strip;
 }

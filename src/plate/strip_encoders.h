@@ -4,32 +4,15 @@
 // at once (panels) share one set of lanes.
 #pragma once
 
-#include <tiffio.h>
-
-#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
 
-#include "output/plate_writer.h"
+#include "plate/output_form.h"
 
 namespace plivora {
-
-class Lane;
-
-// What the output's libtiff handles share: callbacks with nothing to do,
-// and messages kept instead of printed. KeepFirstTiffError's data is a
-// QString that receives the first error as "MODULE: TEXT".
-int TiffNoClose(thandle_t);
-int TiffNoMap(thandle_t, void**, toff_t*);
-void TiffNoUnmap(thandle_t, void*, toff_t);
-int KeepFirstTiffError(TIFF*, void* data, const char* module, const char* fmt, va_list ap);
-int DropTiffWarning(TIFF*, void*, const char*, const char*, va_list);
-
-// libtiff's number for the compression (the Compression tag's value).
-uint16_t TiffCompressionTag(Compression compression);
 
 // Encodes `rows` rows of `width` CMYK pixels (8 bits, interleaved) as one
 // TIFF strip with libtiff's codec for `compression`; returns where the

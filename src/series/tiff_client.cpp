@@ -1,9 +1,6 @@
 #include "series/tiff_client.h"
 
 #include <algorithm>
-#include <cstdarg>
-#include <cstdio>
-#include <mutex>
 #include <unordered_set>
 
 #include "common/error.h"
@@ -17,30 +14,6 @@ namespace {
 // Directories followed when looking for a loop in the chain.
 constexpr int kMaxDirectories = 65536;
 
-void Keep(QStringList& list, const TiffClient& client, const char* module, const char* fmt, va_list ap) {
-  if (list.size() >= 3) return;
-  char text[512];
-  std::vsnprintf(text, sizeof text, fmt, ap);
-  QString message = QString::fromLocal8Bit(text).trimmed();
-  // libtiff names the module, or the file when it has nothing better; our
-  // messages name the file already.
-  const QByteArray name(module ? module : "");
-  if (!name.isEmpty() && name != NativeFileName(client.file->path())) message = QString::fromLocal8Bit(name) + QStringLiteral(": ") + message;
-  if (!list.contains(message)) list.append(message);
-}
-
-int OnError(TIFF*, void* data, const char* module, const char* fmt, va_list ap) {
-  auto* client = static_cast<TiffClient*>(data);
-  Keep(client->errors, *client, module, fmt, ap);
-  return 1;  // handled: libtiff's process-wide handlers are not called
-}
-
-int OnWarning(TIFF*, void* data, const char* module, const char* fmt, va_list ap) {
-  auto* client = static_cast<TiffClient*>(data);
-  Keep(client->warnings, *client, module, fmt, ap);
-  return 1;
-}
-
 // libtiff's callbacks are C: nothing may be thrown through them.
 tmsize_t ReadProc(thandle_t h, void* buf, tmsize_t size) {
   auto* c = static_cast<TiffClient*>(h);
@@ -50,7 +23,7 @@ tmsize_t ReadProc(thandle_t h, void* buf, tmsize_t size) {
   try {
     if (n > 0 && !c->file->ReadAt(c->pos, buf, n)) return -1;
   } catch (const Error& e) {
-    if (c->errors.size() < 3) c->errors.append(e.message());
+    c->messages.AddError(e.message());
     return -1;
   }
   c->pos += n;
@@ -73,34 +46,14 @@ toff_t SizeProc(thandle_t h) { return static_cast<TiffClient*>(h)->file->size();
 int MapProc(thandle_t, void**, toff_t*) { return 0; }
 void UnmapProc(thandle_t, void*, toff_t) {}
 
-// Messages raised outside any handle (none are expected) are dropped rather
-// than printed.
-void SilenceProcessWideHandlers() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    TIFFSetErrorHandler(nullptr);
-    TIFFSetWarningHandler(nullptr);
-  });
-}
-
 }  // namespace
 
-void TiffClient::Clear() {
-  errors.clear();
-  warnings.clear();
-}
-
-QString TiffClient::Reason(const QString& fallback) const {
-  const QStringList& list = errors.isEmpty() ? warnings : errors;
-  return list.isEmpty() ? fallback : list.join(QStringLiteral("; "));
-}
+TiffClient::TiffClient(SourceFile& f) : file(&f), messages(NativeFileName(f.path())) {}
 
 TiffHandle OpenTiffHandle(TiffClient& client, uint64_t maxAlloc) {
-  SilenceProcessWideHandlers();
   TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
   TIFFOpenOptionsSetMaxSingleMemAlloc(options, tmsize_t(maxAlloc));
-  TIFFOpenOptionsSetErrorHandlerExtR(options, OnError, &client);
-  TIFFOpenOptionsSetWarningHandlerExtR(options, OnWarning, &client);
+  CaptureTiffMessages(options, client.messages);
   const QByteArray name = NativeFileName(client.file->path());
   // "m": no memory mapping, every byte goes through ReadProc. "c": strips as
   // the file stores them, never cut into smaller ones, so that a strip's

@@ -10,22 +10,18 @@
 #include <cstdint>
 #include <memory>
 
+#include "common/library_messages.h"
 #include "series/source_file.h"
 
 namespace plivora {
 
 // What libtiff's read, seek and size callbacks work on, and where its
-// messages go. Only the first few messages are kept: the first is usually
-// the cause, the rest its consequences.
+// messages go.
 struct TiffClient {
-  SourceFile* file = nullptr;
+  explicit TiffClient(SourceFile& f);
+  SourceFile* file;
   uint64_t pos = 0;
-  QStringList errors;
-  QStringList warnings;
-
-  void Clear();
-  // The messages kept, or `fallback` when libtiff said nothing.
-  QString Reason(const QString& fallback) const;
+  LibraryMessages messages;
 };
 
 struct TiffCloser {
@@ -35,7 +31,7 @@ using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
 
 // Opens client.file for reading, with no single allocation above maxAlloc
 // bytes. Null when libtiff cannot read the file; the reason is in
-// client.errors. The client must outlive the handle.
+// client.messages. The client must outlive the handle.
 TiffHandle OpenTiffHandle(TiffClient& client, uint64_t maxAlloc);
 
 // Follows the chain of image directories from the header. Returns why the

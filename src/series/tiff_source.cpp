@@ -71,8 +71,8 @@ class TiffReader final : public SourceReader {
   int64_t current_ = -1;          // the scanline or band now held, -1 for none
 };
 
-TiffReader::TiffReader(std::unique_ptr<SourceFile> file, DecodeBudget& budget) : file_(std::move(file)) {
-  client_.file = file_.get();
+TiffReader::TiffReader(std::unique_ptr<SourceFile> file, DecodeBudget& budget)
+    : file_(std::move(file)), client_(*file_) {
   image_.Path = file_->path();
   Open();
   CheckSamples();
@@ -82,14 +82,14 @@ TiffReader::TiffReader(std::unique_ptr<SourceFile> file, DecodeBudget& budget) :
     ReadRow(0, nullptr);  // decoded now, handed out when the first row is asked for
   } catch (const Error&) {
     Refuse(QStringLiteral("its pixel data cannot be decoded (%1: %2)")
-               .arg(CompressionName(compression_), client_.Reason(QStringLiteral("no reason given"))));
+               .arg(CompressionName(compression_), client_.messages.Reason(QStringLiteral("no reason given"))));
   }
 }
 
 void TiffReader::Open() {
   handle_ = OpenTiffHandle(client_, kMaxBandBytes);
   tif_ = handle_.get();
-  if (!tif_) Refuse(QStringLiteral("libtiff cannot read it (%1)").arg(client_.Reason(QStringLiteral("no reason given"))));
+  if (!tif_) Refuse(QStringLiteral("libtiff cannot read it (%1)").arg(client_.messages.Reason(QStringLiteral("no reason given"))));
 }
 
 void TiffReader::CheckSamples() {
@@ -224,7 +224,7 @@ void TiffReader::Store(const uint8_t* src, size_t srcStride, size_t pixelSamples
 
 [[noreturn]] void TiffReader::DecodeFailed(uint32_t row, const char* what) {
   FailView(image_.Path, QStringLiteral("cannot decode row %1 (%2): %3")
-                            .arg(row).arg(CompressionName(compression_), client_.Reason(QString::fromLatin1(what))));
+                            .arg(row).arg(CompressionName(compression_), client_.messages.Reason(QString::fromLatin1(what))));
 }
 
 // Uncompressed interleaved rows come straight from the file, at the offset
@@ -245,11 +245,11 @@ void TiffReader::DecodeScanline(uint32_t row) {
   const uint32_t stripStart = row - row % bandRows_;
   uint32_t next = current_ >= int64_t(stripStart) && current_ < int64_t(row) ? uint32_t(current_) + 1 : stripStart;
   current_ = -1;
-  client_.Clear();
+  client_.messages.Clear();
   for (; next <= row; ++next) {
     // Decoding that only warns has still lost pixels (a JPEG stream that
     // ends early comes out grey), so a warning fails the row too.
-    if (TIFFReadScanline(tif_, scratch_.data(), next, 0) < 0 || !client_.errors.isEmpty() || !client_.warnings.isEmpty())
+    if (TIFFReadScanline(tif_, scratch_.data(), next, 0) < 0 || !client_.messages.empty())
       DecodeFailed(next, "the row cannot be read");
   }
   current_ = row;
@@ -263,7 +263,7 @@ void TiffReader::DecodeBand(uint32_t band) {
   const size_t pixelSamples = separate ? 1 : samples_;
   const size_t bytesPerSample = bits_ / 8;
   current_ = -1;
-  client_.Clear();
+  client_.messages.Clear();
   for (uint32_t plane = 0; plane < planes; ++plane) {
     const uint32_t x1 = tiled_ ? image_.Width : 1;
     for (uint32_t x0 = 0; x0 < x1; x0 += tiled_ ? tileWidth_ : 1) {
@@ -273,7 +273,7 @@ void TiffReader::DecodeBand(uint32_t band) {
       const uint32_t cols = tiled_ ? std::min(tileWidth_, image_.Width - x0) : image_.Width;
       const size_t stride = size_t(tiled_ ? tileWidth_ : image_.Width) * pixelSamples * bytesPerSample;
       if (got < 0 || uint64_t(got) < (rows - 1) * stride + cols * pixelSamples * bytesPerSample ||
-          !client_.errors.isEmpty() || !client_.warnings.isEmpty())
+          !client_.messages.empty())
         DecodeFailed(y0, "the pixel data is incomplete");
       Store(scratch_.data(), stride, pixelSamples, plane, separate ? 1 : 4, rows, cols, band_.data() + size_t(x0) * 4,
             size_t(image_.Width) * 4);
