@@ -8,7 +8,8 @@
 #
 #   bench/large_job.sh BUILD_DIR [RUNS] [SCALE] [THREADS...]
 #
-# BUILD_DIR holds a Release build (src/plivora-interlace, src/plivora-sample-views).
+# BUILD_DIR holds a Release build with benchmarks (src/plivora-interlace,
+# src/plivora-sample-views, bench/large_baseline).
 # SCALE n divides the view sizes and the print size by n (output n^2 times
 # smaller), for machines without the disk for the full job. Needs ~7 GB free
 # under $TMPDIR (default /tmp) at SCALE 1. THREADS lists the --threads
@@ -18,6 +19,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="$(cd "$1" && pwd)"
+"$here/../scripts/install-deps.sh" bench
 runs="${2:-1}"
 scale="${3:-1}"
 shift $(( $# < 3 ? $# : 3 ))
@@ -39,7 +41,8 @@ if [ "$free_kb" -lt "$need_kb" ]; then
   exit 1
 fi
 
-g++ -O2 -std=c++20 "$here/large_baseline.cpp" -ltiff -o "$work/large_baseline"
+baseline="$build/bench/large_baseline"
+[ -x "$baseline" ] || { echo "no $baseline: configure with -DPLIVORA_BENCH=ON and build" >&2; exit 1; }
 
 echo "writing 24 views of ${view_w} x ${view_h} ..."
 mkdir -p "$work/plain" "$work/lzw"
@@ -81,7 +84,7 @@ out="$work/out.tif"
 "$interlace" -q --unit inch --width "$width_in" --height "$height_in" --dpi "$dpi" --lpi "$lpi" \
   --compress "$compress" -o "$out" "$work"/plain/*.tif
 rm -f "$out"
-"$work/large_baseline" "$out" "$out_rows" "$view_h" "$out_w" "$file_rows" 334 "$work"/plain/*.tif
+"$baseline" "$out" "$out_rows" "$view_h" "$out_w" "$file_rows" 334 "$work"/plain/*.tif
 rm -f "$out"
 for kind in plain lzw; do
   views=("$work/$kind"/*.tif)
@@ -96,7 +99,7 @@ for kind in plain lzw; do
       header=$((size - out_w * file_rows * 4))
       rm -f "$out"
       sync
-      read -r base_s base_mb < <(measure "$work/large_baseline" "$out" "$out_rows" "$view_h" "$out_w" "$file_rows" \
+      read -r base_s base_mb < <(measure "$baseline" "$out" "$out_rows" "$view_h" "$out_w" "$file_rows" \
         "$header" "${views[@]}")
       base_size=$(stat -c %s "$out")
       rm -f "$out"

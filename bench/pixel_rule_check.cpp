@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "output/pixel_rule.h"
+#include "interlace/pixel_rule.h"
 
 namespace {
 

@@ -1,23 +1,28 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Plivora needs to build, run and test.
-# Idempotent and quick when everything is present: apt runs only when a
-# package is missing.
+# Installs the Debian packages Plivora needs: with no argument, what the
+# build, the tests and the two README commands need; `fuzz` adds the
+# fuzzer's compiler, `bench` what the benchmarks measure with. Idempotent and
+# quick when everything is present: apt runs only when a package is missing.
 set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev libgl-dev
   libjpeg62-turbo-dev libtiff-dev libtiff-tools
-  libgtest-dev libbenchmark-dev
-  clang-14 libclang-rt-14-dev
+  libgtest-dev
   fonts-liberation fonts-wqy-microhei fontconfig
   locales
   desktop-file-utils groff-base
-  xvfb xauth xdotool x11-utils
+  xvfb xauth xdotool imagemagick
   python3-numpy python3-pil
-  imagemagick
-  time
 )
+for group in "$@"; do
+  case "$group" in
+    fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
+    bench) packages+=(time) ;;
+    *) echo "install-deps.sh: no package group \"$group\" (fuzz, bench)" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/desktop.h"
-#include "output/export_geometry.h"
+#include "interlace/export_geometry.h"
 
 class QCheckBox;
 class QComboBox;

@@ -10,9 +10,9 @@
 
 #include "app/form1.h"
 #include "common/error.h"
-#include "output/export.h"
-#include "output/pitch_sheet.h"
-#include "output/signal_cleanup.h"
+#include "common/signal_cleanup.h"
+#include "jobs/export.h"
+#include "jobs/pitch_sheet.h"
 
 namespace plivora {
 

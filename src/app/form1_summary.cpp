@@ -10,8 +10,8 @@
 #include "app/form1.h"
 #include "common/error.h"
 #include "common/numbers.h"
-#include "output/export_geometry.h"
-#include "output/plate_writer.h"
+#include "interlace/export_geometry.h"
+#include "plate/plate_writer.h"
 
 namespace plivora {
 

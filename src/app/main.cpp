@@ -10,10 +10,10 @@
 #include "app/error_guard.h"
 #include "app/form1.h"
 #include "app/form2.h"
-#include "common/file_names.h"
 #include "common/error.h"
-#include "output/fill_threads.h"
-#include "output/signal_cleanup.h"
+#include "common/file_names.h"
+#include "common/signal_cleanup.h"
+#include "drawing/fill_threads.h"
 
 namespace {
 

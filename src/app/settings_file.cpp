@@ -13,7 +13,7 @@
 
 #include "common/error.h"
 #include "common/numbers.h"
-#include "output/output_file.h"
+#include "common/output_file.h"
 
 namespace plivora {
 

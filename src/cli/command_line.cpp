@@ -11,7 +11,7 @@
 #include <new>
 
 #include "common/file_names.h"
-#include "output/signal_cleanup.h"
+#include "common/signal_cleanup.h"
 
 namespace plivora {
 

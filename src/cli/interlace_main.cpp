@@ -4,7 +4,7 @@
 #include "cli/command_line.h"
 #include "cli/number_options.h"
 #include "common/file_names.h"
-#include "output/export.h"
+#include "jobs/export.h"
 #include "series/source_image.h"
 #include "series/view_series.h"
 

@@ -9,7 +9,7 @@
 
 #include <QString>
 
-#include "output/export_geometry.h"
+#include "interlace/export_geometry.h"
 
 namespace plivora {
 

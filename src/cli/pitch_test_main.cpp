@@ -5,7 +5,7 @@
 
 #include "cli/command_line.h"
 #include "cli/number_options.h"
-#include "output/pitch_sheet.h"
+#include "jobs/pitch_sheet.h"
 
 namespace {
 

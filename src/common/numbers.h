@@ -1,8 +1,11 @@
 // Arithmetic and number-text rules shared by every subsystem.
 //
 // Every non-integer value is an x87 extended long double, computed one
-// operation at a time in the written order. Conversions to integers go
-// through Round (nearest, ties to even) or Trunc; nothing else rounds.
+// operation at a time in the written order. Conversions of these values to
+// integers go through Round (nearest, ties to even) or Trunc. Two places
+// compute otherwise, and say why their results are the same: the vector
+// forms of the grey rule (single precision, pixel_rule.h) and libtiff's
+// resolutions in the compressed forms (double, to about 10^-8 of the DPI).
 #pragma once
 
 #include <QChar>

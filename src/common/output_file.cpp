@@ -1,4 +1,4 @@
-#include "output/output_file.h"
+#include "common/output_file.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -14,7 +14,7 @@
 
 #include "common/error.h"
 #include "common/file_names.h"
-#include "output/signal_cleanup.h"
+#include "common/signal_cleanup.h"
 
 namespace plivora {
 

@@ -1,4 +1,4 @@
-#include "output/signal_cleanup.h"
+#include "common/signal_cleanup.h"
 
 #include <limits.h>
 #include <signal.h>

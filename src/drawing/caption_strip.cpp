@@ -1,4 +1,4 @@
-#include "output/caption_strip.h"
+#include "drawing/caption_strip.h"
 
 #include <QFont>
 #include <QFontMetrics>
@@ -13,7 +13,7 @@
 
 #include "common/error.h"
 #include "common/numbers.h"
-#include "output/shrunk_drawing.h"
+#include "drawing/shrunk_drawing.h"
 
 namespace plivora {
 
@@ -150,14 +150,6 @@ std::vector<uint8_t> RenderCaptionStrip(const CaptionStripInput& in, int maxBand
 
 void DrawCaptionStrip(const CaptionStripInput& in, const LevelRowsFn& sink) {
   DrawShrunk("caption strip", in.outputWidth, in.stripRows, in.compress, CaptionDrawing(in), sink);
-}
-
-void ExpandCaptionPixels(const uint8_t* levels, size_t count, uint8_t* filePixels) {
-  for (size_t i = 0; i < count; ++i) {
-    uint8_t* pixel = filePixels + i * 4;
-    pixel[0] = pixel[1] = pixel[2] = levels[i];
-    pixel[3] = 0;
-  }
 }
 
 }  // namespace plivora

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "output/shrunk_drawing.h"
+#include "drawing/shrunk_drawing.h"
 
 namespace plivora {
 
@@ -31,7 +31,7 @@ QString CaptionDateText(const QDateTime& now);
 QString CaptionPathText(const QString& outputPath, const QString& panel = {});
 
 // stripRows rows of outputWidth bytes, top row first: 0 for background, 255
-// for text (ExpandCaptionPixels gives the file's form). The full-resolution
+// for text (plate/level_rows.h gives the file's form). The full-resolution
 // image is only reserved address space; it is drawn in bands of at most 256
 // rows and about 8 MB, around the rows the strip keeps, so memory is the
 // strip plus one band. Creates a QGuiApplication on the offscreen platform
@@ -45,10 +45,5 @@ std::vector<uint8_t> RenderCaptionStrip(const CaptionStripInput& in, int maxBand
 // The same rows handed to `sink` band by band as they are drawn, never held
 // together.
 void DrawCaptionStrip(const CaptionStripInput& in, const LevelRowsFn& sink);
-
-// Writes the file's four bytes for each of `count` strip pixels into
-// `filePixels` (4 * count bytes): v, v, v, 0, so 0, 0, 0, 0 for background
-// and 255, 255, 255, 0 for text.
-void ExpandCaptionPixels(const uint8_t* levels, size_t count, uint8_t* filePixels);
 
 }  // namespace plivora

@@ -1,4 +1,4 @@
-#include "output/fill_threads.h"
+#include "drawing/fill_threads.h"
 
 #include <QThreadPool>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "output/shrunk_drawing.h"
+#include "drawing/shrunk_drawing.h"
 
 #include <sys/mman.h>
 
@@ -10,8 +10,8 @@
 #include <mutex>
 
 #include "common/error.h"
-#include "output/fill_threads.h"
-#include "output/sparse_image.h"
+#include "drawing/fill_threads.h"
+#include "drawing/sparse_image.h"
 
 namespace plivora {
 
@@ -32,7 +32,7 @@ void EnsureGuiApplication() {
   static std::once_flag once;
   std::call_once(once, [] {
     if (const QCoreApplication* app = QCoreApplication::instance()) {
-      if (!qobject_cast<const QGuiApplication*>(app)) Fail(QStringLiteral("Drawing text needs a QGuiApplication"));
+      if (!qobject_cast<const QGuiApplication*>(app)) Fail(QStringLiteral("Cannot draw text: the program started Qt without its graphical part (a fault in this program)"));
       return;
     }
     // Qt's start and its fonts (fontconfig reading its files) take some
@@ -50,7 +50,7 @@ void DrawShrunk(const char* what, int width, int rows, int compress, const DrawF
                 int maxBandRows) {
   if (maxBandRows == 0) maxBandRows = int(std::clamp<int64_t>((int64_t(8) << 20) / std::max(width, 1), 1, 256));
   if (compress < 1 || maxBandRows < 1)
-    Fail(QStringLiteral("The %1: compress %2 and band of %3 rows out of range").arg(what).arg(compress).arg(maxBandRows));
+    Fail(QStringLiteral("Cannot draw the %1: compress %2 or a band of %3 rows is out of range (a fault in this program)").arg(what).arg(compress).arg(maxBandRows));
   if (rows == 0 || width == 0) return;
   const int64_t tallRows = int64_t(rows) * compress;
   if (tallRows > INT32_MAX)

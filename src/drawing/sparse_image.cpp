@@ -1,4 +1,4 @@
-#include "output/sparse_image.h"
+#include "drawing/sparse_image.h"
 
 #include <sys/mman.h>
 #include <unistd.h>

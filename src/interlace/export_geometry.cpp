@@ -1,4 +1,4 @@
-#include "output/export_geometry.h"
+#include "interlace/export_geometry.h"
 
 #include <algorithm>
 

@@ -1,9 +1,9 @@
-#include "output/row_engine.h"
+#include "interlace/row_engine.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "output/row_composer.h"
+#include "interlace/row_composer.h"
 
 namespace plivora {
 

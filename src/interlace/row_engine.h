@@ -15,30 +15,12 @@
 #include <functional>
 #include <vector>
 
-#include "common/numbers.h"
-#include "output/export.h"
-#include "output/export_geometry.h"
 #include "common/task_pool.h"
+#include "interlace/export_geometry.h"
 
 namespace plivora {
 
 class RowComposer;
-
-// Reports a percentage only when it changes; cheap when nobody listens.
-class ProgressReporter {
- public:
-  explicit ProgressReporter(const ProgressFn& fn) : fn_(fn) {}
-  void Set(int percent) {
-    if (percent == last_ || !fn_) return;
-    last_ = percent;
-    fn_(percent);
-  }
-  void Set(Real percent) { Set(int(Round(percent))); }
-
- private:
-  const ProgressFn& fn_;
-  int last_ = -1;
-};
 
 // Fills `set` (composer.RowSetBytes() bytes) with source row `row` of every
 // view, at the composer's view offsets. Called with rows that never go back

@@ -1,4 +1,4 @@
-#include "output/export.h"
+#include "jobs/export.h"
 
 #include <algorithm>
 #include <memory>
@@ -8,13 +8,14 @@
 #include "common/error.h"
 #include "common/file_names.h"
 #include "common/numbers.h"
-#include "output/caption_strip.h"
-#include "output/output_file.h"
-#include "output/pixel_rule.h"
-#include "output/row_composer.h"
-#include "output/row_engine.h"
-#include "output/strip_encoders.h"
-#include "output/tiff_header.h"
+#include "common/output_file.h"
+#include "drawing/caption_strip.h"
+#include "interlace/row_composer.h"
+#include "interlace/row_engine.h"
+#include "plate/level_rows.h"
+#include "plate/plate_writer.h"
+#include "plate/strip_encoders.h"
+#include "plate/tiff_header.h"
 #include "series/view_set.h"
 
 namespace plivora {
@@ -107,7 +108,7 @@ void Export(const ExportRequest& req, ProgressReporter& progress) {
   const ColumnViewMap map = BuildColumnViewMap(g, p.photoCount);
   progress.Set(25);
 
-  RowComposer composer(g, map, viewWidths, req.negativeInput);
+  RowComposer composer(g, map, viewWidths, GreyRule(req.negativeInput));
   const auto read = [&](uint32_t row, uint8_t* set) {
     for (size_t v = 0; v < views.size(); ++v) views[v].ReadRow(row, set + composer.ViewOffset(v));
   };

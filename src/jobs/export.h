@@ -8,8 +8,9 @@
 #include <cstdint>
 #include <functional>
 
-#include "output/export_geometry.h"
-#include "output/plate_writer.h"
+#include "common/progress.h"
+#include "interlace/export_geometry.h"
+#include "plate/output_form.h"
 
 namespace plivora {
 
@@ -24,7 +25,7 @@ struct ExportRequest {
   QString outputPath;
   QDateTime now;    // printed in the caption strip and the DateTime tag
   QLocale locale;   // date and time formats of the DateTime tag
-  int threads = 0;  // threads to compose on; 0: PLIVORA_THREADS, else the hardware's
+  int threads = 0;  // threads to compose on; 0: PLIVORA_THREADS, else one fewer than the cores
   OutputForm form;  // compression and BigTIFF; the plain classic file by default
   // 1: one file. 2 to 64: the print cut at lens boundaries into that many
   // files side by side, "NAME-K-of-N.EXT", written together or not at all.
@@ -38,9 +39,6 @@ constexpr int kMaxPanels = 64;
 // "plate.tif" gives "plate-2-of-3.tif", ".tif" gives "-2-of-3.tif"; a name
 // without an extension gets the suffix at its end.
 QString PanelFileName(const QString& path, int k, int panels);
-
-// Called with percentages from 0 to 100, only when the value changes.
-using ProgressFn = std::function<void(int percent)>;
 
 // Writes the interlaced TIFF (or its panels). Everything is checked
 // (parameters, every view, geometry, sizes) before the output is created;

@@ -1,4 +1,4 @@
-#include "output/pitch_sheet.h"
+#include "jobs/pitch_sheet.h"
 
 #include <QFont>
 #include <QPainter>
@@ -8,14 +8,15 @@
 #include "common/error.h"
 #include "common/file_names.h"
 #include "common/numbers.h"
-#include "output/caption_strip.h"
-#include "output/output_file.h"
-#include "output/plate_writer.h"
-#include "output/row_composer.h"
-#include "output/row_engine.h"
-#include "output/shrunk_drawing.h"
-#include "output/strip_encoders.h"
-#include "output/tiff_header.h"
+#include "common/output_file.h"
+#include "drawing/caption_strip.h"
+#include "drawing/shrunk_drawing.h"
+#include "interlace/row_composer.h"
+#include "interlace/row_engine.h"
+#include "plate/level_rows.h"
+#include "plate/plate_writer.h"
+#include "plate/strip_encoders.h"
+#include "plate/tiff_header.h"
 
 namespace plivora {
 
@@ -240,7 +241,7 @@ PitchSheetPlan WritePitchSheet(const PitchSheetRequest& req, const ProgressFn& p
                [&](QPainter& painter) { DrawLabel(painter, strip, dpi); }, levels);
     // The strip's pattern: the top rows of an export of the two views.
     const ColumnViewMap map = BuildColumnViewMap(strip.geometry, 2);
-    RowComposer composer(strip.geometry, map, {1, 1}, false);
+    RowComposer composer(strip.geometry, map, {1, 1}, GreyRule(false));
     const auto read = [&](uint32_t, uint8_t* set) {
       for (size_t v = 0; v < 2; ++v) std::memcpy(set + composer.ViewOffset(v), kBlackThenWhite[v], 4);
     };

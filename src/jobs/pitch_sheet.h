@@ -16,8 +16,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "output/export.h"
-#include "output/export_geometry.h"
+#include "interlace/export_geometry.h"
+#include "jobs/export.h"
 
 namespace plivora {
 
@@ -66,7 +66,7 @@ struct PitchSheetRequest {
   QString outputPath;
   QDateTime now;   // printed in the caption strip and the DateTime tag
   QLocale locale;  // date and time formats of the DateTime tag
-  int threads = 0;  // threads to compose on; 0: PLIVORA_THREADS, else the hardware's
+  int threads = 0;  // threads to compose on; 0: PLIVORA_THREADS, else one fewer than the cores
 };
 
 // Writes the sheet; returns its plan (the strips and their rows).

@@ -1,8 +1,8 @@
-#include "output/tiff_header.h"
+#include "plate/tiff_header.h"
 
 #include "common/error.h"
 #include "common/numbers.h"
-#include "output/output_file.h"
+#include "common/output_file.h"
 
 namespace plivora {
 
@@ -13,7 +13,7 @@ constexpr int kEntries = 17;
 constexpr uint32_t kValueArea = 8 + 2 + kEntries * 12 + 4;  // 218
 
 // 58 characters, then two zero bytes, make the 60-byte Software text.
-constexpr char kSoftware[] = "Plivora 13.4 lenticular interlacer by vexo";
+constexpr char kSoftware[] = "Plivora " PLIVORA_VERSION " lenticular interlacer by vexo";
 // Exactly 12 characters, no terminating zero.
 constexpr char kArtist[] = "vexo Plivora";
 static_assert(sizeof kSoftware - 1 <= 58);

@@ -15,7 +15,7 @@ std::optional<AnaglyphViews> ChooseAnaglyphViews(int64_t n) {
 }
 
 void ComposeAnaglyph(QImage& pa, QImage pb) {
-  if (pa.size() != pb.size()) Fail(QStringLiteral("The two anaglyph pictures differ in size"));
+  if (pa.size() != pb.size()) Fail(QStringLiteral("Cannot compose the anaglyph: its two pictures differ in size (a fault in this program)"));
   ToGray(pa);
   ToGray(pb);
   for (int y = 0; y < pa.height(); ++y) {

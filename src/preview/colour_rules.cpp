@@ -15,7 +15,7 @@ uint8_t LessInk(int ink, int black) { return uint8_t(std::max(0, 255 - ink - bla
 }  // namespace
 
 void CmykToRgb(const QImage& cmyk, QImage& rgb) {
-  if (cmyk.depth() != 32) Fail(QStringLiteral("CmykToRgb needs a 32-bit bitmap"));
+  if (cmyk.depth() != 32) Fail(QStringLiteral("Cannot turn a view into colours for the preview: its picture is not 32 bits a pixel (a fault in this program)"));
   QImage out(cmyk.size(), kPictureFormat);
   if (out.isNull() && !cmyk.isNull())
     Fail(QStringLiteral("Not enough memory for a preview picture of %1 x %2 pixels").arg(cmyk.width()).arg(cmyk.height()));
@@ -32,7 +32,7 @@ void CmykToRgb(const QImage& cmyk, QImage& rgb) {
 }
 
 void ToGray(QImage& rgb) {
-  if (rgb.format() != kPictureFormat) Fail(QStringLiteral("ToGray needs a 24-bit RGB picture"));
+  if (rgb.format() != kPictureFormat) Fail(QStringLiteral("Cannot turn a picture grey: it is not 24-bit RGB (a fault in this program)"));
   for (int y = 0; y < rgb.height(); ++y) {
     uint8_t* px = rgb.scanLine(y);
     for (int x = 0; x < rgb.width(); ++x, px += 3) {

@@ -34,12 +34,12 @@ QImage NewCmykBitmap(QSize size) {
 int64_t ScaleForWidth(uint32_t width) { return Round(Real(width) / 400 * 10000); }
 
 QSize ReducedSize(uint32_t width, uint32_t height, int64_t S) {
-  if (S <= 0) Fail(QStringLiteral("The preview scale is not set"));
+  if (S <= 0) Fail(QStringLiteral("Cannot reduce a view for the preview: its scale is not set (a fault in this program)"));
   return {ReducedLength(width, S), ReducedLength(height, S)};
 }
 
 QImage ReduceView(const QImage& view, FrameScale& scale) {
-  if (view.depth() != 32) Fail(QStringLiteral("ReduceView needs a 32-bit bitmap"));
+  if (view.depth() != 32) Fail(QStringLiteral("Cannot reduce a view for the preview: its picture is not 32 bits a pixel (a fault in this program)"));
   const auto width = uint32_t(view.width());
   const auto height = uint32_t(view.height());
   if (scale.S == 0) scale.S = ScaleForWidth(width);

@@ -50,7 +50,8 @@ std::vector<uint8_t> ViewFileBytes(uint32_t width, uint32_t height, const std::v
 
 void WriteViewFile(const QString& path, uint32_t width, uint32_t height, const std::vector<uint8_t>& cmyk,
                    bool inverted) {
-  if (cmyk.size() != size_t(width) * height * 4) Fail(QStringLiteral("WriteViewFile: wrong pixel count"));
+  if (cmyk.size() != size_t(width) * height * 4)
+    Fail(QStringLiteral("Cannot write the view \"%1\": %2 bytes of pixels for %3 x %4 pixels").arg(path).arg(cmyk.size()).arg(width).arg(height));
   const std::vector<uint8_t> bytes = ViewFileBytes(width, height, cmyk, inverted);
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||

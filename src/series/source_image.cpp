@@ -41,7 +41,7 @@ void ReadSourceRow(const SourceImage& image, uint32_t row, uint8_t* dest) {
 }
 
 void LoadSourceBitmap(const QString& path, QImage& bitmap, bool negativeInput) {
-  if (bitmap.depth() != 32) Fail(QStringLiteral("LoadSourceBitmap needs a 32-bit bitmap"));
+  if (bitmap.depth() != 32) Fail(QStringLiteral("Cannot load \"%1\" for the preview: the picture it was given is not 32 bits a pixel (a fault in this program)").arg(path));
   auto reader = OpenSource(path);
   const SourceImage& image = reader->image();
   if (image.Width > uint32_t(INT32_MAX) || image.Height > uint32_t(INT32_MAX))

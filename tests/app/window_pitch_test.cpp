@@ -9,7 +9,7 @@
 #include <QtTest>
 
 #include "app_test_support.h"
-#include "output/pitch_sheet.h"
+#include "jobs/pitch_sheet.h"
 
 using namespace plivora;
 using namespace plivora::test;

@@ -1,4 +1,4 @@
-#include "output/caption_strip.h"
+#include "drawing/caption_strip.h"
 
 #include <QFont>
 #include <QFontMetrics>
@@ -11,6 +11,7 @@
 #include <string>
 
 #include "common/numbers.h"
+#include "plate/level_rows.h"
 #include "support/test_support.h"
 
 namespace plivora {

@@ -10,6 +10,7 @@
 # test run replays through the readers.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+scripts/install-deps.sh fuzz
 build=build-fuzz
 cmake -S tests/fuzz -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null

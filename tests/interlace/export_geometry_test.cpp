@@ -1,5 +1,5 @@
-#include "output/export_geometry.h"
-#include "output/plate_writer.h"
+#include "interlace/export_geometry.h"
+#include "plate/plate_writer.h"
 
 #include "support/test_support.h"
 
@@ -172,6 +172,36 @@ TEST(Geometry, RefusesOutputsBeyondTheTiffLimits) {
   sharp.width = "0.1";
   sharp.height = "0.1";
   EXPECT_TRUE(ErrorOf([&] { ComputeGeometry(ParseParameters(sharp, 12), 1000, 1500); }).contains("42949.67"));
+}
+
+// Cuts are lens starts (the view sequence begins again at view 1), the one
+// nearest to k x width / N, and the panels cover the print once.
+TEST(Panels, CutsFallOnTheLensStartNearestToEqualShares) {
+  ExportTexts t;
+  t.inch = true;
+  const int views = 12;
+  const ExportGeometry g = ComputeGeometry(ParseParameters(t, views), 1000, 1500);
+  const ColumnViewMap map = BuildColumnViewMap(g, views);
+  std::vector<int64_t> starts{0};
+  for (int64_t i = 1; i < g.outputWidth; ++i)
+    if (map.viewIndex[size_t(i)] < map.viewIndex[size_t(i - 1)]) starts.push_back(i);
+  for (int n = 1; n <= 9; ++n) {
+    const std::vector<int64_t> cuts = PanelCuts(g, views, n);
+    ASSERT_EQ(cuts.size(), size_t(n) + 1);
+    EXPECT_EQ(cuts.front(), 0);
+    EXPECT_EQ(cuts.back(), g.outputWidth);
+    for (int k = 1; k < n; ++k) {
+      const int64_t cut = cuts[size_t(k)];
+      EXPECT_TRUE(std::binary_search(starts.begin(), starts.end(), cut)) << n << " " << k;
+      for (const int64_t s : starts)  // none nearer, and the left one of two as near
+        EXPECT_TRUE(std::abs(s * n - k * g.outputWidth) > std::abs(cut * n - k * g.outputWidth) ||
+                    (std::abs(s * n - k * g.outputWidth) == std::abs(cut * n - k * g.outputWidth) && s >= cut))
+            << n << " " << k << " " << s;
+    }
+  }
+  // One lens a panel will do; one panel more will not.
+  EXPECT_EQ(PanelCuts(g, views, int(starts.size())).size(), starts.size() + 1);
+  EXPECT_TRUE(ErrorOf([&] { PanelCuts(g, views, int(starts.size()) + 1); }).contains("too few to cut into"));
 }
 
 }  // namespace

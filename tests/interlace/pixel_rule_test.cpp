@@ -1,5 +1,5 @@
-#include "output/pixel_rule.h"
-#include "output/row_composer.h"
+#include "interlace/pixel_rule.h"
+#include "interlace/row_composer.h"
 
 #include <array>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "output/export.h"
+#include "jobs/export.h"
 
 #include <signal.h>
 #include <sys/mount.h>
@@ -9,7 +9,8 @@
 #include <QDir>
 
 #include "common/file_names.h"
-#include "output/caption_strip.h"
+#include "drawing/caption_strip.h"
+#include "plate/level_rows.h"
 #include "sample/view_writer.h"
 #include "series/byte_order.h"
 #include "support/test_support.h"
@@ -299,6 +300,14 @@ TEST(Export, ACaptionStripThatCannotBeDrawnLeavesNothing) {
   ASSERT_EQ(waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0) << "1: no caption error, 2: a file was left, 3: another exception";
+}
+
+TEST(Panels, NamesCarryTheirNumberBeforeTheExtension) {
+  EXPECT_EQ(PanelFileName("/w/plate.tif", 2, 3), "/w/plate-2-of-3.tif");
+  EXPECT_EQ(PanelFileName("/w/plate.tar.tif", 1, 2), "/w/plate.tar-1-of-2.tif");
+  EXPECT_EQ(PanelFileName("/w.d/plate", 7, 7), "/w.d/plate-7-of-7");
+  // A name that is all extension keeps it, rather than giving hidden panels.
+  EXPECT_EQ(PanelFileName("/w/.tif", 1, 2), "/w/-1-of-2.tif");
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "output/pitch_sheet.h"
+#include "jobs/pitch_sheet.h"
 
 #include "support/test_support.h"
 

@@ -1,21 +1,13 @@
-#include "output/plate_writer.h"
+#include "plate/plate_writer.h"
 
 #include <tiffio.h>
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <QDir>
 #include <cstring>
-#include <exception>
 
-#include "output/export.h"
-#include "output/export_geometry.h"
-#include "output/output_file.h"
-#include "output/signal_cleanup.h"
-#include "output/strip_encoders.h"
-#include "output/tiff_header.h"
+#include "common/output_file.h"
+#include "plate/strip_encoders.h"
+#include "plate/tiff_header.h"
 #include "support/test_support.h"
 
 namespace plivora {
@@ -191,102 +183,6 @@ TEST(PlateWriter, CompressedClassicFileRefusedBeforePassingItsLimit) {
   auto plate = CreatePlateWriter(dir.path("c.tif"), kLayout, {Compression::Deflate, true}, encoders, "ADVICE", 200000);
   AppendInPieces(*plate, rows, kLayout.width);
   plate->Finish();
-}
-
-TEST(Panels, NamesCarryTheirNumberBeforeTheExtension) {
-  EXPECT_EQ(PanelFileName("/w/plate.tif", 2, 3), "/w/plate-2-of-3.tif");
-  EXPECT_EQ(PanelFileName("/w/plate.tar.tif", 1, 2), "/w/plate.tar-1-of-2.tif");
-  EXPECT_EQ(PanelFileName("/w.d/plate", 7, 7), "/w.d/plate-7-of-7");
-  // A name that is all extension keeps it, rather than giving hidden panels.
-  EXPECT_EQ(PanelFileName("/w/.tif", 1, 2), "/w/-1-of-2.tif");
-}
-
-// Cuts are lens starts (the view sequence begins again at view 1), the one
-// nearest to k x width / N, and the panels cover the print once.
-TEST(Panels, CutsFallOnTheLensStartNearestToEqualShares) {
-  ExportTexts t;
-  t.inch = true;
-  const int views = 12;
-  const ExportGeometry g = ComputeGeometry(ParseParameters(t, views), 1000, 1500);
-  const ColumnViewMap map = BuildColumnViewMap(g, views);
-  std::vector<int64_t> starts{0};
-  for (int64_t i = 1; i < g.outputWidth; ++i)
-    if (map.viewIndex[size_t(i)] < map.viewIndex[size_t(i - 1)]) starts.push_back(i);
-  for (int n = 1; n <= 9; ++n) {
-    const std::vector<int64_t> cuts = PanelCuts(g, views, n);
-    ASSERT_EQ(cuts.size(), size_t(n) + 1);
-    EXPECT_EQ(cuts.front(), 0);
-    EXPECT_EQ(cuts.back(), g.outputWidth);
-    for (int k = 1; k < n; ++k) {
-      const int64_t cut = cuts[size_t(k)];
-      EXPECT_TRUE(std::binary_search(starts.begin(), starts.end(), cut)) << n << " " << k;
-      for (const int64_t s : starts)  // none nearer, and the left one of two as near
-        EXPECT_TRUE(std::abs(s * n - k * g.outputWidth) > std::abs(cut * n - k * g.outputWidth) ||
-                    (std::abs(s * n - k * g.outputWidth) == std::abs(cut * n - k * g.outputWidth) && s >= cut))
-            << n << " " << k << " " << s;
-    }
-  }
-  // One lens a panel will do; one panel more will not.
-  EXPECT_EQ(PanelCuts(g, views, int(starts.size())).size(), starts.size() + 1);
-  EXPECT_TRUE(ErrorOf([&] { PanelCuts(g, views, int(starts.size()) + 1); }).contains("too few to cut into"));
-}
-
-// Files committed together: when one can't take its name, none does, and
-// every earlier file of those names stays as it was.
-TEST(Panels, CommittedTogetherOrNotAtAll) {
-  TempDir dir;
-  for (const char* name : {"a.tif", "b.tif"}) test::WriteBytes(dir.path(name), {'o', 'l', 'd'});
-  {
-    OutputFile a(dir.path("a.tif")), b(dir.path("b.tif")), c(dir.path("c.tif"));
-    for (OutputFile* f : {&a, &b, &c}) f->Write("new", 3);
-    QDir().mkdir(dir.path("c.tif"));  // something else takes the last name meanwhile
-    EXPECT_TRUE(ErrorOf([&] { OutputFile::CommitTogether({&a, &b, &c}); }).contains("Something else took its place"));
-  }
-  EXPECT_EQ(test::ReadBytes(dir.path("a.tif")), (std::vector<uint8_t>{'o', 'l', 'd'}));
-  EXPECT_EQ(test::ReadBytes(dir.path("b.tif")), (std::vector<uint8_t>{'o', 'l', 'd'}));
-  EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-            (QStringList{"a.tif", "b.tif", "c.tif"}));
-
-  QDir().rmdir(dir.path("c.tif"));
-  {
-    OutputFile a(dir.path("a.tif")), b(dir.path("b.tif")), c(dir.path("c.tif"));
-    for (OutputFile* f : {&a, &b, &c}) f->Write("new", 3);
-    OutputFile::CommitTogether({&a, &b, &c});
-  }
-  for (const char* name : {"a.tif", "b.tif", "c.tif"})
-    EXPECT_EQ(test::ReadBytes(dir.path(name)), (std::vector<uint8_t>{'n', 'e', 'w'})) << name;
-  EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-            (QStringList{"a.tif", "b.tif", "c.tif"}));
-}
-
-// A signal that came while the panels took their names waited, and then
-// ended the process with 130 although every panel was in place. Once the
-// names are given the export has succeeded: the signal is kept for the
-// program to weigh, not acted on. When the naming fails, it takes effect.
-TEST(Panels, ASignalDuringTheNamingNeverUndoesSuccess) {
-  const auto run = [](bool fails) {
-    const pid_t child = fork();
-    if (child == 0) {
-      InstallSignalCleanup();
-      try {
-        const SignalCleanupHold hold;
-        ::raise(SIGINT);
-        if (fails) throw std::runtime_error("the naming failed");
-      } catch (const std::exception&) {
-        _exit(3);
-      }
-      _exit(TakeDeferredSignal() == SIGINT && TakeDeferredSignal() == 0 ? 0 : 4);
-    }
-    int status = 0;
-    EXPECT_EQ(waitpid(child, &status, 0), child);
-    return status;
-  };
-  const int succeeded = run(false);
-  ASSERT_TRUE(WIFEXITED(succeeded)) << "ended by signal " << WTERMSIG(succeeded);
-  EXPECT_EQ(WEXITSTATUS(succeeded), 0);
-  const int failed = run(true);
-  ASSERT_TRUE(WIFSIGNALED(failed));
-  EXPECT_EQ(WTERMSIG(failed), SIGINT);
 }
 
 }  // namespace

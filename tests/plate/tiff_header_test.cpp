@@ -1,6 +1,6 @@
-#include "output/tiff_header.h"
+#include "plate/tiff_header.h"
 
-#include "output/output_file.h"
+#include "common/output_file.h"
 #include "support/test_support.h"
 
 namespace plivora {

@@ -4,7 +4,7 @@
 
 #include <QFile>
 
-#include "output/export.h"
+#include "jobs/export.h"
 #include "series/source_image.h"
 #include "series/tiff_test_tools.h"
 #include "support/test_support.h"

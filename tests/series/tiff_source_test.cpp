@@ -7,7 +7,7 @@
 #include <QFile>
 #include <QImage>
 
-#include "output/export.h"
+#include "jobs/export.h"
 #include "sample/view_writer.h"
 #include "series/source_image.h"
 #include "series/tiff_test_tools.h"

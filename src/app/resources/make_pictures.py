@@ -8,10 +8,14 @@ smooth at the small sizes the window shows.
 """
 import math
 import os
+import re
 
 from PIL import Image, ImageDraw, ImageFilter, ImageFont
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+# The version the splash and the logo show: the project's, from its CMakeLists.txt.
+with open(os.path.join(HERE, "..", "..", "..", "CMakeLists.txt")) as cmake:
+    VERSION = re.search(r"project\(Plivora VERSION ([0-9.]+)", cmake.read()).group(1)
 FONT_DIR = "/usr/share/fonts/truetype/liberation"
 S = 4  # supersampling factor
 
@@ -82,7 +86,7 @@ def splash():
     d.rectangle([0, top, w * S, top + 2 * S], fill=(255, 255, 255, 90))
     lens_mark(d, 56 * S, 96 * S, 96 * S)
     d.text((176 * S, 84 * S), "Plivora", font=font(84 * S), fill=WHITE)
-    d.text((182 * S, 186 * S), "13.4", font=font(34 * S, bold=False), fill=(150, 205, 255))
+    d.text((182 * S, 186 * S), VERSION, font=font(34 * S, bold=False), fill=(150, 205, 255))
     d.text((270 * S, 192 * S), "Lenticular prepress", font=font(24 * S, bold=False), fill=(210, 222, 240))
     d.line([(56 * S, 250 * S), (584 * S, 250 * S)], fill=(255, 255, 255, 60), width=S)
     d.text((56 * S, 262 * S), "Interlacing for plate setters", font=font(15 * S, bold=False),
@@ -105,7 +109,7 @@ def logo_small():
     img = canvas(90, 15)
     d = ImageDraw.Draw(img)
     lens_mark(d, 1 * S, 1 * S, 13 * S)
-    d.text((17 * S, 0), "Plivora 13.4", font=font(11 * S), fill=BLUE + (255,))
+    d.text((17 * S, 0), "Plivora " + VERSION, font=font(11 * S), fill=BLUE + (255,))
     save(finish(img, 90, 15), "logo_small.png")
 
 

@@ -1,0 +1,23 @@
+// Rows drawn in two levels (the caption strip, a pitch sheet's header and
+// labels) in a plate's four-sample form.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace plivora {
+
+class PlateWriter;
+
+// Writes the file's four bytes for each of `count` pixels of one byte, 0 or
+// 255, into `filePixels` (4 * count bytes): v, v, v, 0, so 0, 0, 0, 0 for
+// background and 255, 255, 255, 0 for what is drawn.
+void ExpandCaptionPixels(const uint8_t* levels, size_t count, uint8_t* filePixels);
+
+// Appends `rows` rows of `width` such pixels to `plate`, a few rows at a
+// time, so that they are never held at four bytes a pixel.
+void AppendLevelRows(const uint8_t* levels, size_t rows, int64_t width, PlateWriter& plate);
+void AppendLevelRows(const std::vector<uint8_t>& levels, int64_t width, PlateWriter& plate);
+
+}  // namespace plivora
