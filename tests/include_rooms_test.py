@@ -12,15 +12,16 @@ SRC = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "src")
 
 BELOW = {
     "common": set(),
+    "colour": {"common"},
     "sample": {"common"},
-    "series": {"common"},
+    "series": {"common", "colour"},
     "interlace": {"common"},
     "plate": {"common"},
     "drawing": {"common"},
-    "preview": {"common", "series"},
-    "jobs": {"common", "series", "interlace", "plate", "drawing"},
-    "cli": {"common", "series", "interlace", "plate", "drawing", "preview", "jobs"},
-    "app": {"common", "series", "interlace", "plate", "drawing", "preview", "jobs"},
+    "preview": {"common", "colour", "series"},
+    "jobs": {"common", "colour", "series", "interlace", "plate", "drawing"},
+    "cli": {"common", "colour", "series", "interlace", "plate", "drawing", "preview", "jobs"},
+    "app": {"common", "colour", "series", "interlace", "plate", "drawing", "preview", "jobs"},
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/[^"]+"', re.M)
 

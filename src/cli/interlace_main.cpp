@@ -13,8 +13,8 @@ namespace {
 using namespace plivora;
 
 const char* const kAbout =
-    "Interlaces a series of views (8-bit CMYK TIFF, or .gjs with inverted samples)\n"
-    "into one TIFF for the plate setter. The first view sets the reference size.\n";
+    "Interlaces a series of views (TIFF, PNG or JPEG; .gjs: CMYK TIFF with inverted\n"
+    "samples) into one TIFF for the press. The first view sets the reference size.\n";
 
 std::vector<Option> Options() {
   const ExportTexts d;  // the export's own defaults
@@ -33,6 +33,15 @@ std::vector<Option> Options() {
           {QStringLiteral("--compression"), {}, QStringLiteral("none|packbits|lzw|deflate"),
            QStringLiteral("compression of the TIFF"), CompressionName(OutputForm{}.compression)},
           {QStringLiteral("--bigtiff"), {}, {}, QStringLiteral("write a BigTIFF (64-bit offsets: past 4 GiB)")},
+          {QStringLiteral("--colour"), {}, QStringLiteral("grey|cmyk|rgb"),
+           QStringLiteral("the plate: one grey for the plate setter, the inks,\nor RGB for inkjet and UV printers"),
+           PlateColourName(PlateColour::kGrey)},
+          {QStringLiteral("--cmyk-profile"), {}, QStringLiteral("FILE"), QStringLiteral("the press's CMYK ICC profile"),
+           QString::fromLatin1(kDefaultCmykProfile).section(QChar('/'), -1)},
+          {QStringLiteral("--rgb-profile"), {}, QStringLiteral("FILE"), QStringLiteral("the RGB plate's ICC profile"),
+           QStringLiteral("sRGB")},
+          {QStringLiteral("--intent"), {}, QStringLiteral("perceptual|relative|saturation|absolute"),
+           QStringLiteral("rendering intent of colour conversions"), IntentName(Intent::kRelative)},
           {QStringLiteral("--panels"), {}, QStringLiteral("N"),
            QStringLiteral("cut the print at lens boundaries into N files side by\nside, OUTPUT-1-of-N.tif ... (1 to %1)")
                .arg(kMaxPanels),
@@ -62,6 +71,16 @@ ExportRequest BuildRequest(const ParsedOptions& o) {
   if (!c) throw UsageError(QStringLiteral("--compression must be none, packbits, lzw or deflate, not \"%1\"").arg(compression));
   req.form.compression = *c;
   req.form.bigTiff = o.Has(QStringLiteral("--bigtiff"));
+  const QString colour = o.Value(QStringLiteral("--colour"), PlateColourName(req.colour.plate));
+  const std::optional<PlateColour> plate = PlateColourFromName(colour);
+  if (!plate) throw UsageError(QStringLiteral("--colour must be grey, cmyk or rgb, not \"%1\"").arg(colour));
+  req.colour.plate = *plate;
+  const QString intent = o.Value(QStringLiteral("--intent"), IntentName(req.colour.intent));
+  const std::optional<Intent> i = IntentFromName(intent);
+  if (!i) throw UsageError(QStringLiteral("--intent must be perceptual, relative, saturation or absolute, not \"%1\"").arg(intent));
+  req.colour.intent = *i;
+  if (const std::optional<QString> file = o.Optional(QStringLiteral("--cmyk-profile"))) req.colour.cmykProfile = AbsoluteFileName(*file);
+  if (const std::optional<QString> file = o.Optional(QStringLiteral("--rgb-profile"))) req.colour.rgbProfile = AbsoluteFileName(*file);
   const QString panels = o.Value(QStringLiteral("--panels"), QStringLiteral("1"));
   bool ok = false;
   req.panels = panels.toInt(&ok);

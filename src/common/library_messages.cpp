@@ -39,7 +39,14 @@ void LibraryMessages::Add(bool error, const char* module, const char* format, va
 
 void LibraryMessages::AddError(const QString& text) noexcept {
   try {
-    if (errors_.size() < kKept) Keep(errors_, text);
+    if (errors_.size() < kKept) Keep(errors_, text.trimmed());
+  } catch (...) {
+  }
+}
+
+void LibraryMessages::AddWarning(const QString& text) noexcept {
+  try {
+    if (warnings_.size() < kKept) Keep(warnings_, text.trimmed());
   } catch (...) {
   }
 }

@@ -21,8 +21,10 @@ class LibraryMessages {
 
   // "MODULE: TEXT", formatted from the library's printf-style arguments.
   void Add(bool error, const char* module, const char* format, va_list args) noexcept;
-  // An error of our own, word for word (one raised in a callback).
+  // A message as it stands: our own (an error raised in a callback), or a
+  // library's that comes as plain text.
   void AddError(const QString& text) noexcept;
+  void AddWarning(const QString& text) noexcept;
 
   const QStringList& errors() const { return errors_; }
   const QStringList& warnings() const { return warnings_; }

@@ -5,13 +5,15 @@
 //
 // The grey rule: round(C * 0.3 + M * 0.59 + Y * 0.11 + K), summed left to
 // right in extended precision, ties to even, at most 255, in all four
-// samples (inverted back for a series of inverted views).
+// samples (inverted back for a series of inverted views). The ink rule: the
+// pixel as it is.
 #pragma once
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <variant>
 
 namespace plivora {
@@ -227,7 +229,32 @@ class GreyRule {
   uint8_t flip_;              // 255 for inverted series, else 0
 };
 
+// The rule of colour plates: the picked pixel's four bytes as they are (the
+// inks of a CMYK plate, R, G, B and padding of an RGB one), inverted back
+// for a series of inverted views.
+class InkRule {
+ public:
+  explicit InkRule(bool negativeInput) : flip_(negativeInput ? 0xFFFFFFFFu : 0) {}
+
+  uint32_t Pixel(const uint8_t* px) const {
+    uint32_t pixel;
+    std::memcpy(&pixel, px, 4);
+    return pixel ^ flip_;
+  }
+#if defined(__SSE2__)
+  __m128i Four(__m128i px) const { return _mm_xor_si128(px, _mm_set1_epi32(int(flip_))); }
+#endif
+#if defined(__x86_64__)
+  __attribute__((target("avx2"))) __m256i Eight(__m256i px) const {
+    return _mm256_xor_si256(px, _mm256_set1_epi32(int(flip_)));
+  }
+#endif
+
+ private:
+  uint32_t flip_;  // every bit set for inverted series
+};
+
 // The rule a composer applies.
-using PixelRule = std::variant<GreyRule>;
+using PixelRule = std::variant<GreyRule, InkRule>;
 
 }  // namespace plivora

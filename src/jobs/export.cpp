@@ -16,6 +16,7 @@
 #include "plate/plate_writer.h"
 #include "plate/strip_encoders.h"
 #include "plate/tiff_header.h"
+#include "series/colour_plan.h"
 #include "series/view_set.h"
 
 namespace plivora {
@@ -33,6 +34,15 @@ void OpenViews(const ExportRequest& req, int photoCount, ViewSet& views, uint32_
     *minHeight = std::min(*minHeight, views[size_t(i)].image().Height);
     progress.Set(Real(i + 1) * 20 / photoCount);
   }
+}
+
+int PlateSamples(PlateColour colour) { return colour == PlateColour::kRgb ? 3 : 4; }
+
+// What a picked view pixel becomes: the grey plate's grey, or the pixel as
+// it is on colour plates (inverted back for ".gjs" series either way).
+PixelRule RuleFor(PlateColour colour, bool negativeInput) {
+  if (colour == PlateColour::kGrey) return GreyRule(negativeInput);
+  return InkRule(negativeInput);
 }
 
 // One file of the export: the whole print, or one panel of it.
@@ -59,7 +69,7 @@ std::vector<Panel> PlanPanels(const ExportRequest& req, const ExportParameters& 
                      req.now, whole ? QString() : QStringLiteral("%1 of %2").arg(k + 1).arg(req.panels)};
     if (req.form.Plain())
       CheckFitsPlainTiff(whole ? QStringLiteral("An output") : QStringLiteral("Panel %1 of %2").arg(k + 1).arg(req.panels),
-                         panel.width, g.fileRows(), req.tooLargeAdvice);
+                         panel.width, g.fileRows(), req.tooLargeAdvice, PlateSamples(req.colour.plate));
   }
   return panels;
 }
@@ -74,6 +84,8 @@ void Export(const ExportRequest& req, ProgressReporter& progress) {
   tieTable.Start([] { DecimalTieWords(); });
   ViewSet views;
   OpenViews(req, p.photoCount, views, &minWidth, &minHeight, progress);
+  // Every view's rows in the plate's model; the profiles checked now.
+  const ColourPlan colours = PlanColours(views, req.colour, req.negativeInput);
 
   const ExportGeometry g = ComputeGeometry(p, minWidth, minHeight);
   std::vector<Panel> panels = PlanPanels(req, p, g);
@@ -99,8 +111,15 @@ void Export(const ExportRequest& req, ProgressReporter& progress) {
   const uint64_t stripBytes = std::max<uint64_t>(uint64_t(1) << 16, (uint64_t(1) << 20) / panels.size());
   std::vector<OutputFile*> files;
   for (Panel& panel : panels) {
-    const PlateLayout layout{panel.width, g.fileRows(), p.dpiE9, g.yResolutionE9, TiffDateTime(req.now, req.locale),
-                             stripBytes};
+    PlateLayout layout;
+    layout.width = panel.width;
+    layout.rows = g.fileRows();
+    layout.xResolutionE9 = p.dpiE9;
+    layout.yResolutionE9 = g.yResolutionE9;
+    layout.dateTime = TiffDateTime(req.now, req.locale);
+    layout.stripBytes = stripBytes;
+    layout.samples = uint16_t(PlateSamples(req.colour.plate));
+    layout.iccProfile = colours.plateProfile;
     panel.plate = CreatePlateWriter(panel.path, layout, req.form, encoders, req.tooLargeAdvice);
     files.push_back(&panel.plate->file());
   }
@@ -108,7 +127,7 @@ void Export(const ExportRequest& req, ProgressReporter& progress) {
   const ColumnViewMap map = BuildColumnViewMap(g, p.photoCount);
   progress.Set(25);
 
-  RowComposer composer(g, map, viewWidths, GreyRule(req.negativeInput));
+  RowComposer composer(g, map, viewWidths, RuleFor(req.colour.plate, req.negativeInput));
   const auto read = [&](uint32_t row, uint8_t* set) {
     for (size_t v = 0; v < views.size(); ++v) views[v].ReadRow(row, set + composer.ViewOffset(v));
   };
@@ -122,7 +141,7 @@ void Export(const ExportRequest& req, ProgressReporter& progress) {
 
   engine.WaitBeside();
   for (Panel& panel : panels) {
-    AppendLevelRows(panel.strip, panel.width, *panel.plate);
+    AppendLevelRows(panel.strip, panel.width, *panel.plate, req.colour.plate == PlateColour::kRgb);
     panel.plate->Finish();
   }
   OutputFile::CommitTogether(files);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "colour/plate_colour.h"
 #include "common/progress.h"
 #include "interlace/export_geometry.h"
 #include "plate/output_form.h"
@@ -27,6 +28,7 @@ struct ExportRequest {
   QLocale locale;   // date and time formats of the DateTime tag
   int threads = 0;  // threads to compose on; 0: PLIVORA_THREADS, else one fewer than the cores
   OutputForm form;  // compression and BigTIFF; the plain classic file by default
+  ColourOptions colour;  // the plate's colour and profiles; the grey plate by default
   // 1: one file. 2 to 64: the print cut at lens boundaries into that many
   // files side by side, "NAME-K-of-N.EXT", written together or not at all.
   int panels = 1;

@@ -15,9 +15,13 @@ class PlateWriter;
 // background and 255, 255, 255, 0 for what is drawn.
 void ExpandCaptionPixels(const uint8_t* levels, size_t count, uint8_t* filePixels);
 
-// Appends `rows` rows of `width` such pixels to `plate`, a few rows at a
-// time, so that they are never held at four bytes a pixel.
-void AppendLevelRows(const uint8_t* levels, size_t rows, int64_t width, PlateWriter& plate);
-void AppendLevelRows(const std::vector<uint8_t>& levels, int64_t width, PlateWriter& plate);
+// The same on an RGB plate: black on white paper, 255 - v in R, G and B.
+void ExpandCaptionPixelsRgb(const uint8_t* levels, size_t count, uint8_t* filePixels);
+
+// Appends `rows` rows of `width` such pixels to `plate` (on an RGB plate,
+// `rgb`: black on white), a few rows at a time, so that they are never held
+// at four bytes a pixel.
+void AppendLevelRows(const uint8_t* levels, size_t rows, int64_t width, PlateWriter& plate, bool rgb = false);
+void AppendLevelRows(const std::vector<uint8_t>& levels, int64_t width, PlateWriter& plate, bool rgb = false);
 
 }  // namespace plivora

@@ -14,13 +14,32 @@ namespace plivora {
 
 namespace {
 
-// The classic file: the 334-byte header and one uncompressed strip.
+// Writes `count` pixels of four bytes as three, the fourth dropped.
+void PackThree(const uint8_t* pixels, size_t count, uint8_t* out) {
+  for (size_t i = 0; i < count; ++i, pixels += 4, out += 3) std::memcpy(out, pixels, 3);
+}
+
+// The classic file: the 334-byte header (332 for RGB, and more with a
+// profile) and one uncompressed strip.
 class PlainPlate final : public PlateWriter {
  public:
-  PlainPlate(const QString& path, const PlateLayout& l) : out_(path), rowBytes_(size_t(l.width) * 4) {
-    WriteTiffHeader(out_, 4, int32_t(l.width), int32_t(l.rows), l.xResolutionE9, l.yResolutionE9, l.dateTime);
+  PlainPlate(const QString& path, const PlateLayout& l)
+      : out_(path), width_(size_t(l.width)), samples_(l.samples), rowBytes_(width_ * 4) {
+    WriteTiffHeader(out_, l.samples, int32_t(l.width), int32_t(l.rows), l.xResolutionE9, l.yResolutionE9, l.dateTime,
+                    l.iccProfile);
   }
   void Append(const uint8_t* rows, size_t count, size_t stride) override {
+    if (samples_ == 3) {
+      // Packed a few rows at a time, into about 256 KiB.
+      const size_t piece = std::max<size_t>(1, (size_t(1) << 18) / (width_ * 3));
+      packed_.resize(std::min(piece, count) * width_ * 3);
+      for (size_t j = 0; j < count; j += piece) {
+        const size_t n = std::min(piece, count - j);
+        for (size_t k = 0; k < n; ++k) PackThree(rows + (j + k) * stride, width_, packed_.data() + k * width_ * 3);
+        out_.Write(packed_.data(), n * width_ * 3);
+      }
+      return;
+    }
     if (stride == rowBytes_) return out_.Write(rows, count * rowBytes_);
     for (size_t j = 0; j < count; ++j) out_.Write(rows + j * stride, rowBytes_);
   }
@@ -29,7 +48,10 @@ class PlainPlate final : public PlateWriter {
 
  private:
   OutputFile out_;
+  const size_t width_;
+  const int samples_;
   const size_t rowBytes_;
+  std::vector<uint8_t> packed_;
 };
 
 // libtiff writes the other forms through these callbacks into the
@@ -77,7 +99,7 @@ class TiffPlate final : public PlateWriter {
             const QString& advice, uint64_t classicLimit)
       : out_(path), client_{out_, 0, {}}, layout_(l), form_(form), encoders_(encoders), advice_(advice),
         classicLimit_(classicLimit),
-        rowBytes_(size_t(l.width) * 4),
+        rowBytes_(size_t(l.width) * l.samples),
         rowsPerStrip_(uint32_t(std::clamp<uint64_t>(l.stripBytes / rowBytes_, 1, uint64_t(l.rows)))),
         strips_(uint64_t(l.rows) / rowsPerStrip_ + (uint64_t(l.rows) % rowsPerStrip_ != 0)) {
     tif_ = OpenTiffForWriting(NativeFileName(path), form.bigTiff ? "wl8" : "wl", &client_,
@@ -86,10 +108,12 @@ class TiffPlate final : public PlateWriter {
     const bool ok =
         TIFFSetField(tif_, TIFFTAG_SUBFILETYPE, 0) && TIFFSetField(tif_, TIFFTAG_IMAGEWIDTH, uint32_t(l.width)) &&
         TIFFSetField(tif_, TIFFTAG_IMAGELENGTH, uint32_t(l.rows)) && TIFFSetField(tif_, TIFFTAG_BITSPERSAMPLE, 8) &&
-        TIFFSetField(tif_, TIFFTAG_SAMPLESPERPIXEL, 4) &&
+        TIFFSetField(tif_, TIFFTAG_SAMPLESPERPIXEL, l.samples) &&
         TIFFSetField(tif_, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
-        TIFFSetField(tif_, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_SEPARATED) &&
-        TIFFSetField(tif_, TIFFTAG_INKSET, INKSET_CMYK) &&
+        TIFFSetField(tif_, TIFFTAG_PHOTOMETRIC, l.samples == 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_SEPARATED) &&
+        (l.samples == 3 || TIFFSetField(tif_, TIFFTAG_INKSET, INKSET_CMYK)) &&
+        (l.iccProfile.isEmpty() ||
+         TIFFSetField(tif_, TIFFTAG_ICCPROFILE, uint32_t(l.iccProfile.size()), l.iccProfile.constData())) &&
         TIFFSetField(tif_, TIFFTAG_COMPRESSION, TiffCompressionTag(form.compression)) &&
         TIFFSetField(tif_, TIFFTAG_ROWSPERSTRIP, rowsPerStrip_) &&
         // libtiff holds resolutions in floating point: to about 10^-8 of the DPI.
@@ -111,9 +135,10 @@ class TiffPlate final : public PlateWriter {
   }
 
   void Append(const uint8_t* rows, size_t count, size_t stride) override {
+    const size_t width = size_t(layout_.width);
     for (size_t j = 0; j < count;) {
       // Whole uncompressed strips of contiguous rows go out as they are.
-      if (filled_ == 0 && form_.compression == Compression::None && stride == rowBytes_ &&
+      if (filled_ == 0 && form_.compression == Compression::None && stride == rowBytes_ && layout_.samples == 4 &&
           count - j >= rowsPerStrip_) {
         Store({rows + j * stride, size_t(rowsPerStrip_) * rowBytes_});
         j += rowsPerStrip_;
@@ -122,7 +147,10 @@ class TiffPlate final : public PlateWriter {
       // A buffer back from the encoders may have held another plate's strip.
       if (filled_ == 0) fill_.resize(size_t(rowsPerStrip_) * rowBytes_);
       const size_t take = std::min<size_t>(count - j, rowsPerStrip_ - filled_);
-      if (stride == rowBytes_) {
+      if (layout_.samples == 3) {
+        for (size_t k = 0; k < take; ++k)
+          PackThree(rows + (j + k) * stride, width, fill_.data() + (filled_ + k) * rowBytes_);
+      } else if (stride == rowBytes_) {
         std::memcpy(fill_.data() + filled_ * rowBytes_, rows + j * stride, take * rowBytes_);
       } else {
         for (size_t k = 0; k < take; ++k)
@@ -153,7 +181,8 @@ class TiffPlate final : public PlateWriter {
       Store({fill_.data(), size_t(rows) * rowBytes_});
       return;
     }
-    encoders_.Submit(fill_, form_.compression, layout_.width, rows, [this](const EncodedStrip& s) { Store(s); });
+    encoders_.Submit(fill_, form_.compression, layout_.width, rows, layout_.samples,
+                     [this](const EncodedStrip& s) { Store(s); });
   }
 
   // Strips arrive in order; the directory (two arrays of the strips'
@@ -199,8 +228,11 @@ class TiffPlate final : public PlateWriter {
 
 QString GigabyteText(uint64_t bytes) { return QString::number(double(bytes) / 1e9, 'f', 1) + QStringLiteral(" GB"); }
 
-void CheckFitsPlainTiff(const QString& what, int64_t width, int64_t rows, const QString& advice) {
-  const uint64_t bytes = uint64_t(width) * uint64_t(rows) * 4;
+void CheckFitsPlainTiff(const QString& what, int64_t width, int64_t rows, const QString& advice, int samples) {
+  if (samples == 3 && (width > 65535 || rows > 65535))
+    Fail(QStringLiteral("%1 of %2 x %3 pixels does not fit the plain RGB TIFF (at most 65535 pixels each way); %4")
+             .arg(what).arg(width).arg(rows).arg(advice));
+  const uint64_t bytes = uint64_t(width) * uint64_t(rows) * uint64_t(samples);
   if (bytes <= kClassicTiffLimit) return;
   Fail(QStringLiteral("%1 of %2 x %3 pixels at %4 does not fit a TIFF file (at most 4 GiB); %5")
            .arg(what).arg(width).arg(rows).arg(GigabyteText(bytes), advice));

@@ -1,6 +1,6 @@
 // The file an export writes, in the form the operator chose: a header, then
 // rows in order, top to bottom. Every form has the same image: the same
-// size, CMYK at 8 bits, the same resolutions and texts.
+// size, CMYK (or RGB) at 8 bits, the same resolutions, texts and profile.
 //
 // - The plain form is the classic file: the 334-byte header and one
 //   uncompressed strip (tiff_header.h).
@@ -35,6 +35,8 @@ struct PlateLayout {
   // one): large enough that per-strip costs vanish, small enough that every
   // plate of an export in panels can hold one being filled.
   uint64_t stripBytes = uint64_t(1) << 20;
+  uint16_t samples = 4;   // 4: CMYK (Photometric 5); 3: RGB (Photometric 2)
+  QByteArray iccProfile;  // carried in tag 34675 when not empty
 };
 
 // The last byte a classic TIFF can reach: its offsets and byte counts are
@@ -45,15 +47,19 @@ constexpr uint64_t kClassicTiffLimit = 0xFFFFFFFFu;
 QString GigabyteText(uint64_t bytes);
 
 // Refuses, before anything is written, a plain file of width x rows pixels
-// whose pixel data passes 4 GiB: "WHAT of W x H pixels at 5.5 GB does not
-// fit a TIFF file (at most 4 GiB); ADVICE". WHAT: "An output", "A panel".
-void CheckFitsPlainTiff(const QString& what, int64_t width, int64_t rows, const QString& advice);
+// of `samples` bytes whose pixel data passes 4 GiB: "WHAT of W x H pixels at
+// 5.5 GB does not fit a TIFF file (at most 4 GiB); ADVICE". WHAT: "An
+// output", "A panel". The plain RGB form holds at most 65535 pixels either
+// way (its header's sizes are SHORT), which is refused alike.
+void CheckFitsPlainTiff(const QString& what, int64_t width, int64_t rows, const QString& advice, int samples = 4);
 
 class PlateWriter {
  public:
   virtual ~PlateWriter() = default;
-  // Appends `count` rows of the plate's width, each `stride` bytes after the
-  // one before; called for rows in order, one call at a time.
+  // Appends `count` rows of the plate's width, four bytes a pixel, each
+  // `stride` bytes after the one before (a three-sample plate stores the
+  // first three bytes of each pixel); called for rows in order, one call at
+  // a time.
   virtual void Append(const uint8_t* rows, size_t count, size_t stride) = 0;
   // After the last row: stores what is still held (the last strips, the
   // directory). The file is then ready for OutputFile's commit.

@@ -47,19 +47,19 @@ toff_t MemorySize(thandle_t h) { return static_cast<MemoryFile*>(h)->end; }
 
 }  // namespace
 
-EncodedStrip EncodeStrip(Compression compression, int64_t width, uint32_t rows, const uint8_t* raw,
+EncodedStrip EncodeStrip(Compression compression, int64_t width, uint32_t rows, int samples, const uint8_t* raw,
                          std::vector<uint8_t>& work) {
   MemoryFile memory{work, 0, 0};
   LibraryMessages messages;
   TIFF* tif = OpenTiffForWriting("strip", "wl", &memory, {MemoryWrite, MemorySeek, MemorySize}, messages);
-  const tmsize_t size = tmsize_t(width) * 4 * rows;
+  const tmsize_t size = tmsize_t(width) * samples * rows;
   uint64_t* offsets = nullptr;
   uint64_t* counts = nullptr;
   const bool ok = tif && TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(width)) &&
                   TIFFSetField(tif, TIFFTAG_IMAGELENGTH, rows) && TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8) &&
-                  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 4) &&
+                  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samples) &&
                   TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
-                  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_SEPARATED) &&
+                  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, samples == 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_SEPARATED) &&
                   TIFFSetField(tif, TIFFTAG_COMPRESSION, TiffCompressionTag(compression)) &&
                   TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rows) &&
                   TIFFWriteEncodedStrip(tif, 0, const_cast<uint8_t*>(raw), size) >= 0 &&
@@ -92,17 +92,19 @@ StripEncoders::StripEncoders(unsigned lanes) {
 StripEncoders::~StripEncoders() = default;
 
 void StripEncoders::Submit(std::vector<uint8_t>& raw, Compression compression, int64_t width, uint32_t rows,
-                           Store store) {
+                           int samples, Store store) {
   if (slots_.empty()) {  // no lanes: encoded and stored at once
     std::vector<uint8_t> work;
-    store(EncodeStrip(compression, width, rows, raw.data(), work));
+    store(EncodeStrip(compression, width, rows, samples, raw.data(), work));
     return;
   }
   if (pending_ == slots_.size()) StoreOldest();
   Slot& s = *slots_[next_ % slots_.size()];
   s.raw.swap(raw);
   s.store = std::move(store);
-  s.lane.Start([&s, compression, width, rows] { s.encoded = EncodeStrip(compression, width, rows, s.raw.data(), s.work); });
+  s.lane.Start([&s, compression, width, rows, samples] {
+    s.encoded = EncodeStrip(compression, width, rows, samples, s.raw.data(), s.work);
+  });
   ++next_;
   ++pending_;
 }

@@ -14,14 +14,15 @@
 
 namespace plivora {
 
-// Encodes `rows` rows of `width` CMYK pixels (8 bits, interleaved) as one
-// TIFF strip with libtiff's codec for `compression`; returns where the
-// strip's bytes lie in `work`, which holds them afterwards.
+// Encodes `rows` rows of `width` pixels of `samples` 8-bit samples (4:
+// CMYK, 3: RGB; interleaved) as one TIFF strip with libtiff's codec for
+// `compression`; returns where the strip's bytes lie in `work`, which holds
+// them afterwards.
 struct EncodedStrip {
   const uint8_t* data = nullptr;
   size_t size = 0;
 };
-EncodedStrip EncodeStrip(Compression compression, int64_t width, uint32_t rows, const uint8_t* raw,
+EncodedStrip EncodeStrip(Compression compression, int64_t width, uint32_t rows, int samples, const uint8_t* raw,
                          std::vector<uint8_t>& work);
 
 class StripEncoders {
@@ -38,7 +39,8 @@ class StripEncoders {
   // caller's thread, by a later Submit or by Flush, after the stores of
   // every strip submitted before. Raises an earlier strip's encoding or
   // storing error.
-  void Submit(std::vector<uint8_t>& raw, Compression compression, int64_t width, uint32_t rows, Store store);
+  void Submit(std::vector<uint8_t>& raw, Compression compression, int64_t width, uint32_t rows, int samples,
+              Store store);
   // Stores every strip submitted.
   void Flush();
 

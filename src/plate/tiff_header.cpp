@@ -8,9 +8,8 @@ namespace plivora {
 
 namespace {
 
-constexpr uint16_t kAscii = 2, kShort = 3, kLong = 4, kRational = 5;
-constexpr int kEntries = 17;
-constexpr uint32_t kValueArea = 8 + 2 + kEntries * 12 + 4;  // 218
+constexpr uint16_t kAscii = 2, kShort = 3, kLong = 4, kRational = 5, kUndefined = 7;
+constexpr uint16_t kIccProfileTag = 34675;
 
 // 58 characters, then two zero bytes, make the 60-byte Software text.
 constexpr char kSoftware[] = "Plivora " PLIVORA_VERSION " lenticular interlacer by vexo";
@@ -66,7 +65,7 @@ QByteArray TiffDateTime(const QDateTime& now, const QLocale& locale) {
 }
 
 QByteArray TiffHeaderBytes(uint16_t samples, int32_t width, int32_t rows, int64_t xResolutionE9,
-                           int64_t yResolutionE9, const QByteArray& dateTime) {
+                           int64_t yResolutionE9, const QByteArray& dateTime, const QByteArray& iccProfile) {
   const uint32_t n = samples;
   const uint32_t xNumerator = ResolutionNumerator(xResolutionE9, "horizontal");
   const uint32_t yNumerator = ResolutionNumerator(yResolutionE9, "vertical");
@@ -78,10 +77,16 @@ QByteArray TiffHeaderBytes(uint16_t samples, int32_t width, int32_t rows, int64_
   if (n == 3 && (width > 65535 || rows > 65535))
     Fail(QStringLiteral("An RGB image of %1 x %2 pixels does not fit the TIFF header").arg(width).arg(rows));
 
-  const uint32_t bitsAt = kValueArea;
+  // 17 entries, and an 18th for a profile: the value area follows them.
+  if (uint64_t(iccProfile.size()) > UINT32_MAX / 2)
+    Fail(QStringLiteral("A colour profile of %1 bytes does not fit the TIFF header").arg(iccProfile.size()));
+  const uint32_t profileBytes = uint32_t(iccProfile.size());
+  const uint16_t entries = profileBytes > 0 ? 18 : 17;
+  const uint32_t bitsAt = 8 + 2 + entries * 12 + 4;  // 218 without a profile
   const uint32_t xResAt = bitsAt + 2 * n, yResAt = xResAt + 8;
   const uint32_t softwareAt = yResAt + 8, dateAt = softwareAt + 60, artistAt = dateAt + 20;
-  const uint32_t pixelsAt = artistAt + 12;
+  const uint32_t profileAt = artistAt + 12;
+  const uint32_t pixelsAt = profileAt + profileBytes;
   const uint16_t sizeType = n == 3 ? kShort : kLong;
 
   QByteArray out;
@@ -89,7 +94,7 @@ QByteArray TiffHeaderBytes(uint16_t samples, int32_t width, int32_t rows, int64_
   Put16(out, 0x4949);
   Put16(out, 42);
   Put32(out, 8);
-  Put16(out, kEntries);
+  Put16(out, entries);
   PutEntry(out, 254, kLong, 1, 0);
   PutEntry(out, 256, sizeType, 1, uint32_t(width));
   PutEntry(out, 257, sizeType, 1, uint32_t(rows));
@@ -107,6 +112,7 @@ QByteArray TiffHeaderBytes(uint16_t samples, int32_t width, int32_t rows, int64_
   PutEntry(out, 305, kAscii, 60, softwareAt);
   PutEntry(out, 306, kAscii, 20, dateAt);
   PutEntry(out, 315, kAscii, 12, artistAt);
+  if (profileBytes > 0) PutEntry(out, kIccProfileTag, kUndefined, profileBytes, profileAt);
   Put32(out, 0);
   for (uint32_t i = 0; i < n; ++i) Put16(out, 8);
   Put32(out, xNumerator);
@@ -121,12 +127,14 @@ QByteArray TiffHeaderBytes(uint16_t samples, int32_t width, int32_t rows, int64_
   date.resize(20, '\0');
   out.append(date);
   out.append(kArtist, 12);
+  out.append(iccProfile);
   return out;
 }
 
 int32_t WriteTiffHeader(OutputFile& out, uint16_t samples, int32_t width, int32_t rows,
-                        int64_t xResolutionE9, int64_t yResolutionE9, const QByteArray& dateTime) {
-  const QByteArray header = TiffHeaderBytes(samples, width, rows, xResolutionE9, yResolutionE9, dateTime);
+                        int64_t xResolutionE9, int64_t yResolutionE9, const QByteArray& dateTime,
+                        const QByteArray& iccProfile) {
+  const QByteArray header = TiffHeaderBytes(samples, width, rows, xResolutionE9, yResolutionE9, dateTime, iccProfile);
   out.Seek(0);
   out.Write(header.constData(), uint64_t(header.size()));
   return int32_t(out.Position());

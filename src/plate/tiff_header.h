@@ -1,6 +1,9 @@
 // The header of the output TIFF: 8-byte file header, one directory of 17
 // entries and the value area the entries point to, everything that precedes
 // the pixel rows. Little-endian, uncompressed, one strip, 8 bits per sample.
+// A plate that carries a colour profile gets an 18th entry (ICCProfile,
+// tag 34675) and the profile's bytes after the Artist text; without one,
+// the layout is exactly the 17 entries'.
 #pragma once
 
 #include <QByteArray>
@@ -24,11 +27,12 @@ QByteArray TiffArtistText();
 // Resolutions are dots per inch * 10^9. Raises an error when a resolution
 // numerator or the strip byte count would not fit its 32-bit field.
 QByteArray TiffHeaderBytes(uint16_t samples, int32_t width, int32_t rows, int64_t xResolutionE9,
-                           int64_t yResolutionE9, const QByteArray& dateTime);
+                           int64_t yResolutionE9, const QByteArray& dateTime, const QByteArray& iccProfile = {});
 
 // Writes the header at offset 0 of `out` and returns the offset of the first
 // pixel row (334 for CMYK), where the stream is left.
 int32_t WriteTiffHeader(OutputFile& out, uint16_t samples, int32_t width, int32_t rows,
-                        int64_t xResolutionE9, int64_t yResolutionE9, const QByteArray& dateTime);
+                        int64_t xResolutionE9, int64_t yResolutionE9, const QByteArray& dateTime,
+                        const QByteArray& iccProfile = {});
 
 }  // namespace plivora

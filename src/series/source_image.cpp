@@ -3,6 +3,8 @@
 #include <optional>
 
 #include "common/error.h"
+#include "series/jpeg_source.h"
+#include "series/png_source.h"
 #include "series/source_file.h"
 #include "series/strip_layout.h"
 #include "series/tiff_source.h"
@@ -10,22 +12,26 @@
 
 namespace plivora {
 
-void DecodeBudget::Claim(uint64_t bytes) {
+void DecodeBudget::Claim(uint64_t bytes, const QString& how) {
   if (bytes <= limit_ - used_) {
     used_ += bytes;
     return;
   }
   const QString before = used_ == 0 ? QString() : QStringLiteral(", and the views before it already take %1").arg(SizeText(used_));
-  Refuse(QStringLiteral("decoding it takes %1 at a time%2; that is more than the %3 the views of one export may take "
-                        "together. Store it in smaller strips or tiles")
-             .arg(SizeText(bytes), before, SizeText(limit_)));
+  const QString needs = (how.isEmpty() ? QStringLiteral("decoding it takes %1 at a time") : how).arg(SizeText(bytes));
+  Refuse(QStringLiteral("%1%2; that is more than the %3 the views of one export may take together. %4")
+             .arg(needs, before, SizeText(limit_),
+                  how.isEmpty() ? QStringLiteral("Store it in smaller strips or tiles") : QStringLiteral("Store it another way")));
 }
 
 std::unique_ptr<SourceReader> OpenSource(const QString& path) { return OpenSource(std::make_unique<SourceFile>(path)); }
 
-// Files in the strip layout keep the reader without a TIFF library; every
-// other file goes to libtiff, which refuses what is not a CMYK view.
+// PNG and JPEG by their signatures; TIFF files in the strip layout keep the
+// reader without a TIFF library, and every other file goes to libtiff,
+// which refuses what is not a view.
 std::unique_ptr<SourceReader> OpenSource(std::unique_ptr<SourceFile> file, DecodeBudget* budget) {
+  if (IsPng(*file)) return OpenPngSource(std::move(file), budget);
+  if (IsJpeg(*file)) return OpenJpegSource(std::move(file), budget);
   const std::optional<SourceImage> image = ReadStripLayout(*file, nullptr);
   if (!image) return OpenTiffSource(std::move(file), budget);
   return OpenStripReader(std::move(file), *image);

@@ -1,18 +1,22 @@
 // The reader of view files: the only code that opens a view.
 //
-// A view is a CMYK TIFF. Files in the strip layout (little-endian, directory
-// at offset 8, one uncompressed strip, 8-bit samples C, M, Y, K interleaved
-// pixel by pixel) are read directly; every other layout goes through libtiff
-// (tiff_source.h). ".gjs" files are the same with inverted samples; the
-// reader never inverts rows (the export does), only LoadSourceBitmap does on
-// request. A file that is not a view is refused with a message naming the
-// file and the reason, before any pixel is handed out.
+// A view is a TIFF (CMYK, RGB or greyscale), a PNG or a JPEG. CMYK TIFF
+// files in the strip layout (little-endian, directory at offset 8, one
+// uncompressed strip, 8-bit samples C, M, Y, K interleaved pixel by pixel)
+// are read directly; every other TIFF goes through libtiff (tiff_source.h),
+// PNG through libpng and JPEG through libjpeg. ".gjs" files are CMYK TIFF
+// with inverted samples; the reader never inverts rows (the export does),
+// only LoadSourceBitmap does on request. A file that is not a view is
+// refused with a message naming the file and the reason, before any pixel
+// is handed out.
 #pragma once
 
 #include <QImage>
 #include <QString>
 #include <cstdint>
 #include <memory>
+
+#include "colour/colour_model.h"
 
 namespace plivora {
 
@@ -23,6 +27,10 @@ struct SourceImage {
   uint32_t Width = 0;
   uint32_t Height = 0;
   uint32_t DataOffset = 0;  // file offset of the top pixel row
+  // What its rows hold (colour_model.h), and the ICC profile it embeds, if
+  // any, as stored: unchecked until a conversion needs it.
+  ColourModel Model = ColourModel::kCmyk;
+  QByteArray Profile;
 };
 
 // Reads and validates the header of the view at `path` into `image`.
@@ -37,7 +45,9 @@ class SourceReader {
   virtual ~SourceReader() = default;
   const SourceImage& image() const { return image_; }
   // Copies row `row` (0 = top, below Height) into dest: Width * 4 bytes,
-  // C, M, Y, K per pixel exactly as stored.
+  // four a pixel in the view's own model: C, M, Y, K exactly as stored; R,
+  // G, B, 0; or G, G, G, 0. 16-bit samples come reduced to 8, transparent
+  // pixels laid over white paper.
   virtual void ReadRow(uint32_t row, uint8_t* dest) = 0;
 
  protected:
@@ -53,7 +63,9 @@ class DecodeBudget {
   explicit DecodeBudget(uint64_t bytes = kDefaultBytes) : limit_(bytes) {}
   // Takes `bytes` for the view being opened; raises Refusal saying what it
   // needs and what the views before it hold when that is more than is left.
-  void Claim(uint64_t bytes);
+  // `how` says why it needs so much ("it is interlaced (Adam7) and is
+  // decoded whole, in %1"); by default "decoding it takes %1 at a time".
+  void Claim(uint64_t bytes, const QString& how = {});
 
  private:
   uint64_t limit_;

@@ -7,17 +7,18 @@
 #include "common/error.h"
 #include "series/tiff_client.h"
 #include "series/view_error.h"
+#include "series/view_pixels.h"
 
 namespace plivora {
 
 namespace {
 
-// A view's decoded band (one strip, or one row of tiles, as 8-bit CMYK) and
-// any single allocation libtiff makes for it stay below this; a file that
-// needs more is refused when opened.
+// A view's decoded band (one strip, or one row of tiles, as 8-bit samples)
+// and any single allocation libtiff makes for it stay below this; a file
+// that needs more is refused when opened.
 constexpr uint64_t kMaxBandBytes = uint64_t(256) << 20;
 
-QString ColourModel(uint16_t photometric) {
+QString PhotometricName(uint16_t photometric) {
   switch (photometric) {
     case PHOTOMETRIC_MINISWHITE: case PHOTOMETRIC_MINISBLACK: return QStringLiteral("greyscale");
     case PHOTOMETRIC_RGB: return QStringLiteral("RGB");
@@ -51,8 +52,10 @@ class TiffReader final : public SourceReader {
   void ReadStoredRow(uint32_t row);
   void DecodeScanline(uint32_t row);
   void DecodeBand(uint32_t band);
+  void CheckColourModel(uint16_t photometric, uint16_t extraCount, const uint16_t* extra);
   void Store(const uint8_t* src, size_t srcStride, size_t pixelSamples, uint32_t firstSample, uint32_t samples,
              uint32_t rows, uint32_t cols, uint8_t* out, size_t outStride) const;
+  void Finish(const uint8_t* kept, uint8_t* dest) const;
   [[noreturn]] void DecodeFailed(uint32_t row, const char* what);
 
   std::unique_ptr<SourceFile> file_;
@@ -63,11 +66,17 @@ class TiffReader final : public SourceReader {
   TIFF* tif_ = nullptr;  // handle_.get()
 
   uint16_t bits_ = 8, samples_ = 4, planar_ = PLANARCONFIG_CONTIG, compression_ = COMPRESSION_NONE;
+  // The samples kept of each pixel, 8 bits each: C, M, Y, K; R, G, B; a
+  // grey; a palette index; then the alpha, when there is one.
+  uint32_t kept_ = 4;
+  bool alpha_ = false, premultiplied_ = false, whiteIsZero_ = false;
+  std::vector<uint32_t> palette_;  // R, G, B, 0 of each index, for palette colour
   bool tiled_ = false;
   uint32_t tileWidth_ = 0, tileLength_ = 0, bandRows_ = 1;
   uint64_t largestStrile_ = 0;    // bytes of the largest strip or tile as stored
   std::vector<uint8_t> scratch_;  // one decoded scanline, strip or tile as stored
-  std::vector<uint8_t> band_;     // bandRows_ rows of Width * 4 bytes, 8-bit CMYK
+  std::vector<uint8_t> band_;     // bandRows_ rows of Width * kept_ samples
+  std::vector<uint8_t> keptRow_;  // one row of kept samples, read scanline by scanline
   int64_t current_ = -1;          // the scanline or band now held, -1 for none
 };
 
@@ -106,17 +115,15 @@ void TiffReader::CheckSamples() {
   TIFFGetField(tif_, TIFFTAG_EXTRASAMPLES, &extraCount, &extra);
 
   if (bits_ == 1 && (photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_MINISBLACK))
-    Refuse(QStringLiteral("it is a 1-bit black-and-white image, not CMYK"));
-  if (photometric != PHOTOMETRIC_SEPARATED)
-    Refuse(QStringLiteral("it is not a CMYK image: its colour model is %1").arg(ColourModel(photometric)));
-  if (inkSet != INKSET_CMYK) Refuse(QStringLiteral("its inks are not cyan, magenta, yellow and black (InkSet %1)").arg(inkSet));
+    Refuse(QStringLiteral("it is a 1-bit black-and-white image; views have 8 or 16 bits per sample"));
+  if (photometric == PHOTOMETRIC_SEPARATED && inkSet != INKSET_CMYK)
+    Refuse(QStringLiteral("its inks are not cyan, magenta, yellow and black (InkSet %1)").arg(inkSet));
   if (bits_ != 8 && bits_ != 16)
     Refuse(QStringLiteral("it has %1 bit%2 per sample; views have 8 or 16").arg(bits_).arg(bits_ == 1 ? "" : "s"));
   if (format != SAMPLEFORMAT_UINT)
     Refuse(format == SAMPLEFORMAT_IEEEFP ? QStringLiteral("its samples are floating-point numbers; views have whole numbers")
                                          : QStringLiteral("its samples are signed (SampleFormat %1); views have unsigned ones").arg(format));
-  if (samples_ < 4 || samples_ - 4 > extraCount)
-    Refuse(QStringLiteral("it has %1 inks; views have four (C, M, Y, K)").arg(samples_ - std::min<uint16_t>(samples_, extraCount)));
+  CheckColourModel(photometric, extraCount, extra);
   if (planar_ != PLANARCONFIG_CONTIG && planar_ != PLANARCONFIG_SEPARATE)
     Refuse(QStringLiteral("its PlanarConfiguration is %1").arg(planar_));
   // Rows are handed out as stored, top row first: a file that declares
@@ -132,6 +139,64 @@ void TiffReader::CheckSamples() {
   TIFFGetField(tif_, TIFFTAG_IMAGELENGTH, &image_.Height);
   if (image_.Width == 0 || image_.Height == 0)
     Refuse(QStringLiteral("it has no pixels (%1 x %2)").arg(image_.Width).arg(image_.Height));
+  uint32_t profileBytes = 0;
+  const void* profile = nullptr;
+  if (TIFFGetField(tif_, TIFFTAG_ICCPROFILE, &profileBytes, &profile) && profile && profileBytes > 0)
+    image_.Profile = QByteArray(static_cast<const char*>(profile), qsizetype(profileBytes));
+}
+
+// CMYK with four inks; RGB; greyscale either way round; palette colour of
+// 8 bits; JPEG-compressed YCbCr, which libtiff hands over as RGB. Samples
+// past the model's are ExtraSamples: the first, when it is an alpha, lays
+// the pixel over white paper; the others are dropped.
+void TiffReader::CheckColourModel(uint16_t photometric, uint16_t extraCount, const uint16_t* extra) {
+  uint32_t channels = 0;
+  switch (photometric) {
+    case PHOTOMETRIC_SEPARATED:
+      image_.Model = ColourModel::kCmyk;
+      channels = 4;
+      break;
+    case PHOTOMETRIC_YCBCR:
+      if (compression_ != COMPRESSION_JPEG && compression_ != COMPRESSION_OJPEG)
+        Refuse(QStringLiteral("its colour model is YCbCr without JPEG compression, which views do not use"));
+      TIFFSetField(tif_, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+      [[fallthrough]];
+    case PHOTOMETRIC_RGB:
+      image_.Model = ColourModel::kRgb;
+      channels = 3;
+      break;
+    case PHOTOMETRIC_MINISWHITE:
+    case PHOTOMETRIC_MINISBLACK:
+      image_.Model = ColourModel::kGrey;
+      whiteIsZero_ = photometric == PHOTOMETRIC_MINISWHITE;
+      channels = 1;
+      break;
+    case PHOTOMETRIC_PALETTE: {
+      if (bits_ != 8) Refuse(QStringLiteral("it is palette colour of %1 bits; views have 8").arg(bits_));
+      uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
+      if (!TIFFGetField(tif_, TIFFTAG_COLORMAP, &red, &green, &blue) || !red || !green || !blue)
+        Refuse(QStringLiteral("it is palette colour without a palette"));
+      palette_.resize(256);
+      for (size_t i = 0; i < 256; ++i)
+        palette_[i] = uint32_t(Reduce16(red[i])) | uint32_t(Reduce16(green[i])) << 8 | uint32_t(Reduce16(blue[i])) << 16;
+      image_.Model = ColourModel::kRgb;
+      channels = 1;
+      break;
+    }
+    default:
+      Refuse(QStringLiteral("its colour model is %1; views are CMYK, RGB or greyscale").arg(PhotometricName(photometric)));
+  }
+  if (samples_ < channels || samples_ - channels > extraCount) {
+    if (image_.Model == ColourModel::kCmyk)
+      Refuse(QStringLiteral("it has %1 inks; views have four (C, M, Y, K)").arg(samples_ - std::min<uint16_t>(samples_, extraCount)));
+    Refuse(QStringLiteral("it has %1 samples per pixel; %2 views have %3, and further ones must be ExtraSamples")
+               .arg(samples_).arg(ColourModelName(image_.Model)).arg(channels));
+  }
+  // The inks of a CMYK view are used as they are, an alpha or not.
+  alpha_ = image_.Model != ColourModel::kCmyk && palette_.empty() && samples_ > channels &&
+           (extra[0] == EXTRASAMPLE_ASSOCALPHA || extra[0] == EXTRASAMPLE_UNASSALPHA);
+  premultiplied_ = alpha_ && extra[0] == EXTRASAMPLE_ASSOCALPHA;
+  kept_ = channels + (alpha_ ? 1 : 0);
 }
 
 // Every strip or tile must lie inside the file, and an uncompressed one must
@@ -183,14 +248,16 @@ void TiffReader::SizeBuffers(DecodeBudget& budget) {
                  .arg(image_.Width).arg(pixelBytes).arg(SizeText(kMaxBandBytes)));
     if (line < uint64_t(image_.Width) * pixelBytes)
       Refuse(QStringLiteral("its rows are %1 bytes long, too short for %2 pixels of %3 bytes").arg(line).arg(image_.Width).arg(pixelBytes));
-    budget.Claim(line + raw);
+    const uint64_t kept = image_.Model == ColourModel::kCmyk ? 0 : uint64_t(image_.Width) * kept_;
+    budget.Claim(line + raw + kept);
     scratch_.resize(line);
+    keptRow_.resize(kept);
     return;  // read scanline by scanline, no band buffer
   }
   const char* unit = tiled_ ? "tile" : "strip";
   const uint64_t block = tiled_ ? TIFFTileSize64(tif_) : TIFFStripSize64(tif_);
   const uint64_t blockNeeds = tiled_ ? uint64_t(tileWidth_) * tileLength_ * pixelBytes : uint64_t(bandRows_) * image_.Width * pixelBytes;
-  const uint64_t bandBytes = uint64_t(bandRows_) * image_.Width * 4;
+  const uint64_t bandBytes = uint64_t(bandRows_) * image_.Width * kept_;
   if (block < blockNeeds) Refuse(QStringLiteral("its %1s are %2 bytes, too few for their pixels").arg(unit).arg(block));
   if (block > kMaxBandBytes || bandBytes > kMaxBandBytes)
     Refuse(QStringLiteral("its %1s are too large to decode one at a time (%2 rows of %3 pixels)").arg(unit).arg(bandRows_).arg(image_.Width));
@@ -200,8 +267,9 @@ void TiffReader::SizeBuffers(DecodeBudget& budget) {
 }
 
 // Copies `samples` samples of every pixel of a decoded block (rows of
-// `srcStride` bytes, pixels of `pixelSamples` samples) into 8-bit CMYK rows
-// of `outStride` bytes, at sample `firstSample` of each output pixel.
+// `srcStride` bytes, pixels of `pixelSamples` samples) into rows of kept
+// 8-bit samples, `outStride` bytes apart, at sample `firstSample` of each
+// output pixel.
 void TiffReader::Store(const uint8_t* src, size_t srcStride, size_t pixelSamples, uint32_t firstSample,
                        uint32_t samples, uint32_t rows, uint32_t cols, uint8_t* out, size_t outStride) const {
   const size_t step = pixelSamples * (bits_ / 8);
@@ -209,15 +277,15 @@ void TiffReader::Store(const uint8_t* src, size_t srcStride, size_t pixelSamples
     const uint8_t* in = src + r * srcStride;
     uint8_t* o = out + r * outStride + firstSample;
     if (bits_ == 8) {
-      for (uint32_t c = 0; c < cols; ++c, in += step, o += 4)
+      for (uint32_t c = 0; c < cols; ++c, in += step, o += kept_)
         for (uint32_t s = 0; s < samples; ++s) o[s] = in[s];
       continue;
     }
-    for (uint32_t c = 0; c < cols; ++c, in += step, o += 4)
+    for (uint32_t c = 0; c < cols; ++c, in += step, o += kept_)
       for (uint32_t s = 0; s < samples; ++s) {
         uint16_t v;
         std::memcpy(&v, in + 2 * s, 2);  // libtiff hands 16-bit samples over in host order
-        o[s] = uint8_t((uint32_t(v) + 128) / 257);
+        o[s] = Reduce16(v);
       }
   }
 }
@@ -259,7 +327,7 @@ void TiffReader::DecodeBand(uint32_t band) {
   const uint32_t y0 = band * bandRows_;
   const uint32_t rows = std::min(bandRows_, image_.Height - y0);
   const bool separate = planar_ == PLANARCONFIG_SEPARATE;
-  const uint32_t planes = separate ? 4 : 1;
+  const uint32_t planes = separate ? kept_ : 1;
   const size_t pixelSamples = separate ? 1 : samples_;
   const size_t bytesPerSample = bits_ / 8;
   current_ = -1;
@@ -275,8 +343,8 @@ void TiffReader::DecodeBand(uint32_t band) {
       if (got < 0 || uint64_t(got) < (rows - 1) * stride + cols * pixelSamples * bytesPerSample ||
           !client_.messages.empty())
         DecodeFailed(y0, "the pixel data is incomplete");
-      Store(scratch_.data(), stride, pixelSamples, plane, separate ? 1 : 4, rows, cols, band_.data() + size_t(x0) * 4,
-            size_t(image_.Width) * 4);
+      Store(scratch_.data(), stride, pixelSamples, plane, separate ? 1 : kept_, rows, cols,
+            band_.data() + size_t(x0) * kept_, size_t(image_.Width) * kept_);
     }
   }
   current_ = band;
@@ -286,12 +354,43 @@ void TiffReader::ReadRow(uint32_t row, uint8_t* dest) {
   if (row >= image_.Height) FailView(image_.Path, QStringLiteral("its pixel data ends before row %1").arg(row));
   if (band_.empty()) {
     if (current_ != int64_t(row)) compression_ == COMPRESSION_NONE ? ReadStoredRow(row) : DecodeScanline(row);
-    if (dest) Store(scratch_.data(), 0, samples_, 0, 4, 1, image_.Width, dest, 0);
+    if (!dest) return;
+    if (image_.Model == ColourModel::kCmyk) return Store(scratch_.data(), 0, samples_, 0, 4, 1, image_.Width, dest, 0);
+    Store(scratch_.data(), 0, samples_, 0, kept_, 1, image_.Width, keptRow_.data(), 0);
+    Finish(keptRow_.data(), dest);
     return;
   }
   const uint32_t band = row / bandRows_;
   if (current_ != int64_t(band)) DecodeBand(band);
-  if (dest) std::memcpy(dest, band_.data() + size_t(row - band * bandRows_) * image_.Width * 4, size_t(image_.Width) * 4);
+  if (!dest) return;
+  const uint8_t* kept = band_.data() + size_t(row - band * bandRows_) * image_.Width * kept_;
+  if (image_.Model == ColourModel::kCmyk) return (void)std::memcpy(dest, kept, size_t(image_.Width) * 4);
+  Finish(kept, dest);
+}
+
+// Kept samples to the view's four-byte pixels: a palette index to its
+// colour, a grey stored white-is-zero turned round, and a pixel with an
+// alpha laid over white paper (what is transparent prints no ink).
+void TiffReader::Finish(const uint8_t* kept, uint8_t* dest) const {
+  const uint32_t width = image_.Width;
+  if (!palette_.empty()) {
+    for (uint32_t x = 0; x < width; ++x) std::memcpy(dest + 4 * x, &palette_[kept[x]], 4);
+    return;
+  }
+  const uint32_t channels = kept_ - (alpha_ ? 1 : 0);
+  for (uint32_t x = 0; x < width; ++x, kept += kept_, dest += 4) {
+    uint8_t v[3];
+    for (uint32_t c = 0; c < 3; ++c) v[c] = kept[channels == 1 ? 0 : c];
+    if (whiteIsZero_) v[0] = v[1] = v[2] = uint8_t(255 - v[0]);
+    if (alpha_) {
+      const uint32_t a = kept[channels];
+      for (uint8_t& c : v) c = premultiplied_ ? uint8_t(std::min<uint32_t>(255, c + 255 - a)) : OverWhite(c, a);
+    }
+    dest[0] = v[0];
+    dest[1] = v[1];
+    dest[2] = v[2];
+    dest[3] = 0;
+  }
 }
 
 }  // namespace

@@ -2,15 +2,18 @@
 // tiles, LZW, Deflate, PackBits or JPEG, either byte order, the directory
 // anywhere, samples interleaved or in planes, 8 or 16 bits per sample.
 //
-// A view is CMYK (PhotometricInterpretation 5) with at least four samples per
-// pixel; samples past the fourth must be declared ExtraSamples and are
-// dropped. 16-bit samples are reduced to 8 bits as round(v / 257), which
-// maps 257 * n back to n exactly and has no ties.
+// A view is CMYK (PhotometricInterpretation 5, four inks), RGB (also
+// JPEG-compressed YCbCr, as RGB), greyscale or 8-bit palette colour.
+// Samples past the model's must be declared ExtraSamples; the first, when
+// it is an alpha, lays the pixel over white paper, the others are dropped
+// (a CMYK view's inks are used as they are). 16-bit samples are reduced to
+// 8 bits as round(v / 257), which maps 257 * n back to n exactly and has no
+// ties. An embedded ICC profile (tag 34675) is kept.
 //
-// Rows come out as the strip reader gives them: Width * 4 bytes, C, M, Y, K
-// per pixel, never inverted. They are decoded top to bottom, one strip (or
-// one row of tiles) at a time, so a view holds at most one decoded strip or
-// tile row in memory whatever its height.
+// Rows come out as source_image.h describes them: Width * 4 bytes, CMYK as
+// stored (never inverted), R, G, B, 0 or G, G, G, 0. They are decoded top
+// to bottom, one strip (or one row of tiles) at a time, so a view holds at
+// most one decoded strip or tile row in memory whatever its height.
 #pragma once
 
 #include <memory>

@@ -19,6 +19,14 @@ void ViewSet::Add(const QString& path) {
   listings_.push_back(files_.back().reader.get());
 }
 
+void ViewSet::WrapFileReader(size_t file,
+                             const std::function<std::unique_ptr<SourceReader>(std::unique_ptr<SourceReader>)>& wrap) {
+  SourceReader* before = files_[file].reader.get();
+  files_[file].reader = wrap(std::move(files_[file].reader));
+  for (SourceReader*& listing : listings_)
+    if (listing == before) listing = files_[file].reader.get();
+}
+
 bool ViewSet::Holds(const QString& path) const {
   struct stat st {};
   if (::stat(NativeFileName(path).constData(), &st) != 0) return false;

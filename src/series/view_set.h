@@ -10,6 +10,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -30,8 +31,14 @@ class ViewSet {
   size_t size() const { return listings_.size(); }
   // The reader of listing `i`, in the order of Add.
   SourceReader& operator[](size_t i) const { return *listings_[i]; }
-  // The number of distinct files opened.
+  // The number of distinct files opened, and the reader of each, in the
+  // order they were opened.
   size_t FileCount() const { return files_.size(); }
+  SourceReader& FileReader(size_t file) const { return *files_[file].reader; }
+  // Puts `wrap(reader)` in the place of file `file`'s reader, for every
+  // listing of that file (a reader that converts its rows, say).
+  void WrapFileReader(size_t file,
+                      const std::function<std::unique_ptr<SourceReader>(std::unique_ptr<SourceReader>)>& wrap);
   // True when `path` names one of the views' files (false when it names no
   // file at all).
   bool Holds(const QString& path) const;

@@ -83,7 +83,7 @@ ReadBack Read(const QString& path) {
   return r;
 }
 
-const PlateLayout kLayout{3000, 300, 4000000000000LL, 400000000000LL, kDate, 1 << 20};
+const PlateLayout kLayout{3000, 300, 4000000000000LL, 400000000000LL, kDate, 1 << 20, 4, {}};
 
 // Every form holds the rows given, with the image's tags, whatever the
 // pieces the rows come in and however many lanes encode.
@@ -149,7 +149,7 @@ TEST(PlateWriter, PlainFormIsTheClassicFile) {
 TEST(PlateWriter, PlatesSideBySideShareTheEncoders) {
   TempDir dir;
   // The narrow plate's one strip is a quarter of the wide plate's.
-  const PlateLayout narrow{700, 100, kLayout.xResolutionE9, kLayout.yResolutionE9, kDate, 1 << 20};
+  const PlateLayout narrow{700, 100, kLayout.xResolutionE9, kLayout.yResolutionE9, kDate, 1 << 20, 4, {}};
   const std::vector<uint8_t> wideRows = Rows(kLayout.width, kLayout.rows), narrowRows = Rows(700, 100);
   StripEncoders encoders(2);
   auto a = CreatePlateWriter(dir.path("a.tif"), kLayout, {Compression::Lzw, false}, encoders, "ADVICE");
