@@ -44,6 +44,13 @@ std::optional<std::pair<ColourModel, QString>> Examine(const QByteArray& bytes, 
     *whyNot = QStringLiteral("it is not an ICC profile");
     return std::nullopt;
   }
+  // Its first four bytes give its size, big-endian.
+  const auto* head = reinterpret_cast<const uint8_t*>(bytes.constData());
+  const uint32_t declared = uint32_t(head[0]) << 24 | uint32_t(head[1]) << 16 | uint32_t(head[2]) << 8 | head[3];
+  if (declared > uint32_t(bytes.size())) {
+    *whyNot = QStringLiteral("it is cut short: %1 of its %2 bytes").arg(bytes.size()).arg(declared);
+    return std::nullopt;
+  }
   CmsContext context;
   const CmsProfile profile = OpenProfile(context, bytes);
   if (!profile) {

@@ -72,6 +72,11 @@ PngReader::PngReader(std::unique_ptr<SourceFile> file, DecodeBudget& budget)
   png_set_read_fn(png_, this, ReadData);
   png_set_chunk_malloc_max(png_, kMaxChunkBytes);
   if (!ReadInfo()) Refuse(QStringLiteral("libpng cannot read it (%1)").arg(messages_.Reason(QStringLiteral("no reason given"))));
+  // libpng drops a profile it finds broken, with a warning: the view's
+  // colours are then unknown, not sRGB.
+  for (const QString& warning : messages_.warnings())
+    if (warning.startsWith(QLatin1String("iCCP")))
+      Refuse(QStringLiteral("its embedded ICC profile cannot be used: %1").arg(warning));
   image_.Model = channels_ <= 2 ? ColourModel::kGrey : ColourModel::kRgb;
   // libpng keeps the row before (for its filters) besides the row it hands
   // out; an interlaced image is decoded whole, there being no other way.

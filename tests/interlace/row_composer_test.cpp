@@ -204,6 +204,39 @@ TEST_P(RowComposerPath, MatchesTheRowLoopAsWrittenOnRandomRowSets) {
   }
 }
 
+// The colour plates' rule picks the same pixels and keeps them: the grey
+// rule of a colour plate's pixel is the grey plate's pixel (inverted series
+// come out as positive inks, whose grey plate is 255 - grey of the stored).
+TEST_P(RowComposerPath, TheInkRuleKeepsThePixelsTheGreyRulePicks) {
+  std::mt19937 random(1414);
+  for (int trial = 0; trial < 20; ++trial) {
+    const size_t views = 1 + random() % 9, width = 1 + random() % 120;
+    ExportGeometry g;
+    g.outputWidth = int64_t(width);
+    g.minViewWidth = 1 + random() % 40;
+    g.columnStepE9 = int64_t(random() % 2000000000);
+    const std::vector<uint32_t> viewWidths(views, g.minViewWidth);
+    ColumnViewMap map{std::vector<int32_t>(width + 1), std::vector<int32_t>(width)};
+    for (auto& v : map.viewIndex) v = int32_t(random() % views);
+    for (auto& f : map.viewFraction) f = int32_t(random() % 10001);
+    const bool negative = trial % 2;
+    RowComposer grey(g, map, viewWidths, GreyRule(negative), GetParam());
+    RowComposer inks(g, map, viewWidths, InkRule(negative), GetParam());
+    std::vector<uint8_t> set(grey.RowSetBytes()), greyOut(4 * width), inkOut(4 * width);
+    for (int row = 0; row < 5; ++row) {
+      for (uint8_t& b : set) b = uint8_t(random());
+      grey.Compose(set.data(), greyOut.data(), 0, width);
+      inks.Compose(set.data(), inkOut.data(), 0, width);
+      for (size_t i = 0; i < width; ++i) {
+        const uint8_t* ink = &inkOut[4 * i];
+        const uint8_t g = negative ? uint8_t(255 - Grey(255 - ink[0], 255 - ink[1], 255 - ink[2], 255 - ink[3]))
+                                   : Grey(ink[0], ink[1], ink[2], ink[3]);
+        ASSERT_EQ(greyOut[4 * i], g) << "trial " << trial << ", row " << row << ", column " << i;
+      }
+    }
+  }
+}
+
 // The export tests also run with PLIVORA_COMPOSER_PATH set to each path
 // (tests/output/CMakeLists.txt); this one fails if the variable were ignored.
 TEST(ComposerPathChoice, TakesTheForcedPathOrTheWidestThisProcessorRuns) {

@@ -4,12 +4,14 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <tiffio.h>
 #include <unistd.h>
 
 #include <QDir>
 
 #include "common/file_names.h"
 #include "drawing/caption_strip.h"
+#include "interlace/pixel_rule.h"
 #include "plate/level_rows.h"
 #include "sample/view_writer.h"
 #include "series/byte_order.h"
@@ -308,6 +310,60 @@ TEST(Panels, NamesCarryTheirNumberBeforeTheExtension) {
   EXPECT_EQ(PanelFileName("/w.d/plate", 7, 7), "/w.d/plate-7-of-7");
   // A name that is all extension keeps it, rather than giving hidden panels.
   EXPECT_EQ(PanelFileName("/w/.tif", 1, 2), "/w/-1-of-2.tif");
+}
+
+// The image rows of a plate, as libtiff reads them: samples a pixel times
+// the width, a row after another.
+std::vector<uint8_t> ImageRows(const QString& path, uint32_t rows) {
+  std::vector<uint8_t> all;
+  TIFF* tif = TIFFOpen(path.toLocal8Bit().constData(), "r");
+  EXPECT_NE(tif, nullptr);
+  if (!tif) return all;
+  std::vector<uint8_t> line(size_t(TIFFScanlineSize64(tif)));
+  for (uint32_t r = 0; r < rows; ++r) {
+    EXPECT_EQ(TIFFReadScanline(tif, line.data(), r, 0), 1);
+    all.insert(all.end(), line.begin(), line.end());
+  }
+  TIFFClose(tif);
+  return all;
+}
+
+// A CMYK plate carries, at every pixel, the inks of the view pixel the grey
+// plate used: at any thread count, the grey plate is the grey of the CMYK
+// plate (of its inks inverted back, for a ".gjs" series, whose grey plate
+// is inverted).
+TEST(ColourPlates, TheCmykPlateHoldsTheInksTheGreyPlatePicks) {
+  test::TempDir dir;
+  QStringList views;
+  for (uint32_t v = 0; v < 4; ++v) {
+    views << dir.path(QStringLiteral("v%1.tif").arg(v));
+    WriteViewFile(views.back(), 31 + v, 47, test::MakePixels(31 + v, 47, [v](uint32_t x, uint32_t y) {
+                    return std::vector<uint8_t>{uint8_t(x * 37 + v), uint8_t(y * 11 + x), uint8_t((x * y) ^ v), uint8_t(y * 3)};
+                  }));
+  }
+  for (const bool negative : {false, true}) {
+    for (const int threads : {1, 3}) {
+      ExportRequest r = Request(views, dir.path("grey.tif"), 31, 47);
+      r.texts.lpi = "61.3";
+      r.texts.width = "0.7";
+      r.texts.height = "1";
+      r.negativeInput = negative;
+      r.threads = threads;
+      ExportInterlaced(r, {});
+      r.outputPath = dir.path("cmyk.tif");
+      r.colour.plate = PlateColour::kCmyk;
+      ExportInterlaced(r, {});
+      const std::vector<uint8_t> grey = ImageRows(dir.path("grey.tif"), 100), inks = ImageRows(dir.path("cmyk.tif"), 100);
+      ASSERT_EQ(grey.size(), inks.size());
+      ASSERT_FALSE(grey.empty());
+      for (size_t i = 0; i < grey.size(); i += 4) {
+        const uint8_t* k = &inks[i];
+        const uint8_t g = negative ? uint8_t(255 - Grey(255 - k[0], 255 - k[1], 255 - k[2], 255 - k[3]))
+                                   : Grey(k[0], k[1], k[2], k[3]);
+        ASSERT_EQ(grey[i], g) << "pixel " << i / 4 << ", threads " << threads << (negative ? ", inverted" : "");
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -51,6 +51,12 @@ void WriteWithLibtiff(const QString& path, uint32_t width, uint32_t height, cons
   TIFFSetField(tif, TIFFTAG_PLANARCONFIG, layout.separatePlanes ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
   TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, layout.rowsPerStrip);
   TIFFSetField(tif, TIFFTAG_ORIENTATION, layout.orientation);
+  if (!layout.extraSamples.empty())
+    TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, uint16_t(layout.extraSamples.size()), layout.extraSamples.data());
+  if (layout.colormap.size() == 3 * 256)
+    TIFFSetField(tif, TIFFTAG_COLORMAP, layout.colormap.data(), layout.colormap.data() + 256, layout.colormap.data() + 512);
+  if (!layout.iccProfile.isEmpty())
+    TIFFSetField(tif, TIFFTAG_ICCPROFILE, uint32_t(layout.iccProfile.size()), layout.iccProfile.constData());
   const uint32_t perRow = layout.separatePlanes ? width : width * layout.samples;
   std::vector<uint8_t> line(size_t(perRow) * 2);
   for (uint16_t plane = 0; plane < (layout.separatePlanes ? layout.samples : 1); ++plane)

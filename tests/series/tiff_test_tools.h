@@ -36,6 +36,9 @@ struct LibtiffLayout {
   bool bigEndian = false;
   uint32_t rowsPerStrip = 4;
   uint16_t orientation = 1;  // top row first, left column first
+  std::vector<uint16_t> extraSamples;  // the ExtraSamples tag's values, when given
+  std::vector<uint16_t> colormap;      // R, G, B arrays of 256 each, for palette colour
+  QByteArray iccProfile;               // the ICCProfile tag, when given
 };
 
 // Writes width x height pixels through libtiff. `samples` holds the pixels'
