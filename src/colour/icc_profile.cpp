@@ -14,18 +14,18 @@ namespace {
 // The largest profile read: real ones run to a few MB.
 constexpr qint64 kMaxProfileBytes = qint64(64) << 20;
 
-std::optional<ColourModel> ModelOf(cmsColorSpaceSignature space) {
-  switch (space) {
-    case cmsSigGrayData: return ColourModel::kGrey;
-    case cmsSigRgbData: return ColourModel::kRgb;
-    case cmsSigCmykData: return ColourModel::kCmyk;
-    default: return std::nullopt;
-  }
+// A profile's colour space as its header holds it: any four bytes, so kept
+// as a number, never as LittleCMS's enumeration.
+std::optional<ColourModel> ModelOf(uint32_t space) {
+  if (space == uint32_t(cmsSigGrayData)) return ColourModel::kGrey;
+  if (space == uint32_t(cmsSigRgbData)) return ColourModel::kRgb;
+  if (space == uint32_t(cmsSigCmykData)) return ColourModel::kCmyk;
+  return std::nullopt;
 }
 
-QString SpaceName(cmsColorSpaceSignature space) {
+QString SpaceName(uint32_t space) {
   if (const std::optional<ColourModel> model = ModelOf(space)) return ColourModelName(*model);
-  const uint32_t s = uint32_t(space);
+  const uint32_t s = space;
   QString tag;
   for (int shift = 24; shift >= 0; shift -= 8) tag += QChar(char((s >> shift) & 0xFF));
   return QStringLiteral("\"%1\"").arg(tag.trimmed());
@@ -58,7 +58,7 @@ std::optional<std::pair<ColourModel, QString>> Examine(const QByteArray& bytes, 
                   .arg(context.messages().Reason(QStringLiteral("LittleCMS cannot read it")));
     return std::nullopt;
   }
-  const cmsColorSpaceSignature space = cmsGetColorSpace(profile.get());
+  const uint32_t space = static_cast<uint32_t>(cmsGetColorSpace(profile.get()));
   const std::optional<ColourModel> model = ModelOf(space);
   if (!model) {
     *whyNot = QStringLiteral("its colour space is %1; Plivora works in grey, RGB and CMYK").arg(SpaceName(space));

@@ -60,6 +60,7 @@ class PngReader final : public SourceReader {
   bool interlaced_ = false;
   size_t rowBytes_ = 0;
   std::vector<uint8_t> rows_;  // the last row decoded, or every row of an interlaced image
+  std::vector<png_bytep> rowPointers_;  // into rows_, for an interlaced image
   int64_t decoded_ = -1;       // the last row decoded, -1 before the first
 };
 
@@ -128,13 +129,13 @@ bool PngReader::ReadNextRow() {
 }
 
 bool PngReader::ReadWhole() {
-  if (setjmp(png_jmpbuf(png_))) return false;
-  // The row pointers are plain memory of libpng's: nothing to destroy when
-  // it jumps out of png_read_image.
-  auto** pointers = static_cast<png_bytepp>(png_malloc(png_, sizeof(png_bytep) * image_.Height));
+  // The row pointers are ours, made before the jump point: nothing is left
+  // to free when libpng jumps out of png_read_image.
+  std::vector<png_bytep>& pointers = rowPointers_;
+  pointers.resize(image_.Height);
   for (uint32_t r = 0; r < image_.Height; ++r) pointers[r] = rows_.data() + size_t(r) * rowBytes_;
-  png_read_image(png_, pointers);
-  png_free(png_, pointers);
+  if (setjmp(png_jmpbuf(png_))) return false;
+  png_read_image(png_, pointers.data());
   return true;
 }
 

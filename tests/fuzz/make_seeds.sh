@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Writes the starting inputs of the fuzzer into DIR (default: a new folder
-# under /tmp, printed at the end): one small view in every layout the readers
-# meet, from tiffcp, ImageMagick and Pillow, and files they must refuse.
+# under /tmp, printed at the end): one small view in every layout and format
+# the readers meet, from tiffcp, ImageMagick and Pillow, files they must
+# refuse, and small ICC profiles.
 # run.sh --merge then keeps the ones that add coverage.
 set -euo pipefail
 out="${1:-$(mktemp -d /tmp/plivora-seeds.XXXXXX)}"
@@ -53,5 +54,40 @@ convert -size 8x4 gradient: -colorspace Gray grey.tif
 convert -size 8x4 gradient:red-blue -colors 8 -type Palette palette.tif
 convert -size 8x4 gradient: -type Bilevel -compress Group4 bilevel.tif
 convert -size 8x4 gradient:red-blue -colorspace Lab lab.tif
+convert -size 8x4 gradient:red-blue -depth 16 rgb16.tif
+# PNG and JPEG in every colour type the readers take, and small ICC
+# profiles of each colour space.
+/usr/bin/python3 - "$w" "$h" <<'PY'
+import io, struct, sys, zlib
+import numpy as np
+from PIL import Image, ImageCms
+w, h = int(sys.argv[1]), int(sys.argv[2])
+a = (np.arange(w * h * 4).reshape(h, w, 4) * 37 % 256).astype(np.uint8)
+Image.fromarray(a[..., 0], "L").save("grey.png")
+Image.fromarray(a[..., :2], "LA").save("grey-alpha.png")
+Image.fromarray(a[..., :3], "RGB").save("rgb.png", icc_profile=open("/usr/share/color/icc/ghostscript/a98.icc", "rb").read())
+Image.fromarray(a, "RGBA").save("rgba.png")
+Image.fromarray(a[..., :3], "RGB").quantize(8).save("palette.png", transparency=bytes([0, 90, 255]))
+Image.fromarray(a[..., 0] > 100).save("bits1.png")
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+def png(name, pixels, colour_type, depth, interlace):
+    d = pixels.astype(">u2" if depth == 16 else np.uint8)
+    raw = lambda b: b"".join(b"\0" + r.tobytes() for r in b)
+    passes = [(0, 0, 8, 8), (4, 0, 8, 8), (0, 4, 4, 8), (2, 0, 4, 4), (0, 2, 2, 4), (1, 0, 2, 2), (0, 1, 1, 2)]
+    body = b"".join(raw(d[y::dy, x::dx]) for x, y, dx, dy in passes if d[y::dy, x::dx].size) if interlace else raw(d)
+    head = struct.pack(">IIBBBBB", w, h, depth, colour_type, 0, 0, int(interlace))
+    open(name, "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", head) + chunk(b"IDAT", zlib.compress(body)) + chunk(b"IEND", b""))
+png("rgba16.png", a.astype(np.uint16) * 257, 6, 16, False)
+png("adam7.png", a[..., :3], 2, 8, True)
+Image.fromarray(a[..., 0], "L").save("grey.jpg", quality=80)
+Image.fromarray(a[..., :3], "RGB").save("rgb.jpg", quality=80, icc_profile=open("/usr/share/color/icc/ghostscript/a98.icc", "rb").read())
+Image.fromarray(a[..., :3], "RGB").save("progressive.jpg", quality=80, progressive=True)
+Image.fromarray(a, "CMYK").save("cmyk.jpg", quality=80)
+open("srgb.icc", "wb").write(ImageCms.ImageCmsProfile(ImageCms.createProfile("sRGB")).tobytes())
+open("lab.icc", "wb").write(ImageCms.ImageCmsProfile(ImageCms.createProfile("LAB")).tobytes())
+for name in ["a98.icc", "default_gray.icc"]:
+    open(name, "wb").write(open("/usr/share/color/icc/ghostscript/" + name, "rb").read())
+PY
 rm -f raw.cmyk raw16.cmyk raw.cmyka
 echo "$out"

@@ -1,11 +1,14 @@
-// Opens a view and reads every row, as an export would: what the fuzzer and
-// the corpus replay do with each input.
+// Opens a view and reads every row, as an export would, and takes bytes for
+// an ICC profile: what the fuzzer and the corpus replay do with each input.
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <memory>
 #include <vector>
 
+#include "colour/colour_transform.h"
+#include "colour/icc_profile.h"
 #include "common/error.h"
 #include "series/source_image.h"
 
@@ -30,6 +33,25 @@ inline bool ReadEveryRow(const std::function<std::unique_ptr<SourceReader>()>& o
       return true;
     }
     throw std::logic_error("a row below the view was read");
+  } catch (const Error&) {
+    return false;
+  }
+}
+
+// Takes `bytes` as a view's embedded profile is taken; when LittleCMS
+// accepts it, converts pixels from it to sRGB and from sRGB into it. Returns
+// false when it was refused; anything but Error escapes.
+inline bool ConvertWithProfile(const QByteArray& bytes) {
+  QString whyNot;
+  const std::optional<IccProfile> profile = IccProfile::FromBytes(bytes, &whyNot);
+  if (!profile) return false;
+  try {
+    uint8_t pixels[4 * 256];
+    for (int i = 0; i < 4 * 256; ++i) pixels[i] = uint8_t(i * 7);
+    ColourTransform(*profile, IccProfile::Srgb(), Intent::kPerceptual).Convert(pixels, pixels, 256);
+    if (profile->model() != ColourModel::kGrey)
+      ColourTransform(IccProfile::Srgb(), *profile, Intent::kRelative).Convert(pixels, pixels, 256);
+    return true;
   } catch (const Error&) {
     return false;
   }

@@ -1,7 +1,7 @@
 // Replays the fuzzer's corpus (tests/fuzz/corpus: small files, many of them
-// hostile) through both readers: every file is either read to its last row
-// or refused with Error. A crash, a sanitizer report or any other exception
-// fails the run; so does a word from libtiff on stderr.
+// hostile) through the readers and the profile reader: every file is either
+// read to its last row or refused with Error. A crash, a sanitizer report or
+// any other exception fails the run; so does a word from a library on stderr.
 #include <QDir>
 #include <QFile>
 
@@ -29,6 +29,7 @@ TEST(SourceCorpus, EveryInputIsReadOrRefused) {
     const QByteArray bytes = file.readAll();
     (fuzz::ReadEveryRow([&] { return OpenSource(path); }) ? read : refused)++;
     fuzz::ReadEveryRow([&] { return OpenTiffSource(std::make_unique<SourceFile>(path, bytes)); });
+    fuzz::ConvertWithProfile(bytes);
   }
   EXPECT_EQ(capture.Stop(), QByteArray());
   // The corpus keeps views that read as well as files that are refused.
