@@ -2,15 +2,20 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include "app/app_title.h"
+#include "colour/icc_profile.h"
+#include "common/error.h"
 
 namespace plivora {
 
@@ -91,6 +96,85 @@ bool QtDesktop::AskPitchTest(QWidget* parent, PitchTestChoices& choices) {
   choices.step = step->text();
   choices.strip = strip->text();
   choices.phase = phase->isChecked();
+  return true;
+}
+
+namespace {
+
+// A profile's path with a button that chooses one.
+QLineEdit* ProfileRow(QDialog& dialog, QFormLayout* form, const char* name, const QString& label, const QString& path,
+                      const QString& placeholder) {
+  auto* row = new QWidget(&dialog);
+  auto* layout = new QHBoxLayout(row);
+  layout->setContentsMargins(0, 0, 0, 0);
+  auto* edit = new QLineEdit(path, row);
+  edit->setObjectName(QString::fromLatin1(name));
+  edit->setPlaceholderText(placeholder);
+  edit->setMinimumWidth(320);
+  auto* browse = new QPushButton(QStringLiteral("Browse… (浏览)"), row);
+  browse->setObjectName(QStringLiteral("Browse") + QString::fromLatin1(name));
+  QObject::connect(browse, &QPushButton::clicked, &dialog, [&dialog, edit] {
+    const QString chosen = QFileDialog::getOpenFileName(&dialog, QString(), edit->text(),
+                                                        QStringLiteral("ICC profiles (*.icc *.icm);;All files (*)"));
+    if (!chosen.isEmpty()) edit->setText(chosen);
+  });
+  layout->addWidget(edit);
+  layout->addWidget(browse);
+  form->addRow(label, row);
+  return edit;
+}
+
+}  // namespace
+
+bool QtDesktop::AskPrintSetup(QWidget* parent, PrintSetup& setup) {
+  QDialog dialog(parent);
+  dialog.setObjectName(QStringLiteral("PrintSetupDialog"));
+  dialog.setWindowTitle(QStringLiteral("Print setup (打印设置)"));
+  auto* form = new QFormLayout(&dialog);
+  auto* plate = new QComboBox(&dialog);
+  plate->setObjectName(QStringLiteral("PlateColour"));
+  plate->addItem(QStringLiteral("Grey, for the plate setter (灰度版)"), PlateColourName(PlateColour::kGrey));
+  plate->addItem(QStringLiteral("CMYK, the inks kept (四色)"), PlateColourName(PlateColour::kCmyk));
+  plate->addItem(QStringLiteral("RGB, for inkjet and UV printers (RGB)"), PlateColourName(PlateColour::kRgb));
+  plate->setCurrentIndex(plate->findData(PlateColourName(setup.colour.plate)));
+  form->addRow(QStringLiteral("Plate (印版):"), plate);
+  QLineEdit* cmyk = ProfileRow(dialog, form, "CmykProfile", QStringLiteral("CMYK profile (四色特性文件):"),
+                               setup.colour.cmykProfile, QString::fromLatin1(kDefaultCmykProfile));
+  QLineEdit* rgb = ProfileRow(dialog, form, "RgbProfile", QStringLiteral("RGB profile (RGB特性文件):"),
+                              setup.colour.rgbProfile, QStringLiteral("sRGB"));
+  auto* intent = new QComboBox(&dialog);
+  intent->setObjectName(QStringLiteral("Intent"));
+  const std::pair<Intent, QString> intents[] = {
+      {Intent::kPerceptual, QStringLiteral("perceptual (可感知)")},
+      {Intent::kRelative, QStringLiteral("relative colorimetric (相对比色)")},
+      {Intent::kSaturation, QStringLiteral("saturation (饱和度)")},
+      {Intent::kAbsolute, QStringLiteral("absolute colorimetric (绝对比色)")}};
+  for (const auto& [i, text] : intents) intent->addItem(text, IntentName(i));
+  intent->setCurrentIndex(intent->findData(IntentName(setup.colour.intent)));
+  form->addRow(QStringLiteral("Intent (再现意图):"), intent);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  PrintSetup chosen = setup;
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
+    chosen.colour.plate = *PlateColourFromName(plate->currentData().toString());
+    chosen.colour.cmykProfile = cmyk->text().trimmed();
+    chosen.colour.rgbProfile = rgb->text().trimmed();
+    chosen.colour.intent = *IntentFromName(intent->currentData().toString());
+    // A profile that can't be used is named now, not at the next export.
+    try {
+      if (!chosen.colour.cmykProfile.isEmpty())
+        IccProfile::FromFile(chosen.colour.cmykProfile, ColourModel::kCmyk, QStringLiteral("the CMYK profile"));
+      if (!chosen.colour.rgbProfile.isEmpty())
+        IccProfile::FromFile(chosen.colour.rgbProfile, ColourModel::kRgb, QStringLiteral("the RGB profile"));
+    } catch (const Error& e) {
+      QMessageBox::warning(&dialog, dialog.windowTitle(), e.message());
+      return;
+    }
+    dialog.accept();
+  });
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  form->addRow(buttons);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  setup = chosen;
   return true;
 }
 

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include "app/print_setup.h"
+
 class QWidget;
 
 namespace plivora {
@@ -50,6 +52,9 @@ class Desktop {
   // The pitch test dialog, showing `choices`; false when cancelled, else
   // true with the choices as the user left them.
   virtual bool AskPitchTest(QWidget* parent, PitchTestChoices& choices) = 0;
+  // The print setup dialog, showing `setup`; false when cancelled, else true
+  // with the setup as the user left it (its profiles checked).
+  virtual bool AskPrintSetup(QWidget* parent, PrintSetup& setup) = 0;
 };
 
 // The real dialogs of the toolkit.
@@ -63,6 +68,7 @@ class QtDesktop : public Desktop {
   void Beep() override;
   QDateTime Now() override;
   bool AskPitchTest(QWidget* parent, PitchTestChoices& choices) override;
+  bool AskPrintSetup(QWidget* parent, PrintSetup& setup) override;
 };
 
 }  // namespace plivora

@@ -3,8 +3,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QEvent>
 #include <QDropEvent>
+#include <QEvent>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
@@ -25,6 +26,7 @@ TForm1::TForm1(const WindowEnvironment& environment, QWidget* parent)
   CreateControls();
   ConnectHandlers();
   Guard(&TForm1::FormCreate);
+  Guard(&TForm1::LoadSetup);
   UpdateOutputSummary();
 }
 
@@ -78,8 +80,37 @@ void TForm1::closeEvent(QCloseEvent* event) {
   if (!closed_) {
     closed_ = true;
     Guard(&TForm1::FormClose);
+    Guard(&TForm1::SaveSetup);
   }
   event->accept();
+}
+
+// The print setup's file lies beside the settings file. It is written at
+// close once the window has chosen a setup; a file that could not be read
+// stays as it is unless the operator sets up anew.
+void TForm1::LoadSetup() {
+  SetPrintSetup(PrintSetup{});
+  PrintSetupFile = SettingsFolder(ExeDir) + QChar('/') + QString::fromLatin1(kPrintSetupFileName);
+  SetPrintSetup(LoadPrintSetup(PrintSetupFile));
+  setupChosen_ = QFileInfo::exists(PrintSetupFile);
+}
+
+void TForm1::SaveSetup() {
+  if (setupChosen_ && !PrintSetupFile.isEmpty()) SavePrintSetup(PrintSetupFile, setup_);
+}
+
+void TForm1::PrintSetupClick() {
+  PrintSetup setup = setup_;
+  if (!desktop_.AskPrintSetup(this, setup)) return;
+  SetPrintSetup(setup);
+  setupChosen_ = true;
+}
+
+void TForm1::SetPrintSetup(const PrintSetup& setup) {
+  setup_ = setup;
+  setupProblem_.clear();
+  setupSummary_ = PrintSetupSummary(setup_, &setupProblem_);
+  UpdateOutputSummary();
 }
 
 namespace {
@@ -149,7 +180,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
       const QStringList paths = LocalFiles(drop->mimeData());
       if (paths.isEmpty()) return true;
       drop->acceptProposedAction();
-      RunGuarded(desktop_, this, [&] { ImportPaths(paths); });
+      RunGuarded(desktop_, this, [&] { ImportFromOutside(paths); });
       return true;
     }
   }

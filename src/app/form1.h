@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/desktop.h"
+#include "app/print_setup.h"
 #include "interlace/export_geometry.h"
 
 class QCheckBox;
@@ -55,6 +56,20 @@ class TForm1 : public QWidget {
   void BitBtn9Click();   // import
   // Imports `paths` as if chosen in the import dialog, in their order.
   void ImportPaths(const QStringList& paths);
+  // Views in any format a view reader takes (PNG, JPEG, RGB TIFF, ...),
+  // from the "Import images…" command: appended in the chosen order, with
+  // no sort and no refusal by extension; the list's first item sets the
+  // reference size, as an import does.
+  void ImportImagesClick();
+  void ImportImages(const QStringList& paths);
+  // Files from outside (dropped, or named on the command line): through the
+  // import when every one is a ".tif", ".tiff" or ".gjs" file, else through
+  // ImportImages.
+  void ImportFromOutside(const QStringList& paths);
+  // The print setup dialog; what it sets is kept for the next run.
+  void PrintSetupClick();
+  const PrintSetup& printSetup() const { return setup_; }
+  void SetPrintSetup(const PrintSetup& setup);
   // Switches the captions between the two sets for this session (Ctrl+L,
   // or the window's context menu).
   void SwitchLanguage();
@@ -125,6 +140,8 @@ class TForm1 : public QWidget {
   // Settings, fixed by the create step.
   QString ExeDir, SettingsDir, SettingsFile;
   int32_t SettingsReserved = 0;
+  // The print setup's own file, beside the settings file.
+  QString PrintSetupFile;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -151,7 +168,13 @@ class TForm1 : public QWidget {
   void PlayPreview();
   void Play(const std::vector<QImage>& frames);
 
+  void LoadSetup();
+  void SaveSetup();
+
   Desktop& desktop_;
+  PrintSetup setup_;
+  QString setupSummary_, setupProblem_;  // the summary's line for the setup, and why it can't be used
+  bool setupChosen_ = false;              // setup_ is to be written at close
   QString lastFolder_;  // where the file dialogs open next
   bool closed_ = false;
   bool exporting_ = false;  // an export is between its dialog and its end

@@ -45,31 +45,40 @@ class ExportScope {
 };
 
 // The export's save dialog entries, in the dialog's order. The first entry,
-// preselected, is the classic file the window has always written.
+// preselected, is the classic file the window has always written. A colour
+// plate's entries say so: "TIF, CMYK, LZW compressed (*.tif)".
 struct SaveEntry {
-  const char* filter;
+  const char* kind;
+  const char* compression;
   OutputForm form;
 };
 const SaveEntry kExportEntries[] = {
-    {"TIF (*.tif)", {}},
-    {"TIF, LZW compressed (*.tif)", {Compression::Lzw, false}},
-    {"TIF, PackBits compressed (*.tif)", {Compression::PackBits, false}},
-    {"BigTIFF (*.tif)", {Compression::None, true}},
+    {"TIF", "", {}},
+    {"TIF", ", LZW compressed", {Compression::Lzw, false}},
+    {"TIF", ", PackBits compressed", {Compression::PackBits, false}},
+    {"BigTIFF", "", {Compression::None, true}},
 };
 
-QString ExportFilter() {
+QString EntryFilter(const SaveEntry& e, PlateColour colour) {
+  QString colourName;
+  if (colour == PlateColour::kCmyk) colourName = QStringLiteral(", CMYK");
+  if (colour == PlateColour::kRgb) colourName = QStringLiteral(", RGB");
+  return QStringLiteral("%1%2%3 (*.tif)").arg(QLatin1String(e.kind), colourName, QLatin1String(e.compression));
+}
+
+QString ExportFilter(PlateColour colour) {
   QStringList filters;
-  for (const SaveEntry& e : kExportEntries) filters << QString::fromLatin1(e.filter);
+  for (const SaveEntry& e : kExportEntries) filters << EntryFilter(e, colour);
   return filters.join(QStringLiteral(";;"));
 }
 
 // The form of the entry the file was saved under. A dialog that names no
 // entry leaves the preselected one; an entry it never offered is refused
 // rather than guessed.
-OutputForm FormOfEntry(const QString& filter) {
+OutputForm FormOfEntry(const QString& filter, PlateColour colour) {
   if (filter.isEmpty()) return kExportEntries[0].form;
   for (const SaveEntry& e : kExportEntries)
-    if (filter == QLatin1String(e.filter)) return e.form;
+    if (filter == EntryFilter(e, colour)) return e.form;
   Fail(QStringLiteral("The save dialog answered with the file type \"%1\", which it was not offered").arg(filter));
 }
 
@@ -92,9 +101,10 @@ void TForm1::BitBtn7Click() {
   // export runs at a time.
   if (exporting_) return;
   QString filter;
-  const QString path = AskSavePath(QStringLiteral("zorvex"), ExportFilter(), &filter);
+  const PlateColour colour = setup_.colour.plate;
+  const QString path = AskSavePath(QStringLiteral("zorvex"), ExportFilter(colour), &filter);
   if (path.isEmpty()) return;
-  const OutputForm form = FormOfEntry(filter);
+  const OutputForm form = FormOfEntry(filter, colour);
 
   ExportScope scope(*this, ProgressBar1, exporting_);
   // Let the dialog's area redraw before the window stops answering.
@@ -111,6 +121,7 @@ void TForm1::BitBtn7Click() {
   request.now = desktop_.Now();
   request.locale = QLocale();
   request.form = form;
+  request.colour = setup_.colour;
   request.tooLargeAdvice = TooLargeAdvice();
 
   // No events are handled while the export runs; the bar repaints itself

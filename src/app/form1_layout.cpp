@@ -161,7 +161,7 @@ void TForm1::CreateTopBand() {
   Image2->setPixmap(Picture("logo_small"));
   Image2->setCursor(Qt::PointingHandCursor);
   Image2->hide();
-  OutputSummary = Make<QLabel>(p, "OutputSummary", {610, 84, 268, 50});
+  OutputSummary = Make<QLabel>(p, "OutputSummary", {610, 80, 268, 56});
   OutputSummary->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   Image1 = Make<ClickablePicture>(p, "Image1", {704, 40, 100, 40});
   Image1->setPixmap(Picture("logo"));
@@ -268,6 +268,16 @@ void TForm1::ConnectHandlers() {
   language->setShortcut(QKeySequence(QStringLiteral("Ctrl+L")));
   connect(language, &QAction::triggered, this, [this] { Guard(&TForm1::SwitchLanguage); });
   addAction(language);
+  // What no control of the band holds: views in other formats, and the
+  // plate's colours.
+  auto* images = new QAction(QStringLiteral("Import images… (导入图片)"), this);
+  images->setObjectName(QStringLiteral("ImportImages"));
+  connect(images, &QAction::triggered, this, [this] { Guard(&TForm1::ImportImagesClick); });
+  addAction(images);
+  auto* setup = new QAction(QStringLiteral("Print setup… (打印设置)"), this);
+  setup->setObjectName(QStringLiteral("PrintSetup"));
+  connect(setup, &QAction::triggered, this, [this] { Guard(&TForm1::PrintSetupClick); });
+  addAction(setup);
   setContextMenuPolicy(Qt::ActionsContextMenu);
   Image2->onClick = [this] { Guard(&TForm1::Image2Click); };
   connect(Timer1, &QTimer::timeout, this, [this] { Guard(&TForm1::Timer1Timer); });

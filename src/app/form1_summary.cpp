@@ -32,6 +32,7 @@ void TForm1::UpdateOutputSummary() {
 
   QString warning;
   QStringList lines;
+  bool sized = false;  // the fields give an output
   // A field that can't be read is named; nothing else is worked out.
   const std::pair<QString, QString> fields[] = {
       {QStringLiteral("DPI"), t.dpi == QLatin1String("(Auto)") ? QStringLiteral("1") : t.dpi},
@@ -65,16 +66,18 @@ void TForm1::UpdateOutputSummary() {
       lines << QStringLiteral("%1 lenses, %2 px per lens").arg(g.lensCount).arg(Decimal(perLens, 2));
       QString last = views > 0 ? QStringLiteral("%1 px per view").arg(Decimal(perLens / views, 2)) : QString();
       if (t.dpi == QLatin1String("(Auto)")) last += QStringLiteral("%1%2 dpi").arg(last.isEmpty() ? "" : ", ", QLocale().toString(double(dpi), 'g', 6));
-      const Real bytes = 334 + Real(g.fileRows()) * Real(g.outputWidth) * 4;
+      const int samples = setup_.colour.plate == PlateColour::kRgb ? 3 : 4;
+      const Real bytes = 334 + Real(g.fileRows()) * Real(g.outputWidth) * samples;
       last += QStringLiteral("%1%2 MB").arg(last.isEmpty() ? "" : ", ", Decimal(bytes / 1000000, 1));
       lines << last;
+      sized = true;
       if (views > 0 && perLens < views)
         warning = QStringLiteral("A lens holds %1 pixels but there are %2 views: some views would never be printed")
                       .arg(Decimal(perLens, 2)).arg(views);
       // A plain file past 4 GiB is refused by the export before its first
       // pixel; that warning outweighs the one above.
       try {
-        CheckFitsPlainTiff(QStringLiteral("An output"), g.outputWidth, g.fileRows(), TooLargeAdvice());
+        CheckFitsPlainTiff(QStringLiteral("An output"), g.outputWidth, g.fileRows(), TooLargeAdvice(), samples);
       } catch (const Error& e) {
         warning = e.message();
       }
@@ -83,6 +86,11 @@ void TForm1::UpdateOutputSummary() {
       warning = e.message();
     }
   }
+  // Under the sizes, the plate's colours, cut to the label's width (a
+  // profile's description can be long); a profile the export would refuse
+  // outweighs every other warning.
+  if (sized && !setupSummary_.isEmpty()) lines << OutputSummary->fontMetrics().elidedText(setupSummary_, Qt::ElideRight, OutputSummary->width());
+  if (!setupProblem_.isEmpty()) warning = setupProblem_;
   OutputSummary->setText(lines.join(QChar('\n')));
   OutputSummary->setToolTip(warning);
   OutputSummary->setStyleSheet(warning.isEmpty() ? QString() : QStringLiteral("color: red"));

@@ -84,6 +84,45 @@ void TForm1::ImportPaths(const QStringList& chosen) {
   UpdateOutputSummary();
 }
 
+void TForm1::ImportImagesClick() {
+  FileDialogOptions options;
+  options.title = QStringLiteral("Import images (导入图片)");
+  options.filter = QStringLiteral("Images (*.tif *.tiff *.png *.jpg *.jpeg *.gjs *.TIF *.PNG *.JPG *.JPEG);;All files (*)");
+  options.folder = lastFolder_;
+  ImportImages(desktop_.OpenFileNames(this, options));
+}
+
+void TForm1::ImportImages(const QStringList& chosen) {
+  if (chosen.isEmpty()) return;
+  lastFolder_ = QFileInfo(chosen.first()).absolutePath();
+  {
+    const QSignalBlocker blocker(ListBox1);
+    ListBox1->addItems(chosen);
+  }
+  ShowCount();
+  for (QPushButton* b : {BitBtn4, BitBtn1, BitBtn2}) b->setEnabled(true);
+  const QString first = ListBox1->item(0)->text();
+  NegativeInput = IsNegativeExtension(PathExtension(first)) ? 1 : 0;
+  SourceImage image;
+  ReadSourceHeader(first, image);
+  FirstPhotoWidth = int32_t(image.Width);
+  FirstPhotoHeight = int32_t(image.Height);
+  PhotoAspect = plivora::PhotoAspect(image.Width, image.Height);
+  ShowHeight();
+  BitBtn7->setEnabled(true);
+  PreviewState = 202;
+  UpdateOutputSummary();
+}
+
+void TForm1::ImportFromOutside(const QStringList& paths) {
+  for (const QString& path : paths) {
+    const QString extension = PathExtension(path);
+    const bool tiff = extension == QLatin1String(".tif") || extension == QLatin1String(".tiff");
+    if (!tiff && !IsNegativeExtension(extension)) return ImportImages(paths);
+  }
+  ImportPaths(paths);
+}
+
 void TForm1::Edit3KeyUp() {
   if (PhotoAspect == 0 || Edit3->text().isEmpty()) return;
   ShowHeight();

@@ -60,6 +60,6 @@ int main(int argc, char** argv) {
   // in the import dialog; the toolkit has taken its own options out of argv.
   QStringList files;
   for (int i = 1; i < argc; ++i) files << plivora::AbsoluteFileName(plivora::FileNameFromNative(argv[i]));
-  if (!files.isEmpty()) plivora::RunGuarded(desktop, form1, [&] { form1->ImportPaths(files); });
+  if (!files.isEmpty()) plivora::RunGuarded(desktop, form1, [&] { form1->ImportFromOutside(files); });
   return app.exec();
 }

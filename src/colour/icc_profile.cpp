@@ -74,6 +74,9 @@ std::optional<std::pair<ColourModel, QString>> Examine(const QByteArray& bytes, 
   return std::make_pair(*model, Description(profile.get()));
 }
 
+// A profile built here, as bytes. LittleCMS stamps the header with the time
+// it was made; the stamp is fixed (2026-01-01 00:00:00), so that the same
+// job gives the same plate, byte for byte, whenever it runs.
 QByteArray Saved(cmsHPROFILE profile) {
   cmsUInt32Number size = 0;
   QByteArray bytes;
@@ -82,7 +85,14 @@ QByteArray Saved(cmsHPROFILE profile) {
     if (!cmsSaveProfileToMem(profile, bytes.data(), &size)) bytes.clear();
   }
   cmsCloseProfile(profile);
-  if (bytes.isEmpty()) Fail(QStringLiteral("Cannot build a colour profile: not enough memory"));
+  if (bytes.size() < 128) Fail(QStringLiteral("Cannot build a colour profile: not enough memory"));
+  // The header's date: year, month, day, hours, minutes, seconds, each two
+  // bytes, big-endian, from byte 24.
+  const uint16_t date[6] = {2026, 1, 1, 0, 0, 0};
+  for (int i = 0; i < 6; ++i) {
+    bytes[24 + 2 * i] = char(date[i] >> 8);
+    bytes[25 + 2 * i] = char(date[i] & 0xFF);
+  }
   return bytes;
 }
 

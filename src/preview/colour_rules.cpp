@@ -31,6 +31,19 @@ void CmykToRgb(const QImage& cmyk, QImage& rgb) {
   rgb = std::move(out);
 }
 
+void RgbAsInks(QImage& bitmap) {
+  if (bitmap.depth() != 32) Fail(QStringLiteral("Cannot turn a view into inks for the preview: its picture is not 32 bits a pixel (a fault in this program)"));
+  for (int y = 0; y < bitmap.height(); ++y) {
+    uint8_t* px = bitmap.scanLine(y);
+    for (int x = 0; x < bitmap.width(); ++x, px += 4) {
+      px[0] = uint8_t(255 - px[0]);
+      px[1] = uint8_t(255 - px[1]);
+      px[2] = uint8_t(255 - px[2]);
+      px[3] = 0;
+    }
+  }
+}
+
 void ToGray(QImage& rgb) {
   if (rgb.format() != kPictureFormat) Fail(QStringLiteral("Cannot turn a picture grey: it is not 24-bit RGB (a fault in this program)"));
   for (int y = 0; y < rgb.height(); ++y) {

@@ -21,6 +21,12 @@ inline constexpr QImage::Format kPictureFormat = QImage::Format_RGB888;
 // blue = max(0, 255 - Y - K). `cmyk` must be 32 bits per pixel.
 void CmykToRgb(const QImage& cmyk, QImage& rgb);
 
+// Turns a work bitmap of an RGB or grey view (bytes R, G, B, 0) into the
+// CMYK bytes 255 - R, 255 - G, 255 - B, 0, which CmykToRgb turns back into
+// R, G, B exactly: such views show as they are, and the rest of the preview
+// (padding with paper, the anaglyph) has one kind of bitmap to handle.
+void RgbAsInks(QImage& bitmap);
+
 // Turns a kPictureFormat picture grey in place: each pixel's red, green and
 // blue become round(0.3 R + 0.59 G + 0.11 B), ties to even.
 void ToGray(QImage& rgb);

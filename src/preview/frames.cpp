@@ -67,7 +67,7 @@ QImage BuildFrame(const QString& path, bool negativeInput, FrameScale& scale) {
   {
     // Handed in small: LoadSourceBitmap sizes it to the view.
     QImage view(1, 1, kCmykFormat);
-    LoadSourceBitmap(path, view, negativeInput);
+    if (LoadSourceBitmap(path, view, negativeInput) != ColourModel::kCmyk) RgbAsInks(view);
     reduced = ReduceView(view, scale);
   }
   QImage frame;

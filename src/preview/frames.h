@@ -35,9 +35,9 @@ QSize ReducedSize(uint32_t width, uint32_t height, int64_t S);
 // the four CMYK bytes of each pixel arrive unchanged.
 QImage ReduceView(const QImage& view, FrameScale& scale);
 
-// Loads the view at `path` with LoadSourceBitmap (samples inverted back for
-// a negative series), reduces it as ReduceView does and returns the RGB
-// picture. The loaded view is released before this returns.
+// Loads the view at `path` with LoadSourceBitmap (inks inverted back for a
+// negative series; RGB and grey views as RgbAsInks gives them), reduces it
+// as ReduceView does and returns the RGB picture. The loaded view is released before this returns.
 QImage BuildFrame(const QString& path, bool negativeInput, FrameScale& scale);
 
 // One RGB frame per path, in order, all of the first view's frame size,

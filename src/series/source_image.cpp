@@ -46,7 +46,7 @@ void ReadSourceRow(const SourceImage& image, uint32_t row, uint8_t* dest) {
   reader->ReadRow(row, dest);
 }
 
-void LoadSourceBitmap(const QString& path, QImage& bitmap, bool negativeInput) {
+ColourModel LoadSourceBitmap(const QString& path, QImage& bitmap, bool negativeInput) {
   if (bitmap.depth() != 32) Fail(QStringLiteral("Cannot load \"%1\" for the preview: the picture it was given is not 32 bits a pixel (a fault in this program)").arg(path));
   auto reader = OpenSource(path);
   const SourceImage& image = reader->image();
@@ -56,13 +56,15 @@ void LoadSourceBitmap(const QString& path, QImage& bitmap, bool negativeInput) {
   if (loaded.isNull())
     Fail(QStringLiteral("Not enough memory to load \"%1\" (%2 x %3 pixels)").arg(path).arg(image.Width).arg(image.Height));
   const size_t rowBytes = size_t(image.Width) * 4;
+  const bool invert = negativeInput && image.Model == ColourModel::kCmyk;
   for (uint32_t r = 0; r < image.Height; ++r) {
     uint8_t* line = loaded.scanLine(int(r));
     reader->ReadRow(r, line);
-    if (negativeInput)
+    if (invert)
       for (size_t i = 0; i < rowBytes; ++i) line[i] = uint8_t(255 - line[i]);
   }
   bitmap = std::move(loaded);
+  return image.Model;
 }
 
 }  // namespace plivora

@@ -84,8 +84,10 @@ std::unique_ptr<SourceReader> OpenSource(std::unique_ptr<SourceFile> file, Decod
 void ReadSourceRow(const SourceImage& image, uint32_t row, uint8_t* dest);
 
 // Loads the whole view into `bitmap`, which must have a 32-bit format; it is
-// resized to the view. The four samples of a pixel land in the pixel's four
-// bytes in memory order, each as 255 minus itself when negativeInput is set.
-void LoadSourceBitmap(const QString& path, QImage& bitmap, bool negativeInput);
+// resized to the view. The four bytes ReadRow gives for a pixel land in the
+// pixel's four bytes in memory order; a CMYK view's come as 255 minus
+// themselves when negativeInput is set (only inks are stored inverted).
+// Returns the view's model.
+ColourModel LoadSourceBitmap(const QString& path, QImage& bitmap, bool negativeInput);
 
 }  // namespace plivora

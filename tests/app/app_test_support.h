@@ -45,6 +45,16 @@ class FakeDesktop : public Desktop {
     choices = pitchAnswers.takeFirst();
     return true;
   }
+  // The print setup dialog: records the setup it was shown and sets the
+  // colours of the next entry of setupAnswers (an empty queue cancels).
+  QList<PrintSetup> setupAsked;
+  QList<ColourOptions> setupAnswers;
+  bool AskPrintSetup(QWidget*, PrintSetup& setup) override {
+    setupAsked << setup;
+    if (setupAnswers.isEmpty()) return false;
+    setup.colour = setupAnswers.takeFirst();
+    return true;
+  }
 };
 
 // A main window whose program folder is a fresh temporary folder (or

@@ -62,6 +62,22 @@ class WindowDesktopTest : public QObject {
     QCOMPARE(dropped.w().PreviewState, 202);
   }
 
+  // A drop holding any other format goes through "Import images…": the
+  // files are appended as dropped, with no sort and no extension refusal.
+  void aDropWithOtherFormatsAppendsThemAsDropped() {
+    WindowRig rig;
+    QImage picture(30, 45, QImage::Format_RGB888);
+    picture.fill(Qt::red);
+    const QString png = dir_.filePath("z.png");
+    QVERIFY(picture.save(png));
+    std::unique_ptr<QMimeData> data(Urls({QUrl::fromLocalFile(png), QUrl::fromLocalFile(views_[0])}));
+    Drop(rig.w(), data.get());
+    QVERIFY2(rig.desktop.errors.isEmpty(), qPrintable(rig.desktop.errors.join('\n')));
+    QCOMPARE(rig.items(), QStringList({png, views_[0]}));
+    QCOMPARE(rig.w().FirstPhotoWidth, 30);
+    QCOMPARE(rig.w().PreviewState, 202);
+  }
+
   void dropsOfAnythingButLocalFilesDoNothing() {
     WindowRig rig;
     std::unique_ptr<QMimeData> web(Urls({QUrl(QStringLiteral("https://example.org/view.tif"))}));
@@ -106,10 +122,10 @@ class WindowDesktopTest : public QObject {
     w.Edit3->setText(QStringLiteral("2"));
     w.Edit4->setText(QStringLiteral("3"));
     QCOMPARE(w.OutputSummary->text(), QStringLiteral("7994 x 1280 px, 2 x 3 in\n151 lenses, 52.94 px per lens\n"
-                                                     "4.41 px per view, 40.9 MB"));
+                                                     "4.41 px per view, 40.9 MB\nGrey plate (灰度版)"));
     QVERIFY(w.OutputSummary->toolTip().isEmpty());
     w.ComboBox3->setEditText(QStringLiteral("(Auto)"));
-    QVERIFY2(w.OutputSummary->text().endsWith(QStringLiteral("1.00 px per view, 906.667 dpi, 2.1 MB")),
+    QVERIFY2(w.OutputSummary->text().contains(QStringLiteral("1.00 px per view, 906.667 dpi, 2.1 MB\n")),
              qPrintable(w.OutputSummary->text()));
     w.ComboBox3->setEditText(QStringLiteral("4000"));
     w.ComboBox2->setCurrentIndex(1);  // cm

@@ -154,7 +154,8 @@ class ColourPlates(ProgramTest):
         a98 = ImageCms.getOpenProfile(A98_PROFILE)
         pixels = ramp(seed=3)
         Image.fromarray(pixels[..., :3], "RGB").save(self.path("srgb.png"))
-        # sRGB as an RGB plate carries it: the bytes its colours are converted with.
+        # sRGB as an RGB plate carries it: the bytes its colours are converted
+        # with, the same in every run (the cases below run seconds later).
         image, _ = self.plate(self.path("srgb.png"), "rgb")
         srgb_bytes = image.info["icc_profile"]
         srgb = ImageCms.ImageCmsProfile(io.BytesIO(srgb_bytes))

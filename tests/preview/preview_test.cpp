@@ -161,6 +161,31 @@ TEST(Frames, NegativeSeriesIsShownInvertedBack) {
   EXPECT_EQ(At(plain[0], 10, 0), PatternRgb(10 * 40 / 400, 0));
 }
 
+// RGB and grey views show their own colours, in a negative series too (only
+// inks are stored inverted), and a smaller one is padded with white paper.
+TEST(Frames, RgbAndGreyViewsShowAsTheyAre) {
+  TempDir dir;
+  QImage rgb(400, 2, QImage::Format_RGB888), grey(400, 2, QImage::Format_Grayscale8), small(200, 1, QImage::Format_RGB888);
+  for (int x = 0; x < 400; ++x)
+    for (int y = 0; y < 2; ++y) {
+      rgb.setPixel(x, y, qRgb(x & 255, 10 + y, 255 - (x & 255)));
+      grey.setPixel(x, y, qRgb(x & 255, x & 255, x & 255));
+      if (x < 200 && y < 1) small.setPixel(x, y, qRgb(7, 8, 9));
+    }
+  ASSERT_TRUE(rgb.save(dir.path("rgb.png")) && grey.save(dir.path("grey.png")) && small.save(dir.path("small.png")));
+  for (const bool negative : {false, true}) {
+    const auto frames = BuildFrames({dir.path("rgb.png"), dir.path("grey.png"), dir.path("small.png")}, negative);
+    ASSERT_EQ(frames.at(0).size(), QSize(400, 2));
+    const std::map<std::pair<int, int>, std::vector<Rgb>> expected = {
+        {{0, 0}, {{0, 10, 255}, {0, 0, 0}, {7, 8, 9}}},
+        {{300, 1}, {{44, 11, 211}, {44, 44, 44}, {255, 255, 255}}},
+    };
+    for (const auto& [at, colours] : expected)
+      for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(At(frames[i], at.first, at.second), colours[i]) << negative << " view " << i << " at " << at.first;
+  }
+}
+
 // Views of 3000 x 2000 pixels, for the frames and the anaglyph alike.
 TEST(Frames, LargeViewsGiveFramesAndAnaglyphsOf400By267) {
   TempDir dir;

@@ -1,0 +1,34 @@
+// The window's print setup: what the plate is printed in and the profiles
+// that define its colours. It lives in a settings file of Plivora's own,
+// "plivora-setup.json" beside the ten-line settings file (which stays as
+// it is), read when the window is made and written when it closes.
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+
+#include "colour/plate_colour.h"
+
+namespace plivora {
+
+struct PrintSetup {
+  ColourOptions colour;
+  QJsonObject others;  // keys of a newer version, written back as they came
+};
+
+inline constexpr const char* kPrintSetupFileName = "plivora-setup.json";
+
+// The setup in `path`; the defaults when there is no such file. Raises
+// "Cannot read the print setup "PATH": REASON" for a file that is not one.
+// Keys it does not know are kept in `others`.
+PrintSetup LoadPrintSetup(const QString& path);
+
+// Writes `setup` to `path`, replacing it only once the new one is complete.
+void SavePrintSetup(const QString& path, const PrintSetup& setup);
+
+// One line for the output summary: "CMYK plate (四色版), <the profile's own
+// description>, relative intent", "Grey plate (灰度版)". A profile that can't
+// be used is shown as such, and *problem receives the reason.
+QString PrintSetupSummary(const PrintSetup& setup, QString* problem);
+
+}  // namespace plivora

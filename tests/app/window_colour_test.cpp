@@ -1,0 +1,198 @@
+// The window's colour plates: the print setup kept beside the settings, the
+// summary naming the plate, "Import images…" for other formats, and the
+// export writing the plate the setup asks for under the save dialog's types.
+#include <tiffio.h>
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QtTest>
+
+#include "app_test_support.h"
+#include "colour/icc_profile.h"
+
+using namespace plivora;
+using namespace plivora::test;
+
+namespace {
+
+void Trigger(TForm1& w, const char* action) {
+  auto* a = w.findChild<QAction*>(QString::fromLatin1(action));
+  QVERIFY2(a, action);
+  a->trigger();
+}
+
+ColourOptions Setup(PlateColour plate, const QString& cmykProfile = {}, const QString& rgbProfile = {},
+                    Intent intent = Intent::kRelative) {
+  return {plate, cmykProfile, rgbProfile, intent};
+}
+
+// Closes the window, as the user would, and opens the next run's.
+void CloseAndRestart(WindowRig& rig) {
+  rig.w().close();
+  rig.Restart();
+}
+
+QString SummaryLine(TForm1& w) { return w.OutputSummary->text().section(QChar('\n'), -1); }
+
+}  // namespace
+
+class WindowColourTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir dir_;
+
+  QString Png(const QString& name, int width, int height, QColor colour) {
+    QImage picture(width, height, QImage::Format_RGB888);
+    picture.fill(colour);
+    const QString path = dir_.filePath(name);
+    if (!picture.save(path)) qFatal("cannot write %s", qPrintable(path));
+    return path;
+  }
+
+ private slots:
+  // A setup chosen in the dialog is shown, written at close beside the
+  // settings (which keep their ten lines) and offered again by the next run;
+  // a window never set up writes no file.
+  void theSetupIsKeptForTheNextRun() {
+    WindowRig rig;
+    const QString setupPath = rig.exeDir + QStringLiteral("/vexo/plivora-setup.json");
+    CloseAndRestart(rig);
+    QVERIFY(!QFile::exists(setupPath));
+    QCOMPARE(SummaryLine(rig.w()), QStringLiteral("Grey plate (灰度版)"));
+
+    const QString rgbProfile = dir_.filePath("srgb.icc");
+    WriteFile(rgbProfile, IccProfile::Srgb().bytes());
+    rig.desktop.setupAnswers << Setup(PlateColour::kRgb, QString(), rgbProfile, Intent::kPerceptual);
+    Trigger(rig.w(), "PrintSetup");
+    QVERIFY(SummaryLine(rig.w()).startsWith(QStringLiteral("RGB plate (RGB版), sRGB")));
+    QVERIFY(SummaryLine(rig.w()).endsWith(QStringLiteral("perceptual intent")) ||
+            SummaryLine(rig.w()).endsWith(QStringLiteral("…")));
+    CloseAndRestart(rig);
+    QVERIFY(QFile::exists(setupPath));
+    QCOMPARE(FileBytes(rig.settingsPath()).count('\n'), 10);
+    const ColourOptions& kept = rig.w().printSetup().colour;
+    QCOMPARE(kept.plate, PlateColour::kRgb);
+    QCOMPARE(kept.rgbProfile, rgbProfile);
+    QCOMPARE(kept.intent, Intent::kPerceptual);
+    // Cancelling the dialog changes nothing; it was shown the kept setup.
+    Trigger(rig.w(), "PrintSetup");
+    QCOMPARE(rig.desktop.setupAsked.last().colour.rgbProfile, rgbProfile);
+    QCOMPARE(rig.w().printSetup().colour.plate, PlateColour::kRgb);
+  }
+
+  // A file that is not a setup is named and left as it is; keys of a newer
+  // version survive a save.
+  void aBrokenSetupIsNamedAndLeftAlone() {
+    WindowRig rig;
+    const QString setupPath = rig.exeDir + QStringLiteral("/vexo/plivora-setup.json");
+    const QList<QByteArray> broken = {"{\"colour\": \"purple\"}", "not json", "[1]", "{\"intent\": 3}"};
+    for (const QByteArray& bytes : broken) {
+      WriteFile(setupPath, bytes);
+      rig.desktop.errors.clear();
+      CloseAndRestart(rig);
+      QVERIFY2(rig.desktop.errors.value(0).startsWith(QStringLiteral("Cannot read the print setup \"%1\"").arg(setupPath)),
+               qPrintable(rig.desktop.errors.join('\n')));
+      QCOMPARE(rig.w().printSetup().colour.plate, PlateColour::kGrey);
+      CloseAndRestart(rig);
+      QCOMPARE(FileBytes(setupPath), bytes);
+    }
+    WriteFile(setupPath, "{\"colour\": \"cmyk\", \"later\": [1, 2]}");
+    CloseAndRestart(rig);
+    rig.desktop.setupAnswers << Setup(PlateColour::kCmyk, QString(), QString(), Intent::kSaturation);
+    Trigger(rig.w(), "PrintSetup");
+    CloseAndRestart(rig);
+    QVERIFY(FileBytes(setupPath).contains("\"later\""));
+    QCOMPARE(rig.w().printSetup().colour.intent, Intent::kSaturation);
+  }
+
+  // A profile the export would refuse turns the summary red with the reason.
+  void anUnusableProfileIsWarnedOf() {
+    WindowRig rig;
+    const QString notIcc = dir_.filePath("not.icc");
+    WriteFile(notIcc, QByteArray(200, 'x'));
+    rig.desktop.setupAnswers << Setup(PlateColour::kCmyk, notIcc);
+    rig.Import({WriteView(dir_.filePath("v1.tif"), 40, 60)});
+    Trigger(rig.w(), "PrintSetup");
+    QVERIFY2(rig.w().OutputSummary->toolTip().contains(notIcc), qPrintable(rig.w().OutputSummary->toolTip()));
+    QCOMPARE(rig.w().OutputSummary->styleSheet(), QStringLiteral("color: red"));
+    rig.desktop.setupAnswers << Setup(PlateColour::kCmyk);
+    Trigger(rig.w(), "PrintSetup");
+    QVERIFY(rig.w().OutputSummary->toolTip().isEmpty());
+  }
+
+  // "Import images…" appends in the chosen order, whatever the format, and
+  // the list's first view sets the reference size.
+  void importImagesAppendsAsChosen() {
+    WindowRig rig;
+    const QString b = Png("b.png", 30, 45, Qt::blue), a = Png("a.png", 50, 45, Qt::green);
+    const QString tif = WriteView(dir_.filePath("c.tif"), 40, 60);
+    rig.desktop.openAnswers << QStringList{b, tif} << QStringList{a};
+    Trigger(rig.w(), "ImportImages");
+    Trigger(rig.w(), "ImportImages");
+    QVERIFY2(rig.desktop.errors.isEmpty(), qPrintable(rig.desktop.errors.join('\n')));
+    QCOMPARE(rig.items(), QStringList({b, tif, a}));
+    QCOMPARE(rig.w().FirstPhotoWidth, 30);
+    QCOMPARE(rig.w().Label4->text(), QStringLiteral("3"));
+    QVERIFY(rig.w().BitBtn7->isEnabled());
+    QVERIFY(rig.desktop.openAsked.value(0).filter.contains(QStringLiteral("*.png")));
+    // A file that is no view is named, as the import names it.
+    const QString bad = dir_.filePath("bad.png");
+    WriteFile(bad, "\x89PNG but no more");
+    rig.desktop.openAnswers << QStringList{bad};
+    CloseAndRestart(rig);
+    Trigger(rig.w(), "ImportImages");
+    QVERIFY2(rig.desktop.errors.value(0).contains(bad), qPrintable(rig.desktop.errors.join('\n')));
+  }
+
+  // The save dialog's types name the plate; the file is the plate the setup
+  // asks for, in the type chosen, carrying its profile.
+  void theExportWritesThePlateOfTheSetup() {
+    struct Case {
+      PlateColour plate;
+      QString entry;
+      uint16_t samples, photometric, compression;
+    };
+    const QList<Case> cases = {
+        {PlateColour::kCmyk, QStringLiteral("TIF, CMYK, LZW compressed (*.tif)"), 4, PHOTOMETRIC_SEPARATED, COMPRESSION_LZW},
+        {PlateColour::kRgb, QStringLiteral("TIF, RGB (*.tif)"), 3, PHOTOMETRIC_RGB, COMPRESSION_NONE},
+        {PlateColour::kRgb, QStringLiteral("BigTIFF, RGB (*.tif)"), 3, PHOTOMETRIC_RGB, COMPRESSION_NONE},
+    };
+    for (const Case& c : cases) {
+      WindowRig rig;
+      rig.desktop.setupAnswers << Setup(c.plate);
+      Trigger(rig.w(), "PrintSetup");
+      rig.desktop.openAnswers << QStringList{Png("p1.png", 40, 60, Qt::red), Png("p2.png", 40, 60, Qt::cyan)};
+      Trigger(rig.w(), "ImportImages");
+      const QString out = dir_.filePath("plate.tif");
+      rig.desktop.saveAnswers << out;
+      rig.desktop.saveFilter = c.entry;
+      rig.w().BitBtn7->click();
+      QVERIFY2(rig.desktop.errors.isEmpty(), qPrintable(rig.desktop.errors.join('\n')));
+      QVERIFY(rig.desktop.saveAsked.last().filter.split(QStringLiteral(";;")).contains(c.entry));
+      TIFF* tif = TIFFOpen(out.toLocal8Bit().constData(), "r");
+      QVERIFY(tif);
+      uint16_t samples = 0, photometric = 0, compression = 0;
+      uint32_t profileBytes = 0;
+      void* profile = nullptr;
+      TIFFGetField(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+      TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+      TIFFGetField(tif, TIFFTAG_COMPRESSION, &compression);
+      const bool hasProfile = TIFFGetField(tif, TIFFTAG_ICCPROFILE, &profileBytes, &profile) == 1;
+      const bool big = TIFFIsBigTIFF(tif);
+      TIFFClose(tif);
+      QCOMPARE(samples, c.samples);
+      QCOMPARE(photometric, c.photometric);
+      QCOMPARE(compression, c.compression);
+      QCOMPARE(big, c.entry.startsWith(QStringLiteral("BigTIFF")));
+      QVERIFY(hasProfile && profileBytes > 128);
+      QVERIFY(QFile::remove(out));
+    }
+  }
+};
+
+QTEST_MAIN(WindowColourTest)
+#include "window_colour_test.moc"
