@@ -19,7 +19,7 @@ done
 desktop="$prefix/share/applications/plivora.desktop"
 desktop-file-validate "$desktop" || fail "the desktop entry is not valid"
 grep -qx "Categories=Graphics;Publishing;" "$desktop" || fail "desktop entry categories"
-grep -qx "MimeType=image/tiff;" "$desktop" || fail "desktop entry MIME type"
+grep -qx "MimeType=image/tiff;image/png;image/jpeg;" "$desktop" || fail "desktop entry MIME type"
 grep -qx "Icon=plivora" "$desktop" || fail "desktop entry icon"
 for size in 32 48 64 128 256; do
   icon="$prefix/share/icons/hicolor/${size}x${size}/apps/plivora.png"

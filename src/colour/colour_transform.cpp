@@ -67,9 +67,10 @@ ColourTransform::ColourTransform(const IccProfile& from, const IccProfile& to, I
   Cms& c = *cms_;
   c.from = OpenProfile(c.context, from.bytes());
   c.to = OpenProfile(c.context, to.bytes());
-  // No one-pixel cache (it would be shared by the threads that convert);
-  // black points matched where the intent allows it.
-  cmsUInt32Number flags = cmsFLAGS_NOCACHE;
+  // Black points matched where the intent allows it. The transform's
+  // one-pixel cache stays: each conversion works on a copy of its own, so
+  // threads may share the transform.
+  cmsUInt32Number flags = 0;
   if (intent == Intent::kPerceptual || intent == Intent::kRelative) flags |= cmsFLAGS_BLACKPOINTCOMPENSATION;
   if (c.from && c.to)
     c.transform = cmsCreateTransformTHR(c.context.get(), c.from.get(), PixelFormat(from.model()), c.to.get(),
@@ -98,6 +99,45 @@ void ColourTransform::Convert(const uint8_t* in, uint8_t* out, size_t pixels) co
   cmsDoTransform(cms_->transform, in, out, cmsUInt32Number(pixels));
   if (padded_)
     for (size_t i = 0; i < pixels; ++i) out[4 * i + 3] = 0;
+}
+
+namespace {
+
+uint32_t MemoSlot(uint32_t pixel, int bits) { return (pixel * 0x9E3779B1u) >> (32 - bits); }
+
+}  // namespace
+
+RowConversion::RowConversion(std::shared_ptr<const ColourTransform> transform) : transform_(std::move(transform)) {
+  if (transform_->tabled()) return;
+  uint32_t black = 0, converted = 0;
+  transform_->Convert(reinterpret_cast<const uint8_t*>(&black), reinterpret_cast<uint8_t*>(&converted), 1);
+  memo_.assign(size_t(1) << kMemoBits, uint64_t(converted));
+}
+
+void RowConversion::Convert(const uint8_t* in, uint8_t* out, size_t pixels) {
+  if (memo_.empty()) return transform_->Convert(in, out, pixels);
+  missed_.clear();
+  at_.clear();
+  for (size_t i = 0; i < pixels; ++i) {
+    uint32_t pixel;
+    std::memcpy(&pixel, in + 4 * i, 4);
+    const uint64_t slot = memo_[MemoSlot(pixel, kMemoBits)];
+    if (uint32_t(slot >> 32) == pixel) {
+      const auto converted = uint32_t(slot);
+      std::memcpy(out + 4 * i, &converted, 4);
+    } else {
+      missed_.push_back(pixel);
+      at_.push_back(uint32_t(i));
+    }
+  }
+  if (missed_.empty()) return;
+  converted_.resize(missed_.size());
+  transform_->Convert(reinterpret_cast<const uint8_t*>(missed_.data()), reinterpret_cast<uint8_t*>(converted_.data()),
+                      missed_.size());
+  for (size_t j = 0; j < missed_.size(); ++j) {
+    std::memcpy(out + 4 * size_t(at_[j]), &converted_[j], 4);
+    memo_[MemoSlot(missed_[j], kMemoBits)] = uint64_t(missed_[j]) << 32 | converted_[j];
+  }
 }
 
 }  // namespace plivora

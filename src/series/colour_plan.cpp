@@ -20,7 +20,8 @@ class ConvertedReader final : public SourceReader {
  public:
   ConvertedReader(std::unique_ptr<SourceReader> native, std::shared_ptr<const ColourTransform> transform,
                   ColourModel model)
-      : native_(std::move(native)), transform_(std::move(transform)), row_(size_t(native_->image().Width) * 4) {
+      : native_(std::move(native)), conversion_(std::move(transform)), nativeRow_(size_t(native_->image().Width) * 4),
+        row_(nativeRow_.size()) {
     image_ = native_->image();
     image_.Model = model;
   }
@@ -28,8 +29,8 @@ class ConvertedReader final : public SourceReader {
   void ReadRow(uint32_t row, uint8_t* dest) override {
     if (int64_t(row) != converted_) {
       converted_ = -1;
-      native_->ReadRow(row, row_.data());
-      transform_->Convert(row_.data(), row_.data(), image_.Width);
+      native_->ReadRow(row, nativeRow_.data());
+      conversion_.Convert(nativeRow_.data(), row_.data(), image_.Width);
       converted_ = row;
     }
     std::memcpy(dest, row_.data(), row_.size());
@@ -37,8 +38,8 @@ class ConvertedReader final : public SourceReader {
 
  private:
   std::unique_ptr<SourceReader> native_;
-  std::shared_ptr<const ColourTransform> transform_;
-  std::vector<uint8_t> row_;
+  RowConversion conversion_;
+  std::vector<uint8_t> nativeRow_, row_;  // the row as read, and converted
   int64_t converted_ = -1;
 };
 

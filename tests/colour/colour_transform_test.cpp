@@ -1,0 +1,76 @@
+// A view's rows converted with the memo of colours met before: the pixels
+// are always the transform's own, whatever the memo holds.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+#include "colour/colour_transform.h"
+#include "colour/icc_profile.h"
+
+namespace plivora {
+namespace {
+
+std::vector<uint8_t> Direct(const ColourTransform& transform, const std::vector<uint8_t>& row) {
+  std::vector<uint8_t> out(row.size());
+  transform.Convert(row.data(), out.data(), row.size() / 4);
+  return out;
+}
+
+// Rows that meet the memo empty, full of their own colours, and full of
+// colours that share its slots with theirs.
+TEST(RowConversion, GivesTheTransformsPixelsWhateverTheMemoHolds) {
+  const IccProfile cmyk = IccProfile::FromFile(QString::fromLatin1(kDefaultCmykProfile), ColourModel::kCmyk, QStringLiteral("the CMYK profile"));
+  struct Case {
+    const char* name;
+    const IccProfile& from;
+    const IccProfile& to;
+  };
+  const IccProfile srgb = IccProfile::Srgb(), grey = IccProfile::Grey22();
+  for (const Case& c : {Case{"RGB to CMYK", srgb, cmyk}, Case{"CMYK to RGB", cmyk, srgb}, Case{"grey to CMYK", grey, cmyk}}) {
+    SCOPED_TRACE(c.name);
+    auto transform = std::make_shared<const ColourTransform>(c.from, c.to, Intent::kRelative);
+    RowConversion conversion(transform);
+    std::mt19937 random(5);
+    const auto pixel = [&](uint32_t value) {
+      std::vector<uint8_t> p = {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};
+      if (c.from.model() != ColourModel::kCmyk) p[3] = 0;
+      if (c.from.model() == ColourModel::kGrey) p[1] = p[2] = p[0];
+      return p;
+    };
+    std::vector<std::vector<uint8_t>> rows(4);
+    for (int i = 0; i < 3000; ++i) {
+      const uint32_t value = random();
+      for (auto& row : rows) {
+        const size_t n = &row - rows.data();
+        // 0: new colours; 1: the same again; 2: neighbours (slots shared
+        // with row 0's); 3: a flat run with black, the memo's first colour
+        const std::vector<uint8_t> p = n == 0 || n == 1 ? pixel(value)
+                                       : n == 2        ? pixel(value ^ (1u << (i % 24)))
+                                                       : pixel(i % 100 < 90 ? 0 : value & 0xFF00);
+        row.insert(row.end(), p.begin(), p.end());
+      }
+    }
+    // 4: 65536 colours, four to a slot of the memo, twice over in
+    // different orders: colours that differ in one sample share slots.
+    std::vector<uint32_t> dense(1 << 16);
+    for (uint32_t i = 0; i < dense.size(); ++i) dense[i] = (i & 63) | (i >> 6 & 63) << 8 | (i >> 12) << 16 | (i >> 14) << 24;
+    rows.emplace_back();
+    for (int pass = 0; pass < 2; ++pass) {
+      std::shuffle(dense.begin(), dense.end(), random);
+      for (const uint32_t value : dense) {
+        const std::vector<uint8_t> p = pixel(value);
+        rows.back().insert(rows.back().end(), p.begin(), p.end());
+      }
+    }
+    for (const auto& row : rows) {
+      std::vector<uint8_t> out(row.size());
+      conversion.Convert(row.data(), out.data(), row.size() / 4);
+      ASSERT_EQ(out, Direct(*transform, row)) << "row " << (&row - rows.data());
+    }
+  }
+}
+
+}  // namespace
+}  // namespace plivora
