@@ -42,10 +42,47 @@ std::vector<Option> Options() {
            QStringLiteral("sRGB")},
           {QStringLiteral("--intent"), {}, QStringLiteral("perceptual|relative|saturation|absolute"),
            QStringLiteral("rendering intent of colour conversions"), IntentName(Intent::kRelative)},
+          {QStringLiteral("--lenses"), {}, QStringLiteral("vertical|horizontal"),
+           QStringLiteral("the lenses' direction: horizontal for flip, zoom,\nmorph and motion"),
+           QStringLiteral("vertical")},
+          {QStringLiteral("--order"), {}, QStringLiteral("forward|reverse|pingpong"),
+           QStringLiteral("the frames the lens shows: the views as listed,\nbackwards, or 1..N then N-1..2"),
+           FrameOrderName(FrameOrder::kForward)},
+          {QStringLiteral("--hold-ends"), {}, QStringLiteral("K"),
+           QStringLiteral("show the first and the last frame K times each"), QStringLiteral("1")},
+          {QStringLiteral("--phase"), {}, QStringLiteral("F"),
+           QStringLiteral("move the lens pattern on by F of a lens (0 <= F < 1;\nthe phase sheet's \"phase 3/8\" is 3/8)"),
+           QStringLiteral("0")},
+          {QStringLiteral("--mirror"), {}, {}, QStringLiteral("mirror the plate, to print on the back of a clear lens")},
           {QStringLiteral("--panels"), {}, QStringLiteral("N"),
            QStringLiteral("cut the print at lens boundaries into N files side by\nside, OUTPUT-1-of-N.tif ... (1 to %1)")
                .arg(kMaxPanels),
            QStringLiteral("1")}};
+}
+
+// The lens options; UsageError naming the option for a wrong value.
+LensOptions ParseLensOptions(const ParsedOptions& o) {
+  LensOptions lens;
+  const QString lenses = o.Value(QStringLiteral("--lenses"), QStringLiteral("vertical"));
+  if (lenses != QLatin1String("vertical") && lenses != QLatin1String("horizontal"))
+    throw UsageError(QStringLiteral("--lenses must be vertical or horizontal, not \"%1\"").arg(lenses));
+  lens.lenses = lenses == QLatin1String("horizontal") ? Lenses::kHorizontal : Lenses::kVertical;
+  const QString order = o.Value(QStringLiteral("--order"), FrameOrderName(FrameOrder::kForward));
+  const std::optional<FrameOrder> frameOrder = FrameOrderFromName(order);
+  if (!frameOrder) throw UsageError(QStringLiteral("--order must be forward, reverse or pingpong, not \"%1\"").arg(order));
+  lens.frames.order = *frameOrder;
+  const QString hold = o.Value(QStringLiteral("--hold-ends"), QStringLiteral("1"));
+  bool ok = false;
+  lens.frames.holdEnds = hold.toInt(&ok);
+  if (!ok || lens.frames.holdEnds < 1 || lens.frames.holdEnds > 255)
+    throw UsageError(QStringLiteral("--hold-ends takes a number from 1 to 255, not \"%1\"").arg(hold));
+  try {
+    lens.phase = ParsePhase(o.Value(QStringLiteral("--phase"), QStringLiteral("0")), QStringLiteral("--phase"));
+  } catch (const Error& e) {
+    throw UsageError(e.message());
+  }
+  lens.mirror = o.Has(QStringLiteral("--mirror"));
+  return lens;
 }
 
 ExportRequest BuildRequest(const ParsedOptions& o) {
@@ -65,6 +102,7 @@ ExportRequest BuildRequest(const ParsedOptions& o) {
     t.height = NumberOption(o, QStringLiteral("--height"), {}, NumberKind::kLength, t.inch);
   t.compress = CompressOption(o, defaults.compress);
   req.views = o.Operands();
+  req.lens = ParseLensOptions(o);
   req.threads = ParseThreads(o);
   const QString compression = o.Value(QStringLiteral("--compression"), CompressionName(req.form.compression));
   const std::optional<Compression> c = CompressionFromName(compression);
@@ -97,7 +135,14 @@ ExportRequest BuildRequest(const ParsedOptions& o) {
   req.negativeInput = IsNegativeExtension(PathExtension(req.views.first()));
   // Without --height, the height the window would show for this width.
   if (!o.Has(QStringLiteral("--height"))) t.height = HeightFromWidth(t.width, PhotoAspect(first.Width, first.Height));
-  CheckPlateExtent(t, int(req.views.size()), QStringLiteral("--width"), QStringLiteral("--height"));
+  const int frames = int(ExpandFrames(req.views, req.lens.frames).size());
+  if (req.lens.lenses == Lenses::kVertical) {
+    CheckPlateExtent(t, frames, QStringLiteral("--width"), QStringLiteral("--height"));
+  } else {
+    ExportTexts turned = t;
+    std::swap(turned.width, turned.height);
+    CheckPlateExtent(turned, frames, QStringLiteral("--height"), QStringLiteral("--width"), QStringLiteral("column"));
+  }
   return req;
 }
 

@@ -56,7 +56,8 @@ QString CompressOption(const ParsedOptions& options, const QString& fallback) {
   return text;
 }
 
-void CheckPlateExtent(const ExportTexts& t, int views, const QString& widthName, const QString& heightName) {
+void CheckPlateExtent(const ExportTexts& t, int views, const QString& widthName, const QString& heightName,
+                      const QString& along) {
   const ExportParameters p = ParseParameters(t, views);
   const QString lpi = t.lpi.trimmed(), dpi = t.dpi.trimmed(), unit = UnitName(t.inch);
   PlateExtent e;
@@ -71,11 +72,13 @@ void CheckPlateExtent(const ExportTexts& t, int views, const QString& widthName,
   if (e.outputWidth == 0)
     Fail(QStringLiteral("--dpi %1 is too low: %2 lenses at --lpi %3 come to less than a pixel").arg(dpi).arg(e.lensCount).arg(lpi));
   if (e.outputRows == 0)
-    Fail(QStringLiteral("%1 %2 %3 at --dpi %4 spans %5 of the plate setter's rows, fewer than --compress %6, so the "
-                        "plate would have no image row; raise the height or the DPI, or lower the compress factor")
+    Fail(QStringLiteral("%1 %2 %3 at --dpi %4 spans %5 of the plate setter's %6s, fewer than --compress %7, so the "
+                        "plate would have no image %6; raise the %8 or the DPI, or lower the compress factor")
              .arg(heightName, t.height.trimmed(), unit, dpi)
              .arg(e.printRows)
-             .arg(p.compress));
+             .arg(along)
+             .arg(p.compress)
+             .arg(along == QLatin1String("row") ? QStringLiteral("height") : QStringLiteral("width")));
 }
 
 }  // namespace plivora

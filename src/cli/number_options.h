@@ -35,7 +35,11 @@ QString CompressOption(const ParsedOptions& options, const QString& fallback);
 
 // Refuses a plate that has no lens, no pixel column or no row, naming the
 // options that make it so. `widthName` and `heightName` are the options of
-// the plate's width and height ("--width", "--strip").
-void CheckPlateExtent(const ExportTexts& texts, int views, const QString& widthName, const QString& heightName);
+// the plate's width and height ("--width", "--strip"), across the lenses
+// and along them: for horizontal lenses the caller swaps the texts and the
+// names, and `along` says what the compress factor squeezes ("row" or
+// "column").
+void CheckPlateExtent(const ExportTexts& texts, int views, const QString& widthName, const QString& heightName,
+                      const QString& along = QStringLiteral("row"));
 
 }  // namespace plivora

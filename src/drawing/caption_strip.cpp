@@ -129,11 +129,15 @@ DrawFn CaptionDrawing(const CaptionStripInput& in) {
   QImage device(1, 1, QImage::Format_Grayscale8);
   const Qt::LayoutDirection direction = QPainter(&device).layoutDirection();
   const QFontMetrics metrics(font, &device);
+  // Laid out at the full resolution: squeezed columns are drawn narrower.
+  const int squeeze = std::max(1, in.columnSqueeze);
+  const int room = int(std::min<int64_t>(int64_t(in.outputWidth) * squeeze, INT32_MAX));
   const auto lines = std::make_shared<const std::vector<CaptionLine>>(std::vector<CaptionLine>{
-      LayOutLine(font, metrics, &device, direction, 10, 20, CaptionDateText(in.now), in.outputWidth),
+      LayOutLine(font, metrics, &device, direction, 10, 20, CaptionDateText(in.now), room),
       LayOutLine(font, metrics, &device, direction, 10, int(points) + 40, CaptionPathText(in.outputPath, in.panel),
-                 in.outputWidth)});
-  return [font, lines](QPainter& painter) {
+                 room)});
+  return [font, lines, squeeze](QPainter& painter) {
+    if (squeeze > 1) painter.scale(1.0 / squeeze, 1.0);
     painter.setFont(font);
     painter.setPen(Qt::white);
     for (const CaptionLine& line : *lines) DrawLine(painter, line);

@@ -1,7 +1,7 @@
 // The caption strip under the image: two lines of white text on black, the
 // date and time of the export and the output's path, drawn at the full
-// output resolution and then squeezed vertically by the compress factor like
-// the image rows.
+// output resolution and then squeezed by the compress factor like the image
+// rows (vertically; horizontally across horizontal lenses).
 #pragma once
 
 #include <QDateTime>
@@ -22,6 +22,10 @@ struct CaptionStripInput {
   QString outputPath;
   QDateTime now;
   QString panel;  // "2 of 3" when the print is cut into panels
+  // Columns squeezed like rows: across horizontal lenses the compress
+  // factor applies to the columns and the strip's text is drawn narrower
+  // by it (compress is then 1).
+  int columnSqueeze = 1;
 };
 
 // The first line: "2026 年  12 月 06 日 23 时 05 分 09 秒".

@@ -1,6 +1,8 @@
 #include "interlace/export_geometry.h"
 
 #include <algorithm>
+#include <cmath>
+#include <utility>
 
 #include "common/error.h"
 #include "common/numbers.h"
@@ -103,33 +105,96 @@ namespace {
 // Column i's position counted in views.
 Real ViewPosition(const ExportGeometry& g, int64_t i) { return Real(i) * Real(g.viewStepE8) / 10000 / 10000; }
 
+// The whole views before position `i` of the pattern moved `shift` columns
+// on, and how far into the next it lies: positions before 0 continue the
+// pattern, taken modulo photoCount.
+std::pair<int64_t, Real> ShiftedPosition(const ExportGeometry& g, int photoCount, int64_t i, int64_t shift) {
+  Real t = ViewPosition(g, i - shift);
+  if (t < 0) t -= Real(photoCount) * std::floor(t / Real(photoCount));
+  const int64_t whole = Trunc(t);
+  return {whole, t - Real(whole)};
+}
+
 }  // namespace
 
-ColumnViewMap BuildColumnViewMap(const ExportGeometry& g, int photoCount) {
+ColumnViewMap BuildColumnViewMap(const ExportGeometry& g, int photoCount, int64_t shift) {
   ColumnViewMap map;
   const size_t width = size_t(g.outputWidth);
   map.viewIndex.resize(width + 1);
   map.viewFraction.resize(width);
   for (size_t i = 0; i < width; ++i) {
-    const Real t = ViewPosition(g, int64_t(i));
-    const int64_t whole = Trunc(t);
+    const auto [whole, rest] = ShiftedPosition(g, photoCount, int64_t(i), shift);
     map.viewIndex[i] = int32_t(whole % photoCount);
-    map.viewFraction[i] = int32_t(Round((t - Real(whole)) * 10000));
+    map.viewFraction[i] = int32_t(Round(rest * 10000));
   }
-  map.viewIndex[width] = photoCount - 1;
+  // The last column's next view: the view after the pattern's end, or what
+  // follows in the moved pattern.
+  map.viewIndex[width] =
+      shift == 0 ? photoCount - 1 : int32_t(ShiftedPosition(g, photoCount, int64_t(width), shift).first % photoCount);
   return map;
 }
 
-std::vector<int64_t> PanelCuts(const ExportGeometry& g, int photoCount, int panels) {
-  // Where a lens begins: the view sequence starts again at view 1.
+int64_t PhaseShift(const ExportParameters& p, Real phase) {
+  return Round(phase * Divide(Real(p.dpiE9), Real(p.lpiE9)));
+}
+
+PlateGeometry ComputePlate(const ExportParameters& p, Lenses lenses, uint32_t minWidth, uint32_t minHeight) {
+  PlateGeometry plate;
+  plate.lenses = lenses;
+  if (lenses == Lenses::kVertical) {
+    plate.lens = ComputeGeometry(p, minWidth, minHeight);
+    plate.width = plate.lens.outputWidth;
+    plate.imageRows = plate.lens.outputRows;
+    plate.stripRows = plate.lens.stripRows;
+    plate.xResolutionE9 = p.dpiE9;
+    plate.yResolutionE9 = plate.lens.yResolutionE9;
+    plate.stripCompress = p.compress;
+    return plate;
+  }
+  ExportParameters turned = p;
+  std::swap(turned.widthE4, turned.heightE4);
+  plate.lens = ComputeGeometry(turned, minHeight, minWidth);
+  plate.width = plate.lens.outputRows;
+  plate.imageRows = plate.lens.outputWidth;
+  plate.stripRows = Round(0.2L * Real(p.dpiE9) / 100000 / 10000);
+  plate.xResolutionE9 = plate.lens.yResolutionE9;
+  plate.yResolutionE9 = p.dpiE9;
+  plate.columnSqueeze = p.compress;
+  if (plate.width > INT32_MAX / 4 || plate.fileRows() > int64_t(UINT32_MAX))
+    Fail(QStringLiteral("An output of %1 x %2 pixels does not fit a TIFF file; "
+                        "reduce the width, the height or the DPI, or raise the compress factor")
+             .arg(plate.width)
+             .arg(plate.fileRows()));
+  return plate;
+}
+
+std::vector<int64_t> PanelCuts(const PlateGeometry& plate, int photoCount, int panels, int64_t shift) {
+  std::vector<int64_t> cuts{0};
+  if (plate.lenses == Lenses::kHorizontal) {
+    for (int k = 1; k < panels; ++k) {
+      const int64_t cut = Round(Real(k) * Real(plate.width) / Real(panels));
+      if (cut <= cuts.back())
+        Fail(QStringLiteral("The print is %1 pixels wide: too narrow to cut into %2 panels").arg(plate.width).arg(panels));
+      cuts.push_back(cut);
+    }
+    cuts.push_back(plate.width);
+    return cuts;
+  }
+  const ExportGeometry& g = plate.lens;
+  // Where a lens begins: the view sequence starts again at view 1. Lenses
+  // are counted from the pattern's start, those before it negative.
+  const auto lensOf = [&](int64_t i) {
+    const Real t = ViewPosition(g, i - shift);
+    const int64_t whole = t < 0 ? int64_t(std::floor(t)) : Trunc(t);
+    return whole >= 0 ? whole / photoCount : -((-whole - 1) / photoCount) - 1;
+  };
   std::vector<int64_t> lensStarts;
-  int64_t lens = 0;
+  int64_t lens = lensOf(0);
   for (int64_t i = 1; i < g.outputWidth; ++i) {
-    const int64_t next = Trunc(ViewPosition(g, i)) / photoCount;
+    const int64_t next = lensOf(i);
     if (next != lens) lensStarts.push_back(i);
     lens = next;
   }
-  std::vector<int64_t> cuts{0};
   for (int k = 1; k < panels; ++k) {
     // The lens start nearest to k x width / panels; the left one on a tie.
     const int64_t target = k * g.outputWidth;  // times panels

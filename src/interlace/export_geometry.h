@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/numbers.h"
+
 namespace plivora {
 
 // The parameter fields as the user typed them.
@@ -85,13 +87,53 @@ struct ColumnViewMap {
   std::vector<int32_t> viewFraction;
 };
 
-ColumnViewMap BuildColumnViewMap(const ExportGeometry& g, int photoCount);
+// The map with the lens pattern moved `shift` columns on (a phase): column
+// i, the last entry's index included, takes what position i - shift has in
+// the unshifted map; positions before 0 continue the pattern, their view
+// position taken modulo photoCount. The source columns do not move.
+ColumnViewMap BuildColumnViewMap(const ExportGeometry& g, int photoCount, int64_t shift = 0);
+
+// The columns a phase of `phase` lenses (0 <= phase < 1) moves the pattern:
+// round(phase x DPI / LPI), as the phase sheet moves its strips.
+int64_t PhaseShift(const ExportParameters& p, Real phase);
+
+// The direction of the lenses on the print: vertical lenses are the
+// classic plate; horizontal ones (flip, zoom, morph) show every view to
+// both eyes at once.
+enum class Lenses { kVertical, kHorizontal };
+
+// The file of an export: the lens geometry and where its pixels go.
+//
+// A horizontal-lens plate is the vertical plate of the views turned a
+// quarter turn and turned back: `lens` is the geometry of that turned
+// export (width and height swapped, views transposed), so its columns are
+// the file's image rows and its rows the file's columns; the compress
+// factor applies to the columns, and the caption strip, 0.2 inch at the
+// full DPI, still runs across the bottom of the file.
+struct PlateGeometry {
+  Lenses lenses = Lenses::kVertical;
+  ExportGeometry lens;       // in lens space: outputWidth across the lenses, outputRows along them
+  int64_t width = 0;         // pixels per file row
+  int64_t imageRows = 0;     // interlaced rows
+  int64_t stripRows = 0;     // caption strip rows
+  int64_t xResolutionE9 = 0, yResolutionE9 = 0;
+  int stripCompress = 1;     // the caption's vertical squeeze (1 across horizontal lenses)
+  int columnSqueeze = 1;     // its horizontal squeeze (the compress factor across horizontal lenses)
+  int64_t fileRows() const { return imageRows + stripRows; }
+};
+
+// The plate of `p` for views of at least minWidth x minHeight, with the
+// refusals of ComputeGeometry for the file's own rows and columns.
+PlateGeometry ComputePlate(const ExportParameters& p, Lenses lenses, uint32_t minWidth, uint32_t minHeight);
 
 // The first column of each of `panels` files that split the print across
 // its width, then the width: every cut is a lens boundary (a column where
 // the view sequence starts again at view 1), the one nearest to
 // k x width / panels, so the panels butt together into the whole print.
-// Raises when the print has too few lenses for that many panels.
-std::vector<int64_t> PanelCuts(const ExportGeometry& g, int photoCount, int panels);
+// Raises when the print has too few lenses for that many panels. The lens
+// pattern is the one moved `shift` columns on, as BuildColumnViewMap moves
+// it. Across horizontal lenses every column is a lens boundary: the cuts
+// fall at round(k x width / panels).
+std::vector<int64_t> PanelCuts(const PlateGeometry& plate, int photoCount, int panels, int64_t shift = 0);
 
 }  // namespace plivora

@@ -130,7 +130,7 @@ ComposerPath DefaultComposerPath() {
 }
 RowComposer::RowComposer(const ExportGeometry& g, const ColumnViewMap& map, const std::vector<uint32_t>& viewWidths,
                          PixelRule rule, ComposerPath path)
-    : path_(path), rule_(std::move(rule)), fraction_(map.viewFraction), fractionSum_(size_t(g.outputWidth), 0) {
+    : path_(path), rows_(g), rule_(std::move(rule)), fraction_(map.viewFraction), fractionSum_(size_t(g.outputWidth), 0) {
   if (!ProcessorRuns(path))
     Fail(QStringLiteral("Cannot compose on the %1 path: this processor lacks its instructions").arg(QLatin1String(ComposerPathName(path))));
   rowSetBytes_ = RowSetBytesFor(viewWidths);

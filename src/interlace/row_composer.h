@@ -1,13 +1,14 @@
-// Builds the interlaced image rows from one source row of every view: the
-// column walk, which picks for every column the view and source pixel (the
-// column map and its running fraction sums), and a pixel rule that says what
-// a picked pixel becomes (pixel_rule.h).
+// Builds the interlaced image rows of vertical lenses from one source row of
+// every view: the column walk, which picks for every column the view and
+// source pixel (the column map and its running fraction sums), and a pixel
+// rule that says what a picked pixel becomes (pixel_rule.h).
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
 #include "interlace/export_geometry.h"
+#include "interlace/image_composer.h"
 #include "interlace/pixel_rule.h"
 
 namespace plivora {
@@ -35,7 +36,7 @@ ComposerPath DefaultComposerPath();
 // of the way to the next view shows that view on f rows of every 10000,
 // spread evenly. Columns are independent of each other, so disjoint column
 // ranges may be composed at the same time on different threads.
-class RowComposer {
+class RowComposer final : public ImageComposer {
  public:
   // viewWidths[v] is the pixel width of view v (at least minViewWidth).
   // Raises an error when this processor cannot run `path`.
@@ -47,21 +48,28 @@ class RowComposer {
   // composer's 32-bit offsets; the export asks before it creates its output.
   static size_t RowSetBytesFor(const std::vector<uint32_t>& viewWidths);
 
-  size_t RowSetBytes() const { return rowSetBytes_; }
+  size_t RowSetBytes() const override { return rowSetBytes_; }
   size_t ViewOffset(size_t v) const { return viewOffset_[v]; }
-  size_t Width() const { return fractionSum_.size(); }
+  size_t Width() const override { return fractionSum_.size(); }
   ComposerPath Path() const { return path_; }
+  // The image rows of the geometry; row r is made of source row r's set.
+  int64_t Rows() const override { return rows_.outputRows; }
+  uint32_t RowSetOf(int64_t row) const override { return rows_.SourceRow(row); }
 
   // Writes columns [begin, end) of the next image row to out (4 bytes a
   // pixel, as the rule makes them; out points at column 0). Every column
   // sees the image rows once each, top to bottom.
   void Compose(const uint8_t* rowSet, uint8_t* out, size_t begin, size_t end);
+  void Compose(int64_t, const uint8_t* rowSet, uint8_t* out, size_t begin, size_t end) override {
+    Compose(rowSet, out, begin, end);
+  }
 
  private:
   template <class Rule>
   void ComposeWith(const Rule& rule, const uint8_t* rowSet, uint8_t* out, size_t begin, size_t end);
 
   ComposerPath path_;
+  ExportGeometry rows_;  // its rows and their source rows
   PixelRule rule_;
   size_t rowSetBytes_ = 0;
   std::vector<size_t> viewOffset_;

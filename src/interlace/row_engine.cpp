@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "interlace/row_composer.h"
 
 namespace plivora {
 
@@ -19,10 +18,10 @@ struct Batch {
   std::vector<uint8_t> rows;       // count rows of the file's width, white outside the composed columns
 };
 
-void ReadBatch(const ExportGeometry& g, const RowSetReader& read, size_t setBytes, Batch& b) {
+void ReadBatch(const ImageComposer& composer, const RowSetReader& read, size_t setBytes, Batch& b) {
   uint32_t used = 0, loaded = 0;
   for (size_t j = 0; j < b.count; ++j) {
-    const uint32_t q = g.SourceRow(b.first + int64_t(j));
+    const uint32_t q = composer.RowSetOf(b.first + int64_t(j));
     if (used == 0 || q != loaded) {
       read(q, b.sets.data() + size_t(used++) * setBytes);
       loaded = q;
@@ -55,7 +54,7 @@ void RowEngine::StartBeside(std::function<void()> task) {
   });
 }
 
-void RowEngine::WriteRows(const ExportGeometry& g, const RowSetReader& read, RowComposer& composer, const RowSink& sink,
+void RowEngine::WriteRows(const RowSetReader& read, ImageComposer& composer, const RowSink& sink,
                           const RowPlacement& placement, const std::function<void(int64_t rowsDone)>& rowsDone) {
   const size_t setBytes = composer.RowSetBytes(), rowBytes = placement.fileWidth * 4;
   const size_t shift = std::min(placement.shift, placement.fileWidth);
@@ -78,7 +77,7 @@ void RowEngine::WriteRows(const ExportGeometry& g, const RowSetReader& read, Row
   for (unsigned t = 1; t < threads(); ++t) edges.push_back(std::min(composed, (composed * t / threads()) & ~size_t(15)));
   edges.push_back(composed);
 
-  const int64_t total = g.outputRows;
+  const int64_t total = composer.Rows();
   const int64_t count = (total + int64_t(batchRows) - 1) / int64_t(batchRows);
   const auto setUp = [&](int64_t n) -> Batch& {
     Batch& b = batches[n % 2];
@@ -89,19 +88,19 @@ void RowEngine::WriteRows(const ExportGeometry& g, const RowSetReader& read, Row
   WaitOnExit readerDone{reader_}, writerDone{writer_};
   if (count > 0) {
     Batch& first = setUp(0);
-    reader_.Start([&] { ReadBatch(g, read, setBytes, first); });
+    reader_.Start([&] { ReadBatch(composer, read, setBytes, first); });
   }
   for (int64_t n = 0; n < count; ++n) {
     Batch& b = batches[n % 2];
     reader_.Wait();
     if (n + 1 < count) {
       Batch& next = setUp(n + 1);  // its rows were written when batch n - 1's write ended
-      reader_.Start([&] { ReadBatch(g, read, setBytes, next); });
+      reader_.Start([&] { ReadBatch(composer, read, setBytes, next); });
     }
     pool_.Run([&](unsigned t) {
       for (size_t j = 0; j < b.count; ++j)
-        composer.Compose(b.sets.data() + size_t(b.setOfRow[j]) * setBytes, b.rows.data() + j * rowBytes + shift * 4,
-                         edges[t], edges[t + 1]);
+        composer.Compose(b.first + int64_t(j), b.sets.data() + size_t(b.setOfRow[j]) * setBytes,
+                         b.rows.data() + j * rowBytes + shift * 4, edges[t], edges[t + 1]);
     });
     writer_.Wait();
     if (n > 0 && rowsDone) rowsDone(b.first);

@@ -1,6 +1,6 @@
 // The row loop every interlaced file shares: the export, the pitch test
 // sheets. Rows arrive top to bottom with no gaps; each is composed from one
-// row set (one source row of every view) and written to the output file in
+// row set (the source rows it is made of) and written to the output file in
 // batches, so memory is bounded by a few batches (a few MB), never by the
 // output's height.
 //
@@ -16,16 +16,15 @@
 #include <vector>
 
 #include "common/task_pool.h"
-#include "interlace/export_geometry.h"
+#include "interlace/image_composer.h"
 
 namespace plivora {
 
-class RowComposer;
-
-// Fills `set` (composer.RowSetBytes() bytes) with source row `row` of every
-// view, at the composer's view offsets. Called with rows that never go back
-// up; a row may be asked for again.
-using RowSetReader = std::function<void(uint32_t row, uint8_t* set)>;
+// Fills `set` (composer.RowSetBytes() bytes) with row set `which` of the
+// composer (ImageComposer::RowSetOf): for vertical lenses source row
+// `which` of every view, at the composer's view offsets. Called with sets
+// that never go back; a set may be asked for again.
+using RowSetReader = std::function<void(uint32_t which, uint8_t* set)>;
 
 // Takes `count` composed rows of the file's width, `stride` bytes apart, in
 // order (a PlateWriter's Append, or several for panels).
@@ -47,13 +46,13 @@ class RowEngine {
   explicit RowEngine(unsigned threads);
   unsigned threads() const { return pool_.size(); }
 
-  // Writes the g.outputRows image rows of `composer`, the source rows coming
-  // from `read` (called on the reader thread, never two at a time). In the
-  // caller's thread, `rowsDone` is told after every batch how many rows are
-  // written. An exception on any thread stops the work and is raised here,
-  // once every thread has let go of the buffers.
-  void WriteRows(const ExportGeometry& g, const RowSetReader& read, RowComposer& composer, const RowSink& sink,
-                 const RowPlacement& placement, const std::function<void(int64_t rowsDone)>& rowsDone);
+  // Writes the image rows of `composer`, the row sets coming from `read`
+  // (called on the reader thread, never two at a time). In the caller's
+  // thread, `rowsDone` is told after every batch how many rows are written.
+  // An exception on any thread stops the work and is raised here, once
+  // every thread has let go of the buffers.
+  void WriteRows(const RowSetReader& read, ImageComposer& composer, const RowSink& sink, const RowPlacement& placement,
+                 const std::function<void(int64_t rowsDone)>& rowsDone);
 
   // Runs one task of the caller's on a thread of its own, beside the rows
   // (the caption strip); WaitBeside waits for it and raises its exception.

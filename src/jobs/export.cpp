@@ -10,6 +10,7 @@
 #include "common/numbers.h"
 #include "common/output_file.h"
 #include "drawing/caption_strip.h"
+#include "interlace/horizontal_composer.h"
 #include "interlace/row_composer.h"
 #include "interlace/row_engine.h"
 #include "plate/level_rows.h"
@@ -26,10 +27,11 @@ namespace {
 // The header pass: every view is opened and validated, in series order, and
 // stays open for the row loop; a file listed again shares the reader of its
 // first listing. Narrows *minWidth and *minHeight to the smallest view.
-void OpenViews(const ExportRequest& req, int photoCount, ViewSet& views, uint32_t* minWidth, uint32_t* minHeight,
+void OpenViews(const QStringList& frames, ViewSet& views, uint32_t* minWidth, uint32_t* minHeight,
                ProgressReporter& progress) {
+  const auto photoCount = int(frames.size());
   for (int i = 0; i < photoCount; ++i) {
-    views.Add(req.views[i]);
+    views.Add(frames[i]);
     *minWidth = std::min(*minWidth, views[size_t(i)].image().Width);
     *minHeight = std::min(*minHeight, views[size_t(i)].image().Height);
     progress.Set(Real(i + 1) * 20 / photoCount);
@@ -54,10 +56,17 @@ struct Panel {
   std::unique_ptr<PlateWriter> plate;
 };
 
-std::vector<Panel> PlanPanels(const ExportRequest& req, const ExportParameters& p, const ExportGeometry& g) {
+// The panels of a mirrored plate are those of the mirrored print: its
+// lens boundaries mirrored, the first panel at the left as printed.
+std::vector<Panel> PlanPanels(const ExportRequest& req, const ExportParameters& p, const PlateGeometry& plate,
+                              int64_t shift) {
   if (req.panels < 1 || req.panels > kMaxPanels)
     Fail(QStringLiteral("A print can be cut into 1 to %1 panels, not %2").arg(kMaxPanels).arg(req.panels));
-  const std::vector<int64_t> cuts = PanelCuts(g, p.photoCount, req.panels);
+  std::vector<int64_t> cuts = PanelCuts(plate, p.photoCount, req.panels, shift);
+  if (req.lens.mirror) {
+    std::reverse(cuts.begin(), cuts.end());
+    for (int64_t& cut : cuts) cut = plate.width - cut;
+  }
   std::vector<Panel> panels(size_t(req.panels));
   for (int k = 0; k < req.panels; ++k) {
     Panel& panel = panels[size_t(k)];
@@ -65,17 +74,37 @@ std::vector<Panel> PlanPanels(const ExportRequest& req, const ExportParameters& 
     panel.path = whole ? req.outputPath : PanelFileName(req.outputPath, k + 1, req.panels);
     panel.first = cuts[size_t(k)];
     panel.width = cuts[size_t(k) + 1] - panel.first;
-    panel.caption = {int32_t(panel.width), int32_t(g.stripRows), p.compress, p.dpiE9, AbsoluteFileName(panel.path),
-                     req.now, whole ? QString() : QStringLiteral("%1 of %2").arg(k + 1).arg(req.panels)};
+    panel.caption = {int32_t(panel.width), int32_t(plate.stripRows), plate.stripCompress, p.dpiE9,
+                     AbsoluteFileName(panel.path), req.now,
+                     whole ? QString() : QStringLiteral("%1 of %2").arg(k + 1).arg(req.panels), plate.columnSqueeze};
     if (req.form.Plain())
       CheckFitsPlainTiff(whole ? QStringLiteral("An output") : QStringLiteral("Panel %1 of %2").arg(k + 1).arg(req.panels),
-                         panel.width, g.fileRows(), req.tooLargeAdvice, PlateSamples(req.colour.plate));
+                         panel.width, plate.fileRows(), req.tooLargeAdvice, PlateSamples(req.colour.plate));
   }
   return panels;
 }
 
+// Reverses the order of the 4-byte pixels of `count` rows of `width`.
+void MirrorRows(const uint8_t* rows, size_t count, size_t stride, size_t width, uint8_t* out) {
+  for (size_t r = 0; r < count; ++r) {
+    const auto* in = reinterpret_cast<const uint32_t*>(rows + r * stride);
+    auto* mirrored = reinterpret_cast<uint32_t*>(out + r * stride);
+    std::reverse_copy(in, in + width, mirrored);
+  }
+}
+
+// The same for a caption strip's one byte a pixel.
+void MirrorLevels(std::vector<uint8_t>& levels, size_t width) {
+  for (size_t at = 0; at + width <= levels.size(); at += width) std::reverse(levels.begin() + at, levels.begin() + at + width);
+}
+
 void Export(const ExportRequest& req, ProgressReporter& progress) {
-  const ExportParameters p = ParseParameters(req.texts, int(req.views.size()));
+  // The series as the lens shows it: a file named several times is read once.
+  const QStringList frames = ExpandFrames(req.views, req.lens.frames);
+  const ExportParameters p = ParseParameters(req.texts, int(frames.size()));
+  if (!(req.lens.phase >= 0 && req.lens.phase < 1))
+    Fail(QStringLiteral("The phase must be at least 0 and below 1 (a part of a lens), not %1")
+             .arg(FormatGeneral15(req.lens.phase)));
   uint32_t minWidth = req.firstPhotoWidth > 0 ? uint32_t(req.firstPhotoWidth) : UINT32_MAX;
   uint32_t minHeight = req.firstPhotoHeight > 0 ? uint32_t(req.firstPhotoHeight) : UINT32_MAX;
   // The composer's table of the pixel rule's ties (a ms of work) is built
@@ -83,18 +112,21 @@ void Export(const ExportRequest& req, ProgressReporter& progress) {
   Lane tieTable;
   tieTable.Start([] { DecimalTieWords(); });
   ViewSet views;
-  OpenViews(req, p.photoCount, views, &minWidth, &minHeight, progress);
+  OpenViews(frames, views, &minWidth, &minHeight, progress);
   // Every view's rows in the plate's model; the profiles checked now.
   const ColourPlan colours = PlanColours(views, req.colour, req.negativeInput);
 
-  const ExportGeometry g = ComputeGeometry(p, minWidth, minHeight);
-  std::vector<Panel> panels = PlanPanels(req, p, g);
+  const PlateGeometry plate = ComputePlate(p, req.lens.lenses, minWidth, minHeight);
+  const ExportGeometry& g = plate.lens;
+  const int64_t shift = PhaseShift(p, req.lens.phase);
+  std::vector<Panel> panels = PlanPanels(req, p, plate, shift);
   for (const Panel& panel : panels)
     if (views.Holds(panel.path))
       Fail(QStringLiteral("The output \"%1\" is one of the views; choose another file name").arg(panel.path));
   std::vector<uint32_t> viewWidths;
   for (size_t v = 0; v < views.size(); ++v) viewWidths.push_back(views[v].image().Width);
-  RowComposer::RowSetBytesFor(viewWidths);
+  const bool vertical = req.lens.lenses == Lenses::kVertical;
+  if (vertical) RowComposer::RowSetBytesFor(viewWidths);
 
   // Compressed strips are encoded on lanes of their own, one a core: the
   // codecs, not the composer, set the pace then. Declared before the plates
@@ -113,9 +145,9 @@ void Export(const ExportRequest& req, ProgressReporter& progress) {
   for (Panel& panel : panels) {
     PlateLayout layout;
     layout.width = panel.width;
-    layout.rows = g.fileRows();
-    layout.xResolutionE9 = p.dpiE9;
-    layout.yResolutionE9 = g.yResolutionE9;
+    layout.rows = plate.fileRows();
+    layout.xResolutionE9 = plate.xResolutionE9;
+    layout.yResolutionE9 = plate.yResolutionE9;
     layout.dateTime = TiffDateTime(req.now, req.locale);
     layout.stripBytes = stripBytes;
     layout.samples = uint16_t(PlateSamples(req.colour.plate));
@@ -124,23 +156,47 @@ void Export(const ExportRequest& req, ProgressReporter& progress) {
     files.push_back(&panel.plate->file());
   }
   OutputFile::CheckDistinct(files);
-  const ColumnViewMap map = BuildColumnViewMap(g, p.photoCount);
+  const ColumnViewMap map = BuildColumnViewMap(g, p.photoCount, shift);
   progress.Set(25);
 
-  RowComposer composer(g, map, viewWidths, RuleFor(req.colour.plate, req.negativeInput));
-  const auto read = [&](uint32_t row, uint8_t* set) {
-    for (size_t v = 0; v < views.size(); ++v) views[v].ReadRow(row, set + composer.ViewOffset(v));
-  };
-  // One pass over the views: every composed row is cut into the panels.
+  // Vertical lenses: every view's source row makes a row set. Horizontal
+  // lenses: each file row reads one or two views' rows.
+  const PixelRule rule = RuleFor(req.colour.plate, req.negativeInput);
+  std::unique_ptr<ImageComposer> composer;
+  RowSetReader read;
+  if (vertical) {
+    auto rows = std::make_unique<RowComposer>(g, map, viewWidths, rule);
+    read = [&views, &c = *rows](uint32_t row, uint8_t* set) {
+      for (size_t v = 0; v < views.size(); ++v) views[v].ReadRow(row, set + c.ViewOffset(v));
+    };
+    composer = std::move(rows);
+  } else {
+    auto rows = std::make_unique<HorizontalComposer>(plate, map, *std::max_element(viewWidths.begin(), viewWidths.end()), rule);
+    read = [&views, &c = *rows](uint32_t row, uint8_t* set) {
+      const HorizontalComposer::Sources s = c.SourcesOf(row);
+      views[size_t(s.view)].ReadRow(s.sourceRow, set);
+      if (s.needsNext) views[size_t(s.nextView)].ReadRow(s.sourceRow, set + c.NextSlot());
+    };
+    composer = std::move(rows);
+  }
+  // One pass over the views: every composed row is cut into the panels
+  // (mirrored first when asked; the writer's thread alone runs this).
+  std::vector<uint8_t> mirrored;
   const auto sink = [&](const uint8_t* rows, size_t count, size_t stride) {
+    if (req.lens.mirror) {
+      mirrored.resize(count * stride);
+      MirrorRows(rows, count, stride, size_t(plate.width), mirrored.data());
+      rows = mirrored.data();
+    }
     for (const Panel& panel : panels) panel.plate->Append(rows + size_t(panel.first) * 4, count, stride);
   };
-  engine.WriteRows(g, read, composer, sink, {0, size_t(g.outputWidth)}, [&](int64_t done) {
-    progress.Set(Real(done - 1) * 73 / Real(g.outputRows) + 25);
+  engine.WriteRows(read, *composer, sink, {0, size_t(plate.width)}, [&](int64_t done) {
+    progress.Set(Real(done - 1) * 73 / Real(plate.imageRows) + 25);
   });
 
   engine.WaitBeside();
   for (Panel& panel : panels) {
+    if (req.lens.mirror) MirrorLevels(panel.strip, size_t(panel.width));
     AppendLevelRows(panel.strip, panel.width, *panel.plate, req.colour.plate == PlateColour::kRgb);
     panel.plate->Finish();
   }
@@ -149,6 +205,30 @@ void Export(const ExportRequest& req, ProgressReporter& progress) {
 }
 
 }  // namespace
+
+Real ParsePhase(const QString& text, const QString& what, QChar decimalSeparator) {
+  const QString t = text.trimmed();
+  Real phase = 0;
+  const qsizetype slash = t.indexOf(QChar('/'));
+  bool ok = true;
+  if (slash > 0) {
+    const qlonglong numerator = t.left(slash).trimmed().toLongLong(&ok);
+    bool denominatorOk = false;
+    const qlonglong denominator = t.mid(slash + 1).trimmed().toLongLong(&denominatorOk);
+    ok = ok && denominatorOk && denominator > 0;
+    if (ok) phase = Real(numerator) / Real(denominator);
+  } else {
+    try {
+      phase = ParseFloat(t, decimalSeparator);
+    } catch (const Error&) {
+      ok = false;
+    }
+  }
+  if (!ok) Fail(QStringLiteral("%1 \"%2\" is not a number or a fraction such as 3/8").arg(what, text));
+  if (!(phase >= 0 && phase < 1))
+    Fail(QStringLiteral("%1 \"%2\" must be at least 0 and below 1: it is a part of a lens").arg(what, text));
+  return phase;
+}
 
 QString PanelFileName(const QString& path, int k, int panels) {
   // The extension is the name's text from its last "." on, as for the

@@ -12,8 +12,22 @@
 #include "common/progress.h"
 #include "interlace/export_geometry.h"
 #include "plate/output_form.h"
+#include "series/view_series.h"
 
 namespace plivora {
+
+// How the plate meets its lens: the lenses' direction, the frames they show,
+// where the pattern starts, and which side of the lens is printed.
+struct LensOptions {
+  Lenses lenses = Lenses::kVertical;
+  FrameSequence frames;  // the series as the lens shows it
+  Real phase = 0;        // the pattern moved on by this much of a lens, 0 <= phase < 1
+  bool mirror = false;   // mirrored left to right, for printing on the back of a clear lens
+};
+
+// "0.375", "3/8": a phase of a lens, 0 <= phase < 1. Raises "WHAT "TEXT"
+// must be ..." or "WHAT "TEXT" is not a number ...".
+Real ParsePhase(const QString& text, const QString& what, QChar decimalSeparator = QChar('.'));
 
 struct ExportRequest {
   ExportTexts texts;
@@ -29,6 +43,7 @@ struct ExportRequest {
   int threads = 0;  // threads to compose on; 0: PLIVORA_THREADS, else one fewer than the cores
   OutputForm form;  // compression and BigTIFF; the plain classic file by default
   ColourOptions colour;  // the plate's colour and profiles; the grey plate by default
+  LensOptions lens;      // the classic vertical plate by default
   // 1: one file. 2 to 64: the print cut at lens boundaries into that many
   // files side by side, "NAME-K-of-N.EXT", written together or not at all.
   int panels = 1;

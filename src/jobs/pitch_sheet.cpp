@@ -136,7 +136,7 @@ PitchSheetPlan PlanPitchSheet(const PitchSheetTexts& t) {
     s.geometry = StripGeometry(t, texts[k]);
     s.nominal = t.phase ? k == 0 : texts[k] == NominalText(t.lpi, lpi);
     s.label = t.phase ? QStringLiteral("phase %1/8").arg(k) : texts[k];
-    if (t.phase) s.shift = Round(Real(int64_t(k)) * Divide(Real(p.dpiE9), Real(p.lpiE9)) / kPhaseStrips);
+    if (t.phase) s.shift = PhaseShift(p, Real(int64_t(k)) / kPhaseStrips);
     s.firstRow = row + plan.labelRows;
     s.lastRow = s.firstRow + s.geometry.outputRows - 1;
     row = s.lastRow + 1;
@@ -245,7 +245,7 @@ PitchSheetPlan WritePitchSheet(const PitchSheetRequest& req, const ProgressFn& p
     const auto read = [&](uint32_t, uint8_t* set) {
       for (size_t v = 0; v < 2; ++v) std::memcpy(set + composer.ViewOffset(v), kBlackThenWhite[v], 4);
     };
-    engine.WriteRows(strip.geometry, read, composer, sink, {size_t(strip.shift), size_t(width)}, [&](int64_t done) {
+    engine.WriteRows(read, composer, sink, {size_t(strip.shift), size_t(width)}, [&](int64_t done) {
       progress.Set(Real(strip.firstRow + done) * 99 / Real(plan.fileRows()));
     });
   }

@@ -1,5 +1,6 @@
 #include "series/view_series.h"
 
+#include "common/error.h"
 #include "common/numbers.h"
 
 namespace plivora {
@@ -23,6 +24,55 @@ QString PathExtension(const QString& path) {
 
 bool IsNegativeExtension(const QString& extension) {
   return extension == QLatin1String(".gjs") || extension == QLatin1String(".GJS");
+}
+
+std::optional<FrameOrder> FrameOrderFromName(const QString& name) {
+  for (const FrameOrder order : {FrameOrder::kForward, FrameOrder::kReverse, FrameOrder::kPingPong})
+    if (name == FrameOrderName(order)) return order;
+  return std::nullopt;
+}
+
+QString FrameOrderName(FrameOrder order) {
+  switch (order) {
+    case FrameOrder::kReverse: return QStringLiteral("reverse");
+    case FrameOrder::kPingPong: return QStringLiteral("pingpong");
+    case FrameOrder::kForward: break;
+  }
+  return QStringLiteral("forward");
+}
+
+QStringList ExpandFrames(const QStringList& views, const FrameSequence& sequence) {
+  if (sequence.holdEnds < 1 || sequence.holdEnds > 255)
+    Fail(QStringLiteral("The first and the last frame can be held 1 to 255 times, not %1").arg(sequence.holdEnds));
+  if (sequence.Plain() || views.isEmpty()) return views;
+  QStringList frames;
+  switch (sequence.order) {
+    case FrameOrder::kForward: frames = views; break;
+    case FrameOrder::kReverse:
+      for (qsizetype i = views.size() - 1; i >= 0; --i) frames << views[i];
+      break;
+    case FrameOrder::kPingPong:
+      frames = views;
+      for (qsizetype i = views.size() - 2; i >= 1; --i) frames << views[i];
+      break;
+  }
+  if (sequence.holdEnds > 1) {
+    const QString first = frames.first(), last = frames.last();
+    const bool single = frames.size() == 1;
+    frames.pop_front();
+    if (!frames.isEmpty()) frames.pop_back();
+    QStringList held(sequence.holdEnds, first);
+    held << frames;
+    if (!single) held << QStringList(sequence.holdEnds, last);
+    frames = held;
+  }
+  if (frames.size() > 255) {
+    QString how = sequence.order == FrameOrder::kForward ? QString()
+                                                         : QStringLiteral(" in %1 order").arg(FrameOrderName(sequence.order));
+    if (sequence.holdEnds > 1) how += QStringLiteral(", the first and the last held %1 times,").arg(sequence.holdEnds);
+    Fail(QStringLiteral("A lens can show at most 255 frames; the %1 views%2 make %3").arg(views.size()).arg(how).arg(frames.size()));
+  }
+  return frames;
 }
 
 }  // namespace plivora

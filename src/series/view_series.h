@@ -4,7 +4,9 @@
 
 #include <QChar>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
+#include <optional>
 
 namespace plivora {
 
@@ -23,5 +25,25 @@ QString PathExtension(const QString& path);
 
 // True for ".gjs" and ".GJS", the extensions of inverted views.
 bool IsNegativeExtension(const QString& extension);
+
+// The order in which a lens shows the series: as listed, backwards, or
+// forth and back (1 .. N, then N - 1 .. 2, which loops without a jump).
+enum class FrameOrder { kForward, kReverse, kPingPong };
+
+// "forward", "reverse", "pingpong"; nothing for any other text.
+std::optional<FrameOrder> FrameOrderFromName(const QString& name);
+QString FrameOrderName(FrameOrder order);
+
+struct FrameSequence {
+  FrameOrder order = FrameOrder::kForward;
+  int holdEnds = 1;  // how many times the first and the last frame show (1 to 255)
+  bool Plain() const { return order == FrameOrder::kForward && holdEnds == 1; }
+};
+
+// The frames a lens shows, views named as often as they show: the order
+// applied, then the first and the last frame shown holdEnds times each (a
+// single frame, holdEnds times). A plain sequence gives `views` as they
+// are; any other that makes more than 255 frames is refused, saying so.
+QStringList ExpandFrames(const QStringList& views, const FrameSequence& sequence);
 
 }  // namespace plivora

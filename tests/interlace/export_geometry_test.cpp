@@ -175,33 +175,44 @@ TEST(Geometry, RefusesOutputsBeyondTheTiffLimits) {
 }
 
 // Cuts are lens starts (the view sequence begins again at view 1), the one
-// nearest to k x width / N, and the panels cover the print once.
+// nearest to k x width / N, and the panels cover the print once; with the
+// pattern moved on by a phase, they are that pattern's lens starts.
 TEST(Panels, CutsFallOnTheLensStartNearestToEqualShares) {
   ExportTexts t;
   t.inch = true;
   const int views = 12;
-  const ExportGeometry g = ComputeGeometry(ParseParameters(t, views), 1000, 1500);
-  const ColumnViewMap map = BuildColumnViewMap(g, views);
-  std::vector<int64_t> starts{0};
-  for (int64_t i = 1; i < g.outputWidth; ++i)
-    if (map.viewIndex[size_t(i)] < map.viewIndex[size_t(i - 1)]) starts.push_back(i);
-  for (int n = 1; n <= 9; ++n) {
-    const std::vector<int64_t> cuts = PanelCuts(g, views, n);
-    ASSERT_EQ(cuts.size(), size_t(n) + 1);
-    EXPECT_EQ(cuts.front(), 0);
-    EXPECT_EQ(cuts.back(), g.outputWidth);
-    for (int k = 1; k < n; ++k) {
-      const int64_t cut = cuts[size_t(k)];
-      EXPECT_TRUE(std::binary_search(starts.begin(), starts.end(), cut)) << n << " " << k;
-      for (const int64_t s : starts)  // none nearer, and the left one of two as near
-        EXPECT_TRUE(std::abs(s * n - k * g.outputWidth) > std::abs(cut * n - k * g.outputWidth) ||
-                    (std::abs(s * n - k * g.outputWidth) == std::abs(cut * n - k * g.outputWidth) && s >= cut))
-            << n << " " << k << " " << s;
+  const ExportParameters p = ParseParameters(t, views);
+  const PlateGeometry plate = ComputePlate(p, Lenses::kVertical, 1000, 1500);
+  const ExportGeometry& g = plate.lens;
+  for (const int64_t shift : {0, 7, 30}) {
+    const ColumnViewMap map = BuildColumnViewMap(g, views, shift);
+    std::vector<int64_t> starts{0};
+    for (int64_t i = 1; i < g.outputWidth; ++i)
+      if (map.viewIndex[size_t(i)] < map.viewIndex[size_t(i - 1)]) starts.push_back(i);
+    for (int n = 1; n <= 9; ++n) {
+      const std::vector<int64_t> cuts = PanelCuts(plate, views, n, shift);
+      ASSERT_EQ(cuts.size(), size_t(n) + 1);
+      EXPECT_EQ(cuts.front(), 0);
+      EXPECT_EQ(cuts.back(), g.outputWidth);
+      for (int k = 1; k < n; ++k) {
+        const int64_t cut = cuts[size_t(k)];
+        EXPECT_TRUE(std::binary_search(starts.begin(), starts.end(), cut)) << shift << ": " << n << " " << k;
+        for (const int64_t s : starts)  // none nearer, and the left one of two as near
+          EXPECT_TRUE(std::abs(s * n - k * g.outputWidth) > std::abs(cut * n - k * g.outputWidth) ||
+                      (std::abs(s * n - k * g.outputWidth) == std::abs(cut * n - k * g.outputWidth) && s >= cut))
+              << shift << ": " << n << " " << k << " " << s;
+      }
     }
+    // One lens a panel will do (when the lenses are alike); one panel more
+    // will not.
+    if (shift == 0) {
+      EXPECT_EQ(PanelCuts(plate, views, int(starts.size()), shift).size(), starts.size() + 1);
+    }
+    EXPECT_TRUE(ErrorOf([&] { PanelCuts(plate, views, int(starts.size()) + 1, shift); }).contains("too few to cut into"));
   }
-  // One lens a panel will do; one panel more will not.
-  EXPECT_EQ(PanelCuts(g, views, int(starts.size())).size(), starts.size() + 1);
-  EXPECT_TRUE(ErrorOf([&] { PanelCuts(g, views, int(starts.size()) + 1); }).contains("too few to cut into"));
+  // Across horizontal lenses any column is a lens boundary: equal shares.
+  const PlateGeometry across = ComputePlate(p, Lenses::kHorizontal, 1000, 1500);
+  EXPECT_EQ(PanelCuts(across, views, 3), (std::vector<int64_t>{0, Round(Real(across.width) / 3), Round(Real(across.width) * 2 / 3), across.width}));
 }
 
 }  // namespace

@@ -89,7 +89,7 @@ TEST(RowEngine, WidePrintsEqualTheRowLoopAsWritten) {
     const auto sink = [&](const uint8_t* rows, size_t count, size_t stride) {
       for (size_t j = 0; j < count; ++j) file.insert(file.end(), rows + j * stride, rows + j * stride + 4 * 9000);
     };
-    RowEngine(threads).WriteRows(g, read, composer, sink, {0, 9000}, {});
+    RowEngine(threads).WriteRows(read, composer, sink, {0, 9000}, {});
     ASSERT_EQ(file.size(), size_t(4) * 9000 * 100);
     std::vector<int32_t> sums(9000, 0);
     for (int64_t r = 0; r < 100; ++r)
@@ -121,7 +121,6 @@ TEST(RowEngine, AReadErrorStopsTheWorkWithItsMessage) {
     const QString message = ErrorOf([&] {
       OutputFile out(dir.path("x.tif"));
       engine.WriteRows(
-          g,
           [](uint32_t row, uint8_t*) {
             if (row == 200) Fail(QStringLiteral("Cannot read view \"v.tif\": its pixel data ends before row 200"));
           },
