@@ -21,62 +21,18 @@ python3-pil, which scripts/install-deps.sh installs) and /usr/bin/time
 import os
 import shutil
 import statistics
-import subprocess
 import sys
 import tempfile
-import time
 
 import numpy as np
 from PIL import Image
+
+from bench_support import run, sample_views, table
 
 build = sys.argv[1]
 runs = int(sys.argv[2]) if len(sys.argv) > 2 else 5
 interlace = os.path.join(build, "src", "plivora-interlace")
 sample = os.path.join(build, "src", "plivora-sample-views")
-
-
-def run(cmd, out):
-    """Wall seconds, CPU seconds (user and system) and peak resident MB of
-    one export. The peak comes from /usr/bin/time, whose child starts small:
-    a child of this Python process would count the Python process's pages,
-    which it starts with, as its own."""
-    if os.path.exists(out):
-        os.remove(out)
-    figures = os.path.join(work, "peak.txt")
-    start = time.perf_counter()
-    process = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", figures, *cmd])
-    _, status, usage = os.wait4(process.pid, 0)
-    seconds = time.perf_counter() - start
-    if status != 0:
-        sys.exit("failed: %s" % " ".join(cmd))
-    os.remove(out)
-    return seconds, usage.ru_utime + usage.ru_stime, int(open(figures).read().split()[-1]) / 1024
-
-
-def table(title, cases, repeats, sync=False):
-    """cases: name -> command line (with -o OUT); the first is the yardstick."""
-    out = os.path.join(work, "out.tif")
-    results = {name: [] for name in cases}
-    for _ in range(repeats):
-        for name, cmd in cases.items():
-            if sync:
-                subprocess.run(["sync"])
-            results[name].append(run([*cmd, "-o", out], out))
-    print("%s, medians of %d alternating runs:" % (title, repeats))
-    first = None
-    for name, rs in results.items():
-        wall = statistics.median(r[0] for r in rs)
-        cpu = statistics.median(r[1] for r in rs)
-        peak = statistics.median(r[2] for r in rs)
-        first = first or (wall, cpu)
-        print("  %-28s %7.3f s  x%5.2f   cpu %7.3f s  x%5.2f   peak %6.1f MB"
-              % (name, wall, wall / first[0], cpu, cpu / first[1], peak))
-    return results
-
-
-def sample_views(count, size, folder):
-    subprocess.run([sample, "--views", str(count), "--size", size, folder], check=True, stdout=subprocess.DEVNULL)
-    return sorted(os.path.join(folder, n) for n in os.listdir(folder) if n.endswith(".tif"))
 
 
 def converted(views, folder, noisy):
@@ -103,27 +59,27 @@ def converted(views, folder, noisy):
 work = tempfile.mkdtemp(prefix="plivora-colour-")
 try:
     example = [interlace, "-q", "--unit", "inch", "--width", "2", "--height", "3"]
-    small = sample_views(12, "1000x1500", os.path.join(work, "small"))
+    small = sample_views(sample, 12, "1000x1500", os.path.join(work, "small"))
     for _ in range(2):  # warm the page cache and the font cache
-        run([*example, "-o", os.path.join(work, "w.tif"), *small], os.path.join(work, "w.tif"))
+        run([*example, "-o", os.path.join(work, "w.tif"), *small], os.path.join(work, "w.tif"), work)
     table("worked example, CMYK views", {
         "grey plate": [*example, *small],
         "cmyk plate": [*example, "--colour", "cmyk", *small],
-    }, runs * 5)
+    }, runs * 5, work)
 
-    large = sample_views(24, "1500x2250", os.path.join(work, "large"))
+    large = sample_views(sample, 24, "1500x2250", os.path.join(work, "large"))
     job = [interlace, "-q", "--unit", "inch", "--width", "10", "--height", "15", "--dpi", "4000", "--compress", "10"]
     table("large job at half size, CMYK views", {
         "grey plate": [*job, *large],
         "cmyk plate": [*job, "--colour", "cmyk", *large],
-    }, runs, sync=True)
+    }, runs, work, sync=True)
     shutil.rmtree(os.path.join(work, "large"))
 
     for kind, noisy in (("rendered", False), ("photographic", True)):
         forms = converted(small, os.path.join(work, kind), noisy)
         results = table("worked example into a cmyk plate, %s views" % kind, {
             name: [*example, "--colour", "cmyk", *views] for name, views in forms.items()
-        }, runs * 3)
+        }, runs * 3, work)
         cpu = {name: statistics.median(r[1] for r in rs) for name, rs in results.items()}
         pixels = 12 * 1000 * 1200  # the source rows the plate uses: 1200 of each view's 1500
         transform = cpu["RGB TIFF"] - cpu["CMYK TIFF"]
