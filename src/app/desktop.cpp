@@ -10,8 +10,10 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 
 #include "app/app_title.h"
 #include "colour/icc_profile.h"
@@ -152,6 +154,35 @@ bool QtDesktop::AskPrintSetup(QWidget* parent, PrintSetup& setup) {
   for (const auto& [i, text] : intents) intent->addItem(text, IntentName(i));
   intent->setCurrentIndex(intent->findData(IntentName(setup.colour.intent)));
   form->addRow(QStringLiteral("Intent (再现意图):"), intent);
+
+  // How the plate meets its lens.
+  auto* lenses = new QComboBox(&dialog);
+  lenses->setObjectName(QStringLiteral("Lenses"));
+  lenses->addItem(QStringLiteral("Vertical (竖向光栅)"), int(Lenses::kVertical));
+  lenses->addItem(QStringLiteral("Horizontal: flip, zoom, morph, motion (横向光栅：变画、缩放、动画)"), int(Lenses::kHorizontal));
+  lenses->setCurrentIndex(lenses->findData(int(setup.lens.lenses)));
+  form->addRow(QStringLiteral("Lenses (光栅方向):"), lenses);
+  auto* order = new QComboBox(&dialog);
+  order->setObjectName(QStringLiteral("FrameOrder"));
+  order->addItem(QStringLiteral("Forward (正序)"), FrameOrderName(FrameOrder::kForward));
+  order->addItem(QStringLiteral("Reverse (倒序)"), FrameOrderName(FrameOrder::kReverse));
+  order->addItem(QStringLiteral("Ping-pong: 1 … N … 2 (往返)"), FrameOrderName(FrameOrder::kPingPong));
+  order->setCurrentIndex(order->findData(FrameOrderName(setup.lens.frames.order)));
+  form->addRow(QStringLiteral("Frame order (帧顺序):"), order);
+  auto* hold = new QSpinBox(&dialog);
+  hold->setObjectName(QStringLiteral("HoldEnds"));
+  hold->setRange(1, 255);
+  hold->setValue(setup.lens.frames.holdEnds);
+  form->addRow(QStringLiteral("First and last frame shown (首尾帧次数):"), hold);
+  auto* phase = new QLineEdit(setup.phaseText, &dialog);
+  phase->setObjectName(QStringLiteral("Phase"));
+  phase->setPlaceholderText(QStringLiteral("0, 3/8, 0.375"));
+  form->addRow(QStringLiteral("Phase, part of a lens (相位):"), phase);
+  auto* mirror = new QCheckBox(QStringLiteral("Mirrored, for the back of a clear lens (镜像，印在光栅背面)"), &dialog);
+  mirror->setObjectName(QStringLiteral("Mirror"));
+  mirror->setChecked(setup.lens.mirror);
+  form->addRow(QString(), mirror);
+
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
   PrintSetup chosen = setup;
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
@@ -159,8 +190,17 @@ bool QtDesktop::AskPrintSetup(QWidget* parent, PrintSetup& setup) {
     chosen.colour.cmykProfile = cmyk->text().trimmed();
     chosen.colour.rgbProfile = rgb->text().trimmed();
     chosen.colour.intent = *IntentFromName(intent->currentData().toString());
-    // A profile that can't be used is named now, not at the next export.
+    chosen.lens.lenses = Lenses(lenses->currentData().toInt());
+    chosen.lens.frames.order = *FrameOrderFromName(order->currentData().toString());
+    chosen.lens.frames.holdEnds = hold->value();
+    chosen.lens.mirror = mirror->isChecked();
+    chosen.phaseText = phase->text().trimmed().isEmpty() ? QStringLiteral("0") : phase->text().trimmed();
+    // A profile or phase that can't be used is named now, not at the next
+    // export.
     try {
+      const QChar separator = QLocale().decimalPoint().at(0);
+      chosen.lens.phase = ParsePhase(chosen.phaseText, QStringLiteral("The phase"), separator);
+      chosen.phaseText.replace(separator, QChar('.'));  // kept in the form every locale reads
       if (!chosen.colour.cmykProfile.isEmpty())
         IccProfile::FromFile(chosen.colour.cmykProfile, ColourModel::kCmyk, QStringLiteral("the CMYK profile"));
       if (!chosen.colour.rgbProfile.isEmpty())

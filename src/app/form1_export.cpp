@@ -122,6 +122,7 @@ void TForm1::BitBtn7Click() {
   request.locale = QLocale();
   request.form = form;
   request.colour = setup_.colour;
+  request.lens = setup_.lens;
   request.tooLargeAdvice = TooLargeAdvice();
 
   // No events are handled while the export runs; the bar repaints itself

@@ -20,6 +20,7 @@
 #include "preview/anaglyph.h"
 #include "preview/frames.h"
 #include "preview/playback.h"
+#include "series/view_series.h"
 
 namespace plivora {
 
@@ -63,8 +64,10 @@ void TForm1::PlayPreview() {
   PhotoCount = uint8_t(views.size());
   std::vector<QImage> frames;
   try {
-    // No events are handled while the frames are built.
-    frames = BuildFrames(views, NegativeInput == 1);
+    // No events are handled while the frames are built: one a view, then
+    // shown in the order the lens shows them.
+    const std::vector<QImage> built = BuildFrames(views, NegativeInput == 1);
+    for (const int i : FrameIndices(int(views.size()), setup_.lens.frames)) frames.push_back(built[size_t(i)]);
   } catch (...) {
     // Nothing was shown and Export was never disabled: a later press starts
     // afresh, and an outer preview this one was nested in ends.

@@ -12,6 +12,7 @@
 #include "common/numbers.h"
 #include "interlace/export_geometry.h"
 #include "plate/plate_writer.h"
+#include "series/view_series.h"
 
 namespace plivora {
 
@@ -51,33 +52,40 @@ void TForm1::UpdateOutputSummary() {
   }
   if (lines.isEmpty()) {
     try {
-      const ExportParameters p = ParseParameters(t, std::clamp(views, 1, 255));
+      // The series as the lens shows it; the lenses' direction decides which
+      // way they are counted.
+      const LensOptions& lens = setup_.lens;
+      const int frames = views > 0 ? int(FrameIndices(views, lens.frames).size()) : 0;
+      const ExportParameters p = ParseParameters(t, std::clamp(frames, 1, 255));
       const uint32_t w = FirstPhotoWidth > 0 ? uint32_t(FirstPhotoWidth) : 1;
       const uint32_t h = FirstPhotoHeight > 0 ? uint32_t(FirstPhotoHeight) : 1;
-      const ExportGeometry g = ComputeGeometry(p, w, h);
+      const PlateGeometry plate = ComputePlate(p, lens.lenses, w, h);
       const Real dpi = Real(p.dpiE9) / 1000000000, lpi = Real(p.lpiE9) / 1000000000;
       const Real perLens = Divide(dpi, lpi);
       const Real unit = t.inch ? 1 : 2.54L;
       lines << QStringLiteral("%1 x %2 px, %3 x %4 %5")
-                   .arg(g.outputWidth)
-                   .arg(g.fileRows())
+                   .arg(plate.width)
+                   .arg(plate.fileRows())
                    .arg(Size(Real(p.widthE4) / 10000 * unit), Size(Real(p.heightE4) / 10000 * unit),
                         t.inch ? QStringLiteral("in") : QStringLiteral("cm"));
-      lines << QStringLiteral("%1 lenses, %2 px per lens").arg(g.lensCount).arg(Decimal(perLens, 2));
-      QString last = views > 0 ? QStringLiteral("%1 px per view").arg(Decimal(perLens / views, 2)) : QString();
+      lines << QStringLiteral("%1 lenses%2, %3 px per lens")
+                   .arg(plate.lens.lensCount)
+                   .arg(lens.lenses == Lenses::kHorizontal ? QStringLiteral(" down") : QString())
+                   .arg(Decimal(perLens, 2));
+      QString last = frames > 0 ? QStringLiteral("%1 px per view").arg(Decimal(perLens / frames, 2)) : QString();
       if (t.dpi == QLatin1String("(Auto)")) last += QStringLiteral("%1%2 dpi").arg(last.isEmpty() ? "" : ", ", QLocale().toString(double(dpi), 'g', 6));
       const int samples = setup_.colour.plate == PlateColour::kRgb ? 3 : 4;
-      const Real bytes = 334 + Real(g.fileRows()) * Real(g.outputWidth) * samples;
+      const Real bytes = 334 + Real(plate.fileRows()) * Real(plate.width) * samples;
       last += QStringLiteral("%1%2 MB").arg(last.isEmpty() ? "" : ", ", Decimal(bytes / 1000000, 1));
       lines << last;
       sized = true;
-      if (views > 0 && perLens < views)
+      if (frames > 0 && perLens < frames)
         warning = QStringLiteral("A lens holds %1 pixels but there are %2 views: some views would never be printed")
-                      .arg(Decimal(perLens, 2)).arg(views);
+                      .arg(Decimal(perLens, 2)).arg(frames);
       // A plain file past 4 GiB is refused by the export before its first
       // pixel; that warning outweighs the one above.
       try {
-        CheckFitsPlainTiff(QStringLiteral("An output"), g.outputWidth, g.fileRows(), TooLargeAdvice(), samples);
+        CheckFitsPlainTiff(QStringLiteral("An output"), plate.width, plate.fileRows(), TooLargeAdvice(), samples);
       } catch (const Error& e) {
         warning = e.message();
       }
@@ -86,13 +94,20 @@ void TForm1::UpdateOutputSummary() {
       warning = e.message();
     }
   }
-  // Under the sizes, the plate's colours, cut to the label's width (a
-  // profile's description can be long); a profile the export would refuse
-  // outweighs every other warning.
-  if (sized && !setupSummary_.isEmpty()) lines << OutputSummary->fontMetrics().elidedText(setupSummary_, Qt::ElideRight, OutputSummary->width());
+  // Under the sizes, how the frames meet the lens when not as listed, and
+  // the plate's colours, cut to the label's width (a profile's description
+  // can be long; the tip then holds the whole line); a profile the export
+  // would refuse outweighs every other warning.
+  QString tip;
+  if (sized && !setupSummary_.isEmpty()) {
+    const QString lens = LensSummary(setup_.lens, setup_.phaseText);
+    const QString line = lens.isEmpty() ? setupSummary_ : lens + QStringLiteral("; ") + setupSummary_;
+    lines << OutputSummary->fontMetrics().elidedText(line, Qt::ElideRight, OutputSummary->width());
+    if (lines.last() != line) tip = line;
+  }
   if (!setupProblem_.isEmpty()) warning = setupProblem_;
   OutputSummary->setText(lines.join(QChar('\n')));
-  OutputSummary->setToolTip(warning);
+  OutputSummary->setToolTip(warning.isEmpty() ? tip : warning);
   OutputSummary->setStyleSheet(warning.isEmpty() ? QString() : QStringLiteral("color: red"));
 }
 

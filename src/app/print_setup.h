@@ -1,5 +1,6 @@
-// The window's print setup: what the plate is printed in and the profiles
-// that define its colours. It lives in a settings file of Plivora's own,
+// The window's print setup: what the plate is printed in, the profiles that
+// define its colours, and how it meets its lens (direction, frame order,
+// phase, mirror). It lives in a settings file of Plivora's own,
 // "plivora-setup.json" beside the ten-line settings file (which stays as
 // it is), read when the window is made and written when it closes.
 #pragma once
@@ -8,11 +9,14 @@
 #include <QString>
 
 #include "colour/plate_colour.h"
+#include "jobs/export.h"
 
 namespace plivora {
 
 struct PrintSetup {
   ColourOptions colour;
+  LensOptions lens;     // its phase is phaseText's
+  QString phaseText = QStringLiteral("0");  // as typed: "0.375", "3/8"
   QJsonObject others;  // keys of a newer version, written back as they came
 };
 
@@ -30,5 +34,9 @@ void SavePrintSetup(const QString& path, const PrintSetup& setup);
 // description>, relative intent", "Grey plate (灰度版)". A profile that can't
 // be used is shown as such, and *problem receives the reason.
 QString PrintSetupSummary(const PrintSetup& setup, QString* problem);
+
+// What differs from the classic lens but its direction: "pingpong, ends x3,
+// phase 3/8, mirrored"; empty for none.
+QString LensSummary(const LensOptions& lens, const QString& phaseText);
 
 }  // namespace plivora

@@ -1,5 +1,7 @@
 #include "series/view_series.h"
 
+#include <algorithm>
+
 #include "common/error.h"
 #include "common/numbers.h"
 
@@ -41,37 +43,36 @@ QString FrameOrderName(FrameOrder order) {
   return QStringLiteral("forward");
 }
 
-QStringList ExpandFrames(const QStringList& views, const FrameSequence& sequence) {
+std::vector<int> FrameIndices(int count, const FrameSequence& sequence) {
   if (sequence.holdEnds < 1 || sequence.holdEnds > 255)
     Fail(QStringLiteral("The first and the last frame can be held 1 to 255 times, not %1").arg(sequence.holdEnds));
-  if (sequence.Plain() || views.isEmpty()) return views;
-  QStringList frames;
-  switch (sequence.order) {
-    case FrameOrder::kForward: frames = views; break;
-    case FrameOrder::kReverse:
-      for (qsizetype i = views.size() - 1; i >= 0; --i) frames << views[i];
-      break;
-    case FrameOrder::kPingPong:
-      frames = views;
-      for (qsizetype i = views.size() - 2; i >= 1; --i) frames << views[i];
-      break;
-  }
+  std::vector<int> frames;
+  for (int i = 0; i < count; ++i) frames.push_back(i);
+  if (sequence.Plain() || count == 0) return frames;
+  if (sequence.order == FrameOrder::kReverse) std::reverse(frames.begin(), frames.end());
+  if (sequence.order == FrameOrder::kPingPong)
+    for (int i = count - 2; i >= 1; --i) frames.push_back(i);
   if (sequence.holdEnds > 1) {
-    const QString first = frames.first(), last = frames.last();
-    const bool single = frames.size() == 1;
-    frames.pop_front();
-    if (!frames.isEmpty()) frames.pop_back();
-    QStringList held(sequence.holdEnds, first);
-    held << frames;
-    if (!single) held << QStringList(sequence.holdEnds, last);
+    std::vector<int> held(size_t(sequence.holdEnds), frames.front());
+    if (frames.size() > 1) {
+      held.insert(held.end(), frames.begin() + 1, frames.end() - 1);
+      held.insert(held.end(), size_t(sequence.holdEnds), frames.back());
+    }
     frames = held;
   }
   if (frames.size() > 255) {
     QString how = sequence.order == FrameOrder::kForward ? QString()
                                                          : QStringLiteral(" in %1 order").arg(FrameOrderName(sequence.order));
     if (sequence.holdEnds > 1) how += QStringLiteral(", the first and the last held %1 times,").arg(sequence.holdEnds);
-    Fail(QStringLiteral("A lens can show at most 255 frames; the %1 views%2 make %3").arg(views.size()).arg(how).arg(frames.size()));
+    Fail(QStringLiteral("A lens can show at most 255 frames; the %1 views%2 make %3").arg(count).arg(how).arg(frames.size()));
   }
+  return frames;
+}
+
+QStringList ExpandFrames(const QStringList& views, const FrameSequence& sequence) {
+  if (sequence.Plain()) return views;
+  QStringList frames;
+  for (const int i : FrameIndices(int(views.size()), sequence)) frames << views[i];
   return frames;
 }
 

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace plivora {
 
@@ -45,5 +46,7 @@ struct FrameSequence {
 // single frame, holdEnds times). A plain sequence gives `views` as they
 // are; any other that makes more than 255 frames is refused, saying so.
 QStringList ExpandFrames(const QStringList& views, const FrameSequence& sequence);
+// The same as indices into a series of `count` views.
+std::vector<int> FrameIndices(int count, const FrameSequence& sequence);
 
 }  // namespace plivora

@@ -45,14 +45,17 @@ class FakeDesktop : public Desktop {
     choices = pitchAnswers.takeFirst();
     return true;
   }
-  // The print setup dialog: records the setup it was shown and sets the
-  // colours of the next entry of setupAnswers (an empty queue cancels).
+  // The print setup dialog: records the setup it was shown and sets what
+  // the next entry of setupAnswers sets, all but the keys it does not know
+  // (an empty queue cancels).
   QList<PrintSetup> setupAsked;
-  QList<ColourOptions> setupAnswers;
+  QList<PrintSetup> setupAnswers;
   bool AskPrintSetup(QWidget*, PrintSetup& setup) override {
     setupAsked << setup;
     if (setupAnswers.isEmpty()) return false;
-    setup.colour = setupAnswers.takeFirst();
+    const QJsonObject others = setup.others;
+    setup = setupAnswers.takeFirst();
+    setup.others = others;
     return true;
   }
 };

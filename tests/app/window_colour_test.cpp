@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QtTest>
 
@@ -24,9 +25,11 @@ void Trigger(TForm1& w, const char* action) {
   a->trigger();
 }
 
-ColourOptions Setup(PlateColour plate, const QString& cmykProfile = {}, const QString& rgbProfile = {},
-                    Intent intent = Intent::kRelative) {
-  return {plate, cmykProfile, rgbProfile, intent};
+PrintSetup Setup(PlateColour plate, const QString& cmykProfile = {}, const QString& rgbProfile = {},
+                 Intent intent = Intent::kRelative) {
+  PrintSetup setup;
+  setup.colour = {plate, cmykProfile, rgbProfile, intent};
+  return setup;
 }
 
 // Closes the window, as the user would, and opens the next run's.
@@ -84,12 +87,57 @@ class WindowColourTest : public QObject {
     QCOMPARE(rig.w().printSetup().colour.plate, PlateColour::kRgb);
   }
 
+  // The lens options are kept with the colours, named in the summary, and
+  // the export writes what the command line writes with the same options.
+  void theLensSetupIsKeptShownAndExported() {
+    WindowRig rig;
+    PrintSetup setup;
+    setup.lens = {Lenses::kHorizontal, {FrameOrder::kPingPong, 2}, 0.375, true};
+    setup.phaseText = QStringLiteral("3/8");
+    rig.desktop.setupAnswers << setup;
+    Trigger(rig.w(), "PrintSetup");
+    const QStringList views = {WriteView(dir_.filePath("l1.tif"), 40, 60, 1), WriteView(dir_.filePath("l2.tif"), 40, 60, 2),
+                               WriteView(dir_.filePath("l3.tif"), 40, 60, 3)};
+    rig.Import(views);
+    const QString summary = rig.w().OutputSummary->text();
+    QCOMPARE(summary.section(QChar('\n'), 1, 1), QStringLiteral("89 lenses down, 52.94 px per lens"));
+    QVERIFY2(summary.section(QChar('\n'), 3, 3).startsWith(QStringLiteral("pingpong, ends x2, phase 3/8, mirrored")),
+             qPrintable(summary));
+    const QString out = dir_.filePath("lens-window.tif");
+    rig.desktop.saveAnswers << out;
+    rig.w().BitBtn7->click();
+    QVERIFY2(rig.desktop.errors.isEmpty(), qPrintable(rig.desktop.errors.join('\n')));
+    QProcess cli;
+    const QString cliOut = dir_.filePath("lens-cli.tif");
+    cli.start(qEnvironmentVariable("PLIVORA_INTERLACE"),
+              QStringList{"-q", "--lenses", "horizontal", "--order", "pingpong", "--hold-ends", "2", "--phase", "3/8",
+                          "--mirror", "-o", cliOut} + views);
+    QVERIFY(cli.waitForFinished(60000));
+    QCOMPARE(cli.exitCode(), 0);
+    // All but the caption strip (0.2 inch at 4000 dpi), which names the file.
+    const QByteArray window = FileBytes(out), command = FileBytes(cliOut);
+    QCOMPARE(window.size(), command.size());
+    const qsizetype strip = qsizetype(800) * 315 * 4;
+    QVERIFY(window.mid(334, window.size() - 334 - strip) == command.mid(334, command.size() - 334 - strip));
+    rig.w().close();
+    rig.Restart();
+    const LensOptions& kept = rig.w().printSetup().lens;
+    QCOMPARE(kept.lenses, Lenses::kHorizontal);
+    QCOMPARE(kept.frames.order, FrameOrder::kPingPong);
+    QCOMPARE(kept.frames.holdEnds, 2);
+    QCOMPARE(double(kept.phase), 0.375);
+    QVERIFY(kept.mirror);
+    QCOMPARE(rig.w().printSetup().phaseText, QStringLiteral("3/8"));
+  }
+
   // A file that is not a setup is named and left as it is; keys of a newer
   // version survive a save.
   void aBrokenSetupIsNamedAndLeftAlone() {
     WindowRig rig;
     const QString setupPath = rig.exeDir + QStringLiteral("/vexo/plivora-setup.json");
-    const QList<QByteArray> broken = {"{\"colour\": \"purple\"}", "not json", "[1]", "{\"intent\": 3}"};
+    const QList<QByteArray> broken = {"{\"colour\": \"purple\"}", "not json", "[1]", "{\"intent\": 3}",
+                                      "{\"phase\": \"1/2/3\"}", "{\"hold-ends\": 0}", "{\"lenses\": \"round\"}",
+                                      "{\"mirror\": \"yes\"}"};
     for (const QByteArray& bytes : broken) {
       WriteFile(setupPath, bytes);
       rig.desktop.errors.clear();
@@ -119,9 +167,12 @@ class WindowColourTest : public QObject {
     Trigger(rig.w(), "PrintSetup");
     QVERIFY2(rig.w().OutputSummary->toolTip().contains(notIcc), qPrintable(rig.w().OutputSummary->toolTip()));
     QCOMPARE(rig.w().OutputSummary->styleSheet(), QStringLiteral("color: red"));
+    // The usable default: no warning; the tip holds the line the label cuts.
     rig.desktop.setupAnswers << Setup(PlateColour::kCmyk);
     Trigger(rig.w(), "PrintSetup");
-    QVERIFY(rig.w().OutputSummary->toolTip().isEmpty());
+    QVERIFY(rig.w().OutputSummary->styleSheet().isEmpty());
+    QVERIFY2(rig.w().OutputSummary->toolTip().startsWith(QStringLiteral("CMYK plate (四色版), ")),
+             qPrintable(rig.w().OutputSummary->toolTip()));
   }
 
   // "Import images…" appends in the chosen order, whatever the format, and

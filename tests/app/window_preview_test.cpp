@@ -103,6 +103,24 @@ class WindowPreviewTest : public QObject {
     QVERIFY(rig.desktop.errors.isEmpty());
   }
 
+  // The frames the lens shows, in its order: ping-pong of three views with
+  // the ends held twice is 1, 1, 2, 3, 2, 2.
+  void playsTheFramesTheLensShows() {
+    WindowRig rig;
+    TForm1& w = rig.w();
+    PrintSetup setup;
+    setup.lens.frames = {FrameOrder::kPingPong, 2};
+    w.SetPrintSetup(setup);
+    rig.Import(UniformViews(rig.folder(), 3));
+    const QList<int> order{1, 1, 2, 3, 2, 2, 2, 2, 3, 2, 1, 1};
+    const auto seen = Play(rig, [&](int tick) {
+      if (tick == order.size()) w.BitBtn11->click();
+    });
+    QList<int> views;
+    for (int i = 1; i < seen.size(); ++i) views << seen[i].view;
+    QCOMPARE(views.mid(0, order.size()), order);
+  }
+
   // Preview pressed while playing stops; pressed again, it reads the views
   // anew. A press that finds the stop request not yet seen starts a preview
   // inside the old one's wait, and both end.
