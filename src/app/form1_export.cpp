@@ -136,8 +136,8 @@ void TForm1::BitBtn7Click() {
   desktop_.Beep();
 }
 
-// The pitch test sheet at the window's DPI, LPI, width, unit and compress;
-// it needs no views.
+// The pitch test sheet at the window's DPI, LPI, width, unit and compress,
+// for the print setup's lenses (and mirrored if it is); it needs no views.
 void TForm1::BitBtn13Click() {
   if (exporting_) return;
   PitchTestChoices choices;
@@ -166,6 +166,9 @@ void TForm1::BitBtn13Click() {
   t.strip = choices.strip;
   t.phase = choices.phase;
   t.decimalSeparator = fields.decimalSeparator;
+  // The lenses the print setup prints for.
+  t.lenses = setup_.lens.lenses;
+  t.mirror = setup_.lens.mirror;
   request.outputPath = QFileInfo(path).absoluteFilePath();
   request.now = desktop_.Now();
   request.locale = QLocale();

@@ -18,7 +18,9 @@ const char* const kAbout =
 
 const char* const kAfter =
     "On success, one line per strip on stdout, top to bottom:\n"
-    "  strip K lpi TEXT rows A-B   (A-B: the file's image rows of its pattern)\n";
+    "  strip K lpi TEXT rows A-B   (A-B: the file's image rows of its pattern)\n"
+    "or, for horizontal lenses, left to right:\n"
+    "  strip K lpi TEXT columns A-B\n";
 
 std::vector<Option> Options() {
   const PitchSheetTexts d;  // the sheet's own defaults
@@ -34,6 +36,10 @@ std::vector<Option> Options() {
           {QStringLiteral("--unit"), {}, QStringLiteral("inch|cm"), QStringLiteral("unit of width and strip height"),
            d.inch ? QStringLiteral("inch") : QStringLiteral("cm")},
           {QStringLiteral("--compress"), {}, QStringLiteral("TEXT"), QStringLiteral("vertical compress factor"), d.compress},
+          {QStringLiteral("--lenses"), {}, QStringLiteral("vertical|horizontal"),
+           QStringLiteral("horizontal: the sheet turned, strips running down it,\nthe compress factor across"),
+           QStringLiteral("vertical")},
+          {QStringLiteral("--mirror"), {}, {}, QStringLiteral("mirror the sheet, to print on the back of a clear lens")},
           {QStringLiteral("--threads"), {}, QStringLiteral("N"), QStringLiteral("threads to compose on"),
            QStringLiteral("PLIVORA_THREADS, or cores - 1")}};
 }
@@ -46,6 +52,11 @@ void Run(const ParsedOptions& o, const std::function<void(int)>& progress) {
   PitchSheetTexts& t = req.texts;
   t.inch = ParseUnit(o.Value(QStringLiteral("--unit"), d.inch ? QStringLiteral("inch") : QStringLiteral("cm")));
   t.phase = o.Has(QStringLiteral("--phase"));
+  t.mirror = o.Has(QStringLiteral("--mirror"));
+  const QString lenses = o.Value(QStringLiteral("--lenses"), QStringLiteral("vertical"));
+  if (lenses != QLatin1String("vertical") && lenses != QLatin1String("horizontal"))
+    throw UsageError(QStringLiteral("--lenses must be vertical or horizontal, not \"%1\"").arg(lenses));
+  t.lenses = lenses == QLatin1String("horizontal") ? Lenses::kHorizontal : Lenses::kVertical;
   t.lpi = NumberOption(o, QStringLiteral("--lpi"), d.lpi, NumberKind::kPerInch, t.inch);
   t.dpi = o.Value(QStringLiteral("--dpi"), d.dpi);
   if (t.dpi.trimmed().compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0 ||
@@ -72,7 +83,8 @@ void Run(const ParsedOptions& o, const std::function<void(int)>& progress) {
   const PitchSheetPlan plan = WritePitchSheet(req, progress);
   for (size_t k = 0; k < plan.strips.size(); ++k) {
     const PitchStrip& s = plan.strips[k];
-    std::printf("strip %zu lpi %s rows %lld-%lld\n", k + 1, qPrintable(s.lpiText), static_cast<long long>(s.firstRow),
+    std::printf("strip %zu lpi %s %s %lld-%lld\n", k + 1, qPrintable(s.lpiText),
+                t.lenses == Lenses::kVertical ? "rows" : "columns", static_cast<long long>(s.firstRow),
                 static_cast<long long>(s.lastRow));
   }
 }

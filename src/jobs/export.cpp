@@ -56,8 +56,8 @@ struct Panel {
   std::unique_ptr<PlateWriter> plate;
 };
 
-// The panels of a mirrored plate are those of the mirrored print: its
-// lens boundaries mirrored, the first panel at the left as printed.
+// The panels of a mirrored plate are those of the mirrored print: the
+// first, at the left as printed, is the last part of the print mirrored.
 std::vector<Panel> PlanPanels(const ExportRequest& req, const ExportParameters& p, const PlateGeometry& plate,
                               int64_t shift) {
   if (req.panels < 1 || req.panels > kMaxPanels)
@@ -74,6 +74,7 @@ std::vector<Panel> PlanPanels(const ExportRequest& req, const ExportParameters& 
     panel.path = whole ? req.outputPath : PanelFileName(req.outputPath, k + 1, req.panels);
     panel.first = cuts[size_t(k)];
     panel.width = cuts[size_t(k) + 1] - panel.first;
+    if (req.lens.mirror) panel.first = plate.width - cuts[size_t(k) + 1];  // the print's columns it mirrors
     panel.caption = {int32_t(panel.width), int32_t(plate.stripRows), plate.stripCompress, p.dpiE9,
                      AbsoluteFileName(panel.path), req.now,
                      whole ? QString() : QStringLiteral("%1 of %2").arg(k + 1).arg(req.panels), plate.columnSqueeze};
@@ -82,20 +83,6 @@ std::vector<Panel> PlanPanels(const ExportRequest& req, const ExportParameters& 
                          panel.width, plate.fileRows(), req.tooLargeAdvice, PlateSamples(req.colour.plate));
   }
   return panels;
-}
-
-// Reverses the order of the 4-byte pixels of `count` rows of `width`.
-void MirrorRows(const uint8_t* rows, size_t count, size_t stride, size_t width, uint8_t* out) {
-  for (size_t r = 0; r < count; ++r) {
-    const auto* in = reinterpret_cast<const uint32_t*>(rows + r * stride);
-    auto* mirrored = reinterpret_cast<uint32_t*>(out + r * stride);
-    std::reverse_copy(in, in + width, mirrored);
-  }
-}
-
-// The same for a caption strip's one byte a pixel.
-void MirrorLevels(std::vector<uint8_t>& levels, size_t width) {
-  for (size_t at = 0; at + width <= levels.size(); at += width) std::reverse(levels.begin() + at, levels.begin() + at + width);
 }
 
 void Export(const ExportRequest& req, ProgressReporter& progress) {
@@ -153,6 +140,7 @@ void Export(const ExportRequest& req, ProgressReporter& progress) {
     layout.samples = uint16_t(PlateSamples(req.colour.plate));
     layout.iccProfile = colours.plateProfile;
     panel.plate = CreatePlateWriter(panel.path, layout, req.form, encoders, req.tooLargeAdvice);
+    if (req.lens.mirror) panel.plate = MirroredPlate(std::move(panel.plate), panel.width);
     files.push_back(&panel.plate->file());
   }
   OutputFile::CheckDistinct(files);
@@ -179,15 +167,8 @@ void Export(const ExportRequest& req, ProgressReporter& progress) {
     };
     composer = std::move(rows);
   }
-  // One pass over the views: every composed row is cut into the panels
-  // (mirrored first when asked; the writer's thread alone runs this).
-  std::vector<uint8_t> mirrored;
+  // One pass over the views: every composed row is cut into the panels.
   const auto sink = [&](const uint8_t* rows, size_t count, size_t stride) {
-    if (req.lens.mirror) {
-      mirrored.resize(count * stride);
-      MirrorRows(rows, count, stride, size_t(plate.width), mirrored.data());
-      rows = mirrored.data();
-    }
     for (const Panel& panel : panels) panel.plate->Append(rows + size_t(panel.first) * 4, count, stride);
   };
   engine.WriteRows(read, *composer, sink, {0, size_t(plate.width)}, [&](int64_t done) {
@@ -196,7 +177,6 @@ void Export(const ExportRequest& req, ProgressReporter& progress) {
 
   engine.WaitBeside();
   for (Panel& panel : panels) {
-    if (req.lens.mirror) MirrorLevels(panel.strip, size_t(panel.width));
     AppendLevelRows(panel.strip, panel.width, *panel.plate, req.colour.plate == PlateColour::kRgb);
     panel.plate->Finish();
   }

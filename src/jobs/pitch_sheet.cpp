@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QPainter>
+#include <QTransform>
 #include <algorithm>
 #include <cstring>
 
@@ -11,6 +12,7 @@
 #include "common/output_file.h"
 #include "drawing/caption_strip.h"
 #include "drawing/shrunk_drawing.h"
+#include "interlace/horizontal_composer.h"
 #include "interlace/row_composer.h"
 #include "interlace/row_engine.h"
 #include "plate/level_rows.h"
@@ -150,7 +152,10 @@ PitchSheetPlan PlanPitchSheet(const PitchSheetTexts& t) {
   CheckFitsPlainTiff(QStringLiteral("A sheet"), plan.width, plan.fileRows(),
                      QStringLiteral("use fewer or shorter strips, a narrower sheet or a higher compress factor"));
 
-  const QString resolution = QStringLiteral("%1 x %2 dpi").arg(Number(dpi), Number(dpi / Real(p.compress)));
+  // Across, then down: horizontal lenses squeeze the columns.
+  const bool vertical = t.lenses == Lenses::kVertical;
+  const QString resolution = QStringLiteral("%1 x %2 dpi")
+                                 .arg(Number(vertical ? dpi : dpi / Real(p.compress)), Number(vertical ? dpi / Real(p.compress) : dpi));
   plan.headerText = t.phase ? QStringLiteral("Print at 100 % \u2014 %1 \u2014 phase sheet at LPI %2").arg(resolution, texts.front())
                             : QStringLiteral("Print at 100 % \u2014 %1 \u2014 LPI from %2 to %3 step %4")
                                   .arg(resolution, texts.front(), texts.back(), t.step);
@@ -214,26 +219,18 @@ constexpr uint8_t kBlackThenWhite[2][4] = {{0, 0, 0, 255}, {0, 0, 0, 0}};
 
 }  // namespace
 
-PitchSheetPlan WritePitchSheet(const PitchSheetRequest& req, const ProgressFn& progressFn) {
-  ProgressReporter progress(progressFn);
-  const PitchSheetPlan plan = PlanPitchSheet(req.texts);
+namespace {
+
+void WriteVerticalSheet(const PitchSheetRequest& req, const PitchSheetPlan& plan, PlateWriter& plate,
+                        ProgressReporter& progress) {
   const ExportParameters& p = plan.parameters;
   const int width = int(plan.width);
   const Real dpi = Real(p.dpiE9) / 1000000000;
-
   RowEngine engine(ComposeThreads(req.threads));
-  StripEncoders encoders(0);  // the sheet is the plain file
-  PlateLayout layout;
-  layout.width = plan.width;
-  layout.rows = plan.fileRows();
-  layout.xResolutionE9 = p.dpiE9;
-  layout.yResolutionE9 = plan.yResolutionE9;
-  layout.dateTime = TiffDateTime(req.now, req.locale);
-  const std::unique_ptr<PlateWriter> plate = CreatePlateWriter(req.outputPath, layout, OutputForm{}, encoders, QString());
-  const auto sink = [&](const uint8_t* rows, size_t count, size_t stride) { plate->Append(rows, count, stride); };
+  const auto sink = [&](const uint8_t* rows, size_t count, size_t stride) { plate.Append(rows, count, stride); };
   // The header, labels and caption go to the file band by band as they are
   // drawn: at compress 1 a wide sheet's header alone is hundreds of MB.
-  const auto levels = [&](const uint8_t* rows, int, int count) { AppendLevelRows(rows, size_t(count), width, *plate); };
+  const auto levels = [&](const uint8_t* rows, int, int count) { AppendLevelRows(rows, size_t(count), width, plate); };
   DrawShrunk("pitch sheet's header", width, int(plan.headerRows), p.compress,
              [&](QPainter& painter) { DrawHeader(painter, plan, dpi); }, levels);
   for (const PitchStrip& strip : plan.strips) {
@@ -251,6 +248,94 @@ PitchSheetPlan WritePitchSheet(const PitchSheetRequest& req, const ProgressFn& p
   }
   DrawCaptionStrip({width, int32_t(plan.captionRows), p.compress, p.dpiE9, AbsoluteFileName(req.outputPath), req.now, {}},
                    levels);
+}
+
+// The sheet for horizontal lenses: the plan's rows become columns. Its text
+// is drawn in the vertical sheet's coordinates (u across, v down, at the
+// full resolution), turned so that v runs across and u up the sheet, and
+// squeezed across by the compress factor.
+void WriteHorizontalSheet(const PitchSheetRequest& req, const PitchSheetPlan& plan, PlateWriter& plate,
+                          ProgressReporter& progress) {
+  const ExportParameters& p = plan.parameters;
+  const Real dpi = Real(p.dpiE9) / 1000000000;
+  const int width = int(plan.imageRows), rows = int(plan.width);
+  const QTransform turned(0, -1, 1, 0, 0, rows);  // (u, v) to (v, rows - u)
+  const DrawFn text = [&](QPainter& painter) {
+    painter.scale(1.0 / p.compress, 1.0);
+    painter.setWorldTransform(turned, true);
+    DrawHeader(painter, plan, dpi);
+    for (const PitchStrip& strip : plan.strips) {
+      painter.save();
+      painter.translate(0, Real(strip.firstRow - plan.labelRows) * p.compress);
+      DrawLabel(painter, strip, dpi);
+      painter.restore();
+    }
+  };
+  // Each strip's pattern: a horizontal-lens plate of the two views, moved
+  // down by the strip's shift (white above) as the vertical sheet moves it
+  // right, and cut at the bottom.
+  struct Pattern {
+    int64_t column, shift, end;
+    std::unique_ptr<HorizontalComposer> composer;
+  };
+  std::vector<Pattern> patterns;
+  for (const PitchStrip& strip : plan.strips) {
+    PlateGeometry sheetStrip;
+    sheetStrip.lenses = Lenses::kHorizontal;
+    sheetStrip.lens = strip.geometry;
+    sheetStrip.width = strip.geometry.outputRows;
+    sheetStrip.imageRows = strip.geometry.outputWidth;
+    const ColumnViewMap map = BuildColumnViewMap(strip.geometry, 2);
+    patterns.push_back({strip.firstRow, strip.shift, std::min<int64_t>(strip.shift + sheetStrip.imageRows, rows),
+                        std::make_unique<HorizontalComposer>(sheetStrip, map, 1, GreyRule(false))});
+  }
+  std::vector<uint8_t> pixels;
+  DrawShrunk("pitch sheet's text", width, rows, 1, text, [&](const uint8_t* levels, int first, int count) {
+    pixels.resize(size_t(count) * size_t(width) * 4);
+    ExpandCaptionPixels(levels, size_t(count) * size_t(width), pixels.data());
+    for (int r = 0; r < count; ++r) {
+      uint8_t* row = pixels.data() + size_t(r) * size_t(width) * 4;
+      const int64_t y = first + r;
+      for (const Pattern& pattern : patterns) {
+        if (y < pattern.shift || y >= pattern.end) continue;
+        // The row's view and the next one, one pixel each.
+        const HorizontalComposer::Sources views = pattern.composer->SourcesOf(y - pattern.shift);
+        uint8_t set[8];
+        std::memcpy(set, kBlackThenWhite[views.view], 4);
+        std::memcpy(set + 4, kBlackThenWhite[views.nextView], 4);
+        pattern.composer->Compose(y - pattern.shift, set, row + size_t(pattern.column) * 4, 0, pattern.composer->Width());
+      }
+    }
+    plate.Append(pixels.data(), size_t(count), size_t(width) * 4);
+    progress.Set(Real(first + count) * 99 / Real(rows + plan.captionRows));
+  });
+  DrawCaptionStrip({width, int32_t(Round(0.2L * dpi)), 1, p.dpiE9, AbsoluteFileName(req.outputPath), req.now, {}, p.compress},
+                   [&](const uint8_t* levels, int, int count) { AppendLevelRows(levels, size_t(count), width, plate); });
+}
+
+}  // namespace
+
+PitchSheetPlan WritePitchSheet(const PitchSheetRequest& req, const ProgressFn& progressFn) {
+  ProgressReporter progress(progressFn);
+  const PitchSheetPlan plan = PlanPitchSheet(req.texts);
+  const ExportParameters& p = plan.parameters;
+  const bool vertical = req.texts.lenses == Lenses::kVertical;
+  StripEncoders encoders(0);  // the sheet is the plain file
+  PlateLayout layout;
+  layout.width = vertical ? plan.width : plan.imageRows;
+  layout.rows = vertical ? plan.fileRows() : plan.width + Round(0.2L * Real(p.dpiE9) / 1000000000);
+  layout.xResolutionE9 = vertical ? p.dpiE9 : plan.yResolutionE9;
+  layout.yResolutionE9 = vertical ? plan.yResolutionE9 : p.dpiE9;
+  layout.dateTime = TiffDateTime(req.now, req.locale);
+  if (!vertical)
+    CheckFitsPlainTiff(QStringLiteral("A sheet"), layout.width, layout.rows,
+                       QStringLiteral("use fewer or narrower strips, a shorter sheet or a higher compress factor"));
+  std::unique_ptr<PlateWriter> plate = CreatePlateWriter(req.outputPath, layout, OutputForm{}, encoders, QString());
+  if (req.texts.mirror) plate = MirroredPlate(std::move(plate), layout.width);
+  if (vertical)
+    WriteVerticalSheet(req, plan, *plate, progress);
+  else
+    WriteHorizontalSheet(req, plan, *plate, progress);
   plate->Finish();
   plate->file().Commit();
   progress.Set(100);

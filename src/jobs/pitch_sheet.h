@@ -32,6 +32,10 @@ struct PitchSheetTexts {
   bool inch = true;    // the unit of width and strip height; cm otherwise
   bool phase = false;  // 8 strips at the nominal LPI, shifted by eighths of a lens
   QChar decimalSeparator = QChar('.');  // accepted besides "."
+  // Horizontal lenses: the sheet turned a quarter turn, its strips running
+  // down the sheet side by side (see WritePitchSheet).
+  Lenses lenses = Lenses::kVertical;
+  bool mirror = false;  // mirrored left to right, for the back of a clear lens
 };
 
 struct PitchStrip {
@@ -70,6 +74,14 @@ struct PitchSheetRequest {
 };
 
 // Writes the sheet; returns its plan (the strips and their rows).
+//
+// For horizontal lenses the plan's rows are the sheet's columns: the sheet
+// is the vertical one turned a quarter turn anticlockwise (its text reads
+// upwards, its rulers run down the sheet, its strips stand side by side),
+// at DPI / compress across and the full DPI down, and strip k's pattern is
+// the horizontal-lens export of a black and a white view, `strip` wide and
+// `width` high, in the plan's rows of that strip as columns. The caption
+// strip runs across the bottom.
 PitchSheetPlan WritePitchSheet(const PitchSheetRequest& request, const ProgressFn& progress);
 
 }  // namespace plivora

@@ -238,6 +238,35 @@ void CheckFitsPlainTiff(const QString& what, int64_t width, int64_t rows, const 
            .arg(what).arg(width).arg(rows).arg(GigabyteText(bytes), advice));
 }
 
+namespace {
+
+class MirroringPlate final : public PlateWriter {
+ public:
+  MirroringPlate(std::unique_ptr<PlateWriter> plate, int64_t width) : plate_(std::move(plate)), width_(size_t(width)) {}
+  void Append(const uint8_t* rows, size_t count, size_t stride) override {
+    mirrored_.resize(count * width_ * 4);
+    for (size_t r = 0; r < count; ++r) {
+      const auto* in = reinterpret_cast<const uint8_t*>(rows + r * stride);
+      uint8_t* out = mirrored_.data() + r * width_ * 4;
+      for (size_t x = 0; x < width_; ++x) std::memcpy(out + 4 * (width_ - 1 - x), in + 4 * x, 4);
+    }
+    plate_->Append(mirrored_.data(), count, width_ * 4);
+  }
+  void Finish() override { plate_->Finish(); }
+  OutputFile& file() override { return plate_->file(); }
+
+ private:
+  std::unique_ptr<PlateWriter> plate_;
+  size_t width_;
+  std::vector<uint8_t> mirrored_;
+};
+
+}  // namespace
+
+std::unique_ptr<PlateWriter> MirroredPlate(std::unique_ptr<PlateWriter> plate, int64_t width) {
+  return std::make_unique<MirroringPlate>(std::move(plate), width);
+}
+
 std::unique_ptr<PlateWriter> CreatePlateWriter(const QString& path, const PlateLayout& layout, const OutputForm& form,
                                                StripEncoders& encoders, const QString& advice, uint64_t classicLimit) {
   if (form.Plain()) return std::make_unique<PlainPlate>(path, layout);

@@ -67,6 +67,10 @@ class PlateWriter {
   virtual OutputFile& file() = 0;
 };
 
+// `plate` with every row mirrored left to right on its way in, `width`
+// pixels a row: for printing on the back of a clear lens.
+std::unique_ptr<PlateWriter> MirroredPlate(std::unique_ptr<PlateWriter> plate, int64_t width);
+
 // Creates the file (unnamed until committed) and writes what comes before
 // the rows. `encoders` encodes the strips of compressed forms; it may be
 // shared by several plates written side by side. `advice` ends the refusal

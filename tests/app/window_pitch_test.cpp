@@ -1,6 +1,7 @@
 // The pitch test sheet from the window: its dialog prefilled from the
 // fields, the save dialog, the core's sheet byte for byte, the progress bar,
 // the busy cursor and the beep; refusals shown and nothing left behind.
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
@@ -75,6 +76,37 @@ class WindowPitchTest : public QObject {
     QVERIFY(QFile::remove(out));
     const PitchSheetPlan plan = WritePitchSheet(request, {});
     QCOMPARE(plan.strips.size(), size_t(9));
+    QCOMPARE(written, FileBytes(out));
+  }
+
+  // The print setup's lenses and mirror: the core's sheet for them.
+  void writesTheSheetForTheSetupsLenses() {
+    WindowRig rig;
+    PrintSetup setup;
+    setup.lens.lenses = Lenses::kHorizontal;
+    setup.lens.mirror = true;
+    rig.desktop.setupAnswers << setup;
+    rig.w().findChild<QAction*>(QStringLiteral("PrintSetup"))->trigger();
+    rig.w().ComboBox2->setCurrentIndex(0);  // inch
+    rig.w().Edit3->setText(QStringLiteral("0.5"));
+    const QString out = dir_.filePath("across.tif");
+    rig.desktop.pitchAnswers << Choices("0.1", "0.1", "0.3", false);
+    rig.desktop.saveAnswers << out;
+    rig.w().BitBtn13->click();
+    QVERIFY2(rig.desktop.errors.isEmpty(), qPrintable(rig.desktop.errors.join('\n')));
+    const QByteArray written = FileBytes(out);
+    PitchSheetRequest request;
+    request.texts.width = QStringLiteral("0.5");
+    request.texts.range = QStringLiteral("0.1");
+    request.texts.step = QStringLiteral("0.1");
+    request.texts.strip = QStringLiteral("0.3");
+    request.texts.lenses = Lenses::kHorizontal;
+    request.texts.mirror = true;
+    request.outputPath = out;
+    request.now = rig.desktop.now;
+    request.locale = QLocale();
+    QVERIFY(QFile::remove(out));
+    WritePitchSheet(request, {});
     QCOMPARE(written, FileBytes(out));
   }
 

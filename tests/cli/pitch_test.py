@@ -99,6 +99,57 @@ class PitchSheet(ProgramTest):
         self.assertTrue((caption[:, :, 0] == 255).any())
         self.assertFalse(caption[:, :, 3].any())
 
+    def test_a_horizontal_sheet_is_turned_and_its_strips_are_horizontal_exports(self):
+        black, white = self.path("black.tif"), self.path("white.tif")
+        write_view(black, np.full((6, 4, 4), (0, 0, 0, 255), dtype=np.uint8))
+        write_view(white, np.zeros((6, 4, 4), dtype=np.uint8))
+        for phase in (False, True):
+            with self.subTest(phase=phase):
+                out = self.path("across.tif")
+                result = subprocess.run([PROGRAM, "-q", "--lenses", "horizontal", "--width", "1.5",
+                                         *(["--phase"] if phase else []), "-o", out],
+                                        capture_output=True, text=True, timeout=120)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                lines = [line.split() for line in result.stdout.splitlines()]
+                self.assertEqual(lines[0][4], "columns")
+                with Image.open(out) as im:
+                    self.assertEqual(im.info["dpi"], (DPI / 10, DPI))
+                    sheet = np.asarray(im)
+                for k in (0, 3, len(lines) - 1):
+                    first, last = (int(n) for n in lines[k][5].split("-"))
+                    shift = round(k * DPI / 75.5555555555555 / 8) if phase else 0
+                    exported = self.path("strip.tif")
+                    result = self.run_program_at(INTERLACE, "-q", "--lenses", "horizontal", "--unit", "inch", "--width",
+                                                 "0.5", "--height", "1.5", "--lpi", lines[k][3],
+                                                 "--phase", f"{k}/8" if phase else "0", "-o", exported, black, white)
+                    self.assertEqual(result.returncode, 0, result.stderr)
+                    with Image.open(exported) as im:
+                        pattern = np.asarray(im)[:-800]  # its caption strip: 0.2 inch at 4000 dpi
+                    self.assertEqual(pattern.shape[1], last - first + 1)
+                    rows = min(pattern.shape[0], sheet.shape[0] - 800)
+                    strip = sheet[:, first:last + 1]
+                    self.assertFalse(strip[:shift].any(), k)  # white above a phase strip's shift
+                    self.assertTrue(np.array_equal(strip[shift:rows], pattern[shift:rows]), k)
+
+    def test_a_mirrored_sheet_reads_backwards(self):
+        for lenses in ("vertical", "horizontal"):
+            with self.subTest(lenses=lenses):
+                for _ in range(3):  # the caption prints the time: both in the same second
+                    plain, mirrored = (self.sheet("--lenses", lenses, "--width", "1", "--range", "0.1", *extra)[1]
+                                       if lenses == "vertical" else self.turned_sheet(*extra)
+                                       for extra in ([], ["--mirror"]))
+                    if np.array_equal(mirrored, plain[:, ::-1]):
+                        break
+                self.assertTrue(np.array_equal(mirrored, plain[:, ::-1]))
+
+    def turned_sheet(self, *args):
+        out = self.path("turned.tif")
+        result = subprocess.run([PROGRAM, "-q", "--lenses", "horizontal", "--width", "1", "--range", "0.1", *args,
+                                 "-o", out], capture_output=True, text=True, timeout=120)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        with Image.open(out) as im:
+            return np.asarray(im)
+
     def test_refusals_write_nothing(self):
         cases = [(["--step", "0"], '--step must be above 0, not "0"'),
                  (["--strip", "0"], '--strip must be above 0, not "0"'),
@@ -112,7 +163,9 @@ class PitchSheet(ProgramTest):
                  (["--strip", "0.01"], "strips need at least 10"),
                  (["--width", "40", "--strip", "2"], "does not fit a TIFF file"),
                  (["--compress", "x"], "'x' is not a valid integer value"),
-                 (["--unit", "mm"], "--unit must be inch or cm")]
+                 (["--unit", "mm"], "--unit must be inch or cm"),
+                 (["--lenses", "slanted"], "--lenses must be vertical or horizontal"),
+                 (["--lenses", "horizontal", "--width", "40", "--strip", "8", "--compress", "1"], "does not fit a TIFF file")]
         out = self.path("refused.tif")
         for args, message in cases:
             result = subprocess.run([PROGRAM, "-q", *args, "-o", out], capture_output=True, text=True, timeout=60)
