@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "common/error.h"
 #include "common/file_names.h"
@@ -246,9 +249,17 @@ class MirroringPlate final : public PlateWriter {
   void Append(const uint8_t* rows, size_t count, size_t stride) override {
     mirrored_.resize(count * width_ * 4);
     for (size_t r = 0; r < count; ++r) {
-      const auto* in = reinterpret_cast<const uint8_t*>(rows + r * stride);
+      const uint8_t* in = rows + r * stride;
       uint8_t* out = mirrored_.data() + r * width_ * 4;
-      for (size_t x = 0; x < width_; ++x) std::memcpy(out + 4 * (width_ - 1 - x), in + 4 * x, 4);
+      size_t x = 0;
+#if defined(__SSE2__)
+      // Four pixels at a time, their order turned round.
+      for (; x + 4 <= width_; x += 4) {
+        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 4 * x));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * (width_ - 4 - x)), _mm_shuffle_epi32(four, 0x1B));
+      }
+#endif
+      for (; x < width_; ++x) std::memcpy(out + 4 * (width_ - 1 - x), in + 4 * x, 4);
     }
     plate_->Append(mirrored_.data(), count, width_ * 4);
   }
