@@ -6,19 +6,13 @@
 #include "common/error.h"
 #include "common/file_names.h"
 #include "common/output_file.h"
+#include "jobs/export_options.h"
 
 namespace plivora {
 
 namespace {
 
 constexpr int kFormat = 1;
-
-const char* const kKnown[] = {"format", "colour", "cmyk-profile", "rgb-profile", "intent",
-                              "lenses", "order", "hold-ends", "phase", "mirror"};
-
-QString LensesName(Lenses lenses) {
-  return lenses == Lenses::kHorizontal ? QStringLiteral("horizontal") : QStringLiteral("vertical");
-}
 
 }  // namespace
 
@@ -31,68 +25,28 @@ PrintSetup LoadPrintSetup(const QString& path) {
   };
   if (!file.open(QIODevice::ReadOnly)) refuse(file.errorString());
   QJsonParseError error;
-  const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+  const QJsonDocument document = QJsonDocument::fromJson(file.read(qint64(1) << 20), &error);
   if (error.error != QJsonParseError::NoError) refuse(error.errorString());
   if (!document.isObject()) refuse(QStringLiteral("it is not a JSON object"));
-  const QJsonObject o = document.object();
-  const auto text = [&](const char* key, const QString& fallback) {
-    const QJsonValue v = o.value(QLatin1String(key));
-    if (v.isUndefined()) return fallback;
-    if (!v.isString()) refuse(QStringLiteral("\"%1\" is not a text").arg(QLatin1String(key)));
-    return v.toString();
-  };
-  const QString colour = text("colour", PlateColourName(setup.colour.plate));
-  const std::optional<PlateColour> plate = PlateColourFromName(colour);
-  if (!plate) refuse(QStringLiteral("\"colour\" is \"%1\", not grey, cmyk or rgb").arg(colour));
-  setup.colour.plate = *plate;
-  const QString intent = text("intent", IntentName(setup.colour.intent));
-  const std::optional<Intent> i = IntentFromName(intent);
-  if (!i) refuse(QStringLiteral("\"intent\" is \"%1\", not perceptual, relative, saturation or absolute").arg(intent));
-  setup.colour.intent = *i;
-  setup.colour.cmykProfile = text("cmyk-profile", {});
-  setup.colour.rgbProfile = text("rgb-profile", {});
-  const QString lenses = text("lenses", LensesName(setup.lens.lenses));
-  if (lenses != LensesName(Lenses::kVertical) && lenses != LensesName(Lenses::kHorizontal))
-    refuse(QStringLiteral("\"lenses\" is \"%1\", not vertical or horizontal").arg(lenses));
-  setup.lens.lenses = lenses == LensesName(Lenses::kHorizontal) ? Lenses::kHorizontal : Lenses::kVertical;
-  const QString order = text("order", FrameOrderName(setup.lens.frames.order));
-  const std::optional<FrameOrder> frameOrder = FrameOrderFromName(order);
-  if (!frameOrder) refuse(QStringLiteral("\"order\" is \"%1\", not forward, reverse or pingpong").arg(order));
-  setup.lens.frames.order = *frameOrder;
-  const QJsonValue hold = o.value(QLatin1String("hold-ends"));
-  if (!hold.isUndefined()) {
-    if (!hold.isDouble() || hold.toDouble() != double(hold.toInt()) || hold.toInt() < 1 || hold.toInt() > 255)
-      refuse(QStringLiteral("\"hold-ends\" is not a whole number from 1 to 255"));
-    setup.lens.frames.holdEnds = hold.toInt();
-  }
-  setup.phaseText = text("phase", setup.phaseText);
+  // The options by their command-line names, read as a job's are.
   try {
-    setup.lens.phase = ParsePhase(setup.phaseText, QStringLiteral("\"phase\""));
+    const OptionValues values = OptionsFromJson(document.object(), QString(), &setup.others);
+    setup.colour = ColourOptionsFrom(values, QString());
+    setup.lens = LensOptionsFrom(values, QString(), &setup.phaseText);
   } catch (const Error& e) {
     refuse(e.message());
   }
-  const QJsonValue mirror = o.value(QLatin1String("mirror"));
-  if (!mirror.isUndefined()) {
-    if (!mirror.isBool()) refuse(QStringLiteral("\"mirror\" is not true or false"));
-    setup.lens.mirror = mirror.toBool();
-  }
-  setup.others = o;
-  for (const char* key : kKnown) setup.others.remove(QLatin1String(key));
+  setup.others.remove(QStringLiteral("format"));
   return setup;
 }
 
 void SavePrintSetup(const QString& path, const PrintSetup& setup) {
+  OptionValues values = ColourOptionValues(setup.colour);
+  values.merge(LensOptionValues(setup.lens, setup.phaseText));
   QJsonObject o = setup.others;
+  const QJsonObject options = OptionsToJson(values, QString());
+  for (auto it = options.begin(); it != options.end(); ++it) o.insert(it.key(), it.value());
   o.insert(QStringLiteral("format"), kFormat);
-  o.insert(QStringLiteral("colour"), PlateColourName(setup.colour.plate));
-  o.insert(QStringLiteral("cmyk-profile"), setup.colour.cmykProfile);
-  o.insert(QStringLiteral("rgb-profile"), setup.colour.rgbProfile);
-  o.insert(QStringLiteral("intent"), IntentName(setup.colour.intent));
-  o.insert(QStringLiteral("lenses"), LensesName(setup.lens.lenses));
-  o.insert(QStringLiteral("order"), FrameOrderName(setup.lens.frames.order));
-  o.insert(QStringLiteral("hold-ends"), setup.lens.frames.holdEnds);
-  o.insert(QStringLiteral("phase"), setup.phaseText);
-  o.insert(QStringLiteral("mirror"), setup.lens.mirror);
   const QByteArray bytes = QJsonDocument(o).toJson();
   OutputFile out(path);
   out.Write(bytes.constData(), uint64_t(bytes.size()));

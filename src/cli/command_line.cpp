@@ -95,6 +95,16 @@ QString ParsedOptions::Value(const QString& name, const QString& fallback) const
   return it == values_.end() ? fallback : it->second;
 }
 
+QStringList ParsedOptions::All(const QString& name) const {
+  const auto it = all_.find(name);
+  return it == all_.end() ? QStringList() : it->second;
+}
+
+void ParsedOptions::Set(const QString& name, const QString& value) {
+  values_[name] = value;
+  all_[name] << value;
+}
+
 std::optional<QString> ParsedOptions::Optional(const QString& name) const {
   const auto it = values_.find(name);
   if (it == values_.end()) return std::nullopt;
@@ -130,11 +140,11 @@ ParsedOptions ParseOptions(const QStringList& args, const std::vector<Option>& o
     if (!known) throw UsageError(QStringLiteral("unknown option %1 (see --help)").arg(a));
     if (known->value.isEmpty()) {
       if (inlineValue) throw UsageError(QStringLiteral("option %1 takes no value").arg(name));
-      parsed.values_[known->name] = QString();
+      parsed.Set(known->name, QString());
       continue;
     }
     if (!inlineValue && i + 1 >= args.size()) throw UsageError(QStringLiteral("option %1 needs a value").arg(name));
-    parsed.values_[known->name] = inlineValue ? *inlineValue : args[++i];
+    parsed.Set(known->name, inlineValue ? *inlineValue : args[++i]);
   }
   return parsed;
 }

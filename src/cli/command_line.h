@@ -41,12 +41,22 @@ class ParsedOptions {
   // The last value given for `name`, or `fallback`.
   QString Value(const QString& name, const QString& fallback = {}) const;
   std::optional<QString> Optional(const QString& name) const;
+  // Every value given for `name`, in order.
+  QStringList All(const QString& name) const;
+  // Each option given, with its last value.
+  const std::map<QString, QString>& Values() const { return values_; }
   // The arguments that are not options ("-" and everything after "--" too).
   const QStringList& Operands() const { return operands_; }
+
+  // Sets an option's value ("" for a switch), as if it came last; options
+  // assembled from a job or a profile are set this way.
+  void Set(const QString& name, const QString& value);
+  void SetOperands(const QStringList& operands) { operands_ = operands; }
 
  private:
   friend ParsedOptions ParseOptions(const QStringList&, const std::vector<Option>&);
   std::map<QString, QString> values_;
+  std::map<QString, QStringList> all_;
   QStringList operands_;
 };
 

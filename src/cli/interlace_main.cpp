@@ -1,10 +1,15 @@
 // plivora-interlace: the export of the window, from the command line.
 #include <QDateTime>
+#include <QFile>
+#include <cstdio>
 
 #include "cli/command_line.h"
 #include "cli/number_options.h"
 #include "common/file_names.h"
 #include "jobs/export.h"
+#include "jobs/export_options.h"
+#include "jobs/job_file.h"
+#include "jobs/profiles.h"
 #include "series/source_image.h"
 #include "series/view_series.h"
 
@@ -14,7 +19,14 @@ using namespace plivora;
 
 const char* const kAbout =
     "Interlaces a series of views (TIFF, PNG or JPEG; .gjs: CMYK TIFF with inverted\n"
-    "samples) into one TIFF for the press. The first view sets the reference size.\n";
+    "samples) into one TIFF for the press. The first view sets the reference size.\n"
+    "   or: plivora-interlace --job FILE... [options]   (a job, or a batch of jobs)\n";
+
+const char* const kAfter =
+    "Jobs and batches print one line a job on stdout:\n"
+    "  job PATH: written OUTPUT     or     job PATH: failed: MESSAGE\n"
+    "and the batch goes on after a failed job (exit status 1 at the end).\n"
+    "Lens and printer profiles live in $XDG_CONFIG_HOME/vexo/plivora-profiles.json.\n";
 
 std::vector<Option> Options() {
   const ExportTexts d;  // the export's own defaults
@@ -57,32 +69,32 @@ std::vector<Option> Options() {
           {QStringLiteral("--panels"), {}, QStringLiteral("N"),
            QStringLiteral("cut the print at lens boundaries into N files side by\nside, OUTPUT-1-of-N.tif ... (1 to %1)")
                .arg(kMaxPanels),
-           QStringLiteral("1")}};
+           QStringLiteral("1")},
+          {QStringLiteral("--job"), {}, QStringLiteral("FILE"),
+           QStringLiteral("run the job FILE (.plivora): its views, options and\noutput; options given override its own. Given\n"
+                          "several times, or with --jobs-from, a batch")},
+          {QStringLiteral("--jobs-from"), {}, QStringLiteral("LIST"), QStringLiteral("run the jobs LIST names, one a line")},
+          {QStringLiteral("--save-job"), {}, QStringLiteral("FILE"),
+           QStringLiteral("write the job this command line describes to FILE\ninstead of exporting")},
+          {QStringLiteral("--lens"), {}, QStringLiteral("NAME"), QStringLiteral("the saved lens NAME: its LPI, direction and phase")},
+          {QStringLiteral("--printer"), {}, QStringLiteral("NAME"),
+           QStringLiteral("the saved printer NAME: its DPI, plate colour, CMYK\nprofile and output form")},
+          {QStringLiteral("--save-lens"), {}, QStringLiteral("NAME"),
+           QStringLiteral("save the lens options given (--lpi, --lenses, --phase)\nas NAME instead of exporting")},
+          {QStringLiteral("--save-printer"), {}, QStringLiteral("NAME"),
+           QStringLiteral("save the printer options given (--dpi, --colour,\n--cmyk-profile, --compression, --bigtiff) as NAME")},
+          {QStringLiteral("--list-profiles"), {}, {}, QStringLiteral("list the saved lenses and printers")}};
 }
 
-// The lens options; UsageError naming the option for a wrong value.
-LensOptions ParseLensOptions(const ParsedOptions& o) {
-  LensOptions lens;
-  const QString lenses = o.Value(QStringLiteral("--lenses"), QStringLiteral("vertical"));
-  if (lenses != QLatin1String("vertical") && lenses != QLatin1String("horizontal"))
-    throw UsageError(QStringLiteral("--lenses must be vertical or horizontal, not \"%1\"").arg(lenses));
-  lens.lenses = lenses == QLatin1String("horizontal") ? Lenses::kHorizontal : Lenses::kVertical;
-  const QString order = o.Value(QStringLiteral("--order"), FrameOrderName(FrameOrder::kForward));
-  const std::optional<FrameOrder> frameOrder = FrameOrderFromName(order);
-  if (!frameOrder) throw UsageError(QStringLiteral("--order must be forward, reverse or pingpong, not \"%1\"").arg(order));
-  lens.frames.order = *frameOrder;
-  const QString hold = o.Value(QStringLiteral("--hold-ends"), QStringLiteral("1"));
-  bool ok = false;
-  lens.frames.holdEnds = hold.toInt(&ok);
-  if (!ok || lens.frames.holdEnds < 1 || lens.frames.holdEnds > 255)
-    throw UsageError(QStringLiteral("--hold-ends takes a number from 1 to 255, not \"%1\"").arg(hold));
-  try {
-    lens.phase = ParsePhase(o.Value(QStringLiteral("--phase"), QStringLiteral("0")), QStringLiteral("--phase"));
-  } catch (const Error& e) {
-    throw UsageError(e.message());
+// The job options among `o`, paths made absolute.
+OptionValues JobOptionsOf(const ParsedOptions& o) {
+  OptionValues values;
+  for (const JobOption& j : JobOptions()) {
+    const QString name = QLatin1String(j.name);
+    if (const std::optional<QString> v = o.Optional(QStringLiteral("--") + name))
+      values[name] = j.kind == OptionKind::kPath ? AbsoluteFileName(*v) : *v;
   }
-  lens.mirror = o.Has(QStringLiteral("--mirror"));
-  return lens;
+  return values;
 }
 
 ExportRequest BuildRequest(const ParsedOptions& o) {
@@ -102,23 +114,16 @@ ExportRequest BuildRequest(const ParsedOptions& o) {
     t.height = NumberOption(o, QStringLiteral("--height"), {}, NumberKind::kLength, t.inch);
   t.compress = CompressOption(o, defaults.compress);
   req.views = o.Operands();
-  req.lens = ParseLensOptions(o);
+  // The options a job or a profile may hold too, read one way for all.
+  const OptionValues values = JobOptionsOf(o);
+  try {
+    req.lens = LensOptionsFrom(values, QStringLiteral("--"));
+    req.form = OutputFormFrom(values, QStringLiteral("--"));
+    req.colour = ColourOptionsFrom(values, QStringLiteral("--"));
+  } catch (const Error& e) {
+    throw UsageError(e.message());
+  }
   req.threads = ParseThreads(o);
-  const QString compression = o.Value(QStringLiteral("--compression"), CompressionName(req.form.compression));
-  const std::optional<Compression> c = CompressionFromName(compression);
-  if (!c) throw UsageError(QStringLiteral("--compression must be none, packbits, lzw or deflate, not \"%1\"").arg(compression));
-  req.form.compression = *c;
-  req.form.bigTiff = o.Has(QStringLiteral("--bigtiff"));
-  const QString colour = o.Value(QStringLiteral("--colour"), PlateColourName(req.colour.plate));
-  const std::optional<PlateColour> plate = PlateColourFromName(colour);
-  if (!plate) throw UsageError(QStringLiteral("--colour must be grey, cmyk or rgb, not \"%1\"").arg(colour));
-  req.colour.plate = *plate;
-  const QString intent = o.Value(QStringLiteral("--intent"), IntentName(req.colour.intent));
-  const std::optional<Intent> i = IntentFromName(intent);
-  if (!i) throw UsageError(QStringLiteral("--intent must be perceptual, relative, saturation or absolute, not \"%1\"").arg(intent));
-  req.colour.intent = *i;
-  if (const std::optional<QString> file = o.Optional(QStringLiteral("--cmyk-profile"))) req.colour.cmykProfile = AbsoluteFileName(*file);
-  if (const std::optional<QString> file = o.Optional(QStringLiteral("--rgb-profile"))) req.colour.rgbProfile = AbsoluteFileName(*file);
   const QString panels = o.Value(QStringLiteral("--panels"), QStringLiteral("1"));
   bool ok = false;
   req.panels = panels.toInt(&ok);
@@ -146,12 +151,126 @@ ExportRequest BuildRequest(const ParsedOptions& o) {
   return req;
 }
 
+// The options an export runs with: the job's (its views and output too),
+// then those of the profiles named (--lens, then --printer), then those
+// typed, each overriding what came before.
+ParsedOptions Effective(const ParsedOptions& typed, const Job* job) {
+  ParsedOptions o;
+  if (job) {
+    for (const auto& [name, value] : job->options) o.Set(QStringLiteral("--") + name, value);
+    if (!job->output.isEmpty()) o.Set(QStringLiteral("--output"), job->output);
+    o.SetOperands(job->views);
+  }
+  if (typed.Has(QStringLiteral("--lens")) || typed.Has(QStringLiteral("--printer"))) {
+    const ProfileBook book = ReadProfiles(ProfilesPath());
+    for (const ProfileKind kind : {ProfileKind::kLens, ProfileKind::kPrinter}) {
+      const QString option = QStringLiteral("--") + ProfileKindName(kind);
+      if (!typed.Has(option)) continue;
+      const QString name = typed.Value(option);
+      const Profile* profile = book.Find(kind, name);
+      if (!profile)
+        Fail(QStringLiteral("There is no %1 named \"%2\" (see --list-profiles)").arg(ProfileKindName(kind), name));
+      for (const auto& [key, value] : profile->options) o.Set(QStringLiteral("--") + key, value);
+    }
+  }
+  for (const auto& [name, value] : typed.Values())
+    if (name != QLatin1String("--job")) o.Set(name, value);
+  if (!typed.Operands().isEmpty()) o.SetOperands(typed.Operands());
+  return o;
+}
+
+void SaveJob(const ParsedOptions& o) {
+  Job job;
+  job.output = OutputPath(o);
+  if (o.Operands().isEmpty()) throw UsageError(QStringLiteral("no views given (see --help)"));
+  for (const QString& view : o.Operands()) job.views << AbsoluteFileName(view);
+  job.options = JobOptionsOf(o);
+  WriteJob(AbsoluteFileName(o.Value(QStringLiteral("--save-job"))), job);
+}
+
+void SaveProfile(const ParsedOptions& o, ProfileKind kind) {
+  Profile profile{o.Value(QStringLiteral("--save-") + ProfileKindName(kind)), {}, {}};
+  if (profile.name.trimmed().isEmpty()) throw UsageError(QStringLiteral("--save-%1 needs a name").arg(ProfileKindName(kind)));
+  const OptionValues given = JobOptionsOf(o);
+  for (const QString& name : ProfileOptionNames(kind))
+    if (given.count(name)) profile.options[name] = given.at(name);
+  if (profile.options.empty())
+    throw UsageError(QStringLiteral("--save-%1 saves --%2; none of them is given")
+                         .arg(ProfileKindName(kind), ProfileOptionNames(kind).join(QStringLiteral(", --"))));
+  const QString path = ProfilesPath();
+  ProfileBook book = ReadProfiles(path);
+  book.Put(kind, profile);
+  WriteProfiles(path, book);
+}
+
+void ListProfiles() {
+  const ProfileBook book = ReadProfiles(ProfilesPath());
+  for (const ProfileKind kind : {ProfileKind::kLens, ProfileKind::kPrinter})
+    for (const Profile& p : book.Of(kind))
+      std::printf("%s %s: %s\n", qPrintable(ProfileKindName(kind)), qPrintable(p.name), qPrintable(ProfileSummary(p)));
+}
+
+// The jobs --job and --jobs-from name, in order; a list's relative paths
+// are taken from its own folder.
+QStringList JobPaths(const ParsedOptions& o) {
+  QStringList paths;
+  for (const QString& job : o.All(QStringLiteral("--job"))) paths << AbsoluteFileName(job);
+  if (const std::optional<QString> list = o.Optional(QStringLiteral("--jobs-from"))) {
+    QFile file(NativeFileName(*list));
+    if (!file.open(QIODevice::ReadOnly)) Fail(QStringLiteral("Cannot read the job list \"%1\": %2").arg(*list, file.errorString()));
+    const QString absolute = AbsoluteFileName(*list);
+    const QString folder = absolute.left(absolute.lastIndexOf(QChar('/')));
+    for (const QByteArray& raw : file.readAll().split('\n')) {
+      const QString line = FileNameFromNative(raw.trimmed());
+      if (line.isEmpty() || line.startsWith(QChar('#'))) continue;
+      paths << AbsoluteFileName(line.startsWith(QChar('/')) ? line : folder + QChar('/') + line);
+    }
+  }
+  return paths;
+}
+
+// Runs the jobs one after the other, each to its own output; a failed one
+// is reported and the batch goes on. Raises at the end if any failed.
+void RunJobs(const ParsedOptions& typed, const QStringList& paths, const std::function<void(int)>& progress) {
+  int failed = 0;
+  for (const QString& path : paths) {
+    try {
+      const Job job = ReadJob(path);
+      if (!job.UnknownKeys().isEmpty())
+        std::fprintf(stderr, "plivora-interlace: job %s: keys this version does not know, left alone: %s\n",
+                     NativeFileName(path).constData(), qPrintable(job.UnknownKeys().join(QStringLiteral(", "))));
+      const ExportRequest request = BuildRequest(Effective(typed, &job));
+      ExportInterlaced(request, progress);
+      std::printf("job %s: written %s\n", NativeFileName(path).constData(), NativeFileName(request.outputPath).constData());
+    } catch (const Error& e) {
+      ++failed;
+      std::printf("job %s: failed: %s\n", NativeFileName(path).constData(), qPrintable(e.message()));
+    }
+    std::fflush(stdout);
+  }
+  if (failed > 0) Fail(QStringLiteral("%1 of %2 jobs failed").arg(failed).arg(paths.size()));
+}
+
+void Run(const ParsedOptions& typed, const std::function<void(int)>& progress) {
+  if (typed.Has(QStringLiteral("--list-profiles"))) return ListProfiles();
+  const QStringList jobs = JobPaths(typed);
+  if (typed.Has(QStringLiteral("--save-lens")) || typed.Has(QStringLiteral("--save-printer")) ||
+      typed.Has(QStringLiteral("--save-job"))) {
+    if (jobs.size() > 1) throw UsageError(QStringLiteral("saving takes one job at most"));
+    const std::optional<Job> job = jobs.isEmpty() ? std::nullopt : std::optional<Job>(ReadJob(jobs.first()));
+    const ParsedOptions o = Effective(typed, job ? &*job : nullptr);
+    if (typed.Has(QStringLiteral("--save-lens"))) SaveProfile(o, ProfileKind::kLens);
+    if (typed.Has(QStringLiteral("--save-printer"))) SaveProfile(o, ProfileKind::kPrinter);
+    if (typed.Has(QStringLiteral("--save-job"))) SaveJob(o);
+    return;
+  }
+  if (!jobs.isEmpty()) return RunJobs(typed, jobs, progress);
+  ExportInterlaced(BuildRequest(Effective(typed, nullptr)), progress);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  const CommandLineProgram program{"plivora-interlace", "[options] -o OUTPUT VIEW...", kAbout, Options(), nullptr,
-                                   [](const ParsedOptions& options, const std::function<void(int)>& progress) {
-                                     ExportInterlaced(BuildRequest(options), progress);
-                                   }};
+  const CommandLineProgram program{"plivora-interlace", "[options] -o OUTPUT VIEW...", kAbout, Options(), kAfter, Run};
   return RunCommandLineProgram(argc, argv, program);
 }

@@ -1,0 +1,78 @@
+// Job files (".plivora"): a series of views, every export option by its
+// command-line name, and the output, in JSON. Jobs are run by
+// plivora-interlace --job and opened by the window; lens and printer
+// profiles keep their options the same way (profiles.h).
+//
+//   {
+//     "format": 1,
+//     "views": ["views/v01.tif", "views/v02.tif"],
+//     "output": "plates/card.tif",
+//     "options": {"lpi": "75.40595", "unit": "inch", "width": "2", "colour": "cmyk", "mirror": true}
+//   }
+//
+// Option values are the texts the command line takes ("75.40595", "inch",
+// "3/8"), and true for a switch given; an option left out takes its default
+// when the job runs. Paths beside or under the job's folder are stored
+// relative to it, others absolute; a name that is not UTF-8 is stored as
+// {"bytes": "<base64>"}, so that it comes back byte for byte.
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+#include <map>
+#include <vector>
+
+namespace plivora {
+
+// The export options a job, a lens or a printer may hold, by command-line
+// name without the dashes. Kind: a text, a switch, or a file name.
+enum class OptionKind { kText, kSwitch, kPath };
+struct JobOption {
+  const char* name;
+  OptionKind kind;
+};
+const std::vector<JobOption>& JobOptions();
+const JobOption* FindJobOption(const QString& name);
+
+// Option name (without dashes) to value: the text as the command line takes
+// it, "" for a switch given.
+using OptionValues = std::map<QString, QString>;
+
+struct Job {
+  QStringList views;   // absolute, in the job's order
+  QString output;      // absolute; empty when the job names none
+  OptionValues options;
+  // Keys this version does not know, at the top and in "options", kept as
+  // they came so that a job saved again keeps them.
+  QJsonObject unknown, unknownOptions;
+  // "KEY" or "options.KEY" for each of them, to report.
+  QStringList UnknownKeys() const;
+};
+
+inline constexpr int kJobFormat = 1;
+
+// The job in `path`; Error "Cannot read the job "PATH": line N: REASON"
+// for a file that is not one (the line of the key at fault, or of the JSON
+// error).
+Job ReadJob(const QString& path);
+// The same from bytes, paths taken relative to `folder`.
+Job ParseJob(const QByteArray& bytes, const QString& path, const QString& folder);
+
+// Writes `job` to `path`, replacing it only once the new one is complete.
+void WriteJob(const QString& path, const Job& job);
+
+// Options as JSON values (texts, and true for switches), and back; paths
+// relative to `folder` where they lie under it (empty: kept as they are).
+QJsonObject OptionsToJson(const OptionValues& options, const QString& folder);
+// Raises "KEY: REASON" for a value of the wrong kind; unknown keys go to
+// *unknown.
+OptionValues OptionsFromJson(const QJsonObject& json, const QString& folder, QJsonObject* unknown);
+
+// A file name as stored (relative to `folder` where it lies under it, a
+// {"bytes"} object when it is not UTF-8), and back.
+QJsonValue PathToJson(const QString& path, const QString& folder);
+// Raises "REASON" for a value that is not a path.
+QString PathFromJson(const QJsonValue& value, const QString& folder);
+
+}  // namespace plivora

@@ -1,0 +1,193 @@
+#include "jobs/profiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include "common/error.h"
+#include "common/file_names.h"
+#include "common/output_file.h"
+
+namespace plivora {
+
+namespace {
+
+constexpr qint64 kMaxProfilesBytes = qint64(16) << 20;
+
+// The line (from 1) where `text` first stands, or 0: the line to name in a
+// refusal.
+int LineOf(const QByteArray& bytes, const QByteArray& text) {
+  const qsizetype at = bytes.indexOf(text);
+  return at < 0 ? 0 : int(bytes.left(at).count('\n')) + 1;
+}
+
+}  // namespace
+
+QString ProfileKindName(ProfileKind kind) {
+  return kind == ProfileKind::kLens ? QStringLiteral("lens") : QStringLiteral("printer");
+}
+
+const QStringList& ProfileOptionNames(ProfileKind kind) {
+  static const QStringList lens = {QStringLiteral("lpi"), QStringLiteral("lenses"), QStringLiteral("phase")};
+  static const QStringList printer = {QStringLiteral("dpi"), QStringLiteral("colour"), QStringLiteral("cmyk-profile"),
+                                      QStringLiteral("compression"), QStringLiteral("bigtiff")};
+  return kind == ProfileKind::kLens ? lens : printer;
+}
+
+const Profile* ProfileBook::Find(ProfileKind kind, const QString& name) const {
+  for (const Profile& p : Of(kind))
+    if (p.name == name) return &p;
+  return nullptr;
+}
+
+void ProfileBook::Put(ProfileKind kind, const Profile& profile) {
+  for (Profile& p : Of(kind))
+    if (p.name == profile.name) {
+      p = profile;
+      return;
+    }
+  Of(kind).push_back(profile);
+}
+
+bool ProfileBook::Remove(ProfileKind kind, const QString& name) {
+  std::vector<Profile>& list = Of(kind);
+  for (auto it = list.begin(); it != list.end(); ++it)
+    if (it->name == name) {
+      list.erase(it);
+      return true;
+    }
+  return false;
+}
+
+void ProfileBook::Rename(ProfileKind kind, const QString& from, const QString& to) {
+  if (to.trimmed().isEmpty()) Fail(QStringLiteral("A %1 needs a name").arg(ProfileKindName(kind)));
+  if (from != to && Find(kind, to)) Fail(QStringLiteral("There is a %1 named \"%2\" already").arg(ProfileKindName(kind), to));
+  for (Profile& p : Of(kind))
+    if (p.name == from) {
+      p.name = to;
+      return;
+    }
+  Fail(QStringLiteral("There is no %1 named \"%2\"").arg(ProfileKindName(kind), from));
+}
+
+void ProfileBook::Merge(const ProfileBook& other) {
+  for (const ProfileKind kind : {ProfileKind::kLens, ProfileKind::kPrinter})
+    for (const Profile& p : other.Of(kind)) Put(kind, p);
+}
+
+QString ProfilesPath() {
+  QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+  if (base.isEmpty()) {
+    const QString home = qEnvironmentVariable("HOME");
+    if (home.isEmpty()) Fail(QStringLiteral("Cannot find the profiles: neither XDG_CONFIG_HOME nor HOME is set"));
+    base = home + QStringLiteral("/.config");
+  }
+  return AbsoluteFileName(base + QStringLiteral("/vexo/plivora-profiles.json"));
+}
+
+ProfileBook ParseProfiles(const QByteArray& bytes, const QString& path) {
+  const auto fail = [&](int line, const QString& reason) {
+    Fail(line > 0 ? QStringLiteral("Cannot read the profiles \"%1\": line %2: %3").arg(path).arg(line).arg(reason)
+                  : QStringLiteral("Cannot read the profiles \"%1\": %2").arg(path, reason));
+  };
+  QJsonParseError error;
+  const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+  if (error.error != QJsonParseError::NoError) fail(int(bytes.left(error.offset).count('\n')) + 1, error.errorString());
+  if (!document.isObject()) fail(1, QStringLiteral("the profiles are a JSON object ({ ... })"));
+  const QJsonObject o = document.object();
+  const QJsonValue format = o.value(QLatin1String("format"));
+  if (!format.isDouble() || format.toDouble() != double(format.toInt()) || format.toInt() < 1)
+    fail(LineOf(bytes, "\"format\""), QStringLiteral("\"format\" must be a whole number from 1"));
+  if (format.toInt() > kProfilesFormat)
+    fail(LineOf(bytes, "\"format\""),
+         QStringLiteral("they are of format %1, newer than this version reads (%2)").arg(format.toInt()).arg(kProfilesFormat));
+  ProfileBook book;
+  for (const ProfileKind kind : {ProfileKind::kLens, ProfileKind::kPrinter}) {
+    const QString key = kind == ProfileKind::kLens ? QStringLiteral("lenses") : QStringLiteral("printers");
+    const QJsonValue list = o.value(key);
+    if (list.isUndefined()) continue;
+    const int keyLine = LineOf(bytes, '"' + key.toUtf8() + '"');
+    if (!list.isArray()) fail(keyLine, QStringLiteral("\"%1\" must be a list of profiles").arg(key));
+    for (const QJsonValue& entry : list.toArray()) {
+      const QJsonObject e = entry.toObject();
+      const QString name = e.value(QLatin1String("name")).toString();
+      if (!entry.isObject() || name.trimmed().isEmpty())
+        fail(keyLine, QStringLiteral("every %1 needs a \"name\"").arg(ProfileKindName(kind)));
+      const int line = LineOf(bytes, '"' + name.toUtf8() + '"');
+      if (book.Find(kind, name)) fail(line, QStringLiteral("there are two %1s named \"%2\"").arg(ProfileKindName(kind), name));
+      Profile profile{name, {}, {}};
+      const QJsonValue options = e.value(QLatin1String("options"));
+      if (!options.isUndefined() && !options.isObject())
+        fail(line, QStringLiteral("%1 \"%2\": \"options\" must be an object").arg(ProfileKindName(kind), name));
+      QJsonObject unknownOptions;
+      try {
+        profile.options = OptionsFromJson(options.toObject(), QString(), &unknownOptions);
+      } catch (const Error& err) {
+        fail(line, QStringLiteral("%1 \"%2\": %3").arg(ProfileKindName(kind), name, err.message()));
+      }
+      // A lens holds lens options and a printer printer options; others
+      // (from a newer version) are kept with the unknown keys.
+      for (auto it = profile.options.begin(); it != profile.options.end();) {
+        if (ProfileOptionNames(kind).contains(it->first)) {
+          ++it;
+          continue;
+        }
+        unknownOptions.insert(it->first, OptionsToJson({*it}, QString()).value(it->first));
+        it = profile.options.erase(it);
+      }
+      for (auto it = e.begin(); it != e.end(); ++it)
+        if (it.key() != QLatin1String("name") && it.key() != QLatin1String("options")) profile.unknown.insert(it.key(), it.value());
+      if (!unknownOptions.isEmpty()) profile.unknown.insert(QStringLiteral("options"), unknownOptions);
+      book.Of(kind).push_back(profile);
+    }
+  }
+  for (auto it = o.begin(); it != o.end(); ++it)
+    if (it.key() != QLatin1String("format") && it.key() != QLatin1String("lenses") && it.key() != QLatin1String("printers"))
+      book.unknown.insert(it.key(), it.value());
+  return book;
+}
+
+ProfileBook ReadProfiles(const QString& path) {
+  QFile file(NativeFileName(path));
+  if (!file.exists()) return {};
+  if (!file.open(QIODevice::ReadOnly))
+    Fail(QStringLiteral("Cannot read the profiles \"%1\": %2").arg(path, file.errorString()));
+  if (file.size() > kMaxProfilesBytes)
+    Fail(QStringLiteral("Cannot read the profiles \"%1\": it is %2 bytes, far more than profiles take").arg(path).arg(file.size()));
+  return ParseProfiles(file.read(kMaxProfilesBytes + 1), path);
+}
+
+void WriteProfiles(const QString& path, const ProfileBook& book) {
+  QJsonObject o = book.unknown;
+  o.insert(QStringLiteral("format"), kProfilesFormat);
+  for (const ProfileKind kind : {ProfileKind::kLens, ProfileKind::kPrinter}) {
+    QJsonArray list;
+    for (const Profile& p : book.Of(kind)) {
+      QJsonObject e = p.unknown;
+      QJsonObject options = e.value(QLatin1String("options")).toObject();
+      const QJsonObject known = OptionsToJson(p.options, QString());
+      for (auto it = known.begin(); it != known.end(); ++it) options.insert(it.key(), it.value());
+      e.insert(QStringLiteral("name"), p.name);
+      e.insert(QStringLiteral("options"), options);
+      list.append(e);
+    }
+    o.insert(kind == ProfileKind::kLens ? QStringLiteral("lenses") : QStringLiteral("printers"), list);
+  }
+  const QString folder = path.left(path.lastIndexOf(QChar('/')));
+  if (!folder.isEmpty() && !QDir().mkpath(folder))
+    Fail(QStringLiteral("Cannot make the folder \"%1\" for the profiles").arg(folder));
+  const QByteArray bytes = QJsonDocument(o).toJson();
+  OutputFile out(path);
+  out.Write(bytes.constData(), uint64_t(bytes.size()));
+  out.Commit();
+}
+
+QString ProfileSummary(const Profile& profile) {
+  QStringList parts;
+  for (const auto& [name, value] : profile.options)
+    parts << (value.isEmpty() && FindJobOption(name)->kind == OptionKind::kSwitch ? name : name + QChar(' ') + value);
+  return parts.join(QStringLiteral(", "));
+}
+
+}  // namespace plivora
