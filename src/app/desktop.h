@@ -7,8 +7,10 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <functional>
 
 #include "app/print_setup.h"
+#include "jobs/profiles.h"
 
 class QWidget;
 
@@ -24,11 +26,24 @@ struct FileDialogOptions {
 
 // What the pitch test dialog asks; the window fills in its defaults.
 struct PitchTestChoices {
-  QString range;   // strips cover LPI - range .. LPI + range
-  QString step;    // LPI difference between strips
-  QString strip;   // height of each strip's pattern, in `unit`
-  QString unit;    // "inch" or "cm", shown beside the strip height
+  QString dpi, lpi;  // what the sheet prints at
+  QString width;     // the sheet's width, in `unit`
+  QString range;     // strips cover LPI - range .. LPI + range
+  QString step;      // LPI difference between strips
+  QString strip;     // height of each strip's pattern, in `unit`
+  QString unit;      // "inch" or "cm", shown beside the lengths
   bool phase = false;  // 8 strips at the LPI, shifted by eighths of a lens
+};
+// What is wrong with the choices, naming the field; empty when nothing is.
+using PitchTestCheck = std::function<QString(const PitchTestChoices&)>;
+
+// What "Save lens…" asks: the name, and the winning strip's number on the
+// last sheet (or an LPI typed instead).
+struct SaveLensChoices {
+  QString name;
+  QString strip;         // "7", or an LPI such as "75.40595"
+  int strips = 0;        // on the last sheet; 0 when none was printed
+  bool phaseSheet = false;
 };
 
 class Desktop {
@@ -50,11 +65,19 @@ class Desktop {
   virtual void Beep() = 0;
   virtual QDateTime Now() = 0;
   // The pitch test dialog, showing `choices`; false when cancelled, else
-  // true with the choices as the user left them.
-  virtual bool AskPitchTest(QWidget* parent, PitchTestChoices& choices) = 0;
-  // The print setup dialog, showing `setup`; false when cancelled, else true
-  // with the setup as the user left it (its profiles checked).
-  virtual bool AskPrintSetup(QWidget* parent, PrintSetup& setup) = 0;
+  // true with the choices as the user left them, `check` finding nothing
+  // wrong (the dialog stays open and shows what it finds).
+  virtual bool AskPitchTest(QWidget* parent, PitchTestChoices& choices, const PitchTestCheck& check) = 0;
+  // The print setup dialog, showing `setup` and offering the saved lens and
+  // printer profiles of `profiles` to fill it; false when cancelled, else
+  // true with the setup as the user left it (its profiles and phase checked).
+  virtual bool AskPrintSetup(QWidget* parent, PrintSetup& setup, const ProfileBook& profiles) = 0;
+  // The profiles dialog: add (from `current`, the options of the print
+  // setup), rename, delete, export to and import from a file. Returns true
+  // with `book` as the user left it, false when nothing was changed.
+  virtual bool ManageProfiles(QWidget* parent, ProfileBook& book, const OptionValues& current) = 0;
+  // The "Save lens…" dialog; false when cancelled.
+  virtual bool AskSaveLens(QWidget* parent, SaveLensChoices& choices) = 0;
 };
 
 // The real dialogs of the toolkit.
@@ -67,8 +90,10 @@ class QtDesktop : public Desktop {
   void OpenBrowser(const QUrl& url) override;
   void Beep() override;
   QDateTime Now() override;
-  bool AskPitchTest(QWidget* parent, PitchTestChoices& choices) override;
-  bool AskPrintSetup(QWidget* parent, PrintSetup& setup) override;
+  bool AskPitchTest(QWidget* parent, PitchTestChoices& choices, const PitchTestCheck& check) override;
+  bool AskPrintSetup(QWidget* parent, PrintSetup& setup, const ProfileBook& profiles) override;
+  bool ManageProfiles(QWidget* parent, ProfileBook& book, const OptionValues& current) override;
+  bool AskSaveLens(QWidget* parent, SaveLensChoices& choices) override;
 };
 
 }  // namespace plivora

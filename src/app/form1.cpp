@@ -18,6 +18,8 @@
 #include "app/error_guard.h"
 #include "app/picture_box.h"
 #include "app/settings_file.h"
+#include "app/wording.h"
+#include "common/error.h"
 
 namespace plivora {
 
@@ -99,9 +101,21 @@ void TForm1::SaveSetup() {
   if (setupChosen_ && !PrintSetupFile.isEmpty()) SavePrintSetup(PrintSetupFile, setup_);
 }
 
+// The dialog shows the DPI and LPI fields too, which a printer or a lens
+// profile fills.
 void TForm1::PrintSetupClick() {
   PrintSetup setup = setup_;
-  if (!desktop_.AskPrintSetup(this, setup)) return;
+  setup.dpi = ComboBox3->currentText();
+  setup.lpi = ComboBox1->currentText();
+  ProfileBook profiles;
+  try {
+    profiles = ReadProfiles(ProfilesPath());
+  } catch (const Error& e) {
+    desktop_.ShowError(this, e.message());  // the setup can still be made by hand
+  }
+  if (!desktop_.AskPrintSetup(this, setup, profiles)) return;
+  ComboBox3->setEditText(setup.dpi);
+  ComboBox1->setEditText(setup.lpi);
   SetPrintSetup(setup);
   setupChosen_ = true;
 }
@@ -162,9 +176,13 @@ void TForm1::DiscardQueuedInput() {
   discardingInput_ = false;
 }
 
+// The window's own words follow the captions.
 void TForm1::SwitchLanguage() {
   ChineseCaptions = !ChineseCaptions;
   ApplyCaptionSet(this, CaptionSet(ChineseCaptions));
+  SetChineseWording(ChineseCaptions);
+  RetitleActions();
+  SetPrintSetup(setup_);  // the summary's words
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -202,7 +220,11 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void TForm1::BitBtn8Click() { ApplyCaptionSet(this, CaptionSet(ChineseCaptions)); }
+void TForm1::BitBtn8Click() {
+  ApplyCaptionSet(this, CaptionSet(ChineseCaptions));
+  SetChineseWording(ChineseCaptions);
+  RetitleActions();
+}
 
 void TForm1::Image2Click() { desktop_.OpenBrowser(QUrl(QString::fromLatin1(kMakerPage))); }
 

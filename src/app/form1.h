@@ -15,6 +15,8 @@
 #include "app/desktop.h"
 #include "app/print_setup.h"
 #include "interlace/export_geometry.h"
+#include "jobs/job_file.h"
+#include "jobs/pitch_sheet.h"
 
 class QCheckBox;
 class QComboBox;
@@ -66,6 +68,25 @@ class TForm1 : public QWidget {
   // import when every one is a ".tif", ".tiff" or ".gjs" file, else through
   // ImportImages.
   void ImportFromOutside(const QStringList& paths);
+  // Files named on the program's command line: a job is opened, views are
+  // imported (ImportFromOutside); arguments that name no file are reported
+  // together, once.
+  void OpenFromCommandLine(const QStringList& paths);
+  // Jobs (".plivora"): "Open job…" (Ctrl+O), "Save job…" (Ctrl+S, to the
+  // job's own file once it has one) and "Save job as…". Opening fills every
+  // field as if typed, the print setup, and the list in the job's order,
+  // with the reference size, height and ".gjs" state an import of its first
+  // view sets; views that are missing are named together.
+  void OpenJobClick();
+  void SaveJobClick();
+  void SaveJobAsClick();
+  void OpenJob(const QString& path);
+  void SaveJob(const QString& path);
+  const QString& jobPath() const { return jobPath_; }
+  // The lens and printer profiles dialog.
+  void ProfilesClick();
+  // A lens profile from the last pitch test sheet's winning strip.
+  void SaveLensClick();
   // The print setup dialog; what it sets is kept for the next run.
   void PrintSetupClick();
   const PrintSetup& printSetup() const { return setup_; }
@@ -170,11 +191,21 @@ class TForm1 : public QWidget {
 
   void LoadSetup();
   void SaveSetup();
+  // The context menu's texts in the caption language, and the window's
+  // title naming the job.
+  void RetitleActions();
+  void ShowTitle();
+  // What a job of the window holds: the fields, the list, the setup.
+  Job JobOfWindow() const;
 
   Desktop& desktop_;
   PrintSetup setup_;
   QString setupSummary_, setupProblem_;  // the summary's line for the setup, and why it can't be used
   bool setupChosen_ = false;              // setup_ is to be written at close
+  QString jobPath_;                       // the job the window holds, or empty
+  Job jobKept_;                           // its output and the keys this version does not know
+  PitchSheetPlan lastSheet_;              // the last pitch test sheet printed
+  bool sheetPrinted_ = false;
   QString lastFolder_;  // where the file dialogs open next
   bool closed_ = false;
   bool exporting_ = false;  // an export is between its dialog and its end

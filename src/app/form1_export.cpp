@@ -2,6 +2,7 @@
 // for a file name, then runs the core with the fields' texts, the busy
 // cursor and the progress bar, and beeps when the file is written.
 #include <QApplication>
+#include <algorithm>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -9,7 +10,9 @@
 #include <QProgressBar>
 
 #include "app/form1.h"
+#include "app/wording.h"
 #include "common/error.h"
+#include "common/numbers.h"
 #include "common/signal_cleanup.h"
 #include "jobs/export.h"
 #include "jobs/pitch_sheet.h"
@@ -47,38 +50,46 @@ class ExportScope {
 // The export's save dialog entries, in the dialog's order. The first entry,
 // preselected, is the classic file the window has always written. A colour
 // plate's entries say so: "TIF, CMYK, LZW compressed (*.tif)".
+// The print setup's output form comes first, among them or added to them.
 struct SaveEntry {
-  const char* kind;
-  const char* compression;
   OutputForm form;
-};
-const SaveEntry kExportEntries[] = {
-    {"TIF", "", {}},
-    {"TIF", ", LZW compressed", {Compression::Lzw, false}},
-    {"TIF", ", PackBits compressed", {Compression::PackBits, false}},
-    {"BigTIFF", "", {Compression::None, true}},
+  QString Filter(PlateColour colour) const {
+    QString text = form.bigTiff ? QStringLiteral("BigTIFF") : QStringLiteral("TIF");
+    if (colour == PlateColour::kCmyk) text += QStringLiteral(", CMYK");
+    if (colour == PlateColour::kRgb) text += QStringLiteral(", RGB");
+    switch (form.compression) {
+      case Compression::Lzw: text += QStringLiteral(", LZW compressed"); break;
+      case Compression::PackBits: text += QStringLiteral(", PackBits compressed"); break;
+      case Compression::Deflate: text += QStringLiteral(", Deflate compressed"); break;
+      case Compression::None: break;
+    }
+    return text + QStringLiteral(" (*.tif)");
+  }
 };
 
-QString EntryFilter(const SaveEntry& e, PlateColour colour) {
-  QString colourName;
-  if (colour == PlateColour::kCmyk) colourName = QStringLiteral(", CMYK");
-  if (colour == PlateColour::kRgb) colourName = QStringLiteral(", RGB");
-  return QStringLiteral("%1%2%3 (*.tif)").arg(QLatin1String(e.kind), colourName, QLatin1String(e.compression));
+std::vector<SaveEntry> ExportEntries(const OutputForm& first) {
+  std::vector<SaveEntry> entries = {{{}}, {{Compression::Lzw, false}}, {{Compression::PackBits, false}}, {{Compression::None, true}}};
+  const auto same = [&](const SaveEntry& e) { return e.form.compression == first.compression && e.form.bigTiff == first.bigTiff; };
+  const auto it = std::find_if(entries.begin(), entries.end(), same);
+  const SaveEntry chosen{first};
+  if (it != entries.end()) entries.erase(it);
+  entries.insert(entries.begin(), chosen);
+  return entries;
 }
 
-QString ExportFilter(PlateColour colour) {
+QString ExportFilter(const std::vector<SaveEntry>& entries, PlateColour colour) {
   QStringList filters;
-  for (const SaveEntry& e : kExportEntries) filters << EntryFilter(e, colour);
+  for (const SaveEntry& e : entries) filters << e.Filter(colour);
   return filters.join(QStringLiteral(";;"));
 }
 
 // The form of the entry the file was saved under. A dialog that names no
 // entry leaves the preselected one; an entry it never offered is refused
 // rather than guessed.
-OutputForm FormOfEntry(const QString& filter, PlateColour colour) {
-  if (filter.isEmpty()) return kExportEntries[0].form;
-  for (const SaveEntry& e : kExportEntries)
-    if (filter == EntryFilter(e, colour)) return e.form;
+OutputForm FormOfEntry(const std::vector<SaveEntry>& entries, const QString& filter, PlateColour colour) {
+  if (filter.isEmpty()) return entries.front().form;
+  for (const SaveEntry& e : entries)
+    if (filter == e.Filter(colour)) return e.form;
   Fail(QStringLiteral("The save dialog answered with the file type \"%1\", which it was not offered").arg(filter));
 }
 
@@ -102,9 +113,14 @@ void TForm1::BitBtn7Click() {
   if (exporting_) return;
   QString filter;
   const PlateColour colour = setup_.colour.plate;
-  const QString path = AskSavePath(QStringLiteral("zorvex"), ExportFilter(colour), &filter);
+  const std::vector<SaveEntry> entries = ExportEntries(setup_.form);
+  // An open job's output is proposed where it was written last.
+  const bool jobOutput = !jobPath_.isEmpty() && !jobKept_.output.isEmpty();
+  if (jobOutput) lastFolder_ = QFileInfo(jobKept_.output).absolutePath();
+  const QString proposed = jobOutput ? QFileInfo(jobKept_.output).completeBaseName() : QStringLiteral("zorvex");
+  const QString path = AskSavePath(proposed, ExportFilter(entries, colour), &filter);
   if (path.isEmpty()) return;
-  const OutputForm form = FormOfEntry(filter, colour);
+  const OutputForm form = FormOfEntry(entries, filter, colour);
 
   ExportScope scope(*this, ProgressBar1, exporting_);
   // Let the dialog's area redraw before the window stops answering.
@@ -131,22 +147,73 @@ void TForm1::BitBtn7Click() {
     ProgressBar1->setValue(percent);
     ProgressBar1->repaint();
   });
+  jobKept_.output = request.outputPath;  // the output a job saved from the window names
   // A signal that came while the file took its name ends the program now.
   RaiseDeferredSignal();
   desktop_.Beep();
 }
 
-// The pitch test sheet at the window's DPI, LPI, width, unit and compress,
-// for the print setup's lenses (and mirrored if it is); it needs no views.
+// The pitch test sheet: the dialog shows the DPI, LPI and width it prints
+// at (the window's, a width too narrow for the sheet's own header widened to
+// the sheet's default) and checks them when OK is pressed; the window's
+// unit and compress, the print setup's lenses and mirror. It needs no views.
 void TForm1::BitBtn13Click() {
   if (exporting_) return;
-  PitchTestChoices choices;
+  const ExportTexts fields = FieldTexts();
+  if (fields.dpi == QLatin1String("(Auto)"))
+    Fail(Words(QStringLiteral("A pitch test prints at the plate setter's DPI; type it instead of (Auto)"),
+               QStringLiteral("节距测试按制版机的输出精度打印；请输入精度，不要用 (Auto)")));
   const PitchSheetTexts defaults;
+  PitchTestChoices choices;
+  choices.dpi = fields.dpi;
+  choices.lpi = fields.lpi;
+  choices.unit = fields.inch ? QStringLiteral("inch") : QStringLiteral("cm");
+  const Real minimum = fields.inch ? 4 : 10.16L;  // 4 inches: the header's text and rulers
+  choices.width = fields.width;
+  try {
+    if (ParseFloat(fields.width, fields.decimalSeparator) < minimum) choices.width = fields.inch ? defaults.width : QStringLiteral("20");
+  } catch (const Error&) {
+    choices.width = fields.inch ? defaults.width : QStringLiteral("20");
+  }
   choices.range = defaults.range;
   choices.step = defaults.step;
-  choices.unit = UnitIsInch() ? QStringLiteral("inch") : QStringLiteral("cm");
-  choices.strip = UnitIsInch() ? defaults.strip : QStringLiteral("1.27");
-  if (!desktop_.AskPitchTest(this, choices)) return;
+  choices.strip = fields.inch ? defaults.strip : QStringLiteral("1.27");
+  const auto texts = [&](const PitchTestChoices& c) {
+    PitchSheetTexts t;
+    t.dpi = c.dpi.trimmed();
+    t.lpi = c.lpi.trimmed();
+    t.width = c.width.trimmed();
+    t.compress = fields.compress;
+    t.inch = fields.inch;
+    t.range = c.range;
+    t.step = c.step;
+    t.strip = c.strip;
+    t.phase = c.phase;
+    t.decimalSeparator = fields.decimalSeparator;
+    t.lenses = setup_.lens.lenses;
+    t.mirror = setup_.lens.mirror;
+    return t;
+  };
+  // What the sheet would refuse, named when OK is pressed.
+  const PitchTestCheck check = [&](const PitchTestChoices& c) {
+    const std::pair<QString, QString> numbers[] = {{QStringLiteral("DPI"), c.dpi}, {QStringLiteral("LPI"), c.lpi},
+                                                   {Words(QStringLiteral("Sheet width"), QStringLiteral("测试页宽度")), c.width}};
+    for (const auto& [name, text] : numbers) {
+      try {
+        if (!(ParseFloat(text, fields.decimalSeparator) > 0))
+          return Words(QStringLiteral("%1 must be above 0"), QStringLiteral("%1 必须大于 0")).arg(name);
+      } catch (const Error&) {
+        return Words(QStringLiteral("%1 is not a number"), QStringLiteral("%1 不是数字")).arg(name);
+      }
+    }
+    try {
+      PlanPitchSheet(texts(c));
+    } catch (const Error& e) {
+      return e.message();
+    }
+    return QString();
+  };
+  if (!desktop_.AskPitchTest(this, choices, check)) return;
   // The sheet is always written as the plain file.
   const QString path = AskSavePath(QStringLiteral("pitchtest"), QStringLiteral("TIF (*.tif)"), nullptr);
   if (path.isEmpty()) return;
@@ -154,28 +221,15 @@ void TForm1::BitBtn13Click() {
   ExportScope scope(*this, ProgressBar1, exporting_);
   QApplication::processEvents();
   PitchSheetRequest request;
-  PitchSheetTexts& t = request.texts;
-  const ExportTexts fields = FieldTexts();
-  t.dpi = fields.dpi;
-  t.lpi = fields.lpi;
-  t.width = fields.width;
-  t.compress = fields.compress;
-  t.inch = fields.inch;
-  t.range = choices.range;
-  t.step = choices.step;
-  t.strip = choices.strip;
-  t.phase = choices.phase;
-  t.decimalSeparator = fields.decimalSeparator;
-  // The lenses the print setup prints for.
-  t.lenses = setup_.lens.lenses;
-  t.mirror = setup_.lens.mirror;
+  request.texts = texts(choices);
   request.outputPath = QFileInfo(path).absoluteFilePath();
   request.now = desktop_.Now();
   request.locale = QLocale();
-  WritePitchSheet(request, [this](int percent) {
+  lastSheet_ = WritePitchSheet(request, [this](int percent) {
     ProgressBar1->setValue(percent);
     ProgressBar1->repaint();
   });
+  sheetPrinted_ = true;
   RaiseDeferredSignal();
   desktop_.Beep();
 }

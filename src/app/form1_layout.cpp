@@ -19,6 +19,7 @@
 #include "app/app_title.h"
 #include "app/form1.h"
 #include "app/picture_box.h"
+#include "app/wording.h"
 
 namespace plivora {
 
@@ -144,6 +145,8 @@ void TForm1::CreateTopBand() {
   Label2->setBuddy(ComboBox1);
   Label9->setBuddy(Edit3);
   Label15->setBuddy(Edit2);
+  // Its caption's "&" is an accelerator, shown underlined, not as it stands.
+  Label10->setBuddy(Edit4);
   for (QLabel* label : {Label1, Label2, Label9, Label10, Label15, Label3}) label->adjustSize();
 
   BitBtn9 = MakePictureButton(p, "BitBtn9", {344, 16, 48, 48}, "import", QStringLiteral("Import tif(导入立体系列图)"));
@@ -262,22 +265,31 @@ void TForm1::ConnectHandlers() {
   // Files dropped from a file manager are imported like chosen ones.
   ListBox1->setAcceptDrops(true);
   ListBox1->viewport()->installEventFilter(this);
-  // The other caption set, for this session: Ctrl+L or the context menu.
-  auto* language = new QAction(QStringLiteral("Switch language (切换语言)"), this);
-  language->setObjectName(QStringLiteral("SwitchLanguage"));
-  language->setShortcut(QKeySequence(QStringLiteral("Ctrl+L")));
-  connect(language, &QAction::triggered, this, [this] { Guard(&TForm1::SwitchLanguage); });
-  addAction(language);
-  // What no control of the band holds: views in other formats, and the
-  // plate's colours.
-  auto* images = new QAction(QStringLiteral("Import images… (导入图片)"), this);
-  images->setObjectName(QStringLiteral("ImportImages"));
-  connect(images, &QAction::triggered, this, [this] { Guard(&TForm1::ImportImagesClick); });
-  addAction(images);
-  auto* setup = new QAction(QStringLiteral("Print setup… (打印设置)"), this);
-  setup->setObjectName(QStringLiteral("PrintSetup"));
-  connect(setup, &QAction::triggered, this, [this] { Guard(&TForm1::PrintSetupClick); });
-  addAction(setup);
+  // The context menu: the other caption set for this session (Ctrl+L), and
+  // what no control of the band holds: views in other formats, the plate's
+  // colours and lens, jobs and profiles. Their texts follow the language
+  // (RetitleActions).
+  const auto action = [this](const char* name, const char* shortcut, void (TForm1::*handler)()) {
+    auto* a = new QAction(this);
+    a->setObjectName(QString::fromLatin1(name));
+    if (shortcut) a->setShortcut(QKeySequence(QString::fromLatin1(shortcut)));
+    connect(a, &QAction::triggered, this, [this, handler] { Guard(handler); });
+    addAction(a);
+  };
+  action("SwitchLanguage", "Ctrl+L", &TForm1::SwitchLanguage);
+  action("ImportImages", nullptr, &TForm1::ImportImagesClick);
+  action("PrintSetup", nullptr, &TForm1::PrintSetupClick);
+  action("OpenJob", "Ctrl+O", &TForm1::OpenJobClick);
+  action("SaveJob", "Ctrl+S", &TForm1::SaveJobClick);
+  action("SaveJobAs", nullptr, &TForm1::SaveJobAsClick);
+  action("Profiles", nullptr, &TForm1::ProfilesClick);
+  action("SaveLens", nullptr, &TForm1::SaveLensClick);
+  RetitleActions();
+  // The Delete key removes the selected views, as "-" does.
+  auto* remove = new QShortcut(QKeySequence::Delete, ListBox1, nullptr, nullptr, Qt::WidgetShortcut);
+  connect(remove, &QShortcut::activated, this, [this] {
+    if (BitBtn4->isEnabled()) BitBtn4->click();
+  });
   setContextMenuPolicy(Qt::ActionsContextMenu);
   Image2->onClick = [this] { Guard(&TForm1::Image2Click); };
   connect(Timer1, &QTimer::timeout, this, [this] { Guard(&TForm1::Timer1Timer); });
@@ -287,6 +299,21 @@ void TForm1::ConnectHandlers() {
 
 // The client area comes before the band; disabled and hidden controls are
 // skipped, so the focus starts on the view list.
+void TForm1::RetitleActions() {
+  const std::pair<const char*, QString> texts[] = {
+      {"SwitchLanguage", Words(QStringLiteral("Switch language"), QStringLiteral("切换语言"))},
+      {"ImportImages", Words(QStringLiteral("Import images…"), QStringLiteral("导入图片…"))},
+      {"PrintSetup", Words(QStringLiteral("Print setup…"), QStringLiteral("打印设置…"))},
+      {"OpenJob", Words(QStringLiteral("Open job…"), QStringLiteral("打开作业…"))},
+      {"SaveJob", Words(QStringLiteral("Save job…"), QStringLiteral("保存作业…"))},
+      {"SaveJobAs", Words(QStringLiteral("Save job as…"), QStringLiteral("作业另存为…"))},
+      {"Profiles", Words(QStringLiteral("Lens and printer profiles…"), QStringLiteral("光栅与打印机档案…"))},
+      {"SaveLens", Words(QStringLiteral("Save lens…"), QStringLiteral("保存光栅…"))},
+  };
+  for (const auto& [name, text] : texts)
+    if (auto* a = findChild<QAction*>(QString::fromLatin1(name))) a->setText(text);
+}
+
 void TForm1::SetFocusOrder() {
   QWidget* const order[] = {BitBtn4, BitBtn1, BitBtn2, ListBox1, BitBtn11, ComboBox1, Edit3, ComboBox2,
                             Edit2, BitBtn9, BitBtn7, BitBtn3, Edit4, ComboBox3, BitBtn5, BitBtn12, BitBtn13};

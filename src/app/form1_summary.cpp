@@ -8,6 +8,7 @@
 #include <QLocale>
 
 #include "app/form1.h"
+#include "app/wording.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "interlace/export_geometry.h"
@@ -34,22 +35,27 @@ void TForm1::UpdateOutputSummary() {
   QString warning;
   QStringList lines;
   bool sized = false;  // the fields give an output
-  // A field that can't be read is named; nothing else is worked out.
+  // A field that can't be used is named, in red, in the operator's words;
+  // nothing else is worked out.
+  const bool autoDpi = t.dpi == QLatin1String("(Auto)");
   const std::pair<QString, QString> fields[] = {
-      {QStringLiteral("DPI"), t.dpi == QLatin1String("(Auto)") ? QStringLiteral("1") : t.dpi},
-      {QStringLiteral("LPI"), t.lpi}, {QStringLiteral("Width"), t.width}, {QStringLiteral("Height"), t.height}};
+      {QStringLiteral("DPI"), autoDpi ? QStringLiteral("1") : t.dpi}, {QStringLiteral("LPI"), t.lpi},
+      {Words(QStringLiteral("Width"), QStringLiteral("宽度")), t.width},
+      {Words(QStringLiteral("Height"), QStringLiteral("高度")), t.height}};
   for (const auto& [name, text] : fields) {
     try {
-      ParseFloat(text, sep);
+      if (!(ParseFloat(text, sep) > 0)) lines << Words(QStringLiteral("%1 must be above 0"), QStringLiteral("%1 必须大于 0")).arg(name);
     } catch (const Error&) {
-      lines << QStringLiteral("%1: not a number").arg(name);
+      lines << Words(QStringLiteral("%1 is not a number"), QStringLiteral("%1 不是数字")).arg(name);
     }
   }
+  int64_t typedCompress = 0;
   try {
-    ParseInt(t.compress);
+    typedCompress = ParseInt(t.compress);
   } catch (const Error&) {
-    lines << QStringLiteral("Compress: not a whole number");
+    lines << Words(QStringLiteral("Compress is not a whole number"), QStringLiteral("竖向压缩不是整数"));
   }
+  if (!lines.isEmpty()) warning = lines.join(QChar('\n'));
   if (lines.isEmpty()) {
     try {
       // The series as the lens shows it; the lenses' direction decides which
@@ -59,6 +65,20 @@ void TForm1::UpdateOutputSummary() {
       const ExportParameters p = ParseParameters(t, std::clamp(frames, 1, 255));
       const uint32_t w = FirstPhotoWidth > 0 ? uint32_t(FirstPhotoWidth) : 1;
       const uint32_t h = FirstPhotoHeight > 0 ? uint32_t(FirstPhotoHeight) : 1;
+      // A plate without a lens, a pixel or a row, said as the fields make it.
+      ExportParameters across = p;
+      if (lens.lenses == Lenses::kHorizontal) std::swap(across.widthE4, across.heightE4);
+      const PlateExtent e = ComputeExtent(across);
+      const bool vertical = lens.lenses == Lenses::kVertical;
+      if (e.lensCount == 0)
+        Fail(Words(QStringLiteral("The %1 holds no whole lens at this LPI"), QStringLiteral("%1 容不下一条完整的光栅"))
+                 .arg(vertical ? Words(QStringLiteral("width"), QStringLiteral("宽度")) : Words(QStringLiteral("height"), QStringLiteral("高度"))));
+      if (e.outputWidth == 0) Fail(Words(QStringLiteral("The DPI is too low for this LPI"), QStringLiteral("输出精度对此线数太低")));
+      if (e.outputRows == 0)
+        Fail(Words(QStringLiteral("The %1 gives no image %2: raise it or the DPI, or lower the compress factor"),
+                   QStringLiteral("%1 不足一%2：加大它或输出精度，或减小压缩倍数"))
+                 .arg(vertical ? Words(QStringLiteral("height"), QStringLiteral("高度")) : Words(QStringLiteral("width"), QStringLiteral("宽度")),
+                      vertical ? Words(QStringLiteral("row"), QStringLiteral("行")) : Words(QStringLiteral("column"), QStringLiteral("列"))));
       const PlateGeometry plate = ComputePlate(p, lens.lenses, w, h);
       const Real dpi = Real(p.dpiE9) / 1000000000, lpi = Real(p.lpiE9) / 1000000000;
       const Real perLens = Divide(dpi, lpi);
@@ -68,20 +88,28 @@ void TForm1::UpdateOutputSummary() {
                    .arg(plate.fileRows())
                    .arg(Size(Real(p.widthE4) / 10000 * unit), Size(Real(p.heightE4) / 10000 * unit),
                         t.inch ? QStringLiteral("in") : QStringLiteral("cm"));
-      lines << QStringLiteral("%1 lenses%2, %3 px per lens")
+      lines << (vertical ? Words(QStringLiteral("%1 lenses, %2 px per lens"), QStringLiteral("%1 条光栅，每条 %2 像素"))
+                         : Words(QStringLiteral("%1 lenses down, %2 px per lens"), QStringLiteral("竖向 %1 条光栅，每条 %2 像素")))
                    .arg(plate.lens.lensCount)
-                   .arg(lens.lenses == Lenses::kHorizontal ? QStringLiteral(" down") : QString())
                    .arg(Decimal(perLens, 2));
-      QString last = frames > 0 ? QStringLiteral("%1 px per view").arg(Decimal(perLens / frames, 2)) : QString();
-      if (t.dpi == QLatin1String("(Auto)")) last += QStringLiteral("%1%2 dpi").arg(last.isEmpty() ? "" : ", ", QLocale().toString(double(dpi), 'g', 6));
+      QString last = frames > 0 ? Words(QStringLiteral("%1 px per view"), QStringLiteral("每图 %1 像素")).arg(Decimal(perLens / frames, 2)) : QString();
+      if (autoDpi) last += QStringLiteral("%1%2 dpi").arg(last.isEmpty() ? "" : ", ", QLocale().toString(double(dpi), 'g', 6));
       const int samples = setup_.colour.plate == PlateColour::kRgb ? 3 : 4;
       const Real bytes = 334 + Real(plate.fileRows()) * Real(plate.width) * samples;
       last += QStringLiteral("%1%2 MB").arg(last.isEmpty() ? "" : ", ", Decimal(bytes / 1000000, 1));
+      // The factor is the typed integer's low eight bits: 300 is taken as 44.
+      const bool compressTaken = typedCompress != p.compress;
+      if (compressTaken) last += Words(QStringLiteral(", compress %1"), QStringLiteral("，压缩 %1")).arg(p.compress);
       lines << last;
       sized = true;
       if (frames > 0 && perLens < frames)
-        warning = QStringLiteral("A lens holds %1 pixels but there are %2 views: some views would never be printed")
+        warning = Words(QStringLiteral("A lens holds %1 pixels but there are %2 views: some views would never be printed"),
+                        QStringLiteral("一条光栅只有 %1 像素，却有 %2 张图：有的图永远印不出来"))
                       .arg(Decimal(perLens, 2)).arg(frames);
+      if (compressTaken)
+        warning = Words(QStringLiteral("Compress %1 is taken as %2 (the factor is the number modulo 256, 0 counting as 1)"),
+                        QStringLiteral("竖向压缩 %1 按 %2 计（取 256 的余数，0 按 1 计）"))
+                      .arg(t.compress.trimmed()).arg(p.compress);
       // A plain file past 4 GiB is refused by the export before its first
       // pixel; that warning outweighs the one above.
       try {

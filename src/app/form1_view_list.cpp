@@ -115,6 +115,9 @@ void TForm1::ImportImages(const QStringList& chosen) {
 }
 
 void TForm1::ImportFromOutside(const QStringList& paths) {
+  // A job opens alone.
+  for (const QString& path : paths)
+    if (PathExtension(path).compare(QLatin1String(".plivora"), Qt::CaseInsensitive) == 0) return OpenJob(path);
   for (const QString& path : paths) {
     const QString extension = PathExtension(path);
     const bool tiff = extension == QLatin1String(".tif") || extension == QLatin1String(".tiff");

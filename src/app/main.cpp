@@ -26,9 +26,45 @@ void Centre(QWidget& window) {
   window.move(placed.topLeft());
 }
 
+// What `plivora --help` prints.
+const char* const kUsage =
+    "usage: plivora [FILE...]\n"
+    "The Plivora window. FILEs are views to import (TIFF, PNG, JPEG, .gjs) or a job\n"
+    "(.plivora) to open. The window needs a desktop session; plivora-interlace runs\n"
+    "exports and jobs without one.\n"
+    "  -h, --help     this text\n"
+    "  --version      the program's version\n";
+
+// Answers --help and --version, and refuses to start without a display,
+// before the toolkit would abort for want of one. Returns the exit status,
+// or -1 to go on.
+int BeforeTheWindow(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const QByteArray arg(argv[i]);
+    if (arg == "--") break;
+    if (arg == "-h" || arg == "--help") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::printf("plivora %s\n", PLIVORA_VERSION);
+      return 0;
+    }
+  }
+  if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+      qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    std::fputs("plivora: the window needs a desktop session (DISPLAY or WAYLAND_DISPLAY is not set); "
+               "plivora-interlace exports without one\n",
+               stderr);
+    return 1;
+  }
+  return -1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (const int status = BeforeTheWindow(argc, argv); status >= 0) return status;
   // Closed or killed during an export, the window leaves no temporary file.
   plivora::InstallSignalCleanup();
   QApplication app(argc, argv);
@@ -56,10 +92,12 @@ int main(int argc, char** argv) {
 
   Centre(*form1);
   form1->show();
-  // Files named on the command line ("Open with") are imported as if chosen
-  // in the import dialog; the toolkit has taken its own options out of argv.
+  // Files named on the command line ("Open with") are imported as if
+  // chosen in the import dialog, or opened when one is a job; the toolkit
+  // has taken its own options out of argv. Arguments that name no file are
+  // reported together, once.
   QStringList files;
   for (int i = 1; i < argc; ++i) files << plivora::AbsoluteFileName(plivora::FileNameFromNative(argv[i]));
-  if (!files.isEmpty()) plivora::RunGuarded(desktop, form1, [&] { form1->ImportFromOutside(files); });
+  if (!files.isEmpty()) plivora::RunGuarded(desktop, form1, [&] { form1->OpenFromCommandLine(files); });
   return app.exec();
 }

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QJsonDocument>
 
+#include "app/wording.h"
 #include "common/error.h"
 #include "common/file_names.h"
 #include "common/output_file.h"
@@ -30,9 +31,7 @@ PrintSetup LoadPrintSetup(const QString& path) {
   if (!document.isObject()) refuse(QStringLiteral("it is not a JSON object"));
   // The options by their command-line names, read as a job's are.
   try {
-    const OptionValues values = OptionsFromJson(document.object(), QString(), &setup.others);
-    setup.colour = ColourOptionsFrom(values, QString());
-    setup.lens = LensOptionsFrom(values, QString(), &setup.phaseText);
+    ApplySetupOptions(OptionsFromJson(document.object(), QString(), &setup.others), setup);
   } catch (const Error& e) {
     refuse(e.message());
   }
@@ -40,11 +39,23 @@ PrintSetup LoadPrintSetup(const QString& path) {
   return setup;
 }
 
-void SavePrintSetup(const QString& path, const PrintSetup& setup) {
+OptionValues SetupOptionValues(const PrintSetup& setup) {
   OptionValues values = ColourOptionValues(setup.colour);
   values.merge(LensOptionValues(setup.lens, setup.phaseText));
+  values[QStringLiteral("compression")] = CompressionName(setup.form.compression);
+  if (setup.form.bigTiff) values[QStringLiteral("bigtiff")] = QString();
+  return values;
+}
+
+void ApplySetupOptions(const OptionValues& values, PrintSetup& setup) {
+  setup.colour = ColourOptionsFrom(values, QString());
+  setup.lens = LensOptionsFrom(values, QString(), &setup.phaseText);
+  setup.form = OutputFormFrom(values, QString());
+}
+
+void SavePrintSetup(const QString& path, const PrintSetup& setup) {
   QJsonObject o = setup.others;
-  const QJsonObject options = OptionsToJson(values, QString());
+  const QJsonObject options = OptionsToJson(SetupOptionValues(setup), QString());
   for (auto it = options.begin(); it != options.end(); ++it) o.insert(it.key(), it.value());
   o.insert(QStringLiteral("format"), kFormat);
   const QByteArray bytes = QJsonDocument(o).toJson();
@@ -58,7 +69,7 @@ namespace {
 // The plate's colours and profile.
 QString ColourSummary(const ColourOptions& c, QString* problem) {
   switch (c.plate) {
-    case PlateColour::kGrey: return QStringLiteral("Grey plate (灰度版)");
+    case PlateColour::kGrey: return Words(QStringLiteral("Grey plate"), QStringLiteral("灰度版"));
     case PlateColour::kCmyk:
     case PlateColour::kRgb: break;
   }
@@ -73,10 +84,10 @@ QString ColourSummary(const ColourOptions& c, QString* problem) {
                                             .description();
   } catch (const Error& e) {
     *problem = e.message();
-    profile = QStringLiteral("profile not usable");
+    profile = Words(QStringLiteral("profile not usable"), QStringLiteral("特性文件不可用"));
   }
-  return QStringLiteral("%1 plate (%2), %3, %4 intent")
-      .arg(cmyk ? QStringLiteral("CMYK") : QStringLiteral("RGB"), cmyk ? QStringLiteral("四色版") : QStringLiteral("RGB版"),
+  return Words(QStringLiteral("%1 plate, %2, %3 intent"), QStringLiteral("%1，%2，%3意图"))
+      .arg(cmyk ? Words(QStringLiteral("CMYK"), QStringLiteral("四色版")) : Words(QStringLiteral("RGB"), QStringLiteral("RGB 版")),
            profile, IntentName(c.intent));
 }
 
@@ -86,11 +97,12 @@ QString PrintSetupSummary(const PrintSetup& setup, QString* problem) { return Co
 
 QString LensSummary(const LensOptions& lens, const QString& phaseText) {
   QStringList parts;
-  if (lens.frames.order != FrameOrder::kForward) parts << FrameOrderName(lens.frames.order);
-  if (lens.frames.holdEnds > 1) parts << QStringLiteral("ends x%1").arg(lens.frames.holdEnds);
-  if (lens.phase != 0) parts << QStringLiteral("phase %1").arg(phaseText.trimmed());
-  if (lens.mirror) parts << QStringLiteral("mirrored");
-  return parts.join(QStringLiteral(", "));
+  if (lens.frames.order == FrameOrder::kReverse) parts << Words(QStringLiteral("reverse"), QStringLiteral("倒序"));
+  if (lens.frames.order == FrameOrder::kPingPong) parts << Words(QStringLiteral("ping-pong"), QStringLiteral("往返"));
+  if (lens.frames.holdEnds > 1) parts << Words(QStringLiteral("ends x%1"), QStringLiteral("首尾 x%1")).arg(lens.frames.holdEnds);
+  if (lens.phase != 0) parts << Words(QStringLiteral("phase %1"), QStringLiteral("相位 %1")).arg(phaseText.trimmed());
+  if (lens.mirror) parts << Words(QStringLiteral("mirrored"), QStringLiteral("镜像"));
+  return parts.join(Words(QStringLiteral(", "), QStringLiteral("，")));
 }
 
 }  // namespace plivora

@@ -1,6 +1,6 @@
 // The window's print setup: what the plate is printed in, the profiles that
-// define its colours, and how it meets its lens (direction, frame order,
-// phase, mirror). It lives in a settings file of Plivora's own,
+// define its colours, how it meets its lens (direction, frame order, phase,
+// mirror) and the output form the save dialog offers first. It lives in a settings file of Plivora's own,
 // "plivora-setup.json" beside the ten-line settings file (which stays as
 // it is), read when the window is made and written when it closes.
 #pragma once
@@ -10,6 +10,7 @@
 
 #include "colour/plate_colour.h"
 #include "jobs/export.h"
+#include "jobs/job_file.h"
 
 namespace plivora {
 
@@ -17,7 +18,11 @@ struct PrintSetup {
   ColourOptions colour;
   LensOptions lens;     // its phase is phaseText's
   QString phaseText = QStringLiteral("0");  // as typed: "0.375", "3/8"
-  QJsonObject others;  // keys of a newer version, written back as they came
+  OutputForm form;      // the save dialog's first type
+  QJsonObject others;   // keys of a newer version, written back as they came
+  // The window's DPI and LPI fields, which the dialog shows and a profile
+  // fills; they are kept in the settings file, not in the setup's.
+  QString dpi, lpi;
 };
 
 inline constexpr const char* kPrintSetupFileName = "plivora-setup.json";
@@ -38,5 +43,11 @@ QString PrintSetupSummary(const PrintSetup& setup, QString* problem);
 // What differs from the classic lens but its direction: "pingpong, ends x3,
 // phase 3/8, mirrored"; empty for none.
 QString LensSummary(const LensOptions& lens, const QString& phaseText);
+
+// The setup's options by command-line name (colours, lens, output form), as
+// a job or the setup file stores them; and the setup they describe.
+OptionValues SetupOptionValues(const PrintSetup& setup);
+// Raises "NAME must be ..." for a value that can't be used.
+void ApplySetupOptions(const OptionValues& values, PrintSetup& setup);
 
 }  // namespace plivora

@@ -208,7 +208,13 @@ Job ReadJob(const QString& path) {
 
 void WriteJob(const QString& path, const Job& job) {
   const QString absolute = AbsoluteFileName(path);
-  const QString folder = absolute.left(absolute.lastIndexOf(QChar('/')));
+  const QByteArray bytes = JobBytes(job, absolute.left(absolute.lastIndexOf(QChar('/'))));
+  OutputFile out(absolute);
+  out.Write(bytes.constData(), uint64_t(bytes.size()));
+  out.Commit();
+}
+
+QByteArray JobBytes(const Job& job, const QString& folder) {
   QJsonObject o = job.unknown;
   o.insert(QStringLiteral("format"), kJobFormat);
   QJsonArray views;
@@ -219,10 +225,7 @@ void WriteJob(const QString& path, const Job& job) {
   const QJsonObject known = OptionsToJson(job.options, folder);
   for (auto it = known.begin(); it != known.end(); ++it) options.insert(it.key(), it.value());
   o.insert(QStringLiteral("options"), options);
-  const QByteArray bytes = QJsonDocument(o).toJson();
-  OutputFile out(absolute);
-  out.Write(bytes.constData(), uint64_t(bytes.size()));
-  out.Commit();
+  return QJsonDocument(o).toJson();
 }
 
 }  // namespace plivora

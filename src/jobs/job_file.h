@@ -61,6 +61,8 @@ Job ParseJob(const QByteArray& bytes, const QString& path, const QString& folder
 
 // Writes `job` to `path`, replacing it only once the new one is complete.
 void WriteJob(const QString& path, const Job& job);
+// The bytes WriteJob writes for a job file in `folder`.
+QByteArray JobBytes(const Job& job, const QString& folder);
 
 // Options as JSON values (texts, and true for switches), and back; paths
 // relative to `folder` where they lie under it (empty: kept as they are).

@@ -36,26 +36,61 @@ class FakeDesktop : public Desktop {
   void Beep() override { ++beeps; }
   QDateTime Now() override { return now; }
   // The pitch test dialog: records the choices it was shown and answers
-  // with the next entry of pitchAnswers (an empty queue cancels).
+  // with the next entry of pitchAnswers (an empty queue cancels; fields an
+  // answer leaves empty stay as shown). An answer the dialog's check finds
+  // fault with is recorded in pitchProblems and cancels, as a user would
+  // after reading it.
   QList<PitchTestChoices> pitchAsked;
   QList<PitchTestChoices> pitchAnswers;
-  bool AskPitchTest(QWidget*, PitchTestChoices& choices) override {
+  QStringList pitchProblems;
+  bool AskPitchTest(QWidget*, PitchTestChoices& choices, const PitchTestCheck& check) override {
     pitchAsked << choices;
     if (pitchAnswers.isEmpty()) return false;
-    choices = pitchAnswers.takeFirst();
+    PitchTestChoices answer = pitchAnswers.takeFirst();
+    // What an answer leaves empty stays as the dialog showed it.
+    for (auto field : {&PitchTestChoices::dpi, &PitchTestChoices::lpi, &PitchTestChoices::width, &PitchTestChoices::unit})
+      if ((answer.*field).isEmpty()) answer.*field = choices.*field;
+    if (const QString problem = check(answer); !problem.isEmpty()) {
+      pitchProblems << problem;
+      return false;
+    }
+    choices = answer;
     return true;
   }
-  // The print setup dialog: records the setup it was shown and sets what
-  // the next entry of setupAnswers sets, all but the keys it does not know
-  // (an empty queue cancels).
+  // The print setup dialog: records the setup and the profiles it was
+  // shown, and sets what the next entry of setupAnswers sets, all but the
+  // keys it does not know; an answer's empty DPI or LPI leaves the field.
   QList<PrintSetup> setupAsked;
+  QList<ProfileBook> setupProfiles;
   QList<PrintSetup> setupAnswers;
-  bool AskPrintSetup(QWidget*, PrintSetup& setup) override {
+  bool AskPrintSetup(QWidget*, PrintSetup& setup, const ProfileBook& profiles) override {
     setupAsked << setup;
+    setupProfiles << profiles;
     if (setupAnswers.isEmpty()) return false;
-    const QJsonObject others = setup.others;
-    setup = setupAnswers.takeFirst();
-    setup.others = others;
+    PrintSetup answer = setupAnswers.takeFirst();
+    answer.others = setup.others;
+    if (answer.dpi.isEmpty()) answer.dpi = setup.dpi;
+    if (answer.lpi.isEmpty()) answer.lpi = setup.lpi;
+    setup = answer;
+    return true;
+  }
+  // The profiles dialog: records what "add" would take, and applies the
+  // next edit of profileEdits (an empty queue changes nothing).
+  QList<OptionValues> profilesCurrent;
+  QList<std::function<void(ProfileBook&)>> profileEdits;
+  bool ManageProfiles(QWidget*, ProfileBook& book, const OptionValues& current) override {
+    profilesCurrent << current;
+    if (profileEdits.isEmpty()) return false;
+    profileEdits.takeFirst()(book);
+    return true;
+  }
+  QList<SaveLensChoices> saveLensAsked, saveLensAnswers;
+  bool AskSaveLens(QWidget*, SaveLensChoices& choices) override {
+    saveLensAsked << choices;
+    if (saveLensAnswers.isEmpty()) return false;
+    const SaveLensChoices answer = saveLensAnswers.takeFirst();
+    choices.name = answer.name;
+    choices.strip = answer.strip;
     return true;
   }
 };

@@ -121,8 +121,12 @@ class WindowDesktopTest : public QObject {
     w.ComboBox2->setCurrentIndex(0);  // inch
     w.Edit3->setText(QStringLiteral("2"));
     w.Edit4->setText(QStringLiteral("3"));
+    // In the caption language: Chinese at start, English after Ctrl+L.
+    QCOMPARE(w.OutputSummary->text(), QStringLiteral("7994 x 1280 px, 2 x 3 in\n151 条光栅，每条 52.94 像素\n"
+                                                     "每图 4.41 像素, 40.9 MB\n灰度版"));
+    w.SwitchLanguage();
     QCOMPARE(w.OutputSummary->text(), QStringLiteral("7994 x 1280 px, 2 x 3 in\n151 lenses, 52.94 px per lens\n"
-                                                     "4.41 px per view, 40.9 MB\nGrey plate (灰度版)"));
+                                                     "4.41 px per view, 40.9 MB\nGrey plate"));
     QVERIFY(w.OutputSummary->toolTip().isEmpty());
     w.ComboBox3->setEditText(QStringLiteral("(Auto)"));
     QVERIFY2(w.OutputSummary->text().contains(QStringLiteral("1.00 px per view, 906.667 dpi, 2.1 MB\n")),
@@ -130,9 +134,23 @@ class WindowDesktopTest : public QObject {
     w.ComboBox3->setEditText(QStringLiteral("4000"));
     w.ComboBox2->setCurrentIndex(1);  // cm
     QVERIFY2(w.OutputSummary->text().startsWith(QStringLiteral("3124 x 552 px, 2 x 3 cm")), qPrintable(w.OutputSummary->text()));
-    w.ComboBox1->setEditText(QStringLiteral("x"));
-    QCOMPARE(w.OutputSummary->text(), QStringLiteral("LPI: not a number"));
+    // A field that can't be used: named in the operator's words, in red.
+    const std::pair<QString, QString> faults[] = {{QStringLiteral("x"), QStringLiteral("LPI is not a number")},
+                                                  {QStringLiteral("0"), QStringLiteral("LPI must be above 0")}};
+    for (const auto& [lpi, said] : faults) {
+      w.ComboBox1->setEditText(lpi);
+      QCOMPARE(w.OutputSummary->text(), said);
+      QCOMPARE(w.OutputSummary->toolTip(), said);
+      QCOMPARE(w.OutputSummary->styleSheet(), QStringLiteral("color: red"));
+    }
     QVERIFY(rig.desktop.errors.isEmpty());  // never a dialog
+    // The compress factor as taken: 300 is 44.
+    w.ComboBox1->setEditText(QStringLiteral("75.5555555555555"));
+    w.Edit2->setText(QStringLiteral("300"));
+    QVERIFY2(w.OutputSummary->text().section(QChar('\n'), 2, 2).endsWith(QStringLiteral(", compress 44")),
+             qPrintable(w.OutputSummary->text()));
+    QVERIFY(w.OutputSummary->toolTip().startsWith(QStringLiteral("Compress 300 is taken as 44")));
+    w.Edit2->setText(QStringLiteral("10"));
     // Fewer pixels in a lens than views: some views are never printed.
     w.ComboBox1->setEditText(QStringLiteral("1000"));
     QVERIFY(w.OutputSummary->toolTip().contains(QStringLiteral("some views would never be printed")));

@@ -54,6 +54,11 @@ class WindowPitchTest : public QObject {
     QCOMPARE(rig.desktop.pitchAsked[0].step, QStringLiteral("0.1"));
     QCOMPARE(rig.desktop.pitchAsked[0].strip, QStringLiteral("0.5"));
     QCOMPARE(rig.desktop.pitchAsked[0].unit, QStringLiteral("inch"));
+    // The DPI and LPI it prints at, and a width of 1.5 inch, too narrow for
+    // the sheet's header, widened to the sheet's 8.
+    QCOMPARE(rig.desktop.pitchAsked[0].dpi, QStringLiteral("4000"));
+    QCOMPARE(rig.desktop.pitchAsked[0].lpi, QStringLiteral("60.1"));
+    QCOMPARE(rig.desktop.pitchAsked[0].width, QStringLiteral("8"));
     QCOMPARE(rig.desktop.saveAsked.last().fileName, QStringLiteral("pitchtest"));
     QCOMPARE(rig.desktop.saveAsked.last().filter, QStringLiteral("TIF (*.tif)"));  // the sheet is only the plain file
     QCOMPARE(shown.last(), 0);
@@ -65,7 +70,7 @@ class WindowPitchTest : public QObject {
     const QByteArray written = FileBytes(out);
     PitchSheetRequest request;
     request.texts.lpi = QStringLiteral("60.1");
-    request.texts.width = QStringLiteral("1.5");
+    request.texts.width = QStringLiteral("8");
     request.texts.compress = QStringLiteral("8");
     request.texts.range = QStringLiteral("0.2");
     request.texts.step = QStringLiteral("0.05");
@@ -96,7 +101,7 @@ class WindowPitchTest : public QObject {
     QVERIFY2(rig.desktop.errors.isEmpty(), qPrintable(rig.desktop.errors.join('\n')));
     const QByteArray written = FileBytes(out);
     PitchSheetRequest request;
-    request.texts.width = QStringLiteral("0.5");
+    request.texts.width = QStringLiteral("8");
     request.texts.range = QStringLiteral("0.1");
     request.texts.step = QStringLiteral("0.1");
     request.texts.strip = QStringLiteral("0.3");
@@ -119,10 +124,27 @@ class WindowPitchTest : public QObject {
     rig.desktop.pitchAnswers << Choices("0.5", "0.1", "0.5", false);
     w.BitBtn13->click();  // the save dialog cancelled
     QCOMPARE(rig.desktop.saveAsked.size(), 1);
+    // The dialog's check names a field it can't take, before the save dialog.
     rig.desktop.pitchAnswers << Choices("0.5", "0", "0.5", false);
     rig.desktop.saveAnswers << out;
     w.BitBtn13->click();
-    QCOMPARE(rig.desktop.errors, QStringList{"The step \"0\" must be above 0."});
+    QCOMPARE(rig.desktop.pitchProblems, QStringList{"The step \"0\" must be above 0"});
+    QCOMPARE(rig.desktop.saveAsked.size(), 1);
+    PitchTestChoices badLpi = Choices("0.5", "0.1", "0.5", false);
+    badLpi.lpi = QStringLiteral("0");
+    rig.desktop.pitchAnswers << badLpi << badLpi;
+    w.BitBtn13->click();
+    QCOMPARE(rig.desktop.pitchProblems.last(), QStringLiteral("LPI 必须大于 0"));  // the window starts in Chinese
+    w.SwitchLanguage();
+    w.BitBtn13->click();
+    QCOMPARE(rig.desktop.pitchProblems.last(), QStringLiteral("LPI must be above 0"));
+    // (Auto) is refused before the dialog opens.
+    const qsizetype asked = rig.desktop.pitchAsked.size();
+    w.ComboBox3->setEditText(QStringLiteral("(Auto)"));
+    w.BitBtn13->click();
+    QCOMPARE(rig.desktop.pitchAsked.size(), asked);
+    QVERIFY2(rig.desktop.errors.value(0).contains(QStringLiteral("(Auto)")), qPrintable(rig.desktop.errors.join('\n')));
+    rig.desktop.saveAnswers.clear();
     QVERIFY(!QFile::exists(out));
     QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
     QCOMPARE(w.ProgressBar1->value(), 0);
