@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QLocale>
 #include <QMimeData>
+#include <QPushButton>
 #include <QTimer>
 #include <QUrl>
 
@@ -187,6 +188,11 @@ void TForm1::SwitchLanguage() {
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   if (discardingInput_ && IsUserInput(event->type())) return true;
+  if (watched == ListBox1 && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+    if (BitBtn4->isEnabled()) BitBtn4->click();
+    return true;
+  }
   if (watched == ListBox1->viewport()) {
     if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
       auto* drag = static_cast<QDropEvent*>(event);

@@ -285,11 +285,9 @@ void TForm1::ConnectHandlers() {
   action("Profiles", nullptr, &TForm1::ProfilesClick);
   action("SaveLens", nullptr, &TForm1::SaveLensClick);
   RetitleActions();
-  // The Delete key removes the selected views, as "-" does.
-  auto* remove = new QShortcut(QKeySequence::Delete, ListBox1, nullptr, nullptr, Qt::WidgetShortcut);
-  connect(remove, &QShortcut::activated, this, [this] {
-    if (BitBtn4->isEnabled()) BitBtn4->click();
-  });
+  // The Delete key on the list removes the selected views, as "-" does
+  // (eventFilter).
+  ListBox1->installEventFilter(this);
   setContextMenuPolicy(Qt::ActionsContextMenu);
   Image2->onClick = [this] { Guard(&TForm1::Image2Click); };
   connect(Timer1, &QTimer::timeout, this, [this] { Guard(&TForm1::Timer1Timer); });

@@ -34,9 +34,14 @@ class Jobs(ProgramTest):
         return subprocess.run([PROGRAM.encode(), *[a.encode() if isinstance(a, str) else a for a in args]],
                               capture_output=True, timeout=120, env=self.env, cwd=cwd)
 
+    @staticmethod
+    def image_rows(im):
+        """All but the caption strip (0.2 inch of rows), which names the file and the second."""
+        return np.asarray(im)[:-round(0.2 * im.info["dpi"][1])]
+
     def rows(self, path):
         with Image.open(path) as im:
-            return np.asarray(im)[:-200]  # all but the caption strip (0.2 inch at 1000 dpi), which names the file
+            return self.image_rows(im)
 
     def same_file(self, a, b):
         with open(a, "rb") as f, open(b, "rb") as g:
@@ -123,7 +128,7 @@ class Jobs(ProgramTest):
                 with Image.open(self.path("a.tif")) as im, Image.open(self.path("b.tif")) as other:
                     self.assertEqual(im.size, other.size)
                     self.assertEqual(im.info.get("dpi"), other.info.get("dpi"))
-                    self.assertTrue(np.array_equal(np.asarray(im)[:-200], np.asarray(other)[:-200]))
+                    self.assertTrue(np.array_equal(self.image_rows(im), self.image_rows(other)))
         missing = self.interlace("--lens", "nope", "-o", self.path("x.tif"), *self.views)
         self.assertEqual(missing.returncode, 1)
         self.assertIn('There is no lens named "nope" (see --list-profiles)', missing.stderr.decode())

@@ -1,0 +1,259 @@
+// Jobs and profiles in the window, and the places a new operator stumbled:
+// a job opened with missing views, saved and run by the command line to the
+// window's own bytes, dropped, named on the command line; profiles filling
+// the real print setup dialog; "Save lens…" from a phase sheet; the Delete
+// key, the height label, the program without a display.
+#include <QAction>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+#include "app/wording.h"
+#include "app_test_support.h"
+#include "jobs/job_file.h"
+#include "jobs/profiles.h"
+
+using namespace plivora;
+using namespace plivora::test;
+
+namespace {
+
+void Trigger(TForm1& w, const char* action) {
+  auto* a = w.findChild<QAction*>(QString::fromLatin1(action));
+  QVERIFY2(a, action);
+  a->trigger();
+}
+
+TForm1& English(WindowRig& rig) {
+  if (ChineseWording()) rig.w().SwitchLanguage();
+  return rig.w();
+}
+
+}  // namespace
+
+class WindowJobsTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir dir_;
+
+  QStringList Views(const QString& folder, int count) {
+    QDir().mkpath(folder);
+    QStringList views;
+    for (int i = 0; i < count; ++i) views << WriteView(QStringLiteral("%1/v%2.tif").arg(folder).arg(i), 40, 60, i);
+    return views;
+  }
+
+ private slots:
+  void init() { qputenv("XDG_CONFIG_HOME", dir_.filePath("config").toLocal8Bit()); }
+
+  // The list comes back in the job's own order, the first view that is
+  // there sets the reference size, and the two missing ones are named in
+  // one message.
+  void aJobWithMissingViewsOpensAndNamesThem() {
+    const QStringList there = Views(dir_.filePath("open"), 3);
+    Job job;
+    job.views = {dir_.filePath("open/gone1.tif"), there[2], there[0], dir_.filePath("open/gone2.tif"), there[1]};
+    job.options = {{QStringLiteral("lpi"), QStringLiteral("39.5018")}, {QStringLiteral("unit"), QStringLiteral("inch")},
+                   {QStringLiteral("width"), QStringLiteral("1.5")}, {QStringLiteral("colour"), QStringLiteral("cmyk")},
+                   {QStringLiteral("order"), QStringLiteral("pingpong")}};
+    const QString path = dir_.filePath("open/card.plivora");
+    WriteJob(path, job);
+    WindowRig rig;
+    TForm1& w = English(rig);
+    rig.desktop.openAnswers << QStringList{path};
+    Trigger(w, "OpenJob");
+    QCOMPARE(rig.items(), job.views);
+    QCOMPARE(w.ComboBox1->currentText(), QStringLiteral("39.5018"));
+    QCOMPARE(w.Edit3->text(), QStringLiteral("1.5"));
+    QCOMPARE(w.ComboBox2->currentIndex(), 0);
+    QCOMPARE(w.printSetup().colour.plate, PlateColour::kCmyk);
+    QCOMPARE(w.printSetup().lens.frames.order, FrameOrder::kPingPong);
+    QCOMPARE(w.FirstPhotoWidth, 40);
+    QCOMPARE(w.windowTitle(), QStringLiteral("card.plivora \u2014 Plivora 13.4"));
+    QCOMPARE(rig.desktop.errors.size(), 1);
+    QVERIFY2(rig.desktop.errors[0].startsWith(QStringLiteral("2 of the job's 5 views are missing")), qPrintable(rig.desktop.errors[0]));
+    QVERIFY(rig.desktop.errors[0].contains(QStringLiteral("gone1.tif")) && rig.desktop.errors[0].contains(QStringLiteral("gone2.tif")));
+  }
+
+  // Saved from the window, a job runs on the command line to the bytes the
+  // window writes; dropped on the list, it opens.
+  void aSavedJobRunsToTheWindowsBytesAndOpensWhenDropped() {
+    const QStringList views = Views(dir_.filePath("save"), 3);
+    WindowRig rig;
+    TForm1& w = rig.w();
+    rig.Import(views);
+    w.ComboBox2->setCurrentIndex(0);
+    w.Edit3->setText(QStringLiteral("1.5"));
+    w.Edit3KeyUp();
+    w.Edit2->setText(QStringLiteral("4"));
+    PrintSetup setup;
+    setup.lens.lenses = Lenses::kHorizontal;
+    setup.lens.mirror = true;
+    rig.desktop.setupAnswers << setup;
+    Trigger(w, "PrintSetup");
+    const QString out = dir_.filePath("save/window.tif");
+    rig.desktop.saveAnswers << out;
+    w.BitBtn7->click();
+    QVERIFY2(rig.desktop.errors.isEmpty(), qPrintable(rig.desktop.errors.join('\n')));
+    const QString path = dir_.filePath("save/card.plivora");
+    rig.desktop.saveAnswers << path;
+    Trigger(w, "SaveJob");  // no job yet: "Save job as…"
+    QCOMPARE(w.jobPath(), path);
+    QVERIFY(QFile::rename(out, out + QStringLiteral(".window")));
+    QProcess cli;
+    cli.start(qEnvironmentVariable("PLIVORA_INTERLACE"), {QStringLiteral("-q"), QStringLiteral("--job"), path});
+    QVERIFY(cli.waitForFinished(60000));
+    QCOMPARE(cli.exitCode(), 0);
+    // The same file but for the caption strip's time: 0.2 inch at 4000 dpi.
+    const QByteArray window = FileBytes(out + QStringLiteral(".window")), command = FileBytes(out);
+    QCOMPARE(window.size(), command.size());
+    const qsizetype strip = qsizetype(800) * 1500 * 4;
+    QVERIFY(window.mid(334, window.size() - 334 - strip) == command.mid(334, command.size() - 334 - strip));
+
+    WindowRig other;
+    auto data = std::make_unique<QMimeData>();
+    data->setUrls({QUrl::fromLocalFile(path)});
+    QWidget* target = other.w().ListBox1->viewport();
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    QCOMPARE(other.items(), views);
+    QCOMPARE(other.w().jobPath(), path);
+    QVERIFY(other.w().printSetup().lens.mirror);
+  }
+
+  // The real dialog: a lens fills LPI, direction and phase, a printer DPI,
+  // plate and output form; a field typed afterwards keeps what was typed.
+  void aProfileFillsThePrintSetupAndEditsStay() {
+    ProfileBook book;
+    book.Put(ProfileKind::kLens, {QStringLiteral("pet"), {{QStringLiteral("lpi"), QStringLiteral("39.5018")},
+                                                          {QStringLiteral("lenses"), QStringLiteral("horizontal")},
+                                                          {QStringLiteral("phase"), QStringLiteral("3/8")}}, {}});
+    book.Put(ProfileKind::kPrinter, {QStringLiteral("ctp"), {{QStringLiteral("dpi"), QStringLiteral("2400")},
+                                                             {QStringLiteral("colour"), QStringLiteral("cmyk")},
+                                                             {QStringLiteral("compression"), QStringLiteral("lzw")}}, {}});
+    WriteProfiles(ProfilesPath(), book);
+    WindowRig rig;
+    QtDesktop real;
+    PrintSetup setup;
+    setup.dpi = QStringLiteral("4000");
+    setup.lpi = QStringLiteral("75");
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      QVERIFY(dialog);
+      dialog->findChild<QComboBox*>(QStringLiteral("LensProfile"))->setCurrentIndex(1);
+      dialog->findChild<QComboBox*>(QStringLiteral("PrinterProfile"))->setCurrentIndex(1);
+      dialog->findChild<QLineEdit*>(QStringLiteral("Phase"))->setText(QStringLiteral("1/8"));  // typed after: kept
+      dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    QVERIFY(real.AskPrintSetup(&rig.w(), setup, ReadProfiles(ProfilesPath())));
+    QCOMPARE(setup.lpi, QStringLiteral("39.5018"));
+    QCOMPARE(setup.dpi, QStringLiteral("2400"));
+    QCOMPARE(setup.lens.lenses, Lenses::kHorizontal);
+    QCOMPARE(setup.phaseText, QStringLiteral("1/8"));
+    QCOMPARE(setup.colour.plate, PlateColour::kCmyk);
+    QCOMPARE(setup.form.compression, Compression::Lzw);
+  }
+
+  // A phase sheet's strip 4 is a lens at the nominal LPI and phase 3/8;
+  // the profiles dialog's "add" takes the setup's options.
+  void saveLensTakesTheWinningStrip() {
+    QFile::remove(ProfilesPath());
+    WindowRig rig;
+    TForm1& w = rig.w();
+    w.ComboBox2->setCurrentIndex(0);
+    w.Edit3->setText(QStringLiteral("4"));
+    PitchTestChoices phase;
+    phase.range = QStringLiteral("0.5");
+    phase.step = QStringLiteral("0.1");
+    phase.strip = QStringLiteral("0.2");
+    phase.phase = true;
+    rig.desktop.pitchAnswers << phase;
+    rig.desktop.saveAnswers << dir_.filePath("phase.tif");
+    w.BitBtn13->click();
+    QVERIFY2(rig.desktop.errors.isEmpty(), qPrintable(rig.desktop.errors.join('\n')));
+    rig.desktop.saveLensAnswers << SaveLensChoices{QStringLiteral("pet75"), QStringLiteral("4"), 0, false}
+                                << SaveLensChoices{QStringLiteral("typed"), QStringLiteral("40.5"), 0, false}
+                                << SaveLensChoices{QStringLiteral("bad"), QStringLiteral("9"), 0, false};
+    Trigger(w, "SaveLens");
+    Trigger(w, "SaveLens");
+    Trigger(w, "SaveLens");
+    QCOMPARE(rig.desktop.saveLensAsked.first().strips, 8);
+    QVERIFY(rig.desktop.saveLensAsked.first().phaseSheet);
+    const ProfileBook book = ReadProfiles(ProfilesPath());
+    QCOMPARE(ProfileSummary(*book.Find(ProfileKind::kLens, QStringLiteral("pet75"))),
+             QStringLiteral("lenses vertical, lpi 75.5555555555555, phase 3/8"));
+    QCOMPARE(ProfileSummary(*book.Find(ProfileKind::kLens, QStringLiteral("typed"))), QStringLiteral("lenses vertical, lpi 40.5"));
+    QVERIFY(!book.Find(ProfileKind::kLens, QStringLiteral("bad")));  // strip 9 of 8: refused
+    QCOMPARE(rig.desktop.errors.size(), 1);
+    rig.desktop.profileEdits << [](ProfileBook& b) { b.Remove(ProfileKind::kLens, QStringLiteral("typed")); };
+    Trigger(w, "Profiles");
+    QCOMPARE(rig.desktop.profilesCurrent.first().at(QStringLiteral("lpi")), QStringLiteral("75.5555555555555"));
+    QVERIFY(!ReadProfiles(ProfilesPath()).Find(ProfileKind::kLens, QStringLiteral("typed")));
+  }
+
+  void theDeleteKeyRemovesTheSelectedViews() {
+    WindowRig rig;
+    TForm1& w = rig.w();
+    rig.Import(Views(dir_.filePath("del"), 3));
+    w.ListBox1->item(1)->setSelected(true);
+    w.ListBox1->setCurrentRow(1);
+    QTest::keyClick(w.ListBox1, Qt::Key_Delete);
+    QCOMPARE(w.ListBox1->count(), 2);
+  }
+
+  // Every caption's "&" is an accelerator: the label has a buddy, so the
+  // ampersand is not shown as it stands ("&Height:").
+  void everyAcceleratorHasItsField() {
+    WindowRig rig;
+    TForm1& w = English(rig);
+    for (QLabel* label : w.findChildren<QLabel*>())
+      if (label->text().contains(QChar('&'))) QVERIFY2(label->buddy(), qPrintable(label->objectName()));
+    QCOMPARE(w.Label10->text(), QStringLiteral("&Height:"));
+  }
+
+  // Arguments that name no file are reported once, not imported.
+  void argumentsThatAreNoFileAreNamedOnce() {
+    WindowRig rig;
+    const QStringList views = Views(dir_.filePath("args"), 2);
+    rig.w().OpenFromCommandLine({dir_.filePath("args/nothing.tif"), views[0], QStringLiteral("/no/such/dir/x.tif"), views[1]});
+    QCOMPARE(rig.items(), views);
+    QCOMPARE(rig.desktop.errors.size(), 1);
+    QVERIFY(rig.desktop.errors[0].contains(QStringLiteral("nothing.tif")) && rig.desktop.errors[0].contains(QStringLiteral("x.tif")));
+  }
+
+  // Without a display the program says so and exits 1; --help and
+  // --version need none.
+  void theProgramAnswersWithoutADisplay() {
+    const QString program = qEnvironmentVariable("PLIVORA_WINDOW");
+    QVERIFY2(QFileInfo(program).isExecutable(), "PLIVORA_WINDOW must name plivora");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(QString::fromLatin1(name));
+    const auto run = [&](const QStringList& args) {
+      QProcess p;
+      p.setProcessEnvironment(env);
+      p.start(program, args);
+      p.waitForFinished(30000);
+      return std::make_tuple(p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+                             p.readAllStandardError());
+    };
+    const auto [status, out, err] = run({});
+    QCOMPARE(status, 1);
+    QVERIFY2(err.contains("needs a desktop session"), err.constData());
+    QCOMPARE(std::get<0>(run({QStringLiteral("--help")})), 0);
+    QVERIFY(std::get<1>(run({QStringLiteral("--version")})).startsWith("plivora 13.4"));
+  }
+};
+
+QTEST_MAIN(WindowJobsTest)
+#include "window_jobs_test.moc"
