@@ -12,7 +12,7 @@ packages=(
   libgtest-dev
   fonts-liberation fonts-wqy-microhei fontconfig
   locales
-  desktop-file-utils groff-base
+  desktop-file-utils shared-mime-info groff-base
   xvfb xauth xdotool imagemagick
   python3-numpy python3-pil
 )

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix as `cmake --install` does for a
 # user, and checks what lands there: the three programs (which run), the
-# desktop entry (valid), the icons and the manual pages (no groff warnings).
+# desktop entry (valid), the job type, the icons and the manual pages (no groff warnings).
 #   install_test.sh BUILD_DIR
 set -euo pipefail
 build=$1
@@ -19,7 +19,11 @@ done
 desktop="$prefix/share/applications/plivora.desktop"
 desktop-file-validate "$desktop" || fail "the desktop entry is not valid"
 grep -qx "Categories=Graphics;Publishing;" "$desktop" || fail "desktop entry categories"
-grep -qx "MimeType=image/tiff;image/png;image/jpeg;" "$desktop" || fail "desktop entry MIME type"
+grep -qx "MimeType=application/x-plivora-job;image/tiff;image/png;image/jpeg;" "$desktop" || fail "desktop entry MIME type"
+# The job type registers and names *.plivora (the database built as dpkg's trigger builds it).
+update-mime-database "$prefix/share/mime" >/dev/null 2>&1 || fail "the job type does not register"
+grep -q '<glob pattern="\*.plivora"' "$prefix/share/mime/application/x-plivora-job.xml" ||
+  fail "the job type does not name *.plivora"
 grep -qx "Icon=plivora" "$desktop" || fail "desktop entry icon"
 for size in 32 48 64 128 256; do
   icon="$prefix/share/icons/hicolor/${size}x${size}/apps/plivora.png"
