@@ -29,9 +29,13 @@ PrintSetup LoadPrintSetup(const QString& path) {
   const QJsonDocument document = QJsonDocument::fromJson(file.read(qint64(1) << 20), &error);
   if (error.error != QJsonParseError::NoError) refuse(error.errorString());
   if (!document.isObject()) refuse(QStringLiteral("it is not a JSON object"));
-  // The options by their command-line names, read as a job's are.
+  // The options by their command-line names, read as a job's are. Setups
+  // written by 13.4's first builds hold "hold-ends" as a number.
+  QJsonObject options = document.object();
+  const QJsonValue hold = options.value(QLatin1String("hold-ends"));
+  if (hold.isDouble()) options.insert(QStringLiteral("hold-ends"), QString::number(hold.toDouble(), 'g', 17));
   try {
-    ApplySetupOptions(OptionsFromJson(document.object(), QString(), &setup.others), setup);
+    ApplySetupOptions(OptionsFromJson(options, QString(), &setup.others), setup);
   } catch (const Error& e) {
     refuse(e.message());
   }

@@ -162,6 +162,13 @@ class WindowColourTest : public QObject {
     CloseAndRestart(rig);
     QVERIFY(FileBytes(setupPath).contains("\"later\""));
     QCOMPARE(rig.w().printSetup().colour.intent, Intent::kSaturation);
+    // A setup of the first builds: hold-ends a number, mirror false.
+    rig.w().close();
+    WriteFile(setupPath, "{\"format\": 1, \"hold-ends\": 3, \"mirror\": false, \"order\": \"pingpong\"}");
+    rig.desktop.errors.clear();
+    rig.Restart();
+    QVERIFY2(rig.desktop.errors.isEmpty(), qPrintable(rig.desktop.errors.join('\n')));
+    QCOMPARE(rig.w().printSetup().lens.frames.holdEnds, 3);
   }
 
   // A profile the export would refuse turns the summary red with the reason.
