@@ -70,6 +70,12 @@ std::vector<Option> Options() {
            QStringLiteral("cut the print at lens boundaries into N files side by\nside, OUTPUT-1-of-N.tif ... (1 to %1)")
                .arg(kMaxPanels),
            QStringLiteral("1")},
+          {QStringLiteral("--bleed"), {}, QStringLiteral("D"),
+           QStringLiteral("bleed on every side, in the unit: the width and height\nare then the trim size"),
+           QStringLiteral("0")},
+          {QStringLiteral("--marks"), {}, {},
+           QStringLiteral("a white margin of 0.5 inch around the image with crop\nand registration marks, the lens alignment bar\n"
+                          "and a line naming the plate")},
           {QStringLiteral("--job"), {}, QStringLiteral("FILE"),
            QStringLiteral("run the job FILE (.plivora): its views, options and\noutput; options given override its own. Given\n"
                           "several times, or with --jobs-from, a batch")},
@@ -82,7 +88,7 @@ std::vector<Option> Options() {
           {QStringLiteral("--save-lens"), {}, QStringLiteral("NAME"),
            QStringLiteral("save the lens options given (--lpi, --lenses, --phase)\nas NAME instead of exporting")},
           {QStringLiteral("--save-printer"), {}, QStringLiteral("NAME"),
-           QStringLiteral("save the printer options given (--dpi, --colour,\n--cmyk-profile, --compression, --bigtiff) as NAME")},
+           QStringLiteral("save the printer options given (--dpi, --colour,\n--cmyk-profile, --compression, --bigtiff, --bleed,\n--marks) as NAME")},
           {QStringLiteral("--list-profiles"), {}, {}, QStringLiteral("list the saved lenses and printers")}};
 }
 
@@ -95,6 +101,28 @@ OptionValues JobOptionsOf(const ParsedOptions& o) {
       values[name] = j.kind == OptionKind::kPath ? AbsoluteFileName(*v) : *v;
   }
   return values;
+}
+
+// --bleed's text, checked: a length of 0 or more in the plate's unit, or
+// with its own ("3mm").
+QString BleedOption(const ParsedOptions& o, bool inch) {
+  const QString text = o.Value(QStringLiteral("--bleed"), ExportTexts().bleed);
+  int64_t e4 = -1;
+  try {
+    e4 = BleedE4(text, inch);
+  } catch (const Error&) {
+  }
+  if (e4 < 0 || e4 > 100000)
+    throw UsageError(QStringLiteral("--bleed takes a length from 0 to 10 inches, in the unit of --unit or with mm, cm or in "
+                                    "(\"3mm\"), not \"%1\"").arg(text));
+  return text;
+}
+
+// A bleed saved with a printer keeps its unit.
+QString BleedWithUnit(const QString& bleed, bool inch) {
+  for (const char* unit : {"mm", "cm", "in"})
+    if (bleed.trimmed().endsWith(QLatin1String(unit))) return bleed.trimmed();
+  return bleed.trimmed() + (inch ? QStringLiteral("in") : QStringLiteral("cm"));
 }
 
 ExportRequest BuildRequest(const ParsedOptions& o) {
@@ -113,6 +141,8 @@ ExportRequest BuildRequest(const ParsedOptions& o) {
   if (o.Has(QStringLiteral("--height")))
     t.height = NumberOption(o, QStringLiteral("--height"), {}, NumberKind::kLength, t.inch);
   t.compress = CompressOption(o, defaults.compress);
+  t.bleed = BleedOption(o, t.inch);
+  req.marks = o.Has(QStringLiteral("--marks"));
   req.views = o.Operands();
   // The options a job or a profile may hold too, read one way for all.
   const OptionValues values = JobOptionsOf(o);
@@ -194,6 +224,10 @@ void SaveProfile(const ParsedOptions& o, ProfileKind kind) {
   const OptionValues given = JobOptionsOf(o);
   for (const QString& name : ProfileOptionNames(kind))
     if (given.count(name)) profile.options[name] = given.at(name);
+  if (profile.options.count(QStringLiteral("bleed"))) {
+    const bool inch = ParseUnit(o.Value(QStringLiteral("--unit"), QStringLiteral("cm")));
+    profile.options[QStringLiteral("bleed")] = BleedWithUnit(BleedOption(o, inch), inch);
+  }
   if (profile.options.empty())
     throw UsageError(QStringLiteral("--save-%1 saves --%2; none of them is given")
                          .arg(ProfileKindName(kind), ProfileOptionNames(kind).join(QStringLiteral(", --"))));
@@ -239,7 +273,8 @@ void RunJobs(const ParsedOptions& typed, const QStringList& paths, const std::fu
       if (!job.UnknownKeys().isEmpty())
         std::fprintf(stderr, "plivora-interlace: job %s: keys this version does not know, left alone: %s\n",
                      NativeFileName(path).constData(), qPrintable(job.UnknownKeys().join(QStringLiteral(", "))));
-      const ExportRequest request = BuildRequest(Effective(typed, &job));
+      ExportRequest request = BuildRequest(Effective(typed, &job));
+      request.slugName = path.section(QChar('/'), -1);
       ExportInterlaced(request, progress);
       std::printf("job %s: written %s\n", NativeFileName(path).constData(), NativeFileName(request.outputPath).constData());
     } catch (const Error& e) {

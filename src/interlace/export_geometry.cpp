@@ -20,6 +20,19 @@ void RefuseNegative(int64_t value, const QString& what, const QString& text) {
 
 }  // namespace
 
+int64_t BleedE4(const QString& text, bool inch, QChar decimalSeparator) {
+  QString number = text.trimmed();
+  Real inches = inch ? 1 : 1 / 2.54L;
+  const std::pair<const char*, Real> units[] = {{"mm", 1 / 25.4L}, {"cm", 1 / 2.54L}, {"in", 1}};
+  for (const auto& [suffix, perUnit] : units)
+    if (number.endsWith(QLatin1String(suffix))) {
+      number.chop(2);
+      inches = perUnit;
+      break;
+    }
+  return Round(ParseFloat(number.trimmed(), decimalSeparator) * inches * 10000);
+}
+
 ExportParameters ParseParameters(const ExportTexts& t, int viewCount) {
   if (viewCount <= 0) Fail(QStringLiteral("There are no views to export; import a series first"));
   if (viewCount > 255)
@@ -45,6 +58,13 @@ ExportParameters ParseParameters(const ExportTexts& t, int viewCount) {
   // The factor is the integer's low eight bits: 266 gives 10, -1 gives 255.
   p.compress = int(uint32_t(ParseInt(t.compress)) & 0xFF);
   if (p.compress == 0) p.compress = 1;
+  if (t.bleed != QLatin1String("0")) {
+    p.bleedE4 = BleedE4(t.bleed, t.inch, sep);
+    RefuseNegative(p.bleedE4, QStringLiteral("bleed"), t.bleed);
+    if (p.bleedE4 > 100000) Fail(QStringLiteral("The bleed \"%1\" is over 10 inches (25.4 cm) a side").arg(t.bleed));
+    p.widthE4 += 2 * p.bleedE4;
+    p.heightE4 += 2 * p.bleedE4;
+  }
   return p;
 }
 

@@ -23,7 +23,10 @@ struct ExportTexts {
   QString width = QStringLiteral("2");
   QString height = QStringLiteral("3");
   QString compress = QStringLiteral("10");
-  bool inch = false;  // the unit of width and height; cm otherwise
+  // Added on every side of the width and height, which are then the trim
+  // size: the image is interlaced at the bled size.
+  QString bleed = QStringLiteral("0");
+  bool inch = false;  // the unit of width, height and bleed; cm otherwise
   QChar decimalSeparator = QChar('.');  // accepted besides "."
 };
 
@@ -31,10 +34,17 @@ struct ExportParameters {
   int photoCount = 0;  // 1..255
   int64_t lpiE9 = 0;
   int64_t dpiE9 = 0;
-  int64_t widthE4 = 0;
+  int64_t widthE4 = 0;   // the interlaced image: the trim size and the bleed on both sides
   int64_t heightE4 = 0;
   int compress = 1;  // 1..255
+  int64_t bleedE4 = 0;  // on every side; 0 for a plate without bleed
+  int64_t TrimWidthE4() const { return widthE4 - 2 * bleedE4; }
+  int64_t TrimHeightE4() const { return heightE4 - 2 * bleedE4; }
 };
+
+// A bleed text in inches * 10^4: a number in the plate's unit, or with
+// its own ("3mm", "0.3cm", "0.125in"). Raises as ParseFloat.
+int64_t BleedE4(const QString& text, bool inch, QChar decimalSeparator = QChar('.'));
 
 // Converts the texts in the order the export reads them. Raises the
 // conversion error of the first text that is not a number, and refuses a

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "common/error.h"
@@ -13,6 +14,7 @@
 #include "interlace/horizontal_composer.h"
 #include "interlace/row_composer.h"
 #include "interlace/row_engine.h"
+#include "jobs/press_frame.h"
 #include "plate/level_rows.h"
 #include "plate/plate_writer.h"
 #include "plate/strip_encoders.h"
@@ -58,14 +60,18 @@ struct Panel {
 
 // The panels of a mirrored plate are those of the mirrored print: the
 // first, at the left as printed, is the last part of the print mirrored.
+// With marks the first and the last panel hold the margins at their edges.
 std::vector<Panel> PlanPanels(const ExportRequest& req, const ExportParameters& p, const PlateGeometry& plate,
-                              int64_t shift) {
+                              const PressMarks& frame, int64_t shift) {
   if (req.panels < 1 || req.panels > kMaxPanels)
     Fail(QStringLiteral("A print can be cut into 1 to %1 panels, not %2").arg(kMaxPanels).arg(req.panels));
   std::vector<int64_t> cuts = PanelCuts(plate, p.photoCount, req.panels, shift);
+  for (int64_t& cut : cuts) cut += frame.imageLeft;
+  cuts.front() = 0;
+  cuts.back() = frame.width;
   if (req.lens.mirror) {
     std::reverse(cuts.begin(), cuts.end());
-    for (int64_t& cut : cuts) cut = plate.width - cut;
+    for (int64_t& cut : cuts) cut = frame.width - cut;
   }
   std::vector<Panel> panels(size_t(req.panels));
   for (int k = 0; k < req.panels; ++k) {
@@ -74,13 +80,13 @@ std::vector<Panel> PlanPanels(const ExportRequest& req, const ExportParameters& 
     panel.path = whole ? req.outputPath : PanelFileName(req.outputPath, k + 1, req.panels);
     panel.first = cuts[size_t(k)];
     panel.width = cuts[size_t(k) + 1] - panel.first;
-    if (req.lens.mirror) panel.first = plate.width - cuts[size_t(k) + 1];  // the print's columns it mirrors
+    if (req.lens.mirror) panel.first = frame.width - cuts[size_t(k) + 1];  // the print's columns it mirrors
     panel.caption = {int32_t(panel.width), int32_t(plate.stripRows), plate.stripCompress, p.dpiE9,
                      AbsoluteFileName(panel.path), req.now,
                      whole ? QString() : QStringLiteral("%1 of %2").arg(k + 1).arg(req.panels), plate.columnSqueeze};
     if (req.form.Plain())
       CheckFitsPlainTiff(whole ? QStringLiteral("An output") : QStringLiteral("Panel %1 of %2").arg(k + 1).arg(req.panels),
-                         panel.width, plate.fileRows(), req.tooLargeAdvice, PlateSamples(req.colour.plate));
+                         panel.width, frame.rows + plate.stripRows, req.tooLargeAdvice, PlateSamples(req.colour.plate));
   }
   return panels;
 }
@@ -106,7 +112,11 @@ void Export(const ExportRequest& req, ProgressReporter& progress) {
   const PlateGeometry plate = ComputePlate(p, req.lens.lenses, minWidth, minHeight);
   const ExportGeometry& g = plate.lens;
   const int64_t shift = PhaseShift(p, req.lens.phase);
-  std::vector<Panel> panels = PlanPanels(req, p, plate, shift);
+  const QString slug = req.marks ? SlugText(req.slugName.isEmpty() ? req.outputPath.section(QChar('/'), -1) : req.slugName,
+                                            p, req.texts, g.lensCount, req.colour.plate)
+                                 : QString();
+  const PressMarks frame = PlanPressFrame(p, plate, req.marks, req.colour.plate, slug);
+  std::vector<Panel> panels = PlanPanels(req, p, plate, frame, shift);
   for (const Panel& panel : panels)
     if (views.Holds(panel.path))
       Fail(QStringLiteral("The output \"%1\" is one of the views; choose another file name").arg(panel.path));
@@ -132,7 +142,7 @@ void Export(const ExportRequest& req, ProgressReporter& progress) {
   for (Panel& panel : panels) {
     PlateLayout layout;
     layout.width = panel.width;
-    layout.rows = plate.fileRows();
+    layout.rows = frame.rows + plate.stripRows;
     layout.xResolutionE9 = plate.xResolutionE9;
     layout.yResolutionE9 = plate.yResolutionE9;
     layout.dateTime = TiffDateTime(req.now, req.locale);
@@ -167,13 +177,34 @@ void Export(const ExportRequest& req, ProgressReporter& progress) {
     };
     composer = std::move(rows);
   }
-  // One pass over the views: every composed row is cut into the panels.
+  // The margin above the image, its marks beside it, then one pass over
+  // the views: every composed row is cut into the panels (with its margins
+  // around it), then the margin below.
+  std::optional<PressFrameRows> margins;
+  const auto appendFrameRow = [&](const uint8_t* row) {
+    for (const Panel& panel : panels) panel.plate->Append(row + size_t(panel.first) * 4, 1, size_t(frame.width) * 4);
+  };
+  if (req.marks) {
+    margins.emplace(frame, req.colour.plate);
+    margins->DrawSides();
+    margins->DrawRows(0, int(frame.imageTop), appendFrameRow);
+  }
+  std::vector<uint8_t> frameRow(req.marks ? size_t(frame.width) * 4 : 0);
+  int64_t imageRow = 0;
   const auto sink = [&](const uint8_t* rows, size_t count, size_t stride) {
-    for (const Panel& panel : panels) panel.plate->Append(rows + size_t(panel.first) * 4, count, stride);
+    if (!margins) {
+      for (const Panel& panel : panels) panel.plate->Append(rows + size_t(panel.first) * 4, count, stride);
+      return;
+    }
+    for (size_t r = 0; r < count; ++r) {
+      margins->AssembleRow(imageRow++, rows + r * stride, frameRow.data());
+      appendFrameRow(frameRow.data());
+    }
   };
   engine.WriteRows(read, *composer, sink, {0, size_t(plate.width)}, [&](int64_t done) {
     progress.Set(Real(done - 1) * 73 / Real(plate.imageRows) + 25);
   });
+  if (margins) margins->DrawRows(frame.imageBottom, int(frame.rows - frame.imageBottom), appendFrameRow);
 
   engine.WaitBeside();
   for (Panel& panel : panels) {

@@ -47,6 +47,11 @@ struct ExportRequest {
   // 1: one file. 2 to 64: the print cut at lens boundaries into that many
   // files side by side, "NAME-K-of-N.EXT", written together or not at all.
   int panels = 1;
+  // A white margin around the image with crop and registration marks, the
+  // lens alignment bar and a line naming the plate (`slugName`: the job's
+  // or the output's name).
+  bool marks = false;
+  QString slugName;
   // How a plain file over 4 GiB is refused: what the operator can do.
   QString tooLargeAdvice = QStringLiteral("use --bigtiff if the RIP reads BigTIFF, or --panels N to split the print into N files");
 };

@@ -52,6 +52,7 @@ const std::vector<JobOption>& JobOptions() {
       {"cmyk-profile", OptionKind::kPath}, {"rgb-profile", OptionKind::kPath}, {"intent", OptionKind::kText},
       {"lenses", OptionKind::kText},       {"order", OptionKind::kText},       {"hold-ends", OptionKind::kText},
       {"phase", OptionKind::kText},        {"mirror", OptionKind::kSwitch},    {"panels", OptionKind::kText},
+      {"bleed", OptionKind::kText},        {"marks", OptionKind::kSwitch},
   };
   return options;
 }

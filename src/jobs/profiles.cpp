@@ -31,7 +31,8 @@ QString ProfileKindName(ProfileKind kind) {
 const QStringList& ProfileOptionNames(ProfileKind kind) {
   static const QStringList lens = {QStringLiteral("lpi"), QStringLiteral("lenses"), QStringLiteral("phase")};
   static const QStringList printer = {QStringLiteral("dpi"), QStringLiteral("colour"), QStringLiteral("cmyk-profile"),
-                                      QStringLiteral("compression"), QStringLiteral("bigtiff")};
+                                      QStringLiteral("compression"), QStringLiteral("bigtiff"), QStringLiteral("bleed"),
+                                      QStringLiteral("marks")};
   return kind == ProfileKind::kLens ? lens : printer;
 }
 

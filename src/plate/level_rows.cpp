@@ -1,6 +1,7 @@
 #include "plate/level_rows.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "plate/plate_writer.h"
 
@@ -20,6 +21,10 @@ void ExpandCaptionPixelsRgb(const uint8_t* levels, size_t count, uint8_t* filePi
     pixel[0] = pixel[1] = pixel[2] = uint8_t(255 - levels[i]);
     pixel[3] = 0;
   }
+}
+
+void ExpandIndexedPixels(const uint8_t* indices, size_t count, const uint8_t* palette, uint8_t* filePixels) {
+  for (size_t i = 0; i < count; ++i) std::memcpy(filePixels + i * 4, palette + size_t(indices[i]) * 4, 4);
 }
 
 void AppendLevelRows(const uint8_t* levels, size_t rows, int64_t width, PlateWriter& plate, bool rgb) {

@@ -18,6 +18,10 @@ void ExpandCaptionPixels(const uint8_t* levels, size_t count, uint8_t* filePixel
 // The same on an RGB plate: black on white paper, 255 - v in R, G and B.
 void ExpandCaptionPixelsRgb(const uint8_t* levels, size_t count, uint8_t* filePixels);
 
+// Four bytes a pixel for `count` pixels of one byte each, from a table of
+// the file's pixel for every byte value (`palette`: 4 x 256 bytes).
+void ExpandIndexedPixels(const uint8_t* indices, size_t count, const uint8_t* palette, uint8_t* filePixels);
+
 // Appends `rows` rows of `width` such pixels to `plate` (on an RGB plate,
 // `rgb`: black on white), a few rows at a time, so that they are never held
 // at four bytes a pixel.
