@@ -139,6 +139,8 @@ void TForm1::BitBtn7Click() {
   request.form = form;
   request.colour = setup_.colour;
   request.lens = setup_.lens;
+  request.marks = setup_.marks;
+  if (!jobPath_.isEmpty()) request.slugName = QFileInfo(jobPath_).fileName();
   request.tooLargeAdvice = TooLargeAdvice();
 
   // No events are handled while the export runs; the bar repaints itself
@@ -258,6 +260,7 @@ ExportTexts TForm1::FieldTexts() const {
   t.compress = Edit2->text();
   t.inch = UnitIsInch();
   t.decimalSeparator = DecimalSeparator();
+  t.bleed = setup_.bleed;
   return t;
 }
 

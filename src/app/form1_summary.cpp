@@ -12,6 +12,7 @@
 #include "common/error.h"
 #include "common/numbers.h"
 #include "interlace/export_geometry.h"
+#include "jobs/press_frame.h"
 #include "plate/plate_writer.h"
 #include "series/view_series.h"
 
@@ -83,19 +84,32 @@ void TForm1::UpdateOutputSummary() {
       const Real dpi = Real(p.dpiE9) / 1000000000, lpi = Real(p.lpiE9) / 1000000000;
       const Real perLens = Divide(dpi, lpi);
       const Real unit = t.inch ? 1 : 2.54L;
-      lines << QStringLiteral("%1 x %2 px, %3 x %4 %5")
-                   .arg(plate.width)
-                   .arg(plate.fileRows())
-                   .arg(Size(Real(p.widthE4) / 10000 * unit), Size(Real(p.heightE4) / 10000 * unit),
-                        t.inch ? QStringLiteral("in") : QStringLiteral("cm"));
+      const QString unitName = t.inch ? QStringLiteral("in") : QStringLiteral("cm");
+      // With bleed or marks: the file's pixels (margin included), the trim
+      // and the bled size; the lenses are counted over the bled image.
+      const bool press = p.bleedE4 > 0 || setup_.marks;
+      const PressMarks frame = PlanPressFrame(p, plate, setup_.marks, setup_.colour.plate, QString());
+      const int64_t fileWidth = frame.width, fileRows = frame.rows + plate.stripRows;
+      if (!press)
+        lines << QStringLiteral("%1 x %2 px, %3 x %4 %5")
+                     .arg(plate.width)
+                     .arg(plate.fileRows())
+                     .arg(Size(Real(p.widthE4) / 10000 * unit), Size(Real(p.heightE4) / 10000 * unit), unitName);
+      else
+        lines << Words(QStringLiteral("%1 x %2 px, trim %3 x %4, bled %5 x %6 %7"), QStringLiteral("%1 x %2 像素，成品 %3 x %4，含出血 %5 x %6 %7"))
+                     .arg(fileWidth)
+                     .arg(fileRows)
+                     .arg(Size(Real(p.TrimWidthE4()) / 10000 * unit), Size(Real(p.TrimHeightE4()) / 10000 * unit),
+                          Size(Real(p.widthE4) / 10000 * unit), Size(Real(p.heightE4) / 10000 * unit), unitName);
       lines << (vertical ? Words(QStringLiteral("%1 lenses, %2 px per lens"), QStringLiteral("%1 条光栅，每条 %2 像素"))
                          : Words(QStringLiteral("%1 lenses down, %2 px per lens"), QStringLiteral("竖向 %1 条光栅，每条 %2 像素")))
                    .arg(plate.lens.lensCount)
                    .arg(Decimal(perLens, 2));
+      if (p.bleedE4 > 0) lines.last() += Words(QStringLiteral(" (over the bleed)"), QStringLiteral("（含出血）"));
       QString last = frames > 0 ? Words(QStringLiteral("%1 px per view"), QStringLiteral("每图 %1 像素")).arg(Decimal(perLens / frames, 2)) : QString();
       if (autoDpi) last += QStringLiteral("%1%2 dpi").arg(last.isEmpty() ? "" : ", ", QLocale().toString(double(dpi), 'g', 6));
       const int samples = setup_.colour.plate == PlateColour::kRgb ? 3 : 4;
-      const Real bytes = 334 + Real(plate.fileRows()) * Real(plate.width) * samples;
+      const Real bytes = 334 + Real(fileRows) * Real(fileWidth) * samples;
       last += QStringLiteral("%1%2 MB").arg(last.isEmpty() ? "" : ", ", Decimal(bytes / 1000000, 1));
       // The factor is the typed integer's low eight bits: 300 is taken as 44.
       const bool compressTaken = typedCompress != p.compress;
@@ -113,7 +127,7 @@ void TForm1::UpdateOutputSummary() {
       // A plain file past 4 GiB is refused by the export before its first
       // pixel; that warning outweighs the one above.
       try {
-        CheckFitsPlainTiff(QStringLiteral("An output"), plate.width, plate.fileRows(), TooLargeAdvice(), samples);
+        CheckFitsPlainTiff(QStringLiteral("An output"), fileWidth, fileRows, TooLargeAdvice(), samples);
       } catch (const Error& e) {
         warning = e.message();
       }

@@ -48,6 +48,8 @@ OptionValues SetupOptionValues(const PrintSetup& setup) {
   values.merge(LensOptionValues(setup.lens, setup.phaseText));
   values[QStringLiteral("compression")] = CompressionName(setup.form.compression);
   if (setup.form.bigTiff) values[QStringLiteral("bigtiff")] = QString();
+  if (setup.bleed != QLatin1String("0")) values[QStringLiteral("bleed")] = setup.bleed;
+  if (setup.marks) values[QStringLiteral("marks")] = QString();
   return values;
 }
 
@@ -55,6 +57,22 @@ void ApplySetupOptions(const OptionValues& values, PrintSetup& setup) {
   setup.colour = ColourOptionsFrom(values, QString());
   setup.lens = LensOptionsFrom(values, QString(), &setup.phaseText);
   setup.form = OutputFormFrom(values, QString());
+  const auto bleed = values.find(QStringLiteral("bleed"));
+  setup.bleed = bleed == values.end() ? QStringLiteral("0") : bleed->second;
+  CheckBleed(setup.bleed);
+  setup.marks = values.count(QStringLiteral("marks")) > 0;
+}
+
+void CheckBleed(const QString& text, QChar decimalSeparator) {
+  int64_t e4 = -1;
+  try {
+    e4 = BleedE4(text, true, decimalSeparator);
+  } catch (const Error&) {
+  }
+  if (e4 < 0 || e4 > 100000)
+    Fail(Words(QStringLiteral("The bleed \"%1\" must be a length from 0 to 10 inches, in the window's unit or with mm, cm or in"),
+               QStringLiteral("出血 \"%1\" 须为 0 到 10 英寸的长度，用窗口的单位，或带 mm、cm、in"))
+             .arg(text));
 }
 
 void SavePrintSetup(const QString& path, const PrintSetup& setup) {

@@ -19,6 +19,10 @@ struct PrintSetup {
   LensOptions lens;     // its phase is phaseText's
   QString phaseText = QStringLiteral("0");  // as typed: "0.375", "3/8"
   OutputForm form;      // the save dialog's first type
+  // The press sheet: bleed on every side (in the window's unit, or with its
+  // own: "3mm") and the marks in a margin around it.
+  QString bleed = QStringLiteral("0");
+  bool marks = false;
   QJsonObject others;   // keys of a newer version, written back as they came
   // The window's DPI and LPI fields, which the dialog shows and a profile
   // fills; they are kept in the settings file, not in the setup's.
@@ -49,5 +53,7 @@ QString LensSummary(const LensOptions& lens, const QString& phaseText);
 OptionValues SetupOptionValues(const PrintSetup& setup);
 // Raises "NAME must be ..." for a value that can't be used.
 void ApplySetupOptions(const OptionValues& values, PrintSetup& setup);
+// Raises "The bleed "TEXT" must be ..." for a bleed the export would refuse.
+void CheckBleed(const QString& text, QChar decimalSeparator = QChar('.'));
 
 }  // namespace plivora

@@ -141,6 +141,14 @@ bool QtDesktop::AskPrintSetup(QWidget* parent, PrintSetup& setup, const ProfileB
   mirror->setObjectName(QStringLiteral("Mirror"));
   mirror->setChecked(setup.lens.mirror);
   form->addRow(QString(), mirror);
+  QLineEdit* bleed = Field(dialog, form, "Bleed", Words(QStringLiteral("Bleed on every side:"), QStringLiteral("四边出血:")), setup.bleed);
+  bleed->setPlaceholderText(QStringLiteral("0, 0.125, 3mm"));
+  auto* marks = new QCheckBox(Words(QStringLiteral("Crop and registration marks, lens alignment bar"),
+                                    QStringLiteral("裁切线、套准线与光栅对位条")),
+                              &dialog);
+  marks->setObjectName(QStringLiteral("Marks"));
+  marks->setChecked(setup.marks);
+  form->addRow(QString(), marks);
 
   // A profile fills the fields it holds; what is typed afterwards stays.
   const auto fill = [&](ProfileKind kind, const QString& name) {
@@ -158,7 +166,11 @@ bool QtDesktop::AskPrintSetup(QWidget* parent, PrintSetup& setup, const ProfileB
     set("colour", [&](const QString& v) { pick(plate, v); });
     set("cmyk-profile", [&](const QString& v) { cmyk->setText(v); });
     set("compression", [&](const QString& v) { pick(compression, v); });
-    if (kind == ProfileKind::kPrinter) bigTiff->setChecked(p->options.count(QStringLiteral("bigtiff")) > 0);
+    set("bleed", [&](const QString& v) { bleed->setText(v); });
+    if (kind == ProfileKind::kPrinter) {
+      bigTiff->setChecked(p->options.count(QStringLiteral("bigtiff")) > 0);
+      marks->setChecked(p->options.count(QStringLiteral("marks")) > 0);
+    }
   };
   QObject::connect(lensProfile, &QComboBox::currentIndexChanged, &dialog,
                    [&] { fill(ProfileKind::kLens, lensProfile->currentData().toString()); });
@@ -180,12 +192,16 @@ bool QtDesktop::AskPrintSetup(QWidget* parent, PrintSetup& setup, const ProfileB
     chosen.lens.frames.holdEnds = hold->value();
     chosen.lens.mirror = mirror->isChecked();
     chosen.phaseText = phase->text().trimmed().isEmpty() ? QStringLiteral("0") : phase->text().trimmed();
+    chosen.bleed = bleed->text().trimmed().isEmpty() ? QStringLiteral("0") : bleed->text().trimmed();
+    chosen.marks = marks->isChecked();
     // A profile or phase that can't be used is named now, not at the next
     // export.
     try {
       const QChar separator = QLocale().decimalPoint().at(0);
       chosen.lens.phase = ParsePhase(chosen.phaseText, Words(QStringLiteral("The phase"), QStringLiteral("相位")), separator);
       chosen.phaseText.replace(separator, QChar('.'));  // kept in the form every locale reads
+      CheckBleed(chosen.bleed, separator);
+      chosen.bleed.replace(separator, QChar('.'));
       if (!chosen.colour.cmykProfile.isEmpty())
         IccProfile::FromFile(chosen.colour.cmykProfile, ColourModel::kCmyk, QStringLiteral("the CMYK profile"));
       if (!chosen.colour.rgbProfile.isEmpty())

@@ -13,6 +13,7 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QtTest>
 
@@ -130,6 +131,52 @@ class WindowJobsTest : public QObject {
     QCOMPARE(other.items(), views);
     QCOMPARE(other.w().jobPath(), path);
     QVERIFY(other.w().printSetup().lens.mirror);
+  }
+
+  // Bleed and marks from the print setup: the summary gives the file's
+  // pixels, the trim and the bled size; the window's marked plate is the
+  // command line's (the slug line names the job in both).
+  void aMarkedPlateIsSummedUpAndWrittenAsTheCommandLineWritesIt() {
+    const QStringList views = Views(dir_.filePath("press"), 3);
+    WindowRig rig;
+    TForm1& w = English(rig);
+    rig.Import(views);
+    w.ComboBox2->setCurrentIndex(0);
+    w.ComboBox3->setEditText(QStringLiteral("1000"));
+    w.Edit3->setText(QStringLiteral("1.5"));
+    w.Edit3KeyUp();
+    PrintSetup setup;
+    setup.bleed = QStringLiteral("0.125");  // on the grey plate: the plain file's header is 334 bytes
+    setup.marks = true;
+    rig.desktop.setupAnswers << setup;
+    Trigger(w, "PrintSetup");
+    const QStringList summary = w.OutputSummary->text().split(QChar('\n'));
+    const QRegularExpression sizes(QStringLiteral("^(\\d+) x (\\d+) px, trim 1.5 x ([\\d.]+), bled 1.75 x ([\\d.]+) in$"));
+    const QRegularExpressionMatch m = sizes.match(summary.value(0));
+    QVERIFY2(m.hasMatch(), qPrintable(summary.value(0)));
+    QCOMPARE(m.captured(4).toDouble(), m.captured(3).toDouble() + 0.25);
+    QVERIFY2(summary.value(1).endsWith(QStringLiteral(" (over the bleed)")), qPrintable(summary.value(1)));
+    // The bled width (whole lenses of 13.2 px) and a half-inch margin a side.
+    QVERIFY2(qAbs(m.captured(1).toInt() - 1000 * (1.75 + 2 * 0.5)) < 14, qPrintable(m.captured(1)));
+
+    const QString path = dir_.filePath("press/press.plivora");
+    rig.desktop.saveAnswers << path;
+    Trigger(w, "SaveJob");
+    const QString out = dir_.filePath("press/press.tif");
+    rig.desktop.saveAnswers << out;
+    w.BitBtn7->click();
+    QVERIFY2(rig.desktop.errors.isEmpty(), qPrintable(rig.desktop.errors.join('\n')));
+    QVERIFY(QFile::rename(out, out + QStringLiteral(".window")));
+    QProcess cli;
+    cli.start(qEnvironmentVariable("PLIVORA_INTERLACE"), {QStringLiteral("-q"), QStringLiteral("--job"), path, QStringLiteral("-o"), out});
+    QVERIFY(cli.waitForFinished(60000));
+    QCOMPARE(cli.exitCode(), 0);
+    const QByteArray window = FileBytes(out + QStringLiteral(".window")), command = FileBytes(out);
+    QCOMPARE(window.size(), command.size());
+    QCOMPARE(qsizetype(window.size() - 334), qsizetype(m.captured(1).toInt()) * m.captured(2).toInt() * 4);
+    // All but the caption strip, 0.2 inch at 1000 / 10 rows an inch.
+    const qsizetype strip = qsizetype(20) * m.captured(1).toInt() * 4;
+    QVERIFY(window.mid(334, window.size() - 334 - strip) == command.mid(334, command.size() - 334 - strip));
   }
 
   // The real dialog: a lens fills LPI, direction and phase, a printer DPI,
