@@ -84,7 +84,7 @@ std::vector<Option> Options() {
            QStringLiteral("write the job this command line describes to FILE\ninstead of exporting")},
           {QStringLiteral("--lens"), {}, QStringLiteral("NAME"), QStringLiteral("the saved lens NAME: its LPI, direction and phase")},
           {QStringLiteral("--printer"), {}, QStringLiteral("NAME"),
-           QStringLiteral("the saved printer NAME: its DPI, plate colour, CMYK\nprofile and output form")},
+           QStringLiteral("the saved printer NAME: its DPI, plate colour, CMYK\nprofile, output form, bleed and marks")},
           {QStringLiteral("--save-lens"), {}, QStringLiteral("NAME"),
            QStringLiteral("save the lens options given (--lpi, --lenses, --phase)\nas NAME instead of exporting")},
           {QStringLiteral("--save-printer"), {}, QStringLiteral("NAME"),
