@@ -180,7 +180,7 @@ class WindowJobsTest : public QObject {
   }
 
   // The real dialog: a lens fills LPI, direction and phase, a printer DPI,
-  // plate and output form; a field typed afterwards keeps what was typed.
+  // plate, output form, bleed and marks; a field typed afterwards keeps what was typed.
   void aProfileFillsThePrintSetupAndEditsStay() {
     ProfileBook book;
     book.Put(ProfileKind::kLens, {QStringLiteral("pet"), {{QStringLiteral("lpi"), QStringLiteral("39.5018")},
@@ -188,7 +188,9 @@ class WindowJobsTest : public QObject {
                                                           {QStringLiteral("phase"), QStringLiteral("3/8")}}, {}});
     book.Put(ProfileKind::kPrinter, {QStringLiteral("ctp"), {{QStringLiteral("dpi"), QStringLiteral("2400")},
                                                              {QStringLiteral("colour"), QStringLiteral("cmyk")},
-                                                             {QStringLiteral("compression"), QStringLiteral("lzw")}}, {}});
+                                                             {QStringLiteral("compression"), QStringLiteral("lzw")},
+                                                             {QStringLiteral("bleed"), QStringLiteral("3mm")},
+                                                             {QStringLiteral("marks"), QString()}}, {}});
     WriteProfiles(ProfilesPath(), book);
     WindowRig rig;
     QtDesktop real;
@@ -210,6 +212,8 @@ class WindowJobsTest : public QObject {
     QCOMPARE(setup.phaseText, QStringLiteral("1/8"));
     QCOMPARE(setup.colour.plate, PlateColour::kCmyk);
     QCOMPARE(setup.form.compression, Compression::Lzw);
+    QCOMPARE(setup.bleed, QStringLiteral("3mm"));
+    QVERIFY(setup.marks);
   }
 
   // A phase sheet's strip 4 is a lens at the nominal LPI and phase 3/8;

@@ -102,6 +102,21 @@ class PressSheet(ProgramTest):
                 panels = [self.load(self.path(f"cut/plate-{k}-of-3.tif"))[0] for k in (1, 2, 3)]
                 self.assertTrue(np.array_equal(np.concatenate(panels, axis=1), whole))
 
+    def test_a_printer_keeps_its_bleed_and_marks(self):
+        env = dict(os.environ, XDG_CONFIG_HOME=self.path("config"))
+        saved = self.run_program("--unit", "inch", "--bleed", "0.125", "--marks", "--save-printer", "press", env=env)
+        self.assertEqual(saved.returncode, 0, saved.stderr)
+        listed = self.run_program("--list-profiles", env=env).stdout
+        self.assertEqual(listed, "printer press: bleed 0.125in, marks\n")
+        # In a plate of another unit the bleed keeps its own.
+        cm = [a for a in BASE if a not in ("--unit", "inch")]
+        out = self.path("p.tif")
+        result = self.run_program("--unit", "cm", *cm, "--printer", "press", "-o", out, *self.views, env=env)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        typed, _, _ = self.load(self.export("t.tif", "--unit", "cm", "--bleed", "0.3175", "--marks"))
+        printed, _, _ = self.load(out)
+        self.assertEqual(printed.shape, typed.shape)
+
     def test_refusals(self):
         for bleed in ("-0.1", "x", "11", "3 furlongs"):
             with self.subTest(bleed=bleed):
