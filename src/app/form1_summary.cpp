@@ -85,8 +85,9 @@ void TForm1::UpdateOutputSummary() {
       const Real perLens = Divide(dpi, lpi);
       const Real unit = t.inch ? 1 : 2.54L;
       const QString unitName = t.inch ? QStringLiteral("in") : QStringLiteral("cm");
-      // With bleed or marks: the file's pixels (margin included), the trim
-      // and the bled size; the lenses are counted over the bled image.
+      // With bleed or marks: the file's pixels (margin included) and the
+      // bled size, the lenses counted over it, and the trim size after the
+      // file's bytes (the label is narrow).
       const bool press = p.bleedE4 > 0 || setup_.marks;
       const PressMarks frame = PlanPressFrame(p, plate, setup_.marks, setup_.colour.plate, QString());
       const int64_t fileWidth = frame.width, fileRows = frame.rows + plate.stripRows;
@@ -96,22 +97,24 @@ void TForm1::UpdateOutputSummary() {
                      .arg(plate.fileRows())
                      .arg(Size(Real(p.widthE4) / 10000 * unit), Size(Real(p.heightE4) / 10000 * unit), unitName);
       else
-        lines << Words(QStringLiteral("%1 x %2 px, trim %3 x %4, bled %5 x %6 %7"), QStringLiteral("%1 x %2 像素，成品 %3 x %4，含出血 %5 x %6 %7"))
+        lines << Words(QStringLiteral("%1 x %2 px, bled %3 x %4 %5"), QStringLiteral("%1 x %2 像素，含出血 %3 x %4 %5"))
                      .arg(fileWidth)
                      .arg(fileRows)
-                     .arg(Size(Real(p.TrimWidthE4()) / 10000 * unit), Size(Real(p.TrimHeightE4()) / 10000 * unit),
-                          Size(Real(p.widthE4) / 10000 * unit), Size(Real(p.heightE4) / 10000 * unit), unitName);
+                     .arg(Size(Real(p.widthE4) / 10000 * unit), Size(Real(p.heightE4) / 10000 * unit), unitName);
       lines << (vertical ? Words(QStringLiteral("%1 lenses, %2 px per lens"), QStringLiteral("%1 条光栅，每条 %2 像素"))
                          : Words(QStringLiteral("%1 lenses down, %2 px per lens"), QStringLiteral("竖向 %1 条光栅，每条 %2 像素")))
                    .arg(plate.lens.lensCount)
                    .arg(Decimal(perLens, 2));
-      if (p.bleedE4 > 0) lines.last() += Words(QStringLiteral(" (over the bleed)"), QStringLiteral("（含出血）"));
+      if (p.bleedE4 > 0) lines.last() += Words(QStringLiteral(" (over bleed)"), QStringLiteral("（含出血）"));
       QString last = frames > 0 ? Words(QStringLiteral("%1 px per view"), QStringLiteral("每图 %1 像素")).arg(Decimal(perLens / frames, 2)) : QString();
       if (autoDpi) last += QStringLiteral("%1%2 dpi").arg(last.isEmpty() ? "" : ", ", QLocale().toString(double(dpi), 'g', 6));
       const int samples = setup_.colour.plate == PlateColour::kRgb ? 3 : 4;
       const Real bytes = 334 + Real(fileRows) * Real(fileWidth) * samples;
       last += QStringLiteral("%1%2 MB").arg(last.isEmpty() ? "" : ", ", Decimal(bytes / 1000000, 1));
       // The factor is the typed integer's low eight bits: 300 is taken as 44.
+      if (press)
+        last += Words(QStringLiteral(", trim %1 x %2 %3"), QStringLiteral("，成品 %1 x %2 %3"))
+                    .arg(Size(Real(p.TrimWidthE4()) / 10000 * unit), Size(Real(p.TrimHeightE4()) / 10000 * unit), unitName);
       const bool compressTaken = typedCompress != p.compress;
       if (compressTaken) last += Words(QStringLiteral(", compress %1"), QStringLiteral("，压缩 %1")).arg(p.compress);
       lines << last;
