@@ -1,6 +1,6 @@
 // The window's own words (its menus, dialogs, summary and messages) in the
 // caption language the window shows, which Ctrl+L switches: English or
-// Chinese. The Parts' captions keep their own sets (captions.h).
+// Chinese. The controls' captions keep their own sets (captions.h).
 #pragma once
 
 #include <QString>

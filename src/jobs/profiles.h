@@ -1,7 +1,7 @@
 // Lens and printer profiles: named sets of export options a shop keeps, so
 // that a calibrated lens or a press is chosen by name. They live in
 // Plivora's own settings file "plivora-profiles.json" in the XDG
-// configuration folder (the Parts' settings file is never touched):
+// configuration folder (the window's ten-line settings file is never touched):
 //
 //   {"format": 1,
 //    "lenses": [{"name": "75 lpi PET", "options": {"lpi": "75.40595", "lenses": "vertical", "phase": "3/8"}}],
