@@ -1,12 +1,14 @@
 // libFuzzer entry: every input is a job file, a profiles file and a print
 // setup's options held in memory. A job that reads is written again and
 // must read back the same (its views, output and options byte for byte);
-// its options go through the readers of colours, lenses and output forms.
+// its options go through the readers of colours, lenses, output forms and
+// the bleed.
 #include <QByteArray>
 #include <QJsonDocument>
 #include <cstdlib>
 
 #include "common/error.h"
+#include "interlace/export_geometry.h"
 #include "jobs/export_options.h"
 #include "jobs/job_file.h"
 #include "jobs/profiles.h"
@@ -19,6 +21,12 @@ void ReadOptions(const plivora::OptionValues& values) {
     ColourOptionsFrom(values, QString());
     LensOptionsFrom(values, QString());
     OutputFormFrom(values, QString());
+  } catch (const Error&) {
+  }
+  const auto bleed = values.find(QStringLiteral("bleed"));
+  if (bleed == values.end()) return;
+  try {
+    BleedE4(bleed->second, false);
   } catch (const Error&) {
   }
 }
