@@ -184,6 +184,10 @@ class TForm1 : public QWidget {
   void ShowCount();
   void ShowHeight();
   void ReplaceItems(const QStringList& items);
+  // Appends `paths` to the list, and enables what a list with views allows.
+  void AddItems(const QStringList& paths);
+  // `view` becomes the reference: its size, aspect and the height it gives.
+  void TakeReference(const QString& view);
   QStringList Items() const;
   void MoveCurrent(int step);
   void PlayPreview();

@@ -14,7 +14,6 @@
 #include "common/file_names.h"
 #include "common/numbers.h"
 #include "jobs/profiles.h"
-#include "series/source_image.h"
 #include "series/view_series.h"
 
 namespace plivora {
@@ -109,9 +108,8 @@ void TForm1::OpenJob(const QString& path) {
   Edit2->setText(text("compress", defaults.compress));
   SetPrintSetup(setup);
   setupChosen_ = true;
-  ReplaceItems(job.views);
-  ShowCount();
-  for (QPushButton* b : {BitBtn4, BitBtn1, BitBtn2}) b->setEnabled(true);
+  ReplaceItems({});
+  AddItems(job.views);
   jobPath_ = path;
   jobKept_ = job;
   ShowTitle();
@@ -128,12 +126,7 @@ void TForm1::OpenJob(const QString& path) {
     }
     if (referenced) continue;
     NegativeInput = IsNegativeExtension(PathExtension(view)) ? 1 : 0;
-    SourceImage image;
-    ReadSourceHeader(view, image);
-    FirstPhotoWidth = int32_t(image.Width);
-    FirstPhotoHeight = int32_t(image.Height);
-    PhotoAspect = plivora::PhotoAspect(image.Width, image.Height);
-    ShowHeight();
+    TakeReference(view);
     referenced = true;
   }
   if (job.options.count(QStringLiteral("height"))) Edit4->setText(job.options.at(QStringLiteral("height")));

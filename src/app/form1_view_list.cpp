@@ -30,6 +30,24 @@ void TForm1::ReplaceItems(const QStringList& items) {
   ListBox1->addItems(items);
 }
 
+void TForm1::AddItems(const QStringList& paths) {
+  {
+    const QSignalBlocker blocker(ListBox1);
+    ListBox1->addItems(paths);
+  }
+  ShowCount();
+  for (QPushButton* b : {BitBtn4, BitBtn1, BitBtn2}) b->setEnabled(true);
+}
+
+void TForm1::TakeReference(const QString& view) {
+  SourceImage image;
+  ReadSourceHeader(view, image);
+  FirstPhotoWidth = int32_t(image.Width);
+  FirstPhotoHeight = int32_t(image.Height);
+  PhotoAspect = plivora::PhotoAspect(image.Width, image.Height);
+  ShowHeight();
+}
+
 void TForm1::ShowCount() {
   Label4->setText(QString::number(ListBox1->count()));
   BitBtn5->setEnabled(ListBox1->count() >= 2);
@@ -50,12 +68,7 @@ void TForm1::ImportPaths(const QStringList& chosen) {
   lastFolder_ = QFileInfo(chosen.first()).absolutePath();
 
   NegativeInput = 0;
-  {
-    const QSignalBlocker blocker(ListBox1);
-    ListBox1->addItems(chosen);
-  }
-  ShowCount();
-  for (QPushButton* b : {BitBtn4, BitBtn1, BitBtn2}) b->setEnabled(true);
+  AddItems(chosen);
 
   // The first item decides for the whole series; the other files are not
   // looked at until they are exported.
@@ -67,12 +80,7 @@ void TForm1::ImportPaths(const QStringList& chosen) {
     return;
   }
   if (IsNegativeExtension(extension)) NegativeInput = 1;
-  SourceImage image;
-  ReadSourceHeader(first, image);
-  FirstPhotoWidth = int32_t(image.Width);
-  FirstPhotoHeight = int32_t(image.Height);
-  PhotoAspect = plivora::PhotoAspect(image.Width, image.Height);
-  ShowHeight();
+  TakeReference(first);
   BitBtn7->setEnabled(true);
 
   QStringList items = Items();
@@ -95,20 +103,10 @@ void TForm1::ImportImagesClick() {
 void TForm1::ImportImages(const QStringList& chosen) {
   if (chosen.isEmpty()) return;
   lastFolder_ = QFileInfo(chosen.first()).absolutePath();
-  {
-    const QSignalBlocker blocker(ListBox1);
-    ListBox1->addItems(chosen);
-  }
-  ShowCount();
-  for (QPushButton* b : {BitBtn4, BitBtn1, BitBtn2}) b->setEnabled(true);
+  AddItems(chosen);
   const QString first = ListBox1->item(0)->text();
   NegativeInput = IsNegativeExtension(PathExtension(first)) ? 1 : 0;
-  SourceImage image;
-  ReadSourceHeader(first, image);
-  FirstPhotoWidth = int32_t(image.Width);
-  FirstPhotoHeight = int32_t(image.Height);
-  PhotoAspect = plivora::PhotoAspect(image.Width, image.Height);
-  ShowHeight();
+  TakeReference(first);
   BitBtn7->setEnabled(true);
   PreviewState = 202;
   UpdateOutputSummary();
