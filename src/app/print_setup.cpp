@@ -64,15 +64,15 @@ void ApplySetupOptions(const OptionValues& values, PrintSetup& setup) {
 }
 
 void CheckBleed(const QString& text, QChar decimalSeparator) {
-  int64_t e4 = -1;
+  // Read as centimetres, the unit that takes the most: the export checks it
+  // again in the window's unit.
   try {
-    e4 = BleedE4(text, true, decimalSeparator);
+    BleedE4(text, false, decimalSeparator);
   } catch (const Error&) {
-  }
-  if (e4 < 0 || e4 > 100000)
     Fail(Words(QStringLiteral("The bleed \"%1\" must be a length from 0 to 10 inches, in the window's unit or with mm, cm or in"),
                QStringLiteral("出血 \"%1\" 须为 0 到 10 英寸的长度，用窗口的单位，或带 mm、cm、in"))
              .arg(text));
+  }
 }
 
 void SavePrintSetup(const QString& path, const PrintSetup& setup) {

@@ -30,7 +30,15 @@ int64_t BleedE4(const QString& text, bool inch, QChar decimalSeparator) {
       inches = perUnit;
       break;
     }
-  return Round(ParseFloat(number.trimmed(), decimalSeparator) * inches * 10000);
+  int64_t e4 = -1;
+  try {
+    e4 = Round(ParseFloat(number.trimmed(), decimalSeparator) * inches * 10000);
+  } catch (const Error&) {
+  }
+  if (e4 < 0 || e4 > 100000)
+    Fail(QStringLiteral("The bleed \"%1\" must be a length from 0 to 10 inches, in the plate's unit or with mm, cm "
+                        "or in (\"3mm\")").arg(text));
+  return e4;
 }
 
 ExportParameters ParseParameters(const ExportTexts& t, int viewCount) {
@@ -60,8 +68,6 @@ ExportParameters ParseParameters(const ExportTexts& t, int viewCount) {
   if (p.compress == 0) p.compress = 1;
   if (t.bleed != QLatin1String("0")) {
     p.bleedE4 = BleedE4(t.bleed, t.inch, sep);
-    RefuseNegative(p.bleedE4, QStringLiteral("bleed"), t.bleed);
-    if (p.bleedE4 > 100000) Fail(QStringLiteral("The bleed \"%1\" is over 10 inches (25.4 cm) a side").arg(t.bleed));
     p.widthE4 += 2 * p.bleedE4;
     p.heightE4 += 2 * p.bleedE4;
   }

@@ -43,7 +43,8 @@ struct ExportParameters {
 };
 
 // A bleed text in inches * 10^4: a number in the plate's unit, or with
-// its own ("3mm", "0.3cm", "0.125in"). Raises as ParseFloat.
+// its own ("3mm", "0.3cm", "0.125in"), from 0 to 10 inches. Raises "The
+// bleed "TEXT" must be a length from 0 to 10 inches, ..." otherwise.
 int64_t BleedE4(const QString& text, bool inch, QChar decimalSeparator = QChar('.'));
 
 // Converts the texts in the order the export reads them. Raises the
