@@ -18,6 +18,7 @@
 #include <QtTest>
 
 #include "app/wording.h"
+#include "common/error.h"
 #include "app_test_support.h"
 #include "jobs/job_file.h"
 #include "jobs/profiles.h"
@@ -216,6 +217,20 @@ class WindowJobsTest : public QObject {
     QCOMPARE(setup.form.compression, Compression::Lzw);
     QCOMPARE(setup.bleed, QStringLiteral("3mm"));
     QVERIFY(setup.marks);
+    // The dialog's check takes what a centimetre window takes (20 cm is
+    // under 10 inches); the export checks again in the window's unit.
+    const auto refused = [](const char* bleed) {
+      try {
+        CheckBleed(QString::fromLatin1(bleed));
+      } catch (const Error&) {
+        return true;
+      }
+      return false;
+    };
+    QVERIFY(!refused("20"));
+    QVERIFY(!refused("3mm"));
+    QVERIFY(refused("26"));
+    QVERIFY(refused("-1"));
   }
 
   // A phase sheet's strip 4 is a lens at the nominal LPI and phase 3/8;

@@ -215,5 +215,33 @@ TEST(Panels, CutsFallOnTheLensStartNearestToEqualShares) {
   EXPECT_EQ(PanelCuts(across, views, 3), (std::vector<int64_t>{0, Round(Real(across.width) / 3), Round(Real(across.width) * 2 / 3), across.width}));
 }
 
+// A bleed in the plate's unit or its own, from 0 to 10 inches; the image is
+// the trim size and the bleed on both sides.
+TEST(Geometry, BleedTextsAndTheBledSize) {
+  struct Case {
+    const char* text;
+    bool inch;
+    int64_t e4;  // -1: refused
+  };
+  const Case cases[] = {
+      {"0.125", true, 1250}, {"3mm", true, 1181},  {"0.3cm", true, 1181}, {"0.125in", false, 1250},
+      {"2", false, 7874},    {"25.4", false, 100000}, {"10.01", true, -1}, {"-0.1", true, -1},
+      {"x", true, -1},       {"3 furlongs", true, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    if (c.e4 < 0)
+      EXPECT_TRUE(ErrorOf([&] { BleedE4(c.text, c.inch); }).startsWith(QStringLiteral("The bleed \"")));
+    else
+      EXPECT_EQ(BleedE4(c.text, c.inch), c.e4);
+  }
+  ExportTexts t = WorkedExample();
+  t.bleed = "0.125";
+  const ExportParameters p = ParseParameters(t, 12);
+  EXPECT_EQ(p.widthE4, 22500);
+  EXPECT_EQ(p.heightE4, 32500);
+  EXPECT_EQ(p.TrimWidthE4(), 20000);
+}
+
 }  // namespace
 }  // namespace plivora
