@@ -1,5 +1,6 @@
 #include "app_test_support.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
@@ -8,6 +9,7 @@
 #include <clocale>
 #include <cstring>
 
+#include "app/wording.h"
 #include "sample/view_writer.h"
 
 namespace plivora::test {
@@ -101,6 +103,17 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
     qFatal("cannot write %s", qPrintable(path));
+}
+
+void Trigger(TForm1& w, const char* action) {
+  auto* a = w.findChild<QAction*>(QString::fromLatin1(action));
+  QVERIFY2(a, action);
+  a->trigger();
+}
+
+TForm1& English(WindowRig& rig) {
+  if (ChineseWording()) rig.w().SwitchLanguage();
+  return rig.w();
 }
 
 }  // namespace plivora::test

@@ -120,6 +120,11 @@ struct WindowRig {
 QString WriteView(const QString& path, int width, int height, int seed = 0, bool inverted = false);
 
 QByteArray FileBytes(const QString& path);
+
+// Triggers the window's context-menu action of that object name.
+void Trigger(TForm1& w, const char* action);
+// The rig's window with its words in English (it starts in Chinese).
+TForm1& English(WindowRig& rig);
 // The image rows of an exported file: the bytes after the 334-byte header
 // and before the 0.2-inch caption strip of a 4000 dpi, compress 10 export
 // (80 rows), which carry the date and time and so differ between runs.

@@ -20,12 +20,6 @@ using namespace plivora::test;
 
 namespace {
 
-void Trigger(TForm1& w, const char* action) {
-  auto* a = w.findChild<QAction*>(QString::fromLatin1(action));
-  QVERIFY2(a, action);
-  a->trigger();
-}
-
 PrintSetup Setup(PlateColour plate, const QString& cmykProfile = {}, const QString& rgbProfile = {},
                  Intent intent = Intent::kRelative) {
   PrintSetup setup;
@@ -41,11 +35,6 @@ void CloseAndRestart(WindowRig& rig) {
 
 QString SummaryLine(TForm1& w) { return w.OutputSummary->text().section(QChar('\n'), -1); }
 
-// A window of the rig, its words in English (it starts in Chinese).
-TForm1& English(WindowRig& rig) {
-  if (ChineseWording()) rig.w().SwitchLanguage();
-  return rig.w();
-}
 
 }  // namespace
 
