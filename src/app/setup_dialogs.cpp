@@ -34,6 +34,25 @@ QLineEdit* Field(QDialog& dialog, QFormLayout* form, const char* name, const QSt
   return edit;
 }
 
+// OK and Cancel; Cancel rejects, OK is the caller's to connect.
+QDialogButtonBox* OkCancel(QDialog& dialog) {
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  return buttons;
+}
+
+// A name asked for in a small dialog; empty when cancelled.
+QString AskName(QDialog& parent, const QString& title, const QString& name) {
+  QDialog ask(&parent);
+  ask.setWindowTitle(title);
+  auto* form = new QFormLayout(&ask);
+  QLineEdit* edit = Field(ask, form, "Name", Words(QStringLiteral("Name:"), QStringLiteral("名称:")), name);
+  QDialogButtonBox* buttons = OkCancel(ask);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &ask, &QDialog::accept);
+  form->addRow(buttons);
+  return ask.exec() == QDialog::Accepted ? edit->text().trimmed() : QString();
+}
+
 // A profile's path with a button that chooses one.
 QLineEdit* ProfileRow(QDialog& dialog, QFormLayout* form, const char* name, const QString& label, const QString& path,
                       const QString& placeholder) {
@@ -177,7 +196,7 @@ bool QtDesktop::AskPrintSetup(QWidget* parent, PrintSetup& setup, const ProfileB
   QObject::connect(printerProfile, &QComboBox::currentIndexChanged, &dialog,
                    [&] { fill(ProfileKind::kPrinter, printerProfile->currentData().toString()); });
 
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  QDialogButtonBox* buttons = OkCancel(dialog);
   PrintSetup chosen = setup;
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
     chosen.dpi = dpi->text().trimmed();
@@ -212,7 +231,6 @@ bool QtDesktop::AskPrintSetup(QWidget* parent, PrintSetup& setup, const ProfileB
     }
     dialog.accept();
   });
-  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
   form->addRow(buttons);
   if (dialog.exec() != QDialog::Accepted) return false;
   setup = chosen;
@@ -236,7 +254,7 @@ bool QtDesktop::AskPitchTest(QWidget* parent, PitchTestChoices& choices, const P
   phase->setObjectName(QStringLiteral("Phase"));
   phase->setChecked(choices.phase);
   form->addRow(phase);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  QDialogButtonBox* buttons = OkCancel(dialog);
   PitchTestChoices chosen = choices;
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
     chosen.dpi = dpi->text();
@@ -252,7 +270,6 @@ bool QtDesktop::AskPitchTest(QWidget* parent, PitchTestChoices& choices, const P
     }
     dialog.accept();
   });
-  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
   form->addRow(buttons);
   if (dialog.exec() != QDialog::Accepted) return false;
   choices = chosen;
@@ -305,16 +322,9 @@ bool QtDesktop::ManageProfiles(QWidget* parent, ProfileBook& book, const OptionV
   };
   // The print setup's options, as a lens or as a printer.
   const auto add = [&](ProfileKind kind) {
-    QDialog ask(&dialog);
-    ask.setWindowTitle(kindWord(kind));
-    auto* f = new QFormLayout(&ask);
-    QLineEdit* name = Field(ask, f, "Name", Words(QStringLiteral("Name:"), QStringLiteral("名称:")), QString());
-    auto* b = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &ask);
-    QObject::connect(b, &QDialogButtonBox::accepted, &ask, &QDialog::accept);
-    QObject::connect(b, &QDialogButtonBox::rejected, &ask, &QDialog::reject);
-    f->addRow(b);
-    if (ask.exec() != QDialog::Accepted || name->text().trimmed().isEmpty()) return;
-    Profile p{name->text().trimmed(), {}, {}};
+    const QString name = AskName(dialog, kindWord(kind), QString());
+    if (name.isEmpty()) return;
+    Profile p{name, {}, {}};
     for (const QString& key : ProfileOptionNames(kind))
       if (current.count(key)) p.options[key] = current.at(key);
     edited.Put(kind, p);
@@ -327,15 +337,9 @@ bool QtDesktop::ManageProfiles(QWidget* parent, ProfileBook& book, const OptionV
     ProfileKind kind;
     QString name;
     if (!selected(&kind, &name)) return;
-    QDialog ask(&dialog);
-    auto* f = new QFormLayout(&ask);
-    QLineEdit* to = Field(ask, f, "Name", Words(QStringLiteral("Name:"), QStringLiteral("名称:")), name);
-    auto* b = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &ask);
-    QObject::connect(b, &QDialogButtonBox::accepted, &ask, &QDialog::accept);
-    QObject::connect(b, &QDialogButtonBox::rejected, &ask, &QDialog::reject);
-    f->addRow(b);
-    if (ask.exec() != QDialog::Accepted) return;
-    edited.Rename(kind, name, to->text().trimmed());
+    const QString to = AskName(dialog, kindWord(kind), name);
+    if (to.isEmpty()) return;
+    edited.Rename(kind, name, to);
     changed = true;
     refresh();
   });
@@ -360,9 +364,8 @@ bool QtDesktop::ManageProfiles(QWidget* parent, ProfileBook& book, const OptionV
     refresh();
   });
   layout->addLayout(buttons);
-  auto* close = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  QDialogButtonBox* close = OkCancel(dialog);
   QObject::connect(close, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-  QObject::connect(close, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
   layout->addWidget(close);
   if (dialog.exec() != QDialog::Accepted || !changed) return false;
   book = edited;
@@ -383,9 +386,8 @@ bool QtDesktop::AskSaveLens(QWidget* parent, SaveLensChoices& choices) {
   QLineEdit* name = Field(dialog, form, "Name", Words(QStringLiteral("Name:"), QStringLiteral("名称:")), choices.name);
   QLineEdit* strip = Field(dialog, form, "Strip",
                            Words(QStringLiteral("Winning strip, or an LPI:"), QStringLiteral("最佳条号，或线数:")), choices.strip);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  QDialogButtonBox* buttons = OkCancel(dialog);
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
   form->addRow(buttons);
   if (dialog.exec() != QDialog::Accepted) return false;
   choices.name = name->text().trimmed();
