@@ -80,10 +80,7 @@ void SavePrintSetup(const QString& path, const PrintSetup& setup) {
   const QJsonObject options = OptionsToJson(SetupOptionValues(setup), QString());
   for (auto it = options.begin(); it != options.end(); ++it) o.insert(it.key(), it.value());
   o.insert(QStringLiteral("format"), kFormat);
-  const QByteArray bytes = QJsonDocument(o).toJson();
-  OutputFile out(path);
-  out.Write(bytes.constData(), uint64_t(bytes.size()));
-  out.Commit();
+  OutputFile::WriteWhole(path, QJsonDocument(o).toJson());
 }
 
 namespace {

@@ -129,9 +129,7 @@ void SaveSettings(const QString& file, const SavedFields& fields, int32_t reserv
   lines << QString() << QString::number(reserved);
   QByteArray bytes;
   for (const QString& line : lines) bytes += line.toLocal8Bit() + "\r\n";
-  OutputFile out(file);
-  out.Write(bytes.constData(), uint64_t(bytes.size()));
-  out.Commit();
+  OutputFile::WriteWhole(file, bytes);
 }
 
 }  // namespace plivora

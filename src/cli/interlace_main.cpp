@@ -250,8 +250,7 @@ QStringList JobPaths(const ParsedOptions& o) {
   if (const std::optional<QString> list = o.Optional(QStringLiteral("--jobs-from"))) {
     QFile file(NativeFileName(*list));
     if (!file.open(QIODevice::ReadOnly)) Fail(QStringLiteral("Cannot read the job list \"%1\": %2").arg(*list, file.errorString()));
-    const QString absolute = AbsoluteFileName(*list);
-    const QString folder = absolute.left(absolute.lastIndexOf(QChar('/')));
+    const QString folder = FolderOf(AbsoluteFileName(*list));
     for (const QByteArray& raw : file.readAll().split('\n')) {
       const QString line = FileNameFromNative(raw.trimmed());
       if (line.isEmpty() || line.startsWith(QChar('#'))) continue;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <algorithm>
 
 
 namespace plivora {
@@ -69,6 +70,8 @@ QByteArray NativeFileName(const QString& name) {
   }
   return bytes;
 }
+
+QString FolderOf(const QString& name) { return name.left(std::max<qsizetype>(0, name.lastIndexOf(QChar('/')))); }
 
 QString AbsoluteFileName(const QString& name) {
   if (name.startsWith(QChar('/'))) return QDir::cleanPath(name);

@@ -18,5 +18,7 @@ QByteArray NativeFileName(const QString& name);
 // `name` made absolute against the current folder and cleaned of "." and
 // ".." parts, without the lossy round trip QFileInfo makes of such names.
 QString AbsoluteFileName(const QString& name);
+// The folder part of a name: all before its last "/" ("" for none).
+QString FolderOf(const QString& name);
 
 }  // namespace plivora

@@ -229,6 +229,12 @@ void OutputFile::Write(const void* data, uint64_t length) {
   }
 }
 
+void OutputFile::WriteWhole(const QString& path, const QByteArray& bytes) {
+  OutputFile out(path);
+  out.Write(bytes.constData(), uint64_t(bytes.size()));
+  out.Commit();
+}
+
 void OutputFile::Commit() {
   Flush();
   {

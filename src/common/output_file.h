@@ -56,6 +56,9 @@ class OutputFile {
   // one gets its name, or none does and every earlier file of those names
   // stays as it was. Raises the first file's failure.
   static void CommitTogether(const std::vector<OutputFile*>& files);
+  // Writes `bytes` as the whole file at `path` (a small file: settings, a
+  // job), which takes the name only once complete.
+  static void WriteWhole(const QString& path, const QByteArray& bytes);
   // Refuses, before anything is committed, files that would land on one
   // file (two names that link or point to it, or one name given twice).
   static void CheckDistinct(const std::vector<OutputFile*>& files);

@@ -203,16 +203,12 @@ Job ReadJob(const QString& path) {
   if (file.size() > kMaxJobBytes)
     Fail(QStringLiteral("Cannot read the job \"%1\": it is %2 bytes, far more than a job holds").arg(path).arg(file.size()));
   const QByteArray bytes = file.read(kMaxJobBytes + 1);
-  const QString absolute = AbsoluteFileName(path);
-  return ParseJob(bytes, path, absolute.left(absolute.lastIndexOf(QChar('/'))));
+  return ParseJob(bytes, path, FolderOf(AbsoluteFileName(path)));
 }
 
 void WriteJob(const QString& path, const Job& job) {
   const QString absolute = AbsoluteFileName(path);
-  const QByteArray bytes = JobBytes(job, absolute.left(absolute.lastIndexOf(QChar('/'))));
-  OutputFile out(absolute);
-  out.Write(bytes.constData(), uint64_t(bytes.size()));
-  out.Commit();
+  OutputFile::WriteWhole(absolute, JobBytes(job, FolderOf(absolute)));
 }
 
 QByteArray JobBytes(const Job& job, const QString& folder) {

@@ -175,13 +175,10 @@ void WriteProfiles(const QString& path, const ProfileBook& book) {
     }
     o.insert(kind == ProfileKind::kLens ? QStringLiteral("lenses") : QStringLiteral("printers"), list);
   }
-  const QString folder = path.left(path.lastIndexOf(QChar('/')));
+  const QString folder = FolderOf(path);
   if (!folder.isEmpty() && !QDir().mkpath(folder))
     Fail(QStringLiteral("Cannot make the folder \"%1\" for the profiles").arg(folder));
-  const QByteArray bytes = QJsonDocument(o).toJson();
-  OutputFile out(path);
-  out.Write(bytes.constData(), uint64_t(bytes.size()));
-  out.Commit();
+  OutputFile::WriteWhole(path, QJsonDocument(o).toJson());
 }
 
 QString ProfileSummary(const Profile& profile) {
