@@ -19,25 +19,18 @@ constexpr int kFormat = 1;
 
 PrintSetup LoadPrintSetup(const QString& path) {
   PrintSetup setup;
-  QFile file(path);
-  if (!file.exists()) return setup;
-  const auto refuse = [&](const QString& reason) {
-    Fail(QStringLiteral("Cannot read the print setup \"%1\": %2").arg(path, reason));
-  };
-  if (!file.open(QIODevice::ReadOnly)) refuse(file.errorString());
-  QJsonParseError error;
-  const QJsonDocument document = QJsonDocument::fromJson(file.read(qint64(1) << 20), &error);
-  if (error.error != QJsonParseError::NoError) refuse(error.errorString());
-  if (!document.isObject()) refuse(QStringLiteral("it is not a JSON object"));
+  const QString what = QStringLiteral("print setup");
+  const QByteArray bytes = ReadJsonFile(what, path, true);
+  if (bytes.isNull()) return setup;
   // The options by their command-line names, read as a job's are. Setups
   // written by 13.4's first builds hold "hold-ends" as a number.
-  QJsonObject options = document.object();
+  QJsonObject options = ParseJsonObject(what, path, bytes);
   const QJsonValue hold = options.value(QLatin1String("hold-ends"));
   if (hold.isDouble()) options.insert(QStringLiteral("hold-ends"), QString::number(hold.toDouble(), 'g', 17));
   try {
     ApplySetupOptions(OptionsFromJson(options, QString(), &setup.others), setup);
   } catch (const Error& e) {
-    refuse(e.message());
+    FailReading(what, path, 0, e.message());
   }
   setup.others.remove(QStringLiteral("format"));
   return setup;

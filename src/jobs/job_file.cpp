@@ -12,8 +12,8 @@ namespace plivora {
 
 namespace {
 
-// The largest job read: a job of 255 long paths is a few hundred KB.
-constexpr qint64 kMaxJobBytes = qint64(16) << 20;
+// The largest JSON file read: a job of 255 long paths is a few hundred KB.
+constexpr qint64 kMaxJsonBytes = qint64(16) << 20;
 
 // A refusal of the job's content, with the key at fault; ParseJob adds the
 // file and the line.
@@ -138,17 +138,33 @@ OptionValues OptionsFromJson(const QJsonObject& json, const QString& folder, QJs
   return options;
 }
 
-Job ParseJob(const QByteArray& bytes, const QString& path, const QString& folder) {
-  const auto fail = [&](int line, const QString& reason) {
-    Fail(line > 0 ? QStringLiteral("Cannot read the job \"%1\": line %2: %3").arg(path).arg(line).arg(reason)
-                  : QStringLiteral("Cannot read the job \"%1\": %2").arg(path, reason));
-  };
+void FailReading(const QString& what, const QString& path, int line, const QString& reason) {
+  Fail(line > 0 ? QStringLiteral("Cannot read the %1 \"%2\": line %3: %4").arg(what, path).arg(line).arg(reason)
+                : QStringLiteral("Cannot read the %1 \"%2\": %3").arg(what, path, reason));
+}
+
+QByteArray ReadJsonFile(const QString& what, const QString& path, bool missingIsEmpty) {
+  QFile file(NativeFileName(path));
+  if (missingIsEmpty && !file.exists()) return {};
+  if (!file.open(QIODevice::ReadOnly)) FailReading(what, path, 0, file.errorString());
+  if (file.size() > kMaxJsonBytes)
+    FailReading(what, path, 0, QStringLiteral("it is %1 bytes, far more than it holds").arg(file.size()));
+  const QByteArray bytes = file.read(kMaxJsonBytes + 1);
+  return bytes.isNull() ? QByteArray("") : bytes;  // an empty file is there: not null
+}
+
+QJsonObject ParseJsonObject(const QString& what, const QString& path, const QByteArray& bytes) {
   QJsonParseError error;
   const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
   if (error.error != QJsonParseError::NoError)
-    fail(int(bytes.left(error.offset).count('\n')) + 1, error.errorString());
-  if (!document.isObject()) fail(1, QStringLiteral("a job is a JSON object ({ ... })"));
-  const QJsonObject o = document.object();
+    FailReading(what, path, int(bytes.left(error.offset).count('\n')) + 1, error.errorString());
+  if (!document.isObject()) FailReading(what, path, 1, QStringLiteral("it is not a JSON object ({ ... })"));
+  return document.object();
+}
+
+Job ParseJob(const QByteArray& bytes, const QString& path, const QString& folder) {
+  const QString what = QStringLiteral("job");
+  const QJsonObject o = ParseJsonObject(what, path, bytes);
   Job job;
   const qsizetype optionsAt = bytes.indexOf("\"options\"");
   try {
@@ -187,7 +203,7 @@ Job ParseJob(const QByteArray& bytes, const QString& path, const QString& folder
     }
   } catch (const JobFault& f) {
     const bool option = FindJobOption(f.key) != nullptr;
-    fail(LineOfKey(bytes, f.key, option && optionsAt >= 0 ? optionsAt : 0), f.reason);
+    FailReading(what, path, LineOfKey(bytes, f.key, option && optionsAt >= 0 ? optionsAt : 0), f.reason);
   }
   for (auto it = o.begin(); it != o.end(); ++it)
     if (it.key() != QLatin1String("format") && it.key() != QLatin1String("views") && it.key() != QLatin1String("output") &&
@@ -197,13 +213,7 @@ Job ParseJob(const QByteArray& bytes, const QString& path, const QString& folder
 }
 
 Job ReadJob(const QString& path) {
-  QFile file(NativeFileName(path));
-  if (!file.open(QIODevice::ReadOnly))
-    Fail(QStringLiteral("Cannot read the job \"%1\": %2").arg(path, file.errorString()));
-  if (file.size() > kMaxJobBytes)
-    Fail(QStringLiteral("Cannot read the job \"%1\": it is %2 bytes, far more than a job holds").arg(path).arg(file.size()));
-  const QByteArray bytes = file.read(kMaxJobBytes + 1);
-  return ParseJob(bytes, path, FolderOf(AbsoluteFileName(path)));
+  return ParseJob(ReadJsonFile(QStringLiteral("job"), path), path, FolderOf(AbsoluteFileName(path)));
 }
 
 void WriteJob(const QString& path, const Job& job) {

@@ -52,6 +52,15 @@ struct Job {
 
 inline constexpr int kJobFormat = 1;
 
+// The program's JSON files (jobs, profiles, the print setup) are read one
+// way: "Cannot read the WHAT "PATH": line N: REASON" (no line when N is 0).
+[[noreturn]] void FailReading(const QString& what, const QString& path, int line, const QString& reason);
+// The bytes of such a file (16 MB at most); a null QByteArray when
+// `missingIsEmpty` and there is no file.
+QByteArray ReadJsonFile(const QString& what, const QString& path, bool missingIsEmpty = false);
+// The JSON object in `bytes`, or FailReading with the line of the fault.
+QJsonObject ParseJsonObject(const QString& what, const QString& path, const QByteArray& bytes);
+
 // The job in `path`; Error "Cannot read the job "PATH": line N: REASON"
 // for a file that is not one (the line of the key at fault, or of the JSON
 // error).

@@ -13,7 +13,6 @@ namespace plivora {
 
 namespace {
 
-constexpr qint64 kMaxProfilesBytes = qint64(16) << 20;
 
 // The line (from 1) where `text` first stands, or 0: the line to name in a
 // refusal.
@@ -88,15 +87,9 @@ QString ProfilesPath() {
 }
 
 ProfileBook ParseProfiles(const QByteArray& bytes, const QString& path) {
-  const auto fail = [&](int line, const QString& reason) {
-    Fail(line > 0 ? QStringLiteral("Cannot read the profiles \"%1\": line %2: %3").arg(path).arg(line).arg(reason)
-                  : QStringLiteral("Cannot read the profiles \"%1\": %2").arg(path, reason));
-  };
-  QJsonParseError error;
-  const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-  if (error.error != QJsonParseError::NoError) fail(int(bytes.left(error.offset).count('\n')) + 1, error.errorString());
-  if (!document.isObject()) fail(1, QStringLiteral("the profiles are a JSON object ({ ... })"));
-  const QJsonObject o = document.object();
+  const QString what = QStringLiteral("profiles");
+  const auto fail = [&](int line, const QString& reason) { FailReading(what, path, line, reason); };
+  const QJsonObject o = ParseJsonObject(what, path, bytes);
   const QJsonValue format = o.value(QLatin1String("format"));
   if (!format.isDouble() || format.toDouble() != double(format.toInt()) || format.toInt() < 1)
     fail(LineOf(bytes, "\"format\""), QStringLiteral("\"format\" must be a whole number from 1"));
@@ -150,13 +143,8 @@ ProfileBook ParseProfiles(const QByteArray& bytes, const QString& path) {
 }
 
 ProfileBook ReadProfiles(const QString& path) {
-  QFile file(NativeFileName(path));
-  if (!file.exists()) return {};
-  if (!file.open(QIODevice::ReadOnly))
-    Fail(QStringLiteral("Cannot read the profiles \"%1\": %2").arg(path, file.errorString()));
-  if (file.size() > kMaxProfilesBytes)
-    Fail(QStringLiteral("Cannot read the profiles \"%1\": it is %2 bytes, far more than profiles take").arg(path).arg(file.size()));
-  return ParseProfiles(file.read(kMaxProfilesBytes + 1), path);
+  const QByteArray bytes = ReadJsonFile(QStringLiteral("profiles"), path, true);
+  return bytes.isNull() ? ProfileBook() : ParseProfiles(bytes, path);
 }
 
 void WriteProfiles(const QString& path, const ProfileBook& book) {
