@@ -13,6 +13,7 @@
 #include "common/error.h"
 #include "common/file_names.h"
 #include "common/numbers.h"
+#include "jobs/export_options.h"
 #include "jobs/profiles.h"
 #include "series/view_series.h"
 
@@ -152,11 +153,8 @@ void TForm1::ShowTitle() {
 void TForm1::ProfilesClick() {
   const QString path = ProfilesPath();
   ProfileBook book = ReadProfiles(path);
-  OptionValues current = SetupOptionValues(setup_);
-  const ExportTexts t = FieldTexts();
-  current[QStringLiteral("dpi")] = Portable(t.dpi, t.decimalSeparator);
-  current[QStringLiteral("lpi")] = Portable(t.lpi, t.decimalSeparator);
-  if (desktop_.ManageProfiles(this, book, current)) WriteProfiles(path, book);
+  // A profile added takes its options from what a job of the window holds.
+  if (desktop_.ManageProfiles(this, book, JobOfWindow().options)) WriteProfiles(path, book);
 }
 
 // The winning strip of the last sheet gives the lens its LPI and, on a
@@ -186,7 +184,7 @@ void TForm1::SaveLensClick() {
     }
     lens.options[QStringLiteral("lpi")] = Portable(choices.strip, separator);
   }
-  lens.options[QStringLiteral("lenses")] = setup_.lens.lenses == Lenses::kHorizontal ? QStringLiteral("horizontal") : QStringLiteral("vertical");
+  lens.options[QStringLiteral("lenses")] = LensesName(setup_.lens.lenses);
   const QString path = ProfilesPath();
   ProfileBook book = ReadProfiles(path);
   book.Put(ProfileKind::kLens, lens);
