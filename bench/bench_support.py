@@ -9,8 +9,9 @@ import time
 
 
 def run(cmd, out, work):
-    """Wall seconds, CPU seconds (user and system) and peak resident MB of
-    one export writing `out` (removed after). The peak comes from
+    """Wall seconds, CPU seconds (user and system), peak resident MB and the
+    bytes written of one export writing `out` (removed after, with its
+    panels). The peak comes from
     /usr/bin/time, whose child starts small: a child of this Python process
     would count the Python process's pages, which it starts with, as its own."""
     if os.path.exists(out):
@@ -22,10 +23,12 @@ def run(cmd, out, work):
     seconds = time.perf_counter() - start
     if status != 0:
         sys.exit("failed: %s" % " ".join(cmd))
+    size = 0
     for name in os.listdir(os.path.dirname(out)):  # the file, or its panels
         if name.startswith(os.path.basename(out).rsplit(".", 1)[0]):
+            size += os.path.getsize(os.path.join(os.path.dirname(out), name))
             os.remove(os.path.join(os.path.dirname(out), name))
-    return seconds, usage.ru_utime + usage.ru_stime, int(open(figures).read().split()[-1]) / 1024
+    return seconds, usage.ru_utime + usage.ru_stime, int(open(figures).read().split()[-1]) / 1024, size
 
 
 def table(title, cases, repeats, work, sync=False):

@@ -18,7 +18,8 @@ import statistics
 import subprocess
 import sys
 import tempfile
-import time
+
+from bench_support import run, sample_views
 
 args = [a for a in sys.argv[1:] if not a.startswith("--")]
 build = args[0]
@@ -38,25 +39,6 @@ FORMS = {
 }
 
 
-def run(cmd, out):
-    """Wall seconds, peak resident MB, the output's size and CPU seconds
-    (user and system) of one export."""
-    if os.path.exists(out):
-        os.remove(out)
-    # The peak from /usr/bin/time, whose child starts small: a child of this
-    # Python process would count the Python process's pages as its own.
-    figures = os.path.join(work, "peak.txt")
-    start = time.perf_counter()
-    process = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", figures, *cmd])
-    _, status, usage = os.wait4(process.pid, 0)
-    seconds = time.perf_counter() - start
-    if status != 0:
-        sys.exit("failed: %s" % " ".join(cmd))
-    size = os.path.getsize(out)
-    os.remove(out)
-    return seconds, int(open(figures).read().split()[-1]) / 1024, size, usage.ru_utime + usage.ru_stime
-
-
 def table(title, base, views, repeats, sync):
     out = os.path.join(work, "out.tif")
     results = {name: [] for name in FORMS}
@@ -64,32 +46,28 @@ def table(title, base, views, repeats, sync):
         for name, options in FORMS.items():
             if sync:
                 subprocess.run(["sync"])
-            results[name].append(run([interlace, "-q", *base, *options, "-o", out, *views], out))
+            results[name].append(run([interlace, "-q", *base, *options, "-o", out, *views], out, work))
     print("%s, medians of %d alternating runs:" % (title, repeats))
     none = statistics.median(r[0] for r in results["none"])
     for name, rs in results.items():
         seconds = statistics.median(r[0] for r in rs)
-        peak = statistics.median(r[1] for r in rs)
-        size = rs[0][2]
-        cpu = statistics.median(r[3] for r in rs)
+        cpu = statistics.median(r[1] for r in rs)
+        peak = statistics.median(r[2] for r in rs)
+        size = rs[0][3]
         print("  %-12s %8.3f s  x%5.2f   cpu %7.3f s   %10.1f MB  (%5.1f %% of none)   peak %6.1f MB"
-              % (name, seconds, seconds / none, cpu, size / 1e6, 100 * size / results["none"][0][2], peak))
+              % (name, seconds, seconds / none, cpu, size / 1e6, 100 * size / results["none"][0][3], peak))
 
 
 work = tempfile.mkdtemp(prefix="plivora-forms-")
 try:
-    small = os.path.join(work, "small")
-    subprocess.run([sample, "--views", "12", "--size", "1000x1500", small], check=True, stdout=subprocess.DEVNULL)
-    small_views = sorted(os.path.join(small, n) for n in os.listdir(small) if n.endswith(".tif"))
+    small_views = sample_views(sample, 12, "1000x1500", os.path.join(work, "small"))
     example = ["--unit", "inch", "--width", "2", "--height", "3"]
     for _ in range(2):  # warm the page cache and the font cache
-        run([interlace, "-q", *example, "-o", os.path.join(work, "w.tif"), *small_views], os.path.join(work, "w.tif"))
+        run([interlace, "-q", *example, "-o", os.path.join(work, "w.tif"), *small_views], os.path.join(work, "w.tif"), work)
     table("worked example", example, small_views, runs * 5, False)
 
-    large = os.path.join(work, "large")
     w, h = 3000 // scale, 4500 // scale
-    subprocess.run([sample, "--views", "24", "--size", "%dx%d" % (w, h), large], check=True, stdout=subprocess.DEVNULL)
-    large_views = sorted(os.path.join(large, n) for n in os.listdir(large) if n.endswith(".tif"))
+    large_views = sample_views(sample, 24, "%dx%d" % (w, h), os.path.join(work, "large"))
     job = ["--unit", "inch", "--width", str(20 / scale), "--height", str(30 / scale), "--dpi", "4000",
            "--compress", "10"]
     table("large job (%d x %d views, %g x %g inches)" % (w, h, 20 / scale, 30 / scale), job, large_views, runs, True)
@@ -97,8 +75,8 @@ try:
     if huge and scale == 1:
         out = os.path.join(work, "huge.tif")
         subprocess.run(["sync"])
-        seconds, peak, size, _ = run([interlace, "-q", "--unit", "inch", "--width", "36", "--height", "24", "--dpi",
-                                   "4000", "--compress", "10", "--bigtiff", "-o", out, *large_views], out)
+        seconds, _, peak, size = run([interlace, "-q", "--unit", "inch", "--width", "36", "--height", "24", "--dpi",
+                                      "4000", "--compress", "10", "--bigtiff", "-o", out, *large_views], out, work)
         print("24 x 36 inch BigTIFF: %.1f GB in %.2f s, peak %.1f MB" % (size / 1e9, seconds, peak))
 finally:
     shutil.rmtree(work)
