@@ -152,9 +152,13 @@ void TForm1::ShowTitle() {
 
 void TForm1::ProfilesClick() {
   const QString path = ProfilesPath();
-  ProfileBook book = ReadProfiles(path);
+  const ProfileBook before = ReadProfiles(path);
+  ProfileBook book = before;
   // A profile added takes its options from what a job of the window holds.
-  if (desktop_.ManageProfiles(this, book, JobOfWindow().options)) WriteProfiles(path, book);
+  // The edits go to the file as it is by then: another program may have
+  // saved a profile meanwhile.
+  if (desktop_.ManageProfiles(this, book, JobOfWindow().options))
+    UpdateProfiles(path, [&](ProfileBook& now) { now.Apply(before, book); });
 }
 
 // The winning strip of the last sheet gives the lens its LPI and, on a
@@ -185,10 +189,7 @@ void TForm1::SaveLensClick() {
     lens.options[QStringLiteral("lpi")] = Portable(choices.strip, separator);
   }
   lens.options[QStringLiteral("lenses")] = LensesName(setup_.lens.lenses);
-  const QString path = ProfilesPath();
-  ProfileBook book = ReadProfiles(path);
-  book.Put(ProfileKind::kLens, lens);
-  WriteProfiles(path, book);
+  UpdateProfiles(ProfilesPath(), [&](ProfileBook& book) { book.Put(ProfileKind::kLens, lens); });
   desktop_.ShowMessage(this, Words(QStringLiteral("Lens \"%1\" saved: %2"), QStringLiteral("已保存光栅“%1”：%2")).arg(lens.name, ProfileSummary(lens)));
 }
 

@@ -103,6 +103,7 @@ QStringList ParsedOptions::All(const QString& name) const {
 void ParsedOptions::Set(const QString& name, const QString& value) {
   values_[name] = value;
   all_[name] << value;
+  sequence_.emplace_back(name, value);
 }
 
 std::optional<QString> ParsedOptions::Optional(const QString& name) const {

@@ -45,6 +45,8 @@ class ParsedOptions {
   QStringList All(const QString& name) const;
   // Each option given, with its last value.
   const std::map<QString, QString>& Values() const { return values_; }
+  // Every option given, with its value, in the order given.
+  const std::vector<std::pair<QString, QString>>& Sequence() const { return sequence_; }
   // The arguments that are not options ("-" and everything after "--" too).
   const QStringList& Operands() const { return operands_; }
 
@@ -57,6 +59,7 @@ class ParsedOptions {
   friend ParsedOptions ParseOptions(const QStringList&, const std::vector<Option>&);
   std::map<QString, QString> values_;
   std::map<QString, QStringList> all_;
+  std::vector<std::pair<QString, QString>> sequence_;
   QStringList operands_;
 };
 

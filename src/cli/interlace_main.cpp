@@ -1,11 +1,12 @@
 // plivora-interlace: the export of the window, from the command line.
 #include <QDateTime>
-#include <QFile>
 #include <cstdio>
 
 #include "cli/command_line.h"
 #include "cli/number_options.h"
 #include "common/file_names.h"
+#include "common/run_inputs.h"
+#include "common/small_file.h"
 #include "jobs/export.h"
 #include "jobs/export_options.h"
 #include "jobs/job_file.h"
@@ -119,7 +120,7 @@ QString BleedOption(const ParsedOptions& o, bool inch) {
 // A bleed saved with a printer keeps its unit.
 QString BleedWithUnit(const QString& bleed, bool inch) {
   for (const char* unit : {"mm", "cm", "in"})
-    if (bleed.trimmed().endsWith(QLatin1String(unit))) return bleed.trimmed();
+    if (bleed.trimmed().endsWith(QLatin1String(unit), Qt::CaseInsensitive)) return bleed.trimmed();
   return bleed.trimmed() + (inch ? QStringLiteral("in") : QStringLiteral("cm"));
 }
 
@@ -207,18 +208,32 @@ ParsedOptions Effective(const ParsedOptions& typed, const Job* job) {
   return o;
 }
 
-void SaveJob(const ParsedOptions& o) {
+// Writes the job the options describe, once they pass every check the
+// export makes before its first pixel; never over a file the run reads, nor
+// over a file that is not a job (a view a glob typed after --save-job).
+void SaveJob(const ParsedOptions& o, const RunInputs& read) {
+  const ExportRequest request = BuildRequest(o);
   Job job;
-  job.output = OutputPath(o);
-  if (o.Operands().isEmpty()) throw UsageError(QStringLiteral("no views given (see --help)"));
-  for (const QString& view : o.Operands()) job.views << AbsoluteFileName(view);
+  job.output = request.outputPath;
+  for (const QString& view : request.views) job.views << AbsoluteFileName(view);
   job.options = JobOptionsOf(o);
-  WriteJob(AbsoluteFileName(o.Value(QStringLiteral("--save-job"))), job);
+  const QString path = AbsoluteFileName(o.Value(QStringLiteral("--save-job")));
+  RunInputs inputs = read;
+  for (const QString& view : job.views) inputs.Add(view, QStringLiteral("one of the views"));
+  inputs.Add(request.colour.cmykProfile, QStringLiteral("the CMYK profile"));
+  inputs.Add(request.colour.rgbProfile, QStringLiteral("the RGB profile"));
+  inputs.CheckNotOutput(path);
+  CheckJobTarget(path);
+  WriteJob(path, job);
 }
 
 void SaveProfile(const ParsedOptions& o, ProfileKind kind) {
   Profile profile{o.Value(QStringLiteral("--save-") + ProfileKindName(kind)), {}, {}};
-  if (profile.name.trimmed().isEmpty()) throw UsageError(QStringLiteral("--save-%1 needs a name").arg(ProfileKindName(kind)));
+  try {
+    CheckProfileName(kind, profile.name);
+  } catch (const Error& e) {
+    throw UsageError(QStringLiteral("--save-%1: %2").arg(ProfileKindName(kind), e.message()));
+  }
   const OptionValues given = JobOptionsOf(o);
   for (const QString& name : ProfileOptionNames(kind))
     if (given.count(name)) profile.options[name] = given.at(name);
@@ -229,75 +244,143 @@ void SaveProfile(const ParsedOptions& o, ProfileKind kind) {
   if (profile.options.empty())
     throw UsageError(QStringLiteral("--save-%1 saves --%2; none of them is given")
                          .arg(ProfileKindName(kind), ProfileOptionNames(kind).join(QStringLiteral(", --"))));
-  const QString path = ProfilesPath();
-  ProfileBook book = ReadProfiles(path);
-  book.Put(kind, profile);
-  WriteProfiles(path, book);
+  UpdateProfiles(ProfilesPath(), [&](ProfileBook& book) { book.Put(kind, profile); });
 }
 
 void ListProfiles() {
   const ProfileBook book = ReadProfiles(ProfilesPath());
   for (const ProfileKind kind : {ProfileKind::kLens, ProfileKind::kPrinter})
     for (const Profile& p : book.Of(kind))
-      std::printf("%s %s: %s\n", qPrintable(ProfileKindName(kind)), qPrintable(p.name), qPrintable(ProfileSummary(p)));
+      std::printf("%s %s: %s\n", qPrintable(ProfileKindName(kind)), NativeFileName(p.name).constData(),
+                  NativeFileName(ProfileSummary(p)).constData());
 }
 
-// The jobs --job and --jobs-from name, in order; a list's relative paths
-// are taken from its own folder.
-QStringList JobPaths(const ParsedOptions& o) {
-  QStringList paths;
-  for (const QString& job : o.All(QStringLiteral("--job"))) paths << AbsoluteFileName(job);
-  if (const std::optional<QString> list = o.Optional(QStringLiteral("--jobs-from"))) {
-    QFile file(NativeFileName(*list));
-    if (!file.open(QIODevice::ReadOnly)) Fail(QStringLiteral("Cannot read the job list \"%1\": %2").arg(*list, file.errorString()));
-    const QString folder = FolderOf(AbsoluteFileName(*list));
-    for (const QByteArray& raw : file.readAll().split('\n')) {
+// A job to run, and the list that named it, if one did.
+struct NamedJob {
+  QString path;
+  QString list;
+};
+
+// The jobs --job and --jobs-from name, in the order typed; a list's
+// relative paths are taken from its own folder.
+std::vector<NamedJob> JobPaths(const ParsedOptions& o) {
+  std::vector<NamedJob> jobs;
+  for (const auto& [option, value] : o.Sequence()) {
+    if (option == QLatin1String("--job")) jobs.push_back({AbsoluteFileName(value), {}});
+    if (option != QLatin1String("--jobs-from")) continue;
+    const QString list = AbsoluteFileName(value);
+    const QString folder = FolderOf(list);
+    for (const QByteArray& raw : ReadSmallFile(QStringLiteral("job list"), list, kMaxSettingsFileBytes).split('\n')) {
       const QString line = FileNameFromNative(raw.trimmed());
       if (line.isEmpty() || line.startsWith(QChar('#'))) continue;
-      paths << AbsoluteFileName(line.startsWith(QChar('/')) ? line : folder + QChar('/') + line);
+      jobs.push_back({AbsoluteFileName(line.startsWith(QChar('/')) ? line : folder + QChar('/') + line), list});
     }
   }
-  return paths;
+  return jobs;
+}
+
+// The files a run reads besides its views and colour profiles.
+RunInputs InputsOf(const ParsedOptions& typed, const NamedJob* job) {
+  RunInputs inputs;
+  if (job) {
+    inputs.Add(job->path, QStringLiteral("the job"));
+    inputs.Add(job->list, QStringLiteral("the job list"));
+  }
+  if (typed.Has(QStringLiteral("--lens")) || typed.Has(QStringLiteral("--printer")))
+    inputs.Add(ProfilesPath(), QStringLiteral("the profiles file"));
+  return inputs;
+}
+
+// The export of one job.
+ExportRequest JobRequest(const ParsedOptions& typed, const NamedJob& named, bool tellUnknown) {
+  const Job job = ReadJob(named.path);
+  if (tellUnknown && !job.UnknownKeys().isEmpty())
+    std::fprintf(stderr, "plivora-interlace: job %s: keys this version does not know, left alone: %s\n",
+                 NativeFileName(named.path).constData(), qPrintable(job.UnknownKeys().join(QStringLiteral(", "))));
+  ExportRequest request = BuildRequest(Effective(typed, &job));
+  request.slugName = named.path.section(QChar('/'), -1);
+  request.inputs = InputsOf(typed, &named);
+  return request;
+}
+
+// Every file the export of `request` writes.
+QStringList OutputsOf(const ExportRequest& request) {
+  if (request.panels == 1) return {request.outputPath};
+  QStringList outputs;
+  for (int k = 1; k <= request.panels; ++k) outputs << PanelFileName(request.outputPath, k, request.panels);
+  return outputs;
+}
+
+// Refuses, before any job runs, a batch that would lose a file: a job
+// writing over a job or a list of the batch, or two jobs writing one file
+// (by name, or through links), of which only the last plate would remain.
+// Jobs that cannot be read are left to fail in their turn.
+void CheckBatch(const ParsedOptions& typed, const std::vector<NamedJob>& jobs) {
+  RunInputs read;
+  for (const NamedJob& job : jobs) read.Add(InputsOf(typed, &job));
+  std::vector<std::pair<QString, RunInputs>> written;  // each job's outputs, as files no later job may write
+  for (const NamedJob& job : jobs) {
+    QStringList outputs;
+    try {
+      outputs = OutputsOf(JobRequest(typed, job, false));
+    } catch (const Error&) {
+      continue;
+    }
+    for (const QString& output : outputs) {
+      read.CheckNotOutput(output);
+      for (const auto& [earlier, theirs] : written) try {
+          theirs.CheckNotOutput(output);
+        } catch (const Error&) {
+          Fail(QStringLiteral("The jobs \"%1\" and \"%2\" both write \"%3\", so only one plate would remain; "
+                              "give one of them another output").arg(earlier, job.path, output));
+        }
+    }
+    RunInputs mine;
+    for (const QString& output : outputs) mine.Add(output, {});
+    written.emplace_back(job.path, mine);
+  }
 }
 
 // Runs the jobs one after the other, each to its own output; a failed one
 // is reported and the batch goes on. Raises at the end if any failed.
-void RunJobs(const ParsedOptions& typed, const QStringList& paths, const std::function<void(int)>& progress) {
+void RunBatch(const ParsedOptions& typed, const std::vector<NamedJob>& jobs, const std::function<void(int)>& progress) {
+  CheckBatch(typed, jobs);
   int failed = 0;
-  for (const QString& path : paths) {
+  for (const NamedJob& job : jobs) {
     try {
-      const Job job = ReadJob(path);
-      if (!job.UnknownKeys().isEmpty())
-        std::fprintf(stderr, "plivora-interlace: job %s: keys this version does not know, left alone: %s\n",
-                     NativeFileName(path).constData(), qPrintable(job.UnknownKeys().join(QStringLiteral(", "))));
-      ExportRequest request = BuildRequest(Effective(typed, &job));
-      request.slugName = path.section(QChar('/'), -1);
+      const ExportRequest request = JobRequest(typed, job, true);
       ExportInterlaced(request, progress);
-      std::printf("job %s: written %s\n", NativeFileName(path).constData(), NativeFileName(request.outputPath).constData());
+      std::printf("job %s: written %s\n", NativeFileName(job.path).constData(), NativeFileName(request.outputPath).constData());
     } catch (const Error& e) {
       ++failed;
-      std::printf("job %s: failed: %s\n", NativeFileName(path).constData(), qPrintable(e.message()));
+      std::printf("job %s: failed: %s\n", NativeFileName(job.path).constData(), NativeFileName(e.message()).constData());
     }
     std::fflush(stdout);
   }
-  if (failed > 0) Fail(QStringLiteral("%1 of %2 jobs failed").arg(failed).arg(paths.size()));
+  if (failed > 0) Fail(QStringLiteral("%1 of %2 jobs failed").arg(failed).arg(jobs.size()));
 }
 
 void Run(const ParsedOptions& typed, const std::function<void(int)>& progress) {
   if (typed.Has(QStringLiteral("--list-profiles"))) return ListProfiles();
-  const QStringList jobs = JobPaths(typed);
+  const std::vector<NamedJob> jobs = JobPaths(typed);
   if (typed.Has(QStringLiteral("--save-lens")) || typed.Has(QStringLiteral("--save-printer")) ||
       typed.Has(QStringLiteral("--save-job"))) {
     if (jobs.size() > 1) throw UsageError(QStringLiteral("saving takes one job at most"));
-    const std::optional<Job> job = jobs.isEmpty() ? std::nullopt : std::optional<Job>(ReadJob(jobs.first()));
+    const std::optional<Job> job = jobs.empty() ? std::nullopt : std::optional<Job>(ReadJob(jobs.front().path));
     const ParsedOptions o = Effective(typed, job ? &*job : nullptr);
     if (typed.Has(QStringLiteral("--save-lens"))) SaveProfile(o, ProfileKind::kLens);
     if (typed.Has(QStringLiteral("--save-printer"))) SaveProfile(o, ProfileKind::kPrinter);
-    if (typed.Has(QStringLiteral("--save-job"))) SaveJob(o);
+    if (typed.Has(QStringLiteral("--save-job"))) SaveJob(o, InputsOf(typed, jobs.empty() ? nullptr : &jobs.front()));
     return;
   }
-  if (!jobs.isEmpty()) return RunJobs(typed, jobs, progress);
-  ExportInterlaced(BuildRequest(Effective(typed, nullptr)), progress);
+  // One job named by --job is an export like any other; lists and several
+  // jobs are a batch, reported a line a job.
+  if (jobs.size() == 1 && !typed.Has(QStringLiteral("--jobs-from")))
+    return ExportInterlaced(JobRequest(typed, jobs.front(), true), progress);
+  if (!jobs.empty()) return RunBatch(typed, jobs, progress);
+  ExportRequest request = BuildRequest(Effective(typed, nullptr));
+  request.inputs = InputsOf(typed, nullptr);
+  ExportInterlaced(request, progress);
 }
 
 }  // namespace

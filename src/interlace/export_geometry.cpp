@@ -25,7 +25,7 @@ int64_t BleedE4(const QString& text, bool inch, QChar decimalSeparator) {
   Real inches = inch ? 1 : 1 / 2.54L;
   const std::pair<const char*, Real> units[] = {{"mm", 1 / 25.4L}, {"cm", 1 / 2.54L}, {"in", 1}};
   for (const auto& [suffix, perUnit] : units)
-    if (number.endsWith(QLatin1String(suffix))) {
+    if (number.endsWith(QLatin1String(suffix), Qt::CaseInsensitive)) {
       number.chop(2);
       inches = perUnit;
       break;

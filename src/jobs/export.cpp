@@ -20,6 +20,7 @@
 #include "plate/strip_encoders.h"
 #include "plate/tiff_header.h"
 #include "series/colour_plan.h"
+#include "series/view_error.h"
 #include "series/view_set.h"
 
 namespace plivora {
@@ -33,10 +34,23 @@ void OpenViews(const QStringList& frames, ViewSet& views, uint32_t* minWidth, ui
                ProgressReporter& progress) {
   const auto photoCount = int(frames.size());
   for (int i = 0; i < photoCount; ++i) {
-    views.Add(frames[i]);
+    try {
+      views.Add(frames[i]);
+    } catch (const std::bad_alloc&) {
+      FailView(frames[i], QStringLiteral("there is not enough memory to open it"));
+    }
     *minWidth = std::min(*minWidth, views[size_t(i)].image().Width);
     *minHeight = std::min(*minHeight, views[size_t(i)].image().Height);
     progress.Set(Real(i + 1) * 20 / photoCount);
+  }
+}
+
+// A row of a view; a decoder that runs out of memory is named.
+void ReadViewRow(SourceReader& view, uint32_t row, uint8_t* dest) {
+  try {
+    view.ReadRow(row, dest);
+  } catch (const std::bad_alloc&) {
+    FailView(view.image().Path, QStringLiteral("there is not enough memory to decode it"));
   }
 }
 
@@ -117,9 +131,11 @@ void Export(const ExportRequest& req, ProgressReporter& progress) {
                                  : QString();
   const PressMarks frame = PlanPressFrame(p, plate, req.marks, req.colour.plate, slug);
   std::vector<Panel> panels = PlanPanels(req, p, plate, frame, shift);
-  for (const Panel& panel : panels)
-    if (views.Holds(panel.path))
-      Fail(QStringLiteral("The output \"%1\" is one of the views; choose another file name").arg(panel.path));
+  RunInputs inputs = req.inputs;
+  for (const QString& view : req.views) inputs.Add(view, QStringLiteral("one of the views"));
+  inputs.Add(req.colour.cmykProfile, QStringLiteral("the CMYK profile"));
+  inputs.Add(req.colour.rgbProfile, QStringLiteral("the RGB profile"));
+  for (const Panel& panel : panels) inputs.CheckNotOutput(panel.path);
   std::vector<uint32_t> viewWidths;
   for (size_t v = 0; v < views.size(); ++v) viewWidths.push_back(views[v].image().Width);
   const bool vertical = req.lens.lenses == Lenses::kVertical;
@@ -165,15 +181,15 @@ void Export(const ExportRequest& req, ProgressReporter& progress) {
   if (vertical) {
     auto rows = std::make_unique<RowComposer>(g, map, viewWidths, rule);
     read = [&views, &c = *rows](uint32_t row, uint8_t* set) {
-      for (size_t v = 0; v < views.size(); ++v) views[v].ReadRow(row, set + c.ViewOffset(v));
+      for (size_t v = 0; v < views.size(); ++v) ReadViewRow(views[v], row, set + c.ViewOffset(v));
     };
     composer = std::move(rows);
   } else {
     auto rows = std::make_unique<HorizontalComposer>(plate, map, *std::max_element(viewWidths.begin(), viewWidths.end()), rule);
     read = [&views, &c = *rows](uint32_t row, uint8_t* set) {
       const HorizontalComposer::Sources s = c.SourcesOf(row);
-      views[size_t(s.view)].ReadRow(s.sourceRow, set);
-      if (s.needsNext) views[size_t(s.nextView)].ReadRow(s.sourceRow, set + c.NextSlot());
+      ReadViewRow(views[size_t(s.view)], s.sourceRow, set);
+      if (s.needsNext) ReadViewRow(views[size_t(s.nextView)], s.sourceRow, set + c.NextSlot());
     };
     composer = std::move(rows);
   }

@@ -10,6 +10,7 @@
 
 #include "colour/plate_colour.h"
 #include "common/progress.h"
+#include "common/run_inputs.h"
 #include "interlace/export_geometry.h"
 #include "plate/output_form.h"
 #include "series/view_series.h"
@@ -52,6 +53,10 @@ struct ExportRequest {
   // or the output's name).
   bool marks = false;
   QString slugName;
+  // Files the run reads besides the views and profiles (the job, the job
+  // list, the profiles file): no output may land on one of them, nor on a
+  // view or a profile.
+  RunInputs inputs;
   // How a plain file over 4 GiB is refused: what the operator can do.
   QString tooLargeAdvice = QStringLiteral("use --bigtiff if the RIP reads BigTIFF, or --panels N to split the print into N files");
 };

@@ -1,6 +1,5 @@
 #include "jobs/job_file.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -12,9 +11,6 @@ namespace plivora {
 
 namespace {
 
-// The largest JSON file read: a job of 255 long paths is a few hundred KB.
-constexpr qint64 kMaxJsonBytes = qint64(16) << 20;
-
 // A refusal of the job's content, with the key at fault; ParseJob adds the
 // file and the line.
 struct JobFault {
@@ -23,24 +19,6 @@ struct JobFault {
 };
 
 [[noreturn]] void Refuse(const QString& key, const QString& reason) { throw JobFault{key, reason}; }
-
-// The line (from 1) where `"key":` first stands after `from`, or 0.
-int LineOfKey(const QByteArray& bytes, const QString& key, qsizetype from = 0) {
-  const QByteArray quoted = '"' + key.toUtf8() + '"';
-  for (qsizetype at = bytes.indexOf(quoted, from); at >= 0; at = bytes.indexOf(quoted, at + 1)) {
-    qsizetype after = at + quoted.size();
-    while (after < bytes.size() && (bytes[after] == ' ' || bytes[after] == '\t' || bytes[after] == '\n' || bytes[after] == '\r'))
-      ++after;
-    if (after < bytes.size() && bytes[after] == ':') return int(bytes.left(at).count('\n')) + 1;
-  }
-  return 0;
-}
-
-bool IsUtf8Name(const QString& name) {
-  for (const QChar c : name)
-    if (c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF) return false;
-  return true;
-}
 
 }  // namespace
 
@@ -70,24 +48,12 @@ QStringList Job::UnknownKeys() const {
 }
 
 QJsonValue PathToJson(const QString& path, const QString& folder) {
-  QString stored = path;
-  if (!folder.isEmpty() && path.startsWith(folder + QChar('/'))) stored = path.mid(folder.size() + 1);
-  if (IsUtf8Name(stored)) return stored;
-  return QJsonObject{{QStringLiteral("bytes"), QString::fromLatin1(NativeFileName(stored).toBase64())}};
+  const bool under = !folder.isEmpty() && path.startsWith(folder + QChar('/'));
+  return TextToJson(under ? path.mid(folder.size() + 1) : path);
 }
 
 QString PathFromJson(const QJsonValue& value, const QString& folder) {
-  QString stored;
-  if (value.isString()) {
-    stored = value.toString();
-  } else if (value.isObject() && value.toObject().value(QLatin1String("bytes")).isString() && value.toObject().size() == 1) {
-    const QByteArray base64 = value.toObject().value(QLatin1String("bytes")).toString().toLatin1();
-    const auto decoded = QByteArray::fromBase64Encoding(base64, QByteArray::AbortOnBase64DecodingErrors);
-    if (!decoded) throw Error(QStringLiteral("its \"bytes\" are not base64"));
-    stored = FileNameFromNative(*decoded);
-  } else {
-    throw Error(QStringLiteral("a file name is a text, or {\"bytes\": \"<base64>\"}"));
-  }
+  QString stored = TextFromJson(value, QStringLiteral("a file name"));
   if (stored.isEmpty() || stored.contains(QChar(0))) throw Error(QStringLiteral("a file name is empty or holds a NUL"));
   if (!stored.startsWith(QChar('/')) && !folder.isEmpty()) stored = folder + QChar('/') + stored;
   return AbsoluteFileName(stored);
@@ -138,42 +104,13 @@ OptionValues OptionsFromJson(const QJsonObject& json, const QString& folder, QJs
   return options;
 }
 
-void FailReading(const QString& what, const QString& path, int line, const QString& reason) {
-  Fail(line > 0 ? QStringLiteral("Cannot read the %1 \"%2\": line %3: %4").arg(what, path).arg(line).arg(reason)
-                : QStringLiteral("Cannot read the %1 \"%2\": %3").arg(what, path, reason));
-}
-
-QByteArray ReadJsonFile(const QString& what, const QString& path, bool missingIsEmpty) {
-  QFile file(NativeFileName(path));
-  if (missingIsEmpty && !file.exists()) return {};
-  if (!file.open(QIODevice::ReadOnly)) FailReading(what, path, 0, file.errorString());
-  if (file.size() > kMaxJsonBytes)
-    FailReading(what, path, 0, QStringLiteral("it is %1 bytes, far more than it holds").arg(file.size()));
-  const QByteArray bytes = file.read(kMaxJsonBytes + 1);
-  return bytes.isNull() ? QByteArray("") : bytes;  // an empty file is there: not null
-}
-
-QJsonObject ParseJsonObject(const QString& what, const QString& path, const QByteArray& bytes) {
-  QJsonParseError error;
-  const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-  if (error.error != QJsonParseError::NoError)
-    FailReading(what, path, int(bytes.left(error.offset).count('\n')) + 1, error.errorString());
-  if (!document.isObject()) FailReading(what, path, 1, QStringLiteral("it is not a JSON object ({ ... })"));
-  return document.object();
-}
-
 Job ParseJob(const QByteArray& bytes, const QString& path, const QString& folder) {
   const QString what = QStringLiteral("job");
   const QJsonObject o = ParseJsonObject(what, path, bytes);
+  CheckFormat(what, path, bytes, o, kJobFormat);
   Job job;
   const qsizetype optionsAt = bytes.indexOf("\"options\"");
   try {
-    const QJsonValue format = o.value(QLatin1String("format"));
-    if (!format.isDouble() || format.toDouble() != double(format.toInt()) || format.toInt() < 1)
-      Refuse(QStringLiteral("format"), QStringLiteral("\"format\" must be a whole number from 1 (this version writes %1)").arg(kJobFormat));
-    if (format.toInt() > kJobFormat)
-      Refuse(QStringLiteral("format"), QStringLiteral("it is of format %1, newer than this version reads (%2); update Plivora")
-                                           .arg(format.toInt()).arg(kJobFormat));
     const QJsonValue views = o.value(QLatin1String("views"));
     if (!views.isArray() || views.toArray().isEmpty())
       Refuse(QStringLiteral("views"), QStringLiteral("\"views\" must list the views, at least one"));
@@ -214,6 +151,15 @@ Job ParseJob(const QByteArray& bytes, const QString& path, const QString& folder
 
 Job ReadJob(const QString& path) {
   return ParseJob(ReadJsonFile(QStringLiteral("job"), path), path, FolderOf(AbsoluteFileName(path)));
+}
+
+void CheckJobTarget(const QString& path) {
+  try {
+    const QByteArray bytes = ReadJsonFile(QStringLiteral("job"), path, true);
+    if (bytes.isNull() || ParseJsonObject(QStringLiteral("job"), path, bytes).contains(QLatin1String("views"))) return;
+  } catch (const Error&) {
+  }
+  Fail(QStringLiteral("The file \"%1\" is not a job; choose another file name").arg(path));
 }
 
 void WriteJob(const QString& path, const Job& job) {

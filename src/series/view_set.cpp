@@ -27,12 +27,4 @@ void ViewSet::WrapFileReader(size_t file,
     if (listing == before) listing = files_[file].reader.get();
 }
 
-bool ViewSet::Holds(const QString& path) const {
-  struct stat st {};
-  if (::stat(NativeFileName(path).constData(), &st) != 0) return false;
-  for (const File& f : files_)
-    if (f.device == uint64_t(st.st_dev) && f.inode == uint64_t(st.st_ino)) return true;
-  return false;
-}
-
 }  // namespace plivora

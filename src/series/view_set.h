@@ -39,9 +39,6 @@ class ViewSet {
   // listing of that file (a reader that converts its rows, say).
   void WrapFileReader(size_t file,
                       const std::function<std::unique_ptr<SourceReader>(std::unique_ptr<SourceReader>)>& wrap);
-  // True when `path` names one of the views' files (false when it names no
-  // file at all).
-  bool Holds(const QString& path) const;
 
  private:
   struct File {

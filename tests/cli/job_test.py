@@ -58,13 +58,13 @@ class Jobs(ProgramTest):
         self.assertEqual(stored["views"][0], "views/a.tif")  # beside the job: relative
         self.assertEqual(stored["output"], "plates/card.tif")
         self.assertIn("bytes", stored["views"][1])  # not UTF-8: its bytes
-        for _ in range(3):  # the caption prints the time to the second
+        for _ in range(8):  # the caption prints the time to the second (a loaded machine needs tries)
             typed = self.interlace("-q", *OPTIONS, "-o", out, *self.views)
             self.assertEqual(typed.returncode, 0, typed.stderr)
             os.rename(out, out + b".typed")
             run = self.interlace("-q", "--job", job)
             self.assertEqual(run.returncode, 0, run.stderr)
-            self.assertEqual(run.stdout.decode(errors="replace").split(": ")[1], "written " + out.decode(errors="replace") + "\n")
+            self.assertEqual(run.stdout, b"")  # one job is an export: no batch line
             if self.same_file(out, out + b".typed"):
                 break
         self.assertTrue(self.same_file(out, out + b".typed"))
@@ -149,7 +149,7 @@ class Jobs(ProgramTest):
                     f.write(text)
                 result = self.interlace("--job", job)
                 self.assertEqual(result.returncode, 1)
-                self.assertIn(f'failed: Cannot read the job "{job}": {message}', result.stdout.decode())
+                self.assertIn(f'plivora-interlace: Cannot read the job "{job}": {message}', result.stderr.decode())
         with open(job, "w") as f:
             json.dump({"format": 1, "views": [view], "output": self.path("o.tif"), "later": 1,
                        "options": {"width": "1", "sparkle": "yes"}}, f)
