@@ -2,6 +2,7 @@
 // for a file name, then runs the core with the fields' texts, the busy
 // cursor and the progress bar, and beeps when the file is written.
 #include <QApplication>
+#include <functional>
 #include <algorithm>
 #include <QComboBox>
 #include <QFileInfo>
@@ -16,6 +17,7 @@
 #include "common/signal_cleanup.h"
 #include "jobs/export.h"
 #include "jobs/pitch_sheet.h"
+#include "options/option_table.h"
 
 namespace plivora {
 
@@ -112,8 +114,8 @@ void TForm1::BitBtn7Click() {
   // export runs at a time.
   if (exporting_) return;
   QString filter;
-  const PlateColour colour = setup_.colour.plate;
-  const std::vector<SaveEntry> entries = ExportEntries(setup_.form);
+  const PlateColour colour = setup_.settings.colour.plate;
+  const std::vector<SaveEntry> entries = ExportEntries(setup_.settings.form);
   // An open job's output is proposed where it was written last.
   const bool jobOutput = !jobPath_.isEmpty() && !jobKept_.output.isEmpty();
   if (jobOutput) lastFolder_ = QFileInfo(jobKept_.output).absolutePath();
@@ -128,7 +130,9 @@ void TForm1::BitBtn7Click() {
 
   PhotoCount = uint8_t(count);
   ExportRequest request;
-  request.texts = FieldTexts();
+  // The fields read in the export's order, with the runtime's messages.
+  request.settings = WindowSettings();
+  request.settings.form = form;
   request.views = Items();
   request.firstPhotoWidth = FirstPhotoWidth;
   request.firstPhotoHeight = FirstPhotoHeight;
@@ -136,11 +140,8 @@ void TForm1::BitBtn7Click() {
   request.outputPath = QFileInfo(path).absoluteFilePath();
   request.now = desktop_.Now();
   request.locale = QLocale();
-  request.form = form;
-  request.colour = setup_.colour;
-  request.lens = setup_.lens;
-  request.marks = setup_.marks;
   if (!jobPath_.isEmpty()) request.slugName = QFileInfo(jobPath_).fileName();
+  request.inputs.Add(jobPath_, QStringLiteral("the job"));
   request.tooLargeAdvice = TooLargeAdvice();
 
   // No events are handled while the export runs; the bar repaints itself
@@ -192,8 +193,8 @@ void TForm1::BitBtn13Click() {
     t.strip = c.strip;
     t.phase = c.phase;
     t.decimalSeparator = fields.decimalSeparator;
-    t.lenses = setup_.lens.lenses;
-    t.mirror = setup_.lens.mirror;
+    t.lenses = setup_.settings.lens.lenses;
+    t.mirror = setup_.settings.lens.mirror;
     return t;
   };
   // What the sheet would refuse, named when OK is pressed.
@@ -260,9 +261,44 @@ ExportTexts TForm1::FieldTexts() const {
   t.compress = Edit2->text();
   t.inch = UnitIsInch();
   t.decimalSeparator = DecimalSeparator();
-  t.bleed = setup_.bleed;
+  t.bleed = setup_.settings.texts.bleed;
   return t;
 }
+
+
+OptionValues TForm1::WindowValues(bool portable) const {
+  // The open job's options the window does not show go on as they were.
+  OptionValues values;
+  if (!jobPath_.isEmpty())
+    for (const auto& [name, value] : jobKept_.options)
+      if (const OptionSpec* o = FindExportOption(name); o && o->shown == Shown::kNowhere) values[name] = value;
+  for (const auto& [name, value] : setup_.values) values[name] = value;
+  const QChar sep = DecimalSeparator();
+  const auto number = [&](const QString& text) { return portable ? PortableNumberText(text, sep) : text; };
+  const QString dpi = ComboBox3->currentText();
+  values[QStringLiteral("dpi")] = dpi == QLatin1String("(Auto)") ? dpi : number(dpi);
+  values[QStringLiteral("lpi")] = number(ComboBox1->currentText());
+  values[QStringLiteral("width")] = number(Edit3->text());
+  values[QStringLiteral("height")] = number(Edit4->text());
+  values[QStringLiteral("unit")] = UnitIsInch() ? QStringLiteral("inch") : QStringLiteral("cm");
+  values[QStringLiteral("compress")] = portable ? Edit2->text().trimmed() : Edit2->text();
+  return values;
+}
+
+void TForm1::ShowFieldValues(const OptionValues& values) {
+  const auto show = [&](const char* name, const std::function<void(const QString&)>& to) {
+    const auto it = values.find(QLatin1String(name));
+    if (it != values.end()) to(it->second);
+  };
+  show("unit", [&](const QString& v) { ComboBox2->setCurrentIndex(v == QLatin1String("inch") ? 0 : 1); });
+  show("dpi", [&](const QString& v) { ComboBox3->setEditText(v); });
+  show("lpi", [&](const QString& v) { ComboBox1->setEditText(v); });
+  show("width", [&](const QString& v) { Edit3->setText(v); });
+  show("compress", [&](const QString& v) { Edit2->setText(v); });
+  show("height", [&](const QString& v) { Edit4->setText(v); });
+}
+
+ExportSettings TForm1::WindowSettings() const { return SettingsFrom(WindowValues(), DecimalSeparator()); }
 
 // The unit is inch only while the box shows its first item.
 bool TForm1::UnitIsInch() const {

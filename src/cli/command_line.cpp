@@ -118,6 +118,31 @@ std::vector<Option> CommonOptions() {
           {QStringLiteral("--version"), {}, {}, QStringLiteral("the program's version")}};
 }
 
+std::vector<Option> ExportOptionsOnCommandLine(const QStringList& only, const std::vector<Option>& overrides) {
+  std::vector<Option> options;
+  for (const OptionSpec& spec : ExportOptions()) {
+    if (!only.isEmpty() && !only.contains(spec.name)) continue;
+    Option o{QStringLiteral("--") + spec.name, {}, spec.kind == OptionKind::kSwitch ? QString() : spec.value, spec.help,
+             spec.fallbackHelp.isEmpty() ? spec.fallback : spec.fallbackHelp};
+    for (const Option& own : overrides)
+      if (own.name == o.name) {
+        if (!own.help.isEmpty()) o.help = own.help;
+        if (!own.fallback.isEmpty()) o.fallback = own.fallback;
+      }
+    options.push_back(o);
+  }
+  return options;
+}
+
+OptionValues ExportValuesOf(const ParsedOptions& options, const QStringList& only) {
+  OptionValues values;
+  for (const OptionSpec& spec : ExportOptions())
+    if (only.isEmpty() || only.contains(spec.name))
+      if (const std::optional<QString> v = options.Optional(QStringLiteral("--") + spec.name))
+      values[spec.name] = spec.kind == OptionKind::kFile ? AbsoluteFileName(*v) : CanonicalValue(spec.name, *v);
+  return values;
+}
+
 ParsedOptions ParseOptions(const QStringList& args, const std::vector<Option>& options) {
   ParsedOptions parsed;
   bool operandsOnly = false;

@@ -37,6 +37,10 @@ Real ParseFloat(const QString& text, QChar localeSeparator = QChar('.'));
 // Anything else raises "'TEXT' is not a valid integer value".
 int32_t ParseInt(const QString& text);
 
+// A number text as typed under a locale, as files and the command line keep
+// it: trimmed, `localeSeparator` turned into ".".
+QString PortableNumberText(const QString& text, QChar localeSeparator);
+
 // The general number form with up to 15 significant digits, as the height
 // field shows it: 1.33333333333333, 3, 0.5, 1E-5.
 QString FormatGeneral15(Real value, QChar decimalSeparator = QChar('.'));

@@ -11,14 +11,25 @@ namespace plivora {
 
 namespace {
 
-// value * 100000 * 10000, rounded: the E9 form of a per-inch figure.
-int64_t ToE9(Real value) { return Round(value * 100000 * 10000); }
-
 void RefuseNegative(int64_t value, const QString& what, const QString& text) {
   if (value < 0) Fail(QStringLiteral("The %1 \"%2\" is negative; it must be a positive number").arg(what, text));
 }
 
 }  // namespace
+
+int64_t PerInchE9(const QString& text, QChar decimalSeparator) {
+  return Round(ParseFloat(text, decimalSeparator) * 100000 * 10000);
+}
+
+int64_t LengthE4(const QString& text, bool inch, QChar decimalSeparator) {
+  const Real v = ParseFloat(text, decimalSeparator);
+  return inch ? Round(v * 10000) : Round(v / 2.54L * 10000);
+}
+
+int CompressFactor(const QString& text) {
+  const int compress = int(uint32_t(ParseInt(text)) & 0xFF);
+  return compress == 0 ? 1 : compress;
+}
 
 int64_t BleedE4(const QString& text, bool inch, QChar decimalSeparator) {
   QString number = text.trimmed();
@@ -48,24 +59,18 @@ ExportParameters ParseParameters(const ExportTexts& t, int viewCount) {
   const QChar sep = t.decimalSeparator;
   ExportParameters p;
   p.photoCount = viewCount;
-  p.lpiE9 = ToE9(ParseFloat(t.lpi, sep));
+  p.lpiE9 = PerInchE9(t.lpi, sep);
   RefuseNegative(p.lpiE9, QStringLiteral("LPI"), t.lpi);
   if (t.dpi == QLatin1String("(Auto)"))
     p.dpiE9 = Round(Real(p.photoCount) * Real(p.lpiE9));
   else
-    p.dpiE9 = ToE9(ParseFloat(t.dpi, sep));
+    p.dpiE9 = PerInchE9(t.dpi, sep);
   RefuseNegative(p.dpiE9, QStringLiteral("DPI"), t.dpi);
-  const auto toE4 = [&](const QString& text) {
-    const Real v = ParseFloat(text, sep);
-    return t.inch ? Round(v * 10000) : Round(v / 2.54L * 10000);
-  };
-  p.widthE4 = toE4(t.width);
+  p.widthE4 = LengthE4(t.width, t.inch, sep);
   RefuseNegative(p.widthE4, QStringLiteral("width"), t.width);
-  p.heightE4 = toE4(t.height);
+  p.heightE4 = LengthE4(t.height, t.inch, sep);
   RefuseNegative(p.heightE4, QStringLiteral("height"), t.height);
-  // The factor is the integer's low eight bits: 266 gives 10, -1 gives 255.
-  p.compress = int(uint32_t(ParseInt(t.compress)) & 0xFF);
-  if (p.compress == 0) p.compress = 1;
+  p.compress = CompressFactor(t.compress);
   if (t.bleed != QLatin1String("0")) {
     p.bleedE4 = BleedE4(t.bleed, t.inch, sep);
     p.widthE4 += 2 * p.bleedE4;

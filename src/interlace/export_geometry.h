@@ -42,6 +42,18 @@ struct ExportParameters {
   int64_t TrimHeightE4() const { return heightE4 - 2 * bleedE4; }
 };
 
+// The conversions of the parameter texts, in the export's arithmetic. Each
+// raises the runtime's conversion error for a text that is not a number
+// ("'x' is not a valid floating point value"), and "Invalid floating point
+// operation" for a value past 64 bits.
+// A DPI or LPI text as dots or lines per inch * 10^9.
+int64_t PerInchE9(const QString& text, QChar decimalSeparator = QChar('.'));
+// A width or height text as inches * 10^4, the text in inches or in cm.
+int64_t LengthE4(const QString& text, bool inch, QChar decimalSeparator = QChar('.'));
+// The compress factor: the integer's low eight bits, 0 taken as 1 (266
+// gives 10, -1 gives 255).
+int CompressFactor(const QString& text);
+
 // A bleed text in inches * 10^4: a number in the plate's unit, or with
 // its own ("3mm", "0.3cm", "0.125in"), from 0 to 10 inches. Raises "The
 // bleed "TEXT" must be a length from 0 to 10 inches, ..." otherwise.
@@ -145,6 +157,9 @@ PlateGeometry ComputePlate(const ExportParameters& p, Lenses lenses, uint32_t mi
 // pattern is the one moved `shift` columns on, as BuildColumnViewMap moves
 // it. Across horizontal lenses every column is a lens boundary: the cuts
 // fall at round(k x width / panels).
+// The most files a print is cut into.
+constexpr int kMaxPanels = 64;
+
 std::vector<int64_t> PanelCuts(const PlateGeometry& plate, int photoCount, int panels, int64_t shift = 0);
 
 }  // namespace plivora

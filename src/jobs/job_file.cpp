@@ -22,25 +22,6 @@ struct JobFault {
 
 }  // namespace
 
-const std::vector<JobOption>& JobOptions() {
-  static const std::vector<JobOption> options = {
-      {"dpi", OptionKind::kText},          {"lpi", OptionKind::kText},         {"width", OptionKind::kText},
-      {"height", OptionKind::kText},       {"unit", OptionKind::kText},        {"compress", OptionKind::kText},
-      {"compression", OptionKind::kText},  {"bigtiff", OptionKind::kSwitch},   {"colour", OptionKind::kText},
-      {"cmyk-profile", OptionKind::kPath}, {"rgb-profile", OptionKind::kPath}, {"intent", OptionKind::kText},
-      {"lenses", OptionKind::kText},       {"order", OptionKind::kText},       {"hold-ends", OptionKind::kText},
-      {"phase", OptionKind::kText},        {"mirror", OptionKind::kSwitch},    {"panels", OptionKind::kText},
-      {"bleed", OptionKind::kText},        {"marks", OptionKind::kSwitch},
-  };
-  return options;
-}
-
-const JobOption* FindJobOption(const QString& name) {
-  for (const JobOption& o : JobOptions())
-    if (name == QLatin1String(o.name)) return &o;
-  return nullptr;
-}
-
 QStringList Job::UnknownKeys() const {
   QStringList keys = unknown.keys();
   for (const QString& key : unknownOptions.keys()) keys << QStringLiteral("options.") + key;
@@ -62,12 +43,12 @@ QString PathFromJson(const QJsonValue& value, const QString& folder) {
 QJsonObject OptionsToJson(const OptionValues& options, const QString& folder) {
   QJsonObject json;
   for (const auto& [name, value] : options) {
-    const JobOption* o = FindJobOption(name);
+    const OptionSpec* o = FindExportOption(name);
     if (!o) continue;
     switch (o->kind) {
       case OptionKind::kSwitch: json.insert(name, true); break;
-      case OptionKind::kPath: json.insert(name, PathToJson(value, folder)); break;
-      case OptionKind::kText: json.insert(name, value); break;
+      case OptionKind::kFile: json.insert(name, PathToJson(value, folder)); break;
+      default: json.insert(name, value); break;
     }
   }
   return json;
@@ -76,7 +57,7 @@ QJsonObject OptionsToJson(const OptionValues& options, const QString& folder) {
 OptionValues OptionsFromJson(const QJsonObject& json, const QString& folder, QJsonObject* unknown) {
   OptionValues options;
   for (auto it = json.begin(); it != json.end(); ++it) {
-    const JobOption* o = FindJobOption(it.key());
+    const OptionSpec* o = FindExportOption(it.key());
     if (!o) {
       unknown->insert(it.key(), it.value());
       continue;
@@ -87,17 +68,17 @@ OptionValues OptionsFromJson(const QJsonObject& json, const QString& folder, QJs
         if (!it.value().isBool()) refuse(QStringLiteral("it is a switch: true or false"));
         if (it.value().toBool()) options[it.key()] = QString();
         break;
-      case OptionKind::kPath:
+      case OptionKind::kFile:
         try {
           options[it.key()] = PathFromJson(it.value(), folder);
         } catch (const Error& e) {
           refuse(e.message());
         }
         break;
-      case OptionKind::kText:
+      default:
         if (!it.value().isString())
           refuse(QStringLiteral("its value is a text, as the command line takes it (\"%1\": \"...\")").arg(it.key()));
-        options[it.key()] = it.value().toString();
+        options[it.key()] = CanonicalValue(it.key(), it.value().toString());
         break;
     }
   }
@@ -139,7 +120,7 @@ Job ParseJob(const QByteArray& bytes, const QString& path, const QString& folder
       Refuse(e.message().section(QChar(':'), 0, 0), e.message());
     }
   } catch (const JobFault& f) {
-    const bool option = FindJobOption(f.key) != nullptr;
+    const bool option = FindExportOption(f.key) != nullptr;
     FailReading(what, path, LineOfKey(bytes, f.key, option && optionsAt >= 0 ? optionsAt : 0), f.reason);
   }
   for (auto it = o.begin(); it != o.end(); ++it)

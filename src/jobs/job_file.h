@@ -24,22 +24,9 @@
 #include <vector>
 
 #include "common/json_file.h"
+#include "options/option_table.h"
 
 namespace plivora {
-
-// The export options a job, a lens or a printer may hold, by command-line
-// name without the dashes. Kind: a text, a switch, or a file name.
-enum class OptionKind { kText, kSwitch, kPath };
-struct JobOption {
-  const char* name;
-  OptionKind kind;
-};
-const std::vector<JobOption>& JobOptions();
-const JobOption* FindJobOption(const QString& name);
-
-// Option name (without dashes) to value: the text as the command line takes
-// it, "" for a switch given.
-using OptionValues = std::map<QString, QString>;
 
 struct Job {
   QStringList views;   // absolute, in the job's order

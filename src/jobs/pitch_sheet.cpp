@@ -121,9 +121,24 @@ std::vector<QString> PitchSheetLpiTexts(const PitchSheetTexts& t) {
   return LpiTexts(t, lpi);
 }
 
+PitchSheetTexts SheetTexts(const ExportSettings& s) {
+  PitchSheetTexts t;
+  t.dpi = s.texts.dpi;
+  t.lpi = s.texts.lpi;
+  t.width = s.texts.width;
+  t.strip = s.texts.height;
+  t.compress = s.texts.compress;
+  t.inch = s.texts.inch;
+  t.decimalSeparator = s.texts.decimalSeparator;
+  t.lenses = s.lens.lenses;
+  t.mirror = s.lens.mirror;
+  return t;
+}
+
 PitchSheetPlan PlanPitchSheet(const PitchSheetTexts& t) {
   const std::vector<QString> texts = PitchSheetLpiTexts(t);
   PitchSheetPlan plan;
+  plan.phase = t.phase;
   plan.parameters = ParseParameters(StripTexts(t, t.lpi), 2);
   const ExportParameters& p = plan.parameters;
   const Real lpi = ParseFloat(t.lpi, t.decimalSeparator);

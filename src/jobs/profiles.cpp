@@ -36,10 +36,13 @@ QString ProfileKindName(ProfileKind kind) {
 }
 
 const QStringList& ProfileOptionNames(ProfileKind kind) {
-  static const QStringList lens = {QStringLiteral("lpi"), QStringLiteral("lenses"), QStringLiteral("phase")};
-  static const QStringList printer = {QStringLiteral("dpi"), QStringLiteral("colour"), QStringLiteral("cmyk-profile"),
-                                      QStringLiteral("compression"), QStringLiteral("bigtiff"), QStringLiteral("bleed"),
-                                      QStringLiteral("marks")};
+  const auto names = [](KeptBy by) {
+    QStringList list;
+    for (const OptionSpec& o : ExportOptions())
+      if (o.keptBy == by) list << o.name;
+    return list;
+  };
+  static const QStringList lens = names(KeptBy::kLens), printer = names(KeptBy::kPrinter);
   return kind == ProfileKind::kLens ? lens : printer;
 }
 
@@ -203,7 +206,7 @@ void UpdateProfiles(const QString& path, const std::function<void(ProfileBook&)>
 QString ProfileSummary(const Profile& profile) {
   QStringList parts;
   for (const auto& [name, value] : profile.options)
-    parts << (value.isEmpty() && FindJobOption(name)->kind == OptionKind::kSwitch ? name : name + QChar(' ') + value);
+    parts << (value.isEmpty() && FindExportOption(name)->kind == OptionKind::kSwitch ? name : name + QChar(' ') + value);
   return parts.join(QStringLiteral(", "));
 }
 

@@ -160,11 +160,11 @@ TEST(TiffRefusal, BrokenCompressedDataCarriesLibtiffsReason) {
 
   breakStrip(2, dir.path("last.tif"));
   ExportRequest r;
-  r.texts.dpi = "(Auto)";
-  r.texts.width = "0.5";
-  r.texts.height = "1";
-  r.texts.compress = "1";
-  r.texts.inch = true;
+  SetOption(r, "dpi", "(Auto)");
+  SetOption(r, "width", "0.5");
+  SetOption(r, "height", "1");
+  SetOption(r, "compress", "1");
+  SetOption(r, "unit", "inch");
   r.views = {dir.path("lzw.tif"), dir.path("last.tif")};
   r.outputPath = dir.path("out.tif");
   r.now = QDateTime(QDate(2026, 12, 8), QTime(1, 0));

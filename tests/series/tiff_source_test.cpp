@@ -133,12 +133,12 @@ const QDateTime kWhen(QDate(2026, 12, 8), QTime(1, 2, 3));
 // it is printed in the caption strip).
 std::vector<uint8_t> ExportBytes(const QStringList& views, const QString& out, bool negative) {
   ExportRequest r;
-  r.texts.dpi = "400";
-  r.texts.lpi = "40";
-  r.texts.width = "1";
-  r.texts.height = "0.7";
-  r.texts.compress = "2";
-  r.texts.inch = true;
+  SetOption(r, "dpi", "400");
+  SetOption(r, "lpi", "40");
+  SetOption(r, "width", "1");
+  SetOption(r, "height", "0.7");
+  SetOption(r, "compress", "2");
+  SetOption(r, "unit", "inch");
   r.views = views;
   r.negativeInput = negative;
   r.outputPath = out;
