@@ -26,6 +26,8 @@ class ConvertedReader final : public SourceReader {
     image_.Model = model;
   }
 
+  void Start() override { native_->Start(); }
+
   void ReadRow(uint32_t row, uint8_t* dest) override {
     if (int64_t(row) != converted_) {
       converted_ = -1;

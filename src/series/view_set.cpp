@@ -15,8 +15,12 @@ void ViewSet::Add(const QString& path) {
       return;
     }
   const uint64_t device = file->device(), inode = file->inode();
-  files_.push_back({device, inode, OpenSource(std::move(file), &budget_)});
+  files_.push_back({device, inode, OpenSource(std::move(file), &budget_, false)});
   listings_.push_back(files_.back().reader.get());
+}
+
+void ViewSet::Start() {
+  for (File& f : files_) f.reader->Start();
 }
 
 void ViewSet::WrapFileReader(size_t file,
