@@ -94,6 +94,7 @@ std::optional<ColourModel> ModelOf(uint32_t space) {
   if (space == uint32_t(cmsSigGrayData)) return ColourModel::kGrey;
   if (space == uint32_t(cmsSigRgbData)) return ColourModel::kRgb;
   if (space == uint32_t(cmsSigCmykData)) return ColourModel::kCmyk;
+  if (space == uint32_t(cmsSigLabData)) return ColourModel::kLab;
   return std::nullopt;
 }
 
@@ -146,7 +147,7 @@ std::optional<std::pair<ColourModel, QString>> Examine(const QByteArray& bytes, 
   const uint32_t space = static_cast<uint32_t>(cmsGetColorSpace(profile.get()));
   const std::optional<ColourModel> model = ModelOf(space);
   if (!model) {
-    *whyNot = QStringLiteral("its colour space is %1; Plivora works in grey, RGB and CMYK").arg(SpaceName(space));
+    *whyNot = QStringLiteral("its colour space is %1; Plivora works in grey, RGB, CMYK and Lab").arg(SpaceName(space));
     return std::nullopt;
   }
   // A profile must turn its numbers into colours: a device link or an
@@ -209,6 +210,11 @@ std::optional<IccProfile> IccProfile::FromBytes(const QByteArray& bytes, QString
 IccProfile IccProfile::Srgb() {
   static const IccProfile srgb(Saved(cmsCreate_sRGBProfile()), ColourModel::kRgb, QStringLiteral("sRGB built-in"));
   return srgb;
+}
+
+IccProfile IccProfile::Lab() {
+  static const IccProfile lab(Saved(cmsCreateLab4Profile(nullptr)), ColourModel::kLab, QStringLiteral("Lab D50 built-in"));
+  return lab;
 }
 
 IccProfile IccProfile::Grey22() {

@@ -25,7 +25,7 @@ class IccProfile {
   // device's colours (a device link, an abstract or named-colour profile).
   static IccProfile FromFile(const QString& path, ColourModel model, const QString& role);
   // A profile as a view embeds it; nothing, with the reason in *whyNot, when
-  // LittleCMS can't read it, its colour space is not grey, RGB or CMYK, or
+  // LittleCMS can't read it, its colour space is not grey, RGB, CMYK or Lab, or
   // its class is one FromFile refuses.
   static std::optional<IccProfile> FromBytes(const QByteArray& bytes, QString* whyNot);
   // sRGB, as LittleCMS builds it.
@@ -33,6 +33,9 @@ class IccProfile {
   // A grey of gamma 2.2 on the D50 white: what a greyscale view without a
   // profile means.
   static IccProfile Grey22();
+  // CIELab on the D50 white (ICC version 4), as LittleCMS builds it: what a
+  // Lab view without a profile means.
+  static IccProfile Lab();
 
   ColourModel model() const { return model_; }
   const QByteArray& bytes() const { return bytes_; }

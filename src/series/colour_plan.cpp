@@ -60,6 +60,7 @@ IccProfile ViewProfile(const SourceImage& image, const std::optional<IccProfile>
   switch (image.Model) {
     case ColourModel::kRgb: return IccProfile::Srgb();
     case ColourModel::kGrey: return IccProfile::Grey22();
+    case ColourModel::kLab: return IccProfile::Lab();
     case ColourModel::kCmyk: break;
   }
   return *press;

@@ -221,6 +221,7 @@ void JpegReader::Emit(uint8_t* dest) const {
       for (uint32_t x = 0; x < width; ++x, dest += 4) dest[0] = dest[1] = dest[2] = in[x], dest[3] = 0;
       return;
     case ColourModel::kRgb:
+    case ColourModel::kLab:  // not from a JPEG
       for (uint32_t x = 0; x < width; ++x, dest += 4, in += 3) dest[0] = in[0], dest[1] = in[1], dest[2] = in[2], dest[3] = 0;
       return;
     case ColourModel::kCmyk: {

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "common/error.h"
+#include "colour/colour_transform.h"
 #include "colour/icc_profile.h"
 #include "series/jpeg_source.h"
 #include "series/oriented_reader.h"
@@ -69,7 +70,11 @@ std::unique_ptr<SourceReader> OpenSource(std::unique_ptr<SourceFile> file, Decod
   return reader;
 }
 
-void ReadSourceHeader(const QString& path, SourceImage& image) { image = OpenSource(path)->image(); }
+// Nothing of the pixels is decoded: a series' first view is read for its
+// size before the export claims the decoding buffers of all its views.
+void ReadSourceHeader(const QString& path, SourceImage& image) {
+  image = OpenSource(std::make_unique<SourceFile>(path), nullptr, false)->image();
+}
 
 void ReadSourceRow(const SourceImage& image, uint32_t row, uint8_t* dest) {
   const auto reader = OpenSource(image.Path);
@@ -89,14 +94,18 @@ ColourModel LoadSourceBitmap(const QString& path, QImage& bitmap, bool negativeI
     Fail(QStringLiteral("Not enough memory to load \"%1\" (%2 x %3 pixels)").arg(path).arg(image.Width).arg(image.Height));
   const size_t rowBytes = size_t(image.Width) * 4;
   const bool invert = negativeInput && image.Model == ColourModel::kCmyk;
+  // Lab numbers mean nothing on a screen: they are shown as sRGB.
+  std::optional<ColourTransform> toScreen;
+  if (image.Model == ColourModel::kLab) toScreen.emplace(IccProfile::Lab(), IccProfile::Srgb(), Intent::kRelative);
   for (uint32_t r = 0; r < image.Height; ++r) {
     uint8_t* line = loaded.scanLine(int(r));
     reader->ReadRow(r, line);
     if (invert)
       for (size_t i = 0; i < rowBytes; ++i) line[i] = uint8_t(255 - line[i]);
+    if (toScreen) toScreen->Convert(line, line, image.Width);
   }
   bitmap = std::move(loaded);
-  return image.Model;
+  return toScreen ? ColourModel::kRgb : image.Model;
 }
 
 }  // namespace plivora

@@ -42,7 +42,8 @@ struct SourceImage {
   uint16_t Orientation = 1;
 };
 
-// Reads and validates the header of the view at `path` into `image`.
+// Reads and validates the header of the view at `path` into `image`, as
+// the reader hands it out (upright); decodes no pixel.
 void ReadSourceHeader(const QString& path, SourceImage& image);
 
 // A view opened for the length of one operation. Rows are read top to bottom:
@@ -105,7 +106,7 @@ void ReadSourceRow(const SourceImage& image, uint32_t row, uint8_t* dest);
 // resized to the view. The four bytes ReadRow gives for a pixel land in the
 // pixel's four bytes in memory order; a CMYK view's come as 255 minus
 // themselves when negativeInput is set (only inks are stored inverted).
-// Returns the view's model.
+// Returns the view's model; a Lab view comes converted to sRGB, as RGB.
 ColourModel LoadSourceBitmap(const QString& path, QImage& bitmap, bool negativeInput);
 
 }  // namespace plivora

@@ -42,6 +42,7 @@ class TiffReader final : public SourceReader {
   void DecodeBand(uint32_t band);
   void Store(const uint8_t* src, size_t srcStride, size_t pixelSamples, uint32_t firstSample, uint32_t samples,
              uint32_t rows, uint32_t cols, uint8_t* out, size_t outStride) const;
+  void StoreLab(const uint8_t* in, size_t step, uint32_t firstSample, uint32_t samples, uint32_t cols, uint8_t* o) const;
   void Finish(const uint8_t* kept, uint8_t* dest) const;
   [[noreturn]] void DecodeFailed(uint32_t row, const char* what);
 
@@ -182,6 +183,10 @@ void TiffReader::Store(const uint8_t* src, size_t srcStride, size_t pixelSamples
       }
       continue;
     }
+    if (tags_.signedAb) {
+      StoreLab(in, step, firstSample, samples, cols, o);
+      continue;
+    }
     if (bits_ == 8) {
       for (uint32_t c = 0; c < cols; ++c, in += step, o += kept_)
         for (uint32_t s = 0; s < samples; ++s) o[s] = in[s];
@@ -194,6 +199,23 @@ void TiffReader::Store(const uint8_t* src, size_t srcStride, size_t pixelSamples
         o[s] = Reduce16(v);
       }
   }
+}
+
+// CIELab samples: L as any sample; a and b, signed, offset by 128 (16-bit
+// ones to the nearest of their 256ths first, within 0 to 255).
+void TiffReader::StoreLab(const uint8_t* in, size_t step, uint32_t firstSample, uint32_t samples, uint32_t cols,
+                          uint8_t* o) const {
+  for (uint32_t c = 0; c < cols; ++c, in += step, o += kept_)
+    for (uint32_t s = 0; s < samples; ++s) {
+      const bool ab = firstSample + s == 1 || firstSample + s == 2;
+      if (bits_ == 8) {
+        o[s] = ab ? uint8_t(in[s] ^ 0x80) : in[s];
+        continue;
+      }
+      uint16_t v;
+      std::memcpy(&v, in + 2 * s, 2);
+      o[s] = ab ? uint8_t(std::clamp(((int32_t(int16_t(v)) + 128) >> 8) + 128, 0, 255)) : Reduce16(v);
+    }
 }
 
 [[noreturn]] void TiffReader::DecodeFailed(uint32_t row, const char* what) {

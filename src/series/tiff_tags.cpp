@@ -12,10 +12,12 @@ QString PhotometricName(uint16_t photometric) {
   switch (photometric) {
     case PHOTOMETRIC_MINISWHITE: case PHOTOMETRIC_MINISBLACK: return QStringLiteral("greyscale");
     case PHOTOMETRIC_RGB: return QStringLiteral("RGB");
+    case PHOTOMETRIC_SEPARATED: return QStringLiteral("CMYK");
     case PHOTOMETRIC_PALETTE: return QStringLiteral("palette colour");
     case PHOTOMETRIC_MASK: return QStringLiteral("a transparency mask");
     case PHOTOMETRIC_YCBCR: return QStringLiteral("YCbCr");
-    case PHOTOMETRIC_CIELAB: case PHOTOMETRIC_ICCLAB: case PHOTOMETRIC_ITULAB: return QStringLiteral("Lab");
+    case PHOTOMETRIC_CIELAB: case PHOTOMETRIC_ICCLAB: return QStringLiteral("Lab");
+    case PHOTOMETRIC_ITULAB: return QStringLiteral("ITU Lab");
     case PHOTOMETRIC_LOGL: return QStringLiteral("LogL");
     case PHOTOMETRIC_LOGLUV: return QStringLiteral("LogLuv");
     case PHOTOMETRIC_CFA: return QStringLiteral("colour-filter-array raw");
@@ -61,6 +63,12 @@ void CheckColourModel(TIFF* tif, TiffTags& t, uint16_t photometric, uint16_t ext
       t.whiteIsZero = photometric == PHOTOMETRIC_MINISWHITE;
       t.channels = 1;
       break;
+    case PHOTOMETRIC_CIELAB:
+    case PHOTOMETRIC_ICCLAB:
+      t.model = ColourModel::kLab;
+      t.channels = 3;
+      t.signedAb = photometric == PHOTOMETRIC_CIELAB;
+      break;
     case PHOTOMETRIC_PALETTE:
       if (t.bits == 16) Refuse(QStringLiteral("it is palette colour of 16 bits; views have 1, 2, 4 or 8"));
       ReadPalette(tif, t);
@@ -68,10 +76,10 @@ void CheckColourModel(TIFF* tif, TiffTags& t, uint16_t photometric, uint16_t ext
       t.channels = 1;
       break;
     default:
-      Refuse(QStringLiteral("its colour model is %1; views are CMYK, RGB or greyscale").arg(PhotometricName(photometric)));
+      Refuse(QStringLiteral("its colour model is %1; views are CMYK, RGB, Lab or greyscale").arg(PhotometricName(photometric)));
   }
   if (t.bits < 8 && t.channels != 1)
-    Refuse(QStringLiteral("it is %1 of %2 bits per sample; views have 8 or 16").arg(PhotometricName(photometric)).arg(t.bits));
+    Refuse(QStringLiteral("it is %1 with %2-bit samples; views have 8 or 16 bits per sample").arg(PhotometricName(photometric)).arg(t.bits));
   if (t.samples < t.channels || t.samples - t.channels > extraCount) {
     if (t.model == ColourModel::kCmyk)
       Refuse(QStringLiteral("it has %1 inks; views have four (C, M, Y, K)").arg(t.samples - std::min<uint16_t>(t.samples, extraCount)));
@@ -80,6 +88,7 @@ void CheckColourModel(TIFF* tif, TiffTags& t, uint16_t photometric, uint16_t ext
   }
   t.alpha = t.samples > t.channels && (extra[0] == EXTRASAMPLE_ASSOCALPHA || extra[0] == EXTRASAMPLE_UNASSALPHA);
   t.premultiplied = t.alpha && extra[0] == EXTRASAMPLE_ASSOCALPHA;
+  if (t.alpha && t.model == ColourModel::kLab) Refuse(QStringLiteral("it is Lab with an alpha, which views do not use"));
   if (t.bits < 8 && t.samples != 1)
     Refuse(QStringLiteral("it has %1 samples per pixel of %2 bits; views of fewer than 8 bits have one").arg(t.samples).arg(t.bits));
 }

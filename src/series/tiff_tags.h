@@ -20,10 +20,11 @@ struct TiffTags {
   bool reversedBits = false;  // FillOrder 2: the bits of each stored byte come lowest first
   uint16_t orientation = 1;   // 1 to 8, as TIFF and EXIF number them
   ColourModel model = ColourModel::kCmyk;
-  // The samples kept of each pixel, 8 bits each: C, M, Y, K; R, G, B; a
-  // grey; a palette index; then the alpha, when there is one.
+  // The samples kept of each pixel, 8 bits each: C, M, Y, K; R, G, B; L, a,
+  // b; a grey; a palette index; then the alpha, when there is one.
   uint32_t channels = 4;
   bool alpha = false, premultiplied = false, whiteIsZero = false;
+  bool signedAb = false;  // CIELab: a and b stored as signed numbers, to be offset by 128
   std::vector<uint32_t> palette;  // R, G, B, 0 of each of 256 indices, for palette colour
   QByteArray profile;             // the embedded ICC profile (tag 34675) as stored
   uint32_t kept() const { return channels + (alpha ? 1 : 0); }

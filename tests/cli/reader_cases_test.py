@@ -177,6 +177,10 @@ class Readers(unittest.TestCase):
         # The strip layout is checked as every TIFF is.
         for o in range(2, 9):
             case(f"orient{o}-strip.tif", hand_tiff(w, h, a.tobytes(), cmyk_tags(t274=(SHORT, [o]))), upright(a, o))
+        case("orient6-rgb.tif", hand_tiff(w, h, rgb.tobytes(), {258: (SHORT, [8] * 3), 262: (SHORT, [2]), 277: (SHORT, [3]),
+                                                              274: (SHORT, [6])}, strips=2), upright(padded(rgb), 6))
+        Image.fromarray(a[..., 0] > 100).save(self.path("bilevel-g4.tif"), compression="group4")
+        cases.append(("bilevel-g4.tif", "pillow L"))
         case("inkset2-strip.tif", hand_tiff(w, h, a.tobytes(), cmyk_tags(t332=(SHORT, [2]))), "InkSet 2")
         case("cut-profile-strip.tif", hand_tiff(w, h, a.tobytes(), cmyk_tags(t34675=(UNDEFINED, profile[:1000]))),
              "its embedded ICC profile cannot be used: it is cut short")
@@ -213,8 +217,19 @@ class Readers(unittest.TestCase):
             small_map = (SHORT, list((colours[:, :n] * 257).reshape(-1)))
             case(f"palette{bits}.tif", hand_tiff(w, h, pack_bits(small, bits), {
                 258: (SHORT, [bits]), 262: (SHORT, [3]), 277: (SHORT, [1]), 320: small_map}), "pillow RGB")
+        # CIELab: a and b stored signed (TIFF 6.0), read as ICC's 8-bit
+        # encoding (plus 128). Pillow takes the stored bytes for that
+        # encoding, so the expectation is made here.
+        lab_tags = {258: (SHORT, [8] * 3), 262: (SHORT, [8]), 277: (SHORT, [3])}
+        case("lab8.tif", hand_tiff(w, h, a[..., :3].tobytes(), lab_tags), padded(a[..., :3] ^ np.uint8([0, 128, 128])))
+        lab16 = a[..., :3].astype(np.int32) * 257 + np.array([0, -32768 + 77, -32768 + 200])
+        lab16 = np.clip(lab16, [0, -32768, -32768], [65535, 32767, 32767])
+        stored = np.dstack([lab16[..., 0].astype("<u2"), lab16[..., 1:].astype("<i2").view("<u2")])
+        expect16 = np.dstack([(lab16[..., 0] + 128) // 257, np.clip(((lab16[..., 1:] + 128) >> 8) + 128, 0, 255)])
+        case("lab16.tif", hand_tiff(w, h, stored.astype("<u2").tobytes(), {258: (SHORT, [16] * 3), 262: (SHORT, [8]),
+                                                                           277: (SHORT, [3])}), padded(expect16.astype(np.uint8)))
         case("ojpeg.tif", hand_tiff(w, h, a.tobytes(), cmyk_tags(t259=(SHORT, [6]))), "old-style JPEG")
-        cases = [(n, pillow(self.path(n), e.split()[1]) if isinstance(e, str) and e.startswith("pillow") else e)
+        cases = [(n, pillow(self.path(n), *e.split()[1:]) if isinstance(e, str) and e.startswith("pillow") else e)
                  for n, e in cases]
         self.check(cases)
 
