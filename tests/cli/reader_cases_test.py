@@ -5,12 +5,10 @@ by hand (hand_tiff) where it does not."""
 
 import io
 import os
-import resource
 import struct
 import subprocess
 import sys
 import unittest
-import zlib
 
 import numpy as np
 from PIL import Image, ImageOps
@@ -136,11 +134,8 @@ class Readers(unittest.TestCase):
             f.write(data)
         return self.path(name)
 
-    def rows(self, path, limit=None):
-        def limited():
-            if limit:
-                resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
-        result = subprocess.run([VIEW_ROWS, path], capture_output=True, timeout=60, preexec_fn=limited)
+    def rows(self, path):
+        result = subprocess.run([VIEW_ROWS, path], capture_output=True, timeout=60)
         if result.returncode != 0:
             return None, result.stderr.decode(errors="replace")
         line, _, data = result.stdout.partition(b"\n")
@@ -259,23 +254,11 @@ class Readers(unittest.TestCase):
         self.check([("progressive-half.jpg", "libjpeg cannot decode it (Premature end of JPEG file"),
                     ("progressive-12000.jpg", "too few for a picture of 12000 x 12000 pixels")])
 
-    def test_png_cases(self):
-        def chunk(kind, payload):
-            return struct.pack(">I", len(payload)) + kind + payload + struct.pack(">I", zlib.crc32(kind + payload))
-
-        head = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 1, 1, 8, 0, 0, 0, 0))
-        for kind in (b"tEXt", b"zTXt", b"iTXt", b"sPLT", b"pCAL", b"sCAL"):
-            # A chunk claiming 1 GiB in a 57-byte file: skipped, not allocated.
-            self.write(kind.decode() + ".png", head + struct.pack(">I", 1 << 30) + kind + b"0123456789")
+    def test_a_profile_libpng_warns_about_and_keeps_is_used(self):
         rgb = self.a[..., :3]
         rgb_profile = bytearray(open(RGB_PROFILE, "rb").read())
         rgb_profile[68:80] = struct.pack(">3i", 63190, 65536, 54061)  # a PCS white other than D50: libpng warns, keeps it
         Image.fromarray(rgb, "RGB").save(self.path("warned-profile.png"), icc_profile=bytes(rgb_profile))
-        for kind in (b"tEXt", b"zTXt", b"iTXt", b"sPLT", b"pCAL", b"sCAL"):
-            with self.subTest(kind):
-                got, message = self.rows(self.path(kind.decode() + ".png"), limit=512 << 20)
-                self.assertIsNone(got)
-                self.assertIn("the file ends early", message)
         got, rows = self.rows(self.path("warned-profile.png"))
         self.assertEqual(got, ("RGB", len(rgb_profile)), rows)
         np.testing.assert_array_equal(rows, padded(rgb))
