@@ -257,7 +257,10 @@ class Readers(unittest.TestCase):
     def test_a_profile_libpng_warns_about_and_keeps_is_used(self):
         rgb = self.a[..., :3]
         rgb_profile = bytearray(open(RGB_PROFILE, "rb").read())
-        rgb_profile[68:80] = struct.pack(">3i", 63190, 65536, 54061)  # a PCS white other than D50: libpng warns, keeps it
+        # A PCS illuminant of D65, not D50: libpng warns ("iCCP: ... PCS
+        # illuminant is not D50") and keeps the profile, as it keeps the old
+        # sRGB profile it knows for an incorrect one.
+        rgb_profile[68:80] = struct.pack(">3i", 62289, 65536, 71372)
         Image.fromarray(rgb, "RGB").save(self.path("warned-profile.png"), icc_profile=bytes(rgb_profile))
         got, rows = self.rows(self.path("warned-profile.png"))
         self.assertEqual(got, ("RGB", len(rgb_profile)), rows)
