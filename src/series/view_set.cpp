@@ -2,8 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <new>
+
 #include "common/file_names.h"
 #include "series/source_file.h"
+#include "series/view_error.h"
 
 namespace plivora {
 
@@ -20,7 +23,13 @@ void ViewSet::Add(const QString& path) {
 }
 
 void ViewSet::Start() {
-  for (File& f : files_) f.reader->Start();
+  for (File& f : files_) {
+    try {
+      f.reader->Start();
+    } catch (const std::bad_alloc&) {
+      FailView(f.reader->image().Path, QStringLiteral("there is not enough memory to decode it"));
+    }
+  }
 }
 
 void ViewSet::WrapFileReader(size_t file,

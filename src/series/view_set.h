@@ -30,7 +30,8 @@ class ViewSet {
   // from their headers first.
   void Add(const QString& path);
   // Decodes what each view needs before its first row (SourceReader::Start),
-  // in the order the files were opened. Call it after the last Add.
+  // in the order the files were opened; running out of memory names the
+  // view. Call it after the last Add.
   void Start();
 
   size_t size() const { return listings_.size(); }
