@@ -189,7 +189,7 @@ std::vector<NamedJob> JobPaths(const ParsedOptions& o) {
     if (option != QLatin1String("--jobs-from")) continue;
     const QString list = AbsoluteFileName(value);
     const QString folder = FolderOf(list);
-    for (const QByteArray& raw : ReadSmallFile(QStringLiteral("job list"), list, kMaxSettingsFileBytes).split('\n')) {
+    for (const QByteArray& raw : ReadSmallFile(QStringLiteral("job list"), list, kMaxSmallFileBytes).split('\n')) {
       const QString line = FileNameFromNative(raw.trimmed());
       if (line.isEmpty() || line.startsWith(QChar('#'))) continue;
       jobs.push_back({AbsoluteFileName(line.startsWith(QChar('/')) ? line : folder + QChar('/') + line), list});

@@ -19,7 +19,7 @@ bool IsUtf8Text(const QString& text) {
 }  // namespace
 
 QByteArray ReadJsonFile(const QString& what, const QString& path, bool missingIsEmpty) {
-  return ReadSmallFile(what, path, kMaxSettingsFileBytes, missingIsEmpty);
+  return ReadSmallFile(what, path, kMaxSmallFileBytes, missingIsEmpty);
 }
 
 QJsonObject ParseJsonObject(const QString& what, const QString& path, const QByteArray& bytes) {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <new>
 
@@ -14,18 +15,6 @@ namespace plivora {
 
 namespace {
 
-// What a file that is not a regular one is, for the refusal.
-QString KindOf(mode_t mode) {
-  if (S_ISDIR(mode)) return QStringLiteral("a folder");
-  if (S_ISFIFO(mode)) return QStringLiteral("a FIFO");
-  if (S_ISSOCK(mode)) return QStringLiteral("a socket");
-  if (S_ISCHR(mode) || S_ISBLK(mode)) return QStringLiteral("a device");
-  return QStringLiteral("not a regular file");
-}
-
-// Megabytes for a cap: 16 MB, 64 MB.
-QString CapText(int64_t cap) { return QStringLiteral("%1 MB").arg(cap >> 20); }
-
 // Closes the descriptor on every way out.
 struct Descriptor {
   int fd;
@@ -34,6 +23,10 @@ struct Descriptor {
   }
 };
 
+QString TooLarge(int64_t size, int64_t cap, const QString& noun) {
+  return QStringLiteral("at %1 bytes it is larger than the %2 MiB %3 may take").arg(size).arg(cap >> 20).arg(noun);
+}
+
 }  // namespace
 
 void FailReading(const QString& what, const QString& path, int line, const QString& reason) {
@@ -41,22 +34,36 @@ void FailReading(const QString& what, const QString& path, int line, const QStri
                 : QStringLiteral("Cannot read the %1 \"%2\": %3").arg(what, path, reason));
 }
 
-QByteArray ReadSmallFile(const QString& what, const QString& path, int64_t cap, bool missingIsEmpty) {
+QString NotRegularReason(unsigned mode) {
+  if (S_ISREG(mode)) return {};
+  const QString kind = S_ISFIFO(mode) ? QStringLiteral(" (a FIFO)")
+                       : S_ISCHR(mode) ? QStringLiteral(" (a character device)")
+                       : S_ISBLK(mode) ? QStringLiteral(" (a block device)")
+                       : S_ISSOCK(mode) ? QStringLiteral(" (a socket)")
+                       : S_ISDIR(mode) ? QStringLiteral(" (a folder)")
+                                       : QString();
+  return QStringLiteral("it is not a regular file") + kind;
+}
+
+WholeFile ReadWholeFile(const QString& path, int64_t cap, const QString& noun) {
+  WholeFile file;
   // Non-blocking, so that opening a FIFO does not wait for a writer.
-  const Descriptor file{::open(NativeFileName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
-  if (file.fd < 0) {
-    if (missingIsEmpty && (errno == ENOENT || errno == ENOTDIR)) return {};
-    FailReading(what, path, 0, SystemErrorText(errno));
+  Descriptor d{-1};
+  do d.fd = ::open(NativeFileName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  while (d.fd < 0 && errno == EINTR);
+  if (d.fd < 0) {
+    file.missing = errno == ENOENT || errno == ENOTDIR;
+    file.problem = SystemErrorText(errno);
+    return file;
   }
   struct stat st {};
-  if (::fstat(file.fd, &st) != 0) FailReading(what, path, 0, SystemErrorText(errno));
-  if (!S_ISREG(st.st_mode))
-    FailReading(what, path, 0, QStringLiteral("it is %1, not a regular file").arg(KindOf(st.st_mode)));
-  if (st.st_size > cap)
-    FailReading(what, path, 0, QStringLiteral("it is %1 bytes; a %2 is read up to %3").arg(st.st_size).arg(what, CapText(cap)));
-  QByteArray bytes("");
+  if (::fstat(d.fd, &st) != 0) file.problem = SystemErrorText(errno);
+  else file.problem = NotRegularReason(st.st_mode);
+  if (file.problem.isEmpty() && st.st_size > cap) file.problem = TooLarge(st.st_size, cap, noun);
+  if (!file.problem.isEmpty()) return file;
   try {
     // The size may change while it is read: the cap holds whatever it grows to.
+    QByteArray& bytes = file.bytes;
     bytes.resize(qsizetype(st.st_size) + 1);
     qsizetype have = 0;
     for (;;) {
@@ -64,18 +71,28 @@ QByteArray ReadSmallFile(const QString& what, const QString& path, int64_t cap, 
         if (have > cap) break;
         bytes.resize(std::min<qsizetype>(have * 2 + 4096, qsizetype(cap) + 1));
       }
-      const ssize_t n = ::read(file.fd, bytes.data() + have, size_t(bytes.size() - have));
+      const ssize_t n = ::read(d.fd, bytes.data() + have, size_t(bytes.size() - have));
       if (n < 0 && errno == EINTR) continue;
-      if (n < 0) FailReading(what, path, 0, SystemErrorText(errno));
+      if (n < 0) {
+        file.problem = SystemErrorText(errno);
+        return file;
+      }
       if (n == 0) break;
       have += n;
     }
-    if (have > cap) FailReading(what, path, 0, QStringLiteral("it is over %1; a %2 is read up to %1").arg(CapText(cap), what));
+    if (have > cap) file.problem = TooLarge(have, cap, noun);
     bytes.truncate(have);
   } catch (const std::bad_alloc&) {
-    FailReading(what, path, 0, QStringLiteral("there is not enough memory to read it"));
+    file.problem = QStringLiteral("there is not enough memory to read it");
   }
-  return bytes;
+  return file;
+}
+
+QByteArray ReadSmallFile(const QString& what, const QString& path, int64_t cap, bool missingIsEmpty) {
+  const WholeFile file = ReadWholeFile(path, cap, QStringLiteral("a ") + what);
+  if (file.missing && missingIsEmpty) return {};
+  if (!file.problem.isEmpty()) FailReading(what, path, 0, file.problem);
+  return file.bytes.isNull() ? QByteArray("") : file.bytes;
 }
 
 }  // namespace plivora

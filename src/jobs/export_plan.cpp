@@ -15,7 +15,9 @@ namespace {
 
 // The header pass: every view is opened and validated, in series order, and
 // stays open for the row loop; a file listed again shares the reader of its
-// first listing. Narrows *minWidth and *minHeight to the smallest view.
+// first listing. The views' decoding buffers are claimed from all headers
+// before any view is decoded. Narrows *minWidth and *minHeight to the
+// smallest view.
 void OpenViews(const QStringList& frames, ViewSet& views, uint32_t* minWidth, uint32_t* minHeight,
                ProgressReporter& progress) {
   const auto photoCount = int(frames.size());
@@ -29,6 +31,7 @@ void OpenViews(const QStringList& frames, ViewSet& views, uint32_t* minWidth, ui
     *minHeight = std::min(*minHeight, views[size_t(i)].image().Height);
     progress.Set(Real(i + 1) * 20 / photoCount);
   }
+  views.Start();
 }
 
 // The files of the plate: the whole print, or its panels cut at lens

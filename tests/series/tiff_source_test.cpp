@@ -176,19 +176,22 @@ TEST(TiffSource, GjsViewsInOtherLayoutsAreInvertedAsBefore) {
   EXPECT_EQ(fromOther.constBits()[0], uint8_t(Pixels(3)[0]));  // stored inverted, shown as written
 }
 
-TEST(TiffSource, ExtraSamplesAfterTheInksAreDropped) {
+// A transparent pixel prints no ink: a CMYK view's alpha scales its inks,
+// round(c * a / 255).
+TEST(TiffSource, ACmykViewsAlphaScalesItsInks) {
   test::TempDir dir;
-  std::vector<uint8_t> cmyka;
+  std::vector<uint8_t> cmyka, scaled;
   const std::vector<uint8_t> pixels = Pixels(5);
   for (size_t i = 0; i < pixels.size(); i += 4) {
     cmyka.insert(cmyka.end(), pixels.begin() + long(i), pixels.begin() + long(i) + 4);
     cmyka.push_back(uint8_t(i));
+    for (size_t s = 0; s < 4; ++s) scaled.push_back(uint8_t((pixels[i + s] * (i & 0xFF) + 127) / 255));
   }
   test::WriteBytes(dir.path("v.raw"), cmyka);
   for (const char* compress : {"LZW", "None"}) {
     RunTool("convert", {"-size", QStringLiteral("%1x%2").arg(kW).arg(kH), "-depth", "8", "cmyka:" + dir.path("v.raw"),
                     "-compress", compress, dir.path("v.tif")});
-    EXPECT_EQ(AllRows(dir.path("v.tif")), pixels) << compress;
+    EXPECT_EQ(AllRows(dir.path("v.tif")), scaled) << compress;
   }
 }
 
