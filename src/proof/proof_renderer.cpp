@@ -25,9 +25,11 @@ Axes AxesOf(const PlateFrame& frame, LensDirection direction) {
 
 Real InchesOf(uint32_t pixels, Real dpi) { return Divide(Real(pixels), dpi); }
 
-uint32_t AlongSamples(const Axes& axes, const LensModel& lens) {
-  const int64_t along = Round(InchesOf(axes.alongPixels, axes.alongDpi) * lens.lpi);
-  return uint32_t(std::clamp<int64_t>(along, 1, axes.alongPixels));
+// Samples along the lenses at the lens pitch, so that the proof keeps the
+// plate's proportions: fewer than the plate's pixels, or more (a plate
+// compressed below the lens pitch), at least one.
+int64_t AlongSamples(const Axes& axes, const LensModel& lens) {
+  return std::max<int64_t>(1, Round(InchesOf(axes.alongPixels, axes.alongDpi) * lens.lpi));
 }
 
 [[noreturn]] void OutOfOrder(uint32_t row) {
@@ -49,7 +51,7 @@ QString LensProblem(const PlateFrame& frame, const LensModel& lens) {
   if (lenses < 1)
     return QStringLiteral("the plate is narrower than one lens at %1 LPI (%2 inches across the lenses)")
         .arg(FormatGeneral15(lens.lpi), FormatGeneral15(acrossInches));
-  if (uint64_t(lenses) * AlongSamples(axes, lens) > kMaxSamples)
+  if (uint64_t(lenses) * uint64_t(AlongSamples(axes, lens)) > kMaxSamples)
     return QStringLiteral("its proof would be %1 x %2 samples, more than a proof holds")
         .arg(lenses).arg(AlongSamples(axes, lens));
   return QString();
@@ -70,7 +72,16 @@ void ProofRenderer::Place(const PlateFrame& frame, const LensModel& lens, const 
   const Axes axes = AxesOf(frame, lens.direction);
   const Real acrossInches = InchesOf(axes.acrossPixels, axes.acrossDpi);
   lenses_ = uint32_t(Round(acrossInches * lens.lpi));
-  along_ = AlongSamples(axes, lens);
+  along_ = uint32_t(AlongSamples(axes, lens));
+  // Sample j along the lenses is the mean of plate pixels [first, end): the
+  // plate's pixels shared out in order, or each repeated where the plate has
+  // fewer pixels than samples.
+  binStart_.resize(along_);
+  binEnd_.resize(along_);
+  for (uint32_t j = 0; j < along_; ++j) {
+    binStart_[j] = uint32_t(uint64_t(j) * axes.alongPixels / along_);
+    binEnd_[j] = std::max(uint32_t(uint64_t(j + 1) * axes.alongPixels / along_), binStart_[j] + 1);
+  }
   const Real pitch = lens.Pitch();
   const Real middle = acrossInches / 2;
   sample_.resize(lenses_);
@@ -84,8 +95,10 @@ void ProofRenderer::Place(const PlateFrame& frame, const LensModel& lens, const 
   picture_.width = vertical_ ? lenses_ : along_;
   picture_.height = vertical_ ? along_ : lenses_;
   picture_.pixels.assign(size_t(picture_.width) * picture_.height * 4, 0);
-  sums_.assign(size_t(vertical_ ? lenses_ : along_) * 4, 0);
-  if (vertical_) return;
+  if (vertical_) {
+    sums_.assign(size_t(lenses_) * 4, 0);
+    return;
+  }
   for (uint32_t i = 0; i < lenses_; ++i) {
     if (sample_[i] == kPaper) {
       for (uint32_t x = 0; x < along_; ++x) Paper(&picture_.pixels[(size_t(i) * along_ + x) * 4]);
@@ -115,52 +128,49 @@ void ProofRenderer::TakeRow(uint32_t row, const uint8_t* pixels) {
 }
 
 // Vertical lenses: each plate row adds the pixel every lens shows to the sums
-// of its bin of rows; a bin is averaged into a proof row when the next begins.
+// of the proof row it belongs to, which is averaged at its last plate row
+// (and a row that several proof rows repeat goes to each in turn).
 void ProofRenderer::TakeAcross(uint32_t row, const uint8_t* pixels) {
-  const int64_t bin = int64_t(uint64_t(row) * along_ / plateHeight_);
-  if (bin != bin_) {
-    if (bin_ >= 0) FlushBin();
-    bin_ = bin;
+  while (bin_ < along_ && binStart_[bin_] <= row) {
+    for (uint32_t i = 0; i < lenses_; ++i) {
+      if (sample_[i] == kPaper) continue;
+      const uint8_t* p = pixels + size_t(sample_[i]) * 4;
+      uint64_t* s = &sums_[size_t(i) * 4];
+      s[0] += p[0];
+      s[1] += p[1];
+      s[2] += p[2];
+      s[3] += p[3];
+    }
+    if (row + 1 != binEnd_[bin_]) break;
+    FlushBin();
   }
-  for (uint32_t i = 0; i < lenses_; ++i) {
-    if (sample_[i] == kPaper) continue;
-    const uint8_t* p = pixels + size_t(sample_[i]) * 4;
-    uint64_t* s = &sums_[size_t(i) * 4];
-    s[0] += p[0];
-    s[1] += p[1];
-    s[2] += p[2];
-    s[3] += p[3];
-  }
-  ++binRows_;
-  if (row + 1 == plateHeight_) FlushBin();
 }
 
 void ProofRenderer::FlushBin() {
+  const Real rows = Real(binEnd_[bin_] - binStart_[bin_]);
   uint8_t* out = &picture_.pixels[size_t(bin_) * lenses_ * 4];
   for (uint32_t i = 0; i < lenses_; ++i, out += 4) {
     if (sample_[i] == kPaper) {
       Paper(out);
       continue;
     }
-    for (size_t c = 0; c < 4; ++c) out[c] = uint8_t(Round(Real(sums_[size_t(i) * 4 + c]) / Real(binRows_)));
+    for (size_t c = 0; c < 4; ++c) out[c] = uint8_t(Round(Real(sums_[size_t(i) * 4 + c]) / rows));
   }
   std::fill(sums_.begin(), sums_.end(), 0);
-  binRows_ = 0;
+  ++bin_;
 }
 
 // Horizontal lenses: lens `lens` shows this one plate row, its columns
-// averaged in bins along the lens.
+// averaged along the lens.
 void ProofRenderer::TakeAlong(uint32_t lens, const uint8_t* pixels) {
-  std::fill(sums_.begin(), sums_.end(), 0);
-  std::vector<uint32_t> counts(along_, 0);
-  for (uint32_t x = 0; x < plateWidth_; ++x) {
-    const size_t bin = size_t(uint64_t(x) * along_ / plateWidth_);
-    for (size_t c = 0; c < 4; ++c) sums_[bin * 4 + c] += pixels[size_t(x) * 4 + c];
-    ++counts[bin];
-  }
   uint8_t* out = &picture_.pixels[size_t(lens) * along_ * 4];
-  for (uint32_t j = 0; j < along_; ++j)
-    for (size_t c = 0; c < 4; ++c) out[size_t(j) * 4 + c] = uint8_t(Round(Real(sums_[size_t(j) * 4 + c]) / Real(counts[j])));
+  for (uint32_t j = 0; j < along_; ++j, out += 4) {
+    uint64_t sums[4] = {0, 0, 0, 0};
+    for (uint32_t x = binStart_[j]; x < binEnd_[j]; ++x)
+      for (size_t c = 0; c < 4; ++c) sums[c] += pixels[size_t(x) * 4 + c];
+    const Real columns = Real(binEnd_[j] - binStart_[j]);
+    for (size_t c = 0; c < 4; ++c) out[c] = uint8_t(Round(Real(sums[c]) / columns));
+  }
 }
 
 // Paper: no ink, or white.
@@ -171,7 +181,7 @@ void ProofRenderer::Paper(uint8_t* pixel) const {
 }
 
 ProofPicture ProofRenderer::Finish() {
-  const bool complete = vertical_ ? lastRow_ + 1 == int64_t(plateHeight_) : next_ == wanted_.size();
+  const bool complete = vertical_ ? bin_ == along_ : next_ == wanted_.size();
   if (!complete)
     Fail(QStringLiteral("The proof was not given plate row %1 (a fault in this program)")
              .arg(vertical_ ? lastRow_ + 1 : int64_t(wanted_[next_].first)));

@@ -2,7 +2,8 @@
 // one sample a lens across the lenses, the point of the plate that lens
 // shows the eye, and along the lenses the plate's own pixels, averaged into
 // as many samples as keep the plate's proportions (the lens pitch along them
-// too). Samples that fall off the plate show paper.
+// too; a plate compressed below it has its pixels repeated). Samples that
+// fall off the plate show paper.
 //
 // The renderer streams: it takes the plate's rows top to bottom, each once,
 // and holds only its own picture and, for vertical lenses, one row of sums;
@@ -67,10 +68,11 @@ class ProofRenderer {
   // The plate pixel each lens shows, across the lenses; kPaper off the plate.
   static constexpr int64_t kPaper = -1;
   std::vector<int64_t> sample_;
-  // Vertical lenses: the sums of the current bin of plate rows.
+  // The plate pixels along the lenses that make sample j: [start, end).
+  std::vector<uint32_t> binStart_, binEnd_;
+  // Vertical lenses: the proof row being summed, and its sums a lens.
+  uint32_t bin_ = 0;
   std::vector<uint64_t> sums_;
-  int64_t bin_ = -1;
-  uint32_t binRows_ = 0;
   // Horizontal lenses: (plate row, lens), by row.
   std::vector<std::pair<uint32_t, uint32_t>> wanted_;
   size_t next_ = 0;

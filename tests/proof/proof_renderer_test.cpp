@@ -177,6 +177,7 @@ TEST(ProofRenderer, ProportionsFollowThePlateInInches) {
       {105, 50, 100, 50, LensDirection::kVertical, 10, 10},     // 10.5 lenses: ties to even
       {115, 50, 100, 50, LensDirection::kVertical, 12, 10},     // 11.5 lenses: ties to even
       {100, 3, 100, 100, LensDirection::kVertical, 10, 1},      // at least one row
+      {100, 5, 100, 2, LensDirection::kVertical, 10, 25},       // 2.5 inches in 5 rows
       {30, 200, 10, 100, LensDirection::kHorizontal, 30, 20},   // 3 wide, 2 high
   };
   for (const Case& c : cases) {
@@ -186,6 +187,19 @@ TEST(ProofRenderer, ProportionsFollowThePlateInInches) {
     EXPECT_EQ(p.width, c.proofWidth) << c.width << " x " << c.height;
     EXPECT_EQ(p.height, c.proofHeight) << c.width << " x " << c.height;
   }
+}
+
+// A plate compressed below the lens pitch: each of its 5 rows (2.5 inches)
+// makes 5 proof rows; across horizontal lenses its 4 columns make 20.
+TEST(ProofRenderer, RepeatsThePixelsOfAPlateCompressedBelowThePitch) {
+  const TestPlate plate(110, 5, 110, 2);
+  const ProofPicture p = plate.Render(ElevenPixelLens(LensDirection::kVertical), Viewpoint{});
+  ASSERT_EQ(p.height, 25u);
+  for (uint32_t y = 0; y < 25; ++y) EXPECT_EQ(At(p, 3, y)[1], y / 5) << y;
+  const TestPlate turned(4, 110, 2, 110);
+  const ProofPicture q = turned.Render(ElevenPixelLens(LensDirection::kHorizontal), Viewpoint{});
+  ASSERT_EQ(q.width, 20u);
+  for (uint32_t x = 0; x < 20; ++x) EXPECT_EQ(At(q, x, 3)[0], x / 5 + 1) << x;
 }
 
 TEST(LensProblem, NamesALensThePlateCannotHold) {
