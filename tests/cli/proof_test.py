@@ -210,29 +210,23 @@ class Proof(ProgramTest):
         nodpi = self.path("nodpi.tif")
         cases = [
             ([], 2, "no plate given"),
-            (["-o", earlier, plate, plate], 2, "one plate at a time"),
             ([plate], 2, "nothing to write"),
             (["-o", earlier, png], 1, f'Cannot read plate "{png}": it is not a TIFF file'),
             (["-o", earlier, nodpi], 1, f'Cannot read plate "{nodpi}": it has no XResolution tag'),
-            (["-o", earlier, self.path("none.tif")], 1, "Cannot open file"),
             (["--lpi", "400", "-o", earlier, plate], 1,
              f'--lpi 400 cannot be seen on the plate "{plate}": at 400 LPI a lens covers 1.5 pixels'),
             (["--lpi", "0.5", "-o", earlier, plate], 1, "the plate is narrower than one lens at 0.5 LPI"),
             (["--lpi", "7,5", "-o", earlier, plate], 1, "--lpi: '7,5' is not a valid floating point value"),
-            (["--lpi", "0", "-o", earlier, plate], 1, '--lpi must be above 0, not "0"'),
             (["--lenses", "diagonal", "-o", earlier, plate], 2, "--lenses must be vertical or horizontal"),
             (["--thickness", "3 furlongs", "-o", earlier, plate], 1, "--thickness: '3 furlongs' is not a length"),
             (["--thickness", "30mm", "-o", earlier, plate], 1, "--thickness must be above 0 and at most 1 inch"),
             (["--index", "0.9", "-o", earlier, plate], 1, '--index must be from 1 to 3, not "0.9"'),
             (["--angle", "90", "-o", earlier, plate], 1, "--angle must be an angle between -90 and 90 degrees"),
             (["--angles", "-10:10", "-o", earlier, plate], 1, "--angles takes FROM:TO:N"),
-            (["--angles", "-10:10:0", "-o", earlier, plate], 1, "--angles: N must be a whole number from 1 to 200"),
             (["--angles", "-10:10:3", "-o", earlier, plate], 1, "-o needs %d in its name for a series of 3 pictures"),
             (["--angle", "1", "--angles", "-10:10:3", "--gif", earlier, plate], 1, "--angle and --angles exclude"),
             (["--distance", "0mm", "-o", earlier, plate], 1, '--distance must be above 0, not "0mm"'),
-            (["--distance", "far", "-o", earlier, plate], 1, "--distance: 'far' is not a length"),
             (["--eye", "3cm", "-o", earlier, plate], 1, "--eye needs --distance"),
-            (["--unit", "mm", "-o", earlier, plate], 2, "--unit must be inch or cm"),
         ]
         before = sorted(os.listdir(self.dir.name))
         for options, status, message in cases:

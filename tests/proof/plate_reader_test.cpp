@@ -1,6 +1,7 @@
 #include "proof/plate_reader.h"
 
 #include <sys/stat.h>
+#include <tiffio.h>
 
 #include <QDir>
 #include <QFile>
@@ -8,16 +9,45 @@
 #include "../fuzz/proof_plate.h"
 #include "colour/icc_profile.h"
 #include "proof/screen_colours.h"
-#include "proof_test_tools.h"
 #include "support/test_support.h"
 
 namespace plivora {
 namespace {
 
 using test::ErrorOf;
-using test::PlateLayout;
 
-std::vector<uint8_t> Ramp(uint32_t x, uint32_t y) { return {uint8_t(x * 3 + y), uint8_t(x * 3 + y), uint8_t(x * 3 + y), uint8_t(x * 3 + y)}; }
+struct PlateLayout {
+  uint32_t width = 21, height = 9;
+  uint16_t photometric = 5, samples = 4, compression = 1;  // CMYK, uncompressed
+  uint32_t rowsPerStrip = 8;
+  bool bigEndian = false, resolution = true;
+  float xResolution = 100, yResolution = 100;
+  uint16_t unit = 2;  // 2 inch, 3 cm, 1 none
+};
+
+// Writes a plate through libtiff: every sample of pixel (x, y) is 3 x + y.
+void WritePlate(const QString& path, const PlateLayout& layout) {
+  TIFF* tif = TIFFOpen(path.toLocal8Bit().constData(), layout.bigEndian ? "wb" : "wl");
+  ASSERT_NE(tif, nullptr);
+  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, layout.width);
+  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, layout.height);
+  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, layout.samples);
+  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, layout.photometric);
+  TIFFSetField(tif, TIFFTAG_COMPRESSION, layout.compression);
+  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, layout.rowsPerStrip);
+  if (layout.resolution) {
+    TIFFSetField(tif, TIFFTAG_XRESOLUTION, layout.xResolution);
+    TIFFSetField(tif, TIFFTAG_YRESOLUTION, layout.yResolution);
+    TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, layout.unit);
+  }
+  std::vector<uint8_t> line(size_t(layout.width) * layout.samples);
+  for (uint32_t y = 0; y < layout.height; ++y) {
+    for (size_t i = 0; i < line.size(); ++i) line[i] = uint8_t(3 * (i / layout.samples) + y);
+    ASSERT_GE(TIFFWriteScanline(tif, line.data(), y, 0), 0);
+  }
+  TIFFClose(tif);
+}
 
 struct ReadCase {
   const char* name;
@@ -30,18 +60,18 @@ struct ReadCase {
 // sizes, compressed, big-endian, resolutions in centimetres.
 TEST(OpenPlate, ReadsAnyEightBitTiffAndPlacesIt) {
   const ReadCase cases[] = {
-      {"grey plate", {.width = 21, .height = 9, .xResolution = 4000, .yResolution = 400}, 4000, 400, ColourModel::kCmyk},
-      {"lzw strips of 2", {.width = 21, .height = 9, .compression = 5, .rowsPerStrip = 2}, 100, 100, ColourModel::kCmyk},
-      {"big-endian, one strip", {.width = 21, .height = 9, .rowsPerStrip = 9, .bigEndian = true}, 100, 100, ColourModel::kCmyk},
-      {"centimetres", {.width = 21, .height = 9, .xResolution = 300, .yResolution = 30, .unit = 3}, 762, 76.2L, ColourModel::kCmyk},
-      {"rgb deflate", {.width = 21, .height = 9, .photometric = 2, .samples = 3, .compression = 8}, 100, 100, ColourModel::kRgb},
-      {"grey", {.width = 21, .height = 9, .photometric = 1, .samples = 1}, 100, 100, ColourModel::kGrey},
+      {"grey plate", {.xResolution = 4000, .yResolution = 400}, 4000, 400, ColourModel::kCmyk},
+      {"lzw strips of 2", {.compression = 5, .rowsPerStrip = 2}, 100, 100, ColourModel::kCmyk},
+      {"big-endian, one strip", {.rowsPerStrip = 9, .bigEndian = true}, 100, 100, ColourModel::kCmyk},
+      {"centimetres", {.xResolution = 300, .yResolution = 30, .unit = 3}, 762, 76.2L, ColourModel::kCmyk},
+      {"rgb deflate", {.photometric = 2, .samples = 3, .compression = 8}, 100, 100, ColourModel::kRgb},
+      {"grey", {.photometric = 1, .samples = 1}, 100, 100, ColourModel::kGrey},
   };
   test::TempDir dir;
   for (const ReadCase& c : cases) {
     SCOPED_TRACE(c.name);
     const QString path = dir.path(QString::fromLatin1(c.name) + ".tif");
-    test::WritePlate(path, c.layout, Ramp);
+    WritePlate(path, c.layout);
     OpenedPlate plate = OpenPlate(path);
     EXPECT_EQ(plate.frame.width, 21u);
     EXPECT_EQ(plate.frame.height, 9u);
@@ -64,19 +94,16 @@ struct RefusalCase {
 
 TEST(OpenPlate, RefusesWhatItCannotPlaceOrRead) {
   const RefusalCase cases[] = {
-      {"no resolution", {.width = 4, .height = 4, .resolution = false},
-       "it has no XResolution tag, so the size of its pixels is unknown"},
-      {"no unit", {.width = 4, .height = 4, .unit = 1},
-       "its resolution has no unit (ResolutionUnit 1), so the size of its pixels is unknown"},
-      {"zero dpi", {.width = 4, .height = 4, .yResolution = 0}, "its YResolution (0) is not a resolution"},
-      {"lab", {.width = 4, .height = 4, .photometric = 8, .samples = 3},
-       "its colour model is Lab; views are CMYK, RGB or greyscale"},
+      {"no resolution", {.resolution = false}, "it has no XResolution tag, so the size of its pixels is unknown"},
+      {"no unit", {.unit = 1}, "its resolution has no unit (ResolutionUnit 1), so the size of its pixels is unknown"},
+      {"zero dpi", {.yResolution = 0}, "its YResolution (0) is not a resolution"},
+      {"lab", {.photometric = 8, .samples = 3}, "its colour model is Lab; views are CMYK, RGB or greyscale"},
   };
   test::TempDir dir;
   for (const RefusalCase& c : cases) {
     SCOPED_TRACE(c.name);
     const QString path = dir.path(QString::fromLatin1(c.name) + ".tif");
-    test::WritePlate(path, c.layout, Ramp);
+    WritePlate(path, c.layout);
     EXPECT_EQ(ErrorOf([&] { OpenPlate(path); }), QStringLiteral("Cannot read plate \"%1\": %2").arg(path, QLatin1String(c.reason)));
   }
   const QString text = dir.path("notes.tif");
@@ -92,8 +119,7 @@ TEST(OpenPlate, RefusesWhatItCannotPlaceOrRead) {
 TEST(OpenPlate, NamesTheRowThatBreaks) {
   test::TempDir dir;
   const QString path = dir.path("cut.tif");
-  test::WritePlate(path, {.width = 64, .height = 64, .compression = 5, .rowsPerStrip = 8},
-                   [](uint32_t x, uint32_t y) { return std::vector<uint8_t>{uint8_t(x * y), uint8_t(x), uint8_t(y), 0}; });
+  WritePlate(path, {.width = 64, .height = 64, .compression = 5});
   std::vector<uint8_t> bytes = test::ReadBytes(path);
   OpenedPlate plate = OpenPlate(path);
   // Cut the file after the plate was opened: its later strips are gone.
@@ -106,39 +132,10 @@ TEST(OpenPlate, NamesTheRowThatBreaks) {
   EXPECT_TRUE(message.startsWith(QStringLiteral("Cannot read plate \"%1\": ").arg(path))) << message.toStdString();
 }
 
-// Screen colours: a grey plate's equal inks as grey, other inks through the
-// CMYK profile, RGB and grey as they are.
-TEST(ScreenColours, ShowEachPlateInItsOwnColours) {
-  struct Case {
-    ColourModel model;
-    QByteArray profile;
-    std::vector<uint8_t> pixel;
-    std::vector<int> rgb;  // -1: not checked
-  };
-  const Case cases[] = {
-      {ColourModel::kCmyk, {}, {0, 0, 0, 0}, {255, 255, 255}},
-      {ColourModel::kCmyk, {}, {200, 200, 200, 200}, {55, 55, 55}},
-      {ColourModel::kCmyk, {}, {255, 0, 0, 0}, {-1, -1, -1}},
-      {ColourModel::kRgb, {}, {10, 120, 230, 0}, {10, 120, 230}},
-      {ColourModel::kRgb, IccProfile::Srgb().bytes(), {10, 120, 230, 0}, {10, 120, 230}},
-      {ColourModel::kGrey, {}, {77, 77, 77, 0}, {77, 77, 77}},
-  };
-  for (const Case& c : cases) {
-    PlateFrame frame;
-    frame.model = c.model;
-    frame.profile = c.profile;
-    ProofPicture picture{1, 1, c.model, c.pixel};
-    const QImage screen = ScreenColours(frame, QStringLiteral("p.tif")).ToScreen(picture);
-    const uchar* rgb = screen.constScanLine(0);
-    for (int k = 0; k < 3; ++k)
-      if (c.rgb[k] >= 0) {
-        EXPECT_NEAR(rgb[k], c.rgb[k], 1) << ColourModelName(c.model).toStdString() << " " << k;
-      }
-    if (c.rgb[0] < 0) {  // cyan through the press profile: little red, much blue
-      EXPECT_LT(rgb[0], 100);
-      EXPECT_GT(rgb[2], 180);
-    }
-  }
+// A profile of another model than the plate's pixels is refused, naming
+// the plate (the colours themselves are checked against LittleCMS by the
+// command-line test).
+TEST(ScreenColours, RefuseAProfileOfAnotherModel) {
   PlateFrame wrong;
   wrong.model = ColourModel::kCmyk;
   wrong.profile = IccProfile::Srgb().bytes();
