@@ -179,7 +179,7 @@ void Run(const ParsedOptions& o, const std::function<void(int)>& progress) {
 
   const QString platePath = o.Operands().first();
   OpenedPlate plate = OpenCheckedPlate(platePath, lens);
-  const ScreenColours colours(plate.frame, platePath);
+  ScreenColours colours(plate.frame, platePath);
 
   std::vector<std::unique_ptr<OutputFile>> files;
   for (const QString& name : pngNames) files.push_back(std::make_unique<OutputFile>(name));

@@ -8,10 +8,12 @@ namespace plivora {
 
 namespace {
 
-// The proof is held whole: at most this many samples (256 MiB), which a
-// plate a lens sheet can be laid on never comes near (a 40 x 40 inch print
-// at 75 LPI is 9 million).
-constexpr uint64_t kMaxSamples = uint64_t(64) << 20;
+// The proof is held whole: at most this many samples (64 MiB), a 54 x 54
+// inch print at 75 LPI (larger prints take coarser lenses).
+constexpr uint64_t kMaxSamples = uint64_t(16) << 20;
+// Along the lenses a plate may be coarser than the lens pitch (a high
+// compress factor), its pixels repeated; not beyond this.
+constexpr Real kMaxRepeat = 256;
 
 struct Axes {
   uint32_t acrossPixels, alongPixels;
@@ -46,6 +48,9 @@ QString LensProblem(const PlateFrame& frame, const LensModel& lens) {
     return QStringLiteral("at %1 LPI a lens covers %2 pixels of the plate (%3 dpi across the lenses); a proof needs at least %4")
         .arg(FormatGeneral15(lens.lpi), QString::number(double(perLens), 'g', 3), FormatGeneral15(axes.acrossDpi))
         .arg(int(kMinPixelsPerLens));
+  if (axes.alongDpi * kMaxRepeat < lens.lpi)
+    return QStringLiteral("its resolution along the lenses (%1 dpi) is far below the lens pitch (%2 LPI)")
+        .arg(FormatGeneral15(axes.alongDpi), FormatGeneral15(lens.lpi));
   const Real acrossInches = InchesOf(axes.acrossPixels, axes.acrossDpi);
   const int64_t lenses = Round(acrossInches * lens.lpi);
   if (lenses < 1)
@@ -147,14 +152,14 @@ void ProofRenderer::TakeAcross(uint32_t row, const uint8_t* pixels) {
 }
 
 void ProofRenderer::FlushBin() {
-  const Real rows = Real(binEnd_[bin_] - binStart_[bin_]);
+  const uint64_t rows = binEnd_[bin_] - binStart_[bin_];
   uint8_t* out = &picture_.pixels[size_t(bin_) * lenses_ * 4];
   for (uint32_t i = 0; i < lenses_; ++i, out += 4) {
     if (sample_[i] == kPaper) {
       Paper(out);
       continue;
     }
-    for (size_t c = 0; c < 4; ++c) out[c] = uint8_t(Round(Real(sums_[size_t(i) * 4 + c]) / rows));
+    for (size_t c = 0; c < 4; ++c) out[c] = uint8_t(RoundedQuotient(sums_[size_t(i) * 4 + c], rows));
   }
   std::fill(sums_.begin(), sums_.end(), 0);
   ++bin_;
@@ -168,8 +173,8 @@ void ProofRenderer::TakeAlong(uint32_t lens, const uint8_t* pixels) {
     uint64_t sums[4] = {0, 0, 0, 0};
     for (uint32_t x = binStart_[j]; x < binEnd_[j]; ++x)
       for (size_t c = 0; c < 4; ++c) sums[c] += pixels[size_t(x) * 4 + c];
-    const Real columns = Real(binEnd_[j] - binStart_[j]);
-    for (size_t c = 0; c < 4; ++c) out[c] = uint8_t(Round(Real(sums[c]) / columns));
+    const uint64_t columns = binEnd_[j] - binStart_[j];
+    for (size_t c = 0; c < 4; ++c) out[c] = uint8_t(RoundedQuotient(sums[c], columns));
   }
 }
 

@@ -9,7 +9,10 @@
 #pragma once
 
 #include <QImage>
+#include <future>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "colour/colour_transform.h"
 #include "proof/plate_reader.h"
@@ -26,13 +29,21 @@ class ScreenColours {
   ScreenColours(const ScreenColours&) = delete;
   ScreenColours& operator=(const ScreenColours&) = delete;
 
-  // The proof as an sRGB picture (QImage::Format_RGB888).
-  QImage ToScreen(const ProofPicture& picture) const;
+  // The proof as an sRGB picture (QImage::Format_RGB888). Not for several
+  // threads at once: it remembers the colours it has converted.
+  QImage ToScreen(const ProofPicture& picture);
 
  private:
+  void Convert(std::vector<uint8_t>& pixels);
+
   ColourModel model_;
   bool equalInksAreGrey_ = false;
-  std::unique_ptr<ColourTransform> transform_;  // none: the numbers are sRGB already
+  // The transform to sRGB, none when the numbers are sRGB already. LittleCMS
+  // takes tens of milliseconds to build it, so it is built on a thread of
+  // its own from the start, beside the plate's first reading.
+  std::shared_future<std::shared_ptr<const ColourTransform>> transform_;
+  std::unique_ptr<RowConversion> conversion_;  // made when a pixel first needs it
+  std::vector<uint8_t> converted_;
 };
 
 }  // namespace plivora
