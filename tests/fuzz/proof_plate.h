@@ -13,9 +13,11 @@
 namespace plivora::fuzz {
 
 // Returns false when the plate was refused (Error); anything else escapes.
-// Plates with more than `maxBytes` of rows are only opened (a small file
-// may declare a huge image that decodes from very little data).
-inline bool ProofEveryWay(const QByteArray& bytes, uint64_t maxBytes = 16u << 20) {
+// Plates with more than `maxBytes` of rows are only opened, and proofs of
+// more than `maxSamples` only placed (a small file may declare a huge image
+// that decodes from very little data, or a resolution that makes a huge
+// proof of it, which takes seconds under the sanitizers).
+inline bool ProofEveryWay(const QByteArray& bytes, uint64_t maxBytes = 16u << 20, uint64_t maxSamples = 1u << 20) {
   const QString name = QStringLiteral("plate.tif");
   try {
     PlateFrame frame = OpenPlate(std::make_unique<SourceFile>(name, bytes)).frame;
@@ -31,6 +33,8 @@ inline bool ProofEveryWay(const QByteArray& bytes, uint64_t maxBytes = 16u << 20
       near.sideways = -3;
       for (const Viewpoint& eye : {far, near}) {
         if (!LensProblem(frame, lens).isEmpty()) continue;
+        const ProofRenderer placed(frame, lens, eye);
+        if (uint64_t(placed.width()) * placed.height() > maxSamples) continue;
         OpenedPlate plate = OpenPlate(std::make_unique<SourceFile>(name, bytes));
         const ProofPicture picture = RenderProof(plate.frame, *plate.rows, lens, eye);
         if (picture.pixels.size() != size_t(picture.width) * picture.height * 4) throw std::logic_error("a proof of the wrong size");
