@@ -44,6 +44,27 @@ void ReadViewRow(SourceReader& view, uint32_t row, uint8_t* dest) {
   }
 }
 
+// The rows the composer will ask of every view, row set after row set.
+ViewSet::RowsToRead RowsComposed(const ImageComposer& composer, const ViewSet& views) {
+  ViewSet::RowsToRead rows(views);
+  std::vector<uint8_t> set(composer.RowSetBytes());
+  const ViewRowReader note = [&rows](size_t view, uint32_t row, uint8_t*) { rows.Add(view, row); };
+  int64_t last = -1;
+  for (int64_t r = 0; r < composer.Rows(); ++r) {
+    const uint32_t q = composer.RowSetOf(r);
+    if (int64_t(q) == last) continue;
+    composer.ReadRowSet(q, set.data(), note);
+    last = q;
+  }
+  return rows;
+}
+
+// The source columns the composer picks from: the width of the sampling
+// grid, which for horizontal lenses runs down the turned plate.
+uint32_t ColumnsComposed(const PlateGeometry& plate) {
+  return plate.lenses == Lenses::kVertical ? plate.lens.minViewWidth : plate.lens.minViewHeight;
+}
+
 void Write(const ExportRequest& req, ExportPlan& plan, ProgressReporter& progress) {
   const PlatePlan& p = plan.plate;
   const ExportSettings& s = req.settings;
@@ -78,6 +99,9 @@ void Write(const ExportRequest& req, ExportPlan& plan, ProgressReporter& progres
   progress.Set(25);
 
   const std::unique_ptr<ImageComposer> composer = ComposerFor(p, viewWidths, RuleFor(s.colour.plate, req.negativeInput));
+  // Views that decode or convert their rows do so on worker threads, ahead
+  // of the engine's reader thread.
+  views.ReadAhead(RowsComposed(*composer, views), ColumnsComposed(p.plate), WorkerThreads(req.threads));
   const ViewRowReader viewRow = [&views](size_t view, uint32_t row, uint8_t* dest) { ReadViewRow(views[view], row, dest); };
   engine.WriteRows([&](uint32_t which, uint8_t* set) { composer->ReadRowSet(which, set, viewRow); }, *composer,
                    [&](const uint8_t* rows, size_t count, size_t stride) { plate->Append(rows, count, stride); },
