@@ -14,7 +14,7 @@ constexpr Real kCropOffset = 1.0L / 16;         // from the bleed edge to a crop
 constexpr Real kCropLength = 6 / 25.4L;         // 6 mm
 constexpr Real kRegistrationFromImage = 0.25L;  // the registration mark's centre
 constexpr Real kRegistrationRadius = 0.1L;
-constexpr Real kArm = 0.14L;                         // the cross's half length
+constexpr Real kArm = 1.4L;                          // the cross's half length, in radii
 constexpr Real kBarNear = 0.075L, kBarFar = 0.275L;  // the alignment bar, from the image edge
 constexpr Real kBarFromTrim = 0.125L;                // clear of the crop marks
 constexpr Real kBarFromCentre = 0.15L;               // clear of the registration mark
@@ -69,7 +69,7 @@ class MarkPlacer {
     // At least a row and a column thick, so that every kept row meets it.
     mark.pen = std::max<qreal>(qreal(kLine * m_.dpi), qreal(std::max(m_.columnDots, m_.rowDots)));
     mark.centre = QPointF(qreal(c * m_.columnDots), qreal(r * m_.rowDots));
-    const int64_t armCols = s_.Columns(kArm), armRows = s_.Rows(kArm);
+    const int64_t armCols = s_.Columns(kRegistrationRadius * kArm), armRows = s_.Rows(kRegistrationRadius * kArm);
     mark.across = HorizontalLine(r, c - armCols, c + armCols);
     mark.along = VerticalLine(c, r - armRows, r + armRows);
     const Real reach = Real(mark.radius) + Real(mark.pen) / 2;
