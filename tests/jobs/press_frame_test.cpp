@@ -65,44 +65,19 @@ const Plate kPlates[] = {
     {"9 in wide, bled, horizontal lenses", true, "9", "0.5", "300", "5", "0.125", Lenses::kHorizontal, PlateColour::kCmyk, "card.tif", true, Slug::kWhole},
 };
 
-class PressFrame : public ::testing::TestWithParam<Plate> {};
-
-// Every mark drawn alone: its pixels meet no other mark's, nor any slug
-// line's box; none lies in the image; together they are the margin. The
-// slug lines drawn alone on a larger canvas lie inside the margin above the
-// image, and hold the whole slug line, or what the plate's row says is left
-// out.
-TEST_P(PressFrame, MarksKeepApartAndTheSlugLineIsWholeInsideThePlate) {
-  const Plate& c = GetParam();
-  ExportTexts texts;
-  texts.inch = c.inch;
-  texts.width = c.width;
-  texts.height = c.height;
-  texts.dpi = c.dpi;
-  texts.compress = c.compress;
-  texts.bleed = c.bleed;
-  const ExportParameters p = ParseParameters(texts, 3);
-  const PlateGeometry plate = ComputePlate(p, c.lenses, 1000, 1000);
-  const QString slug = SlugText(c.name, p, texts, plate.lens.lensCount, c.colour);
-  const PressMarks frame = PlanPressFrame(p, plate, true, c.colour, slug);
-  const PressLayout layout = LayOutPressMarks(frame);
-  const auto count = [&](MarkKind kind) {
-    return std::count_if(layout.marks.begin(), layout.marks.end(), [&](const PlacedMark& m) { return m.kind == kind; });
-  };
-  EXPECT_EQ(count(MarkKind::kCrop), 8);
-  EXPECT_EQ(count(MarkKind::kRegistration), 4);
+// Every mark of `layout` drawn alone: its pixels lie in its box, meet no
+// other mark's nor any slug line's box, none lies in the image, and
+// together they are the margin drawn whole.
+void CheckMarksKeepApart(const PressMarks& frame, const PressLayout& layout) {
   const int width = int(frame.width), rows = int(frame.rows);
   const Window whole = Draw(frame, layout, 0, 0, width, rows);
-
-  // Who inks each pixel, each mark drawn alone a little beyond its box.
-  std::vector<int> owner(size_t(width) * size_t(rows), -1);
+  std::vector<int> owner(size_t(width) * size_t(rows), -1);  // who inks each pixel
   std::vector<PixelBox> slugBoxes;
-  PressLayout slugAlone;
   for (size_t i = 0; i < layout.marks.size(); ++i) {
     const PlacedMark& mark = layout.marks[i];
     const PixelBox b = mark.box.Grown(8, 8);
     const Window alone = Draw(frame, PressLayout{{mark}}, b.left, b.top, int(b.right - b.left), int(b.bottom - b.top));
-    PixelBox inked{INT64_MAX, INT64_MAX, INT64_MIN, INT64_MIN};
+    PixelBox inked;
     for (int64_t r = b.top; r < b.bottom; ++r)
       for (int64_t col = b.left; col < b.right; ++col) {
         if (alone.at(col, r) == kPaper) continue;
@@ -113,12 +88,9 @@ TEST_P(PressFrame, MarksKeepApartAndTheSlugLineIsWholeInsideThePlate) {
         int& o = owner[size_t(r) * size_t(width) + size_t(col)];
         ASSERT_EQ(o, -1) << "marks " << o << " and " << i << " cross at " << col << ", " << r;
         o = int(i);
-        inked = {std::min(inked.left, col), std::min(inked.top, r), std::max(inked.right, col + 1), std::max(inked.bottom, r + 1)};
+        inked = inked.Joined({col, r, col + 1, r + 1});
       }
-    if (mark.kind == MarkKind::kSlug) {
-      slugBoxes.push_back(inked);
-      slugAlone.marks.push_back(mark);
-    }
+    if (mark.kind == MarkKind::kSlug) slugBoxes.push_back(inked);
   }
   for (int64_t r = 0; r < rows; ++r)
     for (int64_t col = 0; col < width; ++col) {
@@ -128,25 +100,27 @@ TEST_P(PressFrame, MarksKeepApartAndTheSlugLineIsWholeInsideThePlate) {
       for (const PixelBox& box : slugBoxes)
         ASSERT_FALSE(box.Meets({col, r, col + 1, r + 1})) << "mark " << o << " in the slug line at " << col << ", " << r;
     }
+}
 
-  // The slug lines on a canvas an inch larger on every side: every pixel
-  // of theirs lies in the margin above the image.
-  ASSERT_FALSE(slugAlone.marks.empty());
-  const int64_t pad = int64_t(plate.xResolutionE9 / 1000000000);
-  const Window larger = Draw(frame, slugAlone, -pad, -pad, int(width + 2 * pad), int(frame.imageTop + 2 * pad));
+// The slug lines drawn alone on a canvas an inch larger on every side:
+// every pixel of theirs lies in the margin above the image.
+void CheckSlugInsideThePlate(const PressMarks& frame, const PressLayout& lines, int64_t pad) {
+  const Window larger = Draw(frame, lines, -pad, -pad, int(frame.width + 2 * pad), int(frame.imageTop + 2 * pad));
   size_t inside = 0, outside = 0;
   for (int64_t r = -pad; r < frame.imageTop + pad; ++r)
-    for (int64_t col = -pad; col < width + pad; ++col)
-      if (larger.at(col, r) != kPaper) ++(col >= 0 && col < width && r >= 0 && r < frame.imageTop ? inside : outside);
+    for (int64_t col = -pad; col < frame.width + pad; ++col)
+      if (larger.at(col, r) != kPaper) ++(col >= 0 && col < frame.width && r >= 0 && r < frame.imageTop ? inside : outside);
   EXPECT_EQ(outside, 0u);
   EXPECT_GT(inside, 0u);
+}
 
-  QStringList lines;
-  for (const PlacedMark& line : slugAlone.marks) lines.push_back(line.text);
+// The text of the slug lines against the slug line: whole, or with parts
+// left out in their order, or with the name shortened.
+void CheckSlugText(Slug expected, const QString& slug, const QStringList& lines) {
   const QStringList parts = SplitSlug(slug);
   ASSERT_EQ(parts.join(kSlugSeparator), slug);
   const QString drawn = lines.join(kSlugSeparator);
-  switch (c.drawn) {
+  switch (expected) {
     case Slug::kWhole:
       EXPECT_EQ(drawn, slug);
       break;
@@ -167,8 +141,43 @@ TEST_P(PressFrame, MarksKeepApartAndTheSlugLineIsWholeInsideThePlate) {
       EXPECT_TRUE(drawn.endsWith(parts.back())) << lines.join("|").toStdString();
       break;
   }
-  const PlacedMark& first = slugAlone.marks.front();
-  EXPECT_EQ(c.usual, slugAlone.marks.size() == 1 && first.origin.x() == qreal(frame.trimLeft * frame.columnDots));
+}
+
+class PressFrame : public ::testing::TestWithParam<Plate> {};
+
+TEST_P(PressFrame, MarksKeepApartAndTheSlugLineIsWholeInsideThePlate) {
+  const Plate& c = GetParam();
+  ExportTexts texts;
+  texts.inch = c.inch;
+  texts.width = c.width;
+  texts.height = c.height;
+  texts.dpi = c.dpi;
+  texts.compress = c.compress;
+  texts.bleed = c.bleed;
+  const ExportParameters p = ParseParameters(texts, 3);
+  const PlateGeometry plate = ComputePlate(p, c.lenses, 1000, 1000);
+  const QString slug = SlugText(c.name, p, texts, plate.lens.lensCount, c.colour);
+  const PressMarks frame = PlanPressFrame(p, plate, true, c.colour, slug);
+  const PressLayout layout = LayOutPressMarks(frame);
+  PressLayout slugLines;
+  QStringList lines;
+  for (const PlacedMark& mark : layout.marks)
+    if (mark.kind == MarkKind::kSlug) {
+      slugLines.marks.push_back(mark);
+      lines.push_back(mark.text);
+    }
+  const auto count = [&](MarkKind kind) {
+    return std::count_if(layout.marks.begin(), layout.marks.end(), [&](const PlacedMark& m) { return m.kind == kind; });
+  };
+  EXPECT_EQ(count(MarkKind::kCrop), 8);
+  EXPECT_EQ(count(MarkKind::kRegistration), 4);
+  ASSERT_FALSE(slugLines.marks.empty());
+
+  ASSERT_NO_FATAL_FAILURE(CheckMarksKeepApart(frame, layout));
+  CheckSlugInsideThePlate(frame, slugLines, int64_t(plate.xResolutionE9 / 1000000000));
+  CheckSlugText(c.drawn, slug, lines);
+  const PlacedMark& first = slugLines.marks.front();
+  EXPECT_EQ(c.usual, slugLines.marks.size() == 1 && first.origin.x() == qreal(frame.trimLeft * frame.columnDots));
 }
 
 INSTANTIATE_TEST_SUITE_P(Plates, PressFrame, ::testing::ValuesIn(kPlates));
