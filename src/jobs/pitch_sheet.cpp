@@ -292,7 +292,7 @@ void WriteHorizontalSheet(const PitchSheetRequest& req, const PitchSheetPlan& pl
       },
       sheet, [&](const uint8_t* rows, size_t count, size_t stride) { plate.Append(rows, count, stride); },
       {0, size_t(width)}, [&](int64_t done) { progress.Set(Real(done) * 99 / Real(rows + plan.captionRows)); });
-  DrawCaptionStrip({width, int32_t(Round(0.2L * dpi)), 1, p.dpiE9, AbsoluteFileName(req.outputPath), req.now, {}, p.compress},
+  DrawCaptionStrip({width, int32_t(CaptionStripRows(p.dpiE9, 1)), 1, p.dpiE9, AbsoluteFileName(req.outputPath), req.now, {}, p.compress},
                    [&](const uint8_t* levels, int, int count) { AppendLevelRows(levels, size_t(count), width, plate); });
 }
 
@@ -306,7 +306,7 @@ PitchSheetPlan WritePitchSheet(const PitchSheetRequest& req, const ProgressFn& p
   StripEncoders encoders(0);  // the sheet is the plain file
   PlateLayout layout;
   layout.width = vertical ? plan.width : plan.imageRows;
-  layout.rows = vertical ? plan.fileRows() : plan.width + Round(0.2L * Real(p.dpiE9) / 1000000000);
+  layout.rows = vertical ? plan.fileRows() : plan.width + CaptionStripRows(p.dpiE9, 1);
   layout.xResolutionE9 = vertical ? p.dpiE9 : plan.yResolutionE9;
   layout.yResolutionE9 = vertical ? plan.yResolutionE9 : p.dpiE9;
   layout.dateTime = TiffDateTime(req.now, req.locale);

@@ -41,11 +41,10 @@ PressMarks PlanPressFrame(const ExportParameters& p, const PlateGeometry& plate,
   m.trimRight = m.imageRight - Round(bleed * xRes);
   m.trimTop = m.imageTop + Round(bleed * yRes);
   m.trimBottom = m.imageBottom - Round(bleed * yRes);
-  if (marks && (m.width > INT32_MAX / 4 || m.rows + plate.stripRows > int64_t(UINT32_MAX) || m.rows > INT32_MAX))
-    Fail(QStringLiteral("An output of %1 x %2 pixels with its marks does not fit a TIFF file; "
-                        "reduce the width, the height or the DPI, or raise the compress factor")
-             .arg(m.width)
-             .arg(m.rows + plate.stripRows));
+  // The margins are drawn on painters of 32-bit rows, too.
+  if (marks)
+    CheckTiffPixels(m.width, m.rows > INT32_MAX ? int64_t(UINT32_MAX) + 1 : m.rows + plate.stripRows,
+                    QStringLiteral(" with its marks"));
   return m;
 }
 
