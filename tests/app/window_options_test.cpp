@@ -5,6 +5,10 @@
 // the command line's export of the same job. An option added to the table
 // without a case here fails the test.
 #include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QtTest>
@@ -139,6 +143,32 @@ class WindowOptionsTest : public QObject {
         QCOMPARE(window.profile, command.profile);
         QVERIFY2(window.rows == command.rows, qPrintable(QStringLiteral("%1: the window's pixels differ").arg(name)));
       }
+    }
+  }
+
+  // The summary's size is the file the export then writes, a profile the
+  // plate carries included: grey, CMYK (with the press's profile) and RGB.
+  void theSummaryTellsTheSizeWritten() {
+    const QString folder = dir_.filePath("sizes");
+    QDir().mkpath(folder);
+    QStringList views;
+    for (int i = 0; i < 2; ++i) views << WriteView(QStringLiteral("%1/v%2.tif").arg(folder).arg(i), 40, 60, i);
+    for (const char* colour : {"grey", "cmyk", "rgb"}) {
+      WindowRig rig;
+      TForm1& w = rig.w();
+      rig.desktop.setupAnswers << OptionValues{{QStringLiteral("colour"), QString::fromLatin1(colour)}};
+      w.PrintSetupClick();
+      rig.Import(views);
+      w.ComboBox2->setCurrentIndex(0);
+      w.Edit3->setText(QStringLiteral("1"));
+      w.Edit3KeyUp();
+      const QString out = QStringLiteral("%1/%2.tif").arg(folder, QString::fromLatin1(colour));
+      rig.desktop.saveAnswers << out;
+      w.BitBtn7->click();
+      QVERIFY2(rig.desktop.errors.isEmpty(), qPrintable(rig.desktop.errors.join('\n')));
+      const QString told = w.OutputSummary->text().section(QChar('\n'), 2, 2);
+      const QString size = QLocale().toString(double(QFileInfo(out).size()) / 1000000, 'f', 1) + QStringLiteral(" MB");
+      QVERIFY2(told.contains(size), qPrintable(QStringLiteral("%1: \"%2\" does not tell %3").arg(QString::fromLatin1(colour), told, size)));
     }
   }
 };
