@@ -274,28 +274,38 @@ OptionValues TForm1::WindowValues(bool portable) const {
       if (const OptionSpec* o = FindExportOption(name); o && o->shown == Shown::kNowhere) values[name] = value;
   for (const auto& [name, value] : setup_.values) values[name] = value;
   const QChar sep = DecimalSeparator();
-  const auto number = [&](const QString& text) { return portable ? PortableNumberText(text, sep) : text; };
-  const QString dpi = ComboBox3->currentText();
-  values[QStringLiteral("dpi")] = dpi == QLatin1String("(Auto)") ? dpi : number(dpi);
-  values[QStringLiteral("lpi")] = number(ComboBox1->currentText());
-  values[QStringLiteral("width")] = number(Edit3->text());
-  values[QStringLiteral("height")] = number(Edit4->text());
-  values[QStringLiteral("unit")] = UnitIsInch() ? QStringLiteral("inch") : QStringLiteral("cm");
-  values[QStringLiteral("compress")] = portable ? Edit2->text().trimmed() : Edit2->text();
+  for (const OptionSpec& o : ExportOptions()) {
+    if (o.windowField.isEmpty()) continue;
+    const QWidget* control = findChild<QWidget*>(o.windowField);
+    if (const auto* box = qobject_cast<const QComboBox*>(control); box && o.kind == OptionKind::kChoice) {
+      // A choice is its item only while the box shows it; else the default
+      // (the unit box with no item selected counts as cm).
+      const int i = box->currentIndex();
+      values[o.name] = i >= 0 && box->currentText() == box->itemText(i) ? o.choices[size_t(i)].name : o.fallback;
+      continue;
+    }
+    const auto* box = qobject_cast<const QComboBox*>(control);
+    const QString text = box ? box->currentText() : qobject_cast<const QLineEdit*>(control)->text();
+    // "(Auto)" is no number, and goes as it is.
+    values[o.name] = portable && CanonicalValue(o.name, text) != QLatin1String("(Auto)") ? PortableNumberText(text, sep) : text;
+  }
   return values;
 }
 
 void TForm1::ShowFieldValues(const OptionValues& values) {
-  const auto show = [&](const char* name, const std::function<void(const QString&)>& to) {
-    const auto it = values.find(QLatin1String(name));
-    if (it != values.end()) to(it->second);
-  };
-  show("unit", [&](const QString& v) { ComboBox2->setCurrentIndex(v == QLatin1String("inch") ? 0 : 1); });
-  show("dpi", [&](const QString& v) { ComboBox3->setEditText(v); });
-  show("lpi", [&](const QString& v) { ComboBox1->setEditText(v); });
-  show("width", [&](const QString& v) { Edit3->setText(v); });
-  show("compress", [&](const QString& v) { Edit2->setText(v); });
-  show("height", [&](const QString& v) { Edit4->setText(v); });
+  for (const OptionSpec& o : ExportOptions()) {
+    const auto value = values.find(o.name);
+    if (o.windowField.isEmpty() || value == values.end()) continue;
+    QWidget* control = findChild<QWidget*>(o.windowField);
+    if (auto* box = qobject_cast<QComboBox*>(control); box && o.kind == OptionKind::kChoice) {
+      for (size_t i = 0; i < o.choices.size(); ++i)
+        if (o.choices[i].name == value->second) box->setCurrentIndex(int(i));
+    } else if (box) {
+      box->setEditText(value->second);
+    } else {
+      qobject_cast<QLineEdit*>(control)->setText(value->second);
+    }
+  }
 }
 
 ExportSettings TForm1::WindowSettings() const { return SettingsFrom(WindowValues(), DecimalSeparator()); }

@@ -130,11 +130,11 @@ bool QtDesktop::AskPrintSetup(QWidget* parent, OptionValues& values, const Profi
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
     chosen = ValuesOf(controls);
     // What the export would refuse is named now, not at the next export;
-    // the DPI and LPI are the window's fields, checked as typed there.
+    // the window's own fields (DPI, LPI) are checked as typed there.
     try {
-      OptionValues setup = chosen;
-      setup.erase(QStringLiteral("dpi"));
-      setup.erase(QStringLiteral("lpi"));
+      OptionValues setup;
+      for (const auto& [name, value] : chosen)
+        if (FindExportOption(name)->windowField.isEmpty()) setup[name] = value;
       const ExportSettings s = SettingsFrom(setup, QLocale().decimalPoint().at(0));
       if (!s.colour.cmykProfile.isEmpty())
         IccProfile::FromFile(s.colour.cmykProfile, ColourModel::kCmyk, QStringLiteral("the CMYK profile"));

@@ -263,7 +263,8 @@ void CheckBatch(const ParsedOptions& typed, const std::vector<NamedJob>& jobs) {
 
 // Plans the export and prints what it would write, writing nothing.
 void DryRun(const ExportRequest& request, const QString& indent = {}) {
-  ProgressReporter quiet({});
+  const ProgressFn none;
+  ProgressReporter quiet(none);
   const ExportPlan plan = PlanExport(request, quiet);
   const ColourOptions& colour = request.settings.colour;
   QString plate = PlateColourName(colour.plate);

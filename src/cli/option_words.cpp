@@ -24,8 +24,6 @@ QString NotANumber(const QString& name, const QString& text, const QString& mess
   return words;
 }
 
-bool PerInch(const QString& option) { return option == QLatin1String("dpi") || option == QLatin1String("lpi"); }
-
 // 0, or a value too small for the form it is held in.
 QString ZeroWords(const QString& name, const QString& option, const QString& text) {
   Real value = 0;
@@ -34,9 +32,7 @@ QString ZeroWords(const QString& name, const QString& option, const QString& tex
   } catch (const Error&) {
   }
   if (value > 0)
-    return QStringLiteral("%1 %2 is too small: %3").arg(name, text.trimmed(),
-                                                         PerInch(option) ? QStringLiteral("DPI and LPI are held to 10^-9")
-                                                                         : QStringLiteral("lengths are held to 1/10000 inch"));
+    return QStringLiteral("%1 %2 is too small: %3").arg(name, text.trimmed(), FindExportOption(option)->heldTo);
   return QStringLiteral("%1 must be above 0, not \"%2\"").arg(name, text);
 }
 

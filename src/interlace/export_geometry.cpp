@@ -79,6 +79,19 @@ ExportParameters ParseParameters(const ExportTexts& t, int viewCount) {
   return p;
 }
 
+int64_t CaptionStripRows(int64_t dpiE9, int compress) {
+  return Round(0.2L * Real(dpiE9) / Real(compress) / 100000 / 10000);
+}
+
+void CheckTiffPixels(int64_t width, int64_t rows, const QString& what) {
+  if (width > 0 && width <= INT32_MAX / 4 && rows >= 0 && rows <= int64_t(UINT32_MAX)) return;
+  Fail(QStringLiteral("An output of %1 x %2 pixels%3 does not fit a TIFF file; "
+                      "reduce the width, the height or the DPI, or raise the compress factor")
+           .arg(width)
+           .arg(rows)
+           .arg(what));
+}
+
 PlateExtent ComputeExtent(const ExportParameters& p) {
   const Real lpi = Real(p.lpiE9), dpi = Real(p.dpiE9);
   PlateExtent e;
@@ -102,19 +115,15 @@ ExportGeometry ComputeGeometry(const ExportParameters& p, uint32_t minWidth, uin
   g.outputRows = e.outputRows;
   g.rowStepE9 = Round(Divide(Real(minHeight), Real(g.outputRows)) * 100000 * 10000);
   g.columnStepE9 = Round(Divide(Real(minWidth), Real(g.outputWidth)) * 100000 * 10000);
-  g.stripRows = Round(0.2L * dpi / Real(p.compress) / 100000 / 10000);
+  g.stripRows = CaptionStripRows(p.dpiE9, p.compress);
   g.viewStepE8 = Round(Divide(Real(p.photoCount) * lpi, dpi) * 10000 * 10000);
   g.yResolutionE9 = Round(dpi / Real(p.compress));
 
   // Whether the file fits its form is the writer's question (plate_writer.h);
   // here only sizes no TIFF holds: rows and columns are 32-bit, and a row
   // must be addressable.
-  if (g.outputWidth <= 0 || g.outputRows <= 0 || g.stripRows < 0 || g.outputWidth > INT32_MAX / 4 ||
-      g.fileRows() > int64_t(UINT32_MAX))
-    Fail(QStringLiteral("An output of %1 x %2 pixels does not fit a TIFF file; "
-                        "reduce the width, the height or the DPI, or raise the compress factor")
-             .arg(g.outputWidth)
-             .arg(g.fileRows()));
+  if (g.outputRows <= 0 || g.stripRows < 0) CheckTiffPixels(0, g.fileRows());
+  CheckTiffPixels(g.outputWidth, g.fileRows());
   if (Round(dpi / 10000) > int64_t(UINT32_MAX))
     Fail(QStringLiteral("A resolution of %1 dpi does not fit the TIFF header (at most 42949.67 dpi)")
              .arg(FormatGeneral15(dpi / 1000000000)));
@@ -187,15 +196,11 @@ PlateGeometry ComputePlate(const ExportParameters& p, Lenses lenses, uint32_t mi
   plate.lens = ComputeGeometry(turned, minHeight, minWidth);
   plate.width = plate.lens.outputRows;
   plate.imageRows = plate.lens.outputWidth;
-  plate.stripRows = Round(0.2L * Real(p.dpiE9) / 100000 / 10000);
+  plate.stripRows = CaptionStripRows(p.dpiE9, 1);
   plate.xResolutionE9 = plate.lens.yResolutionE9;
   plate.yResolutionE9 = p.dpiE9;
   plate.columnSqueeze = p.compress;
-  if (plate.width > INT32_MAX / 4 || plate.fileRows() > int64_t(UINT32_MAX))
-    Fail(QStringLiteral("An output of %1 x %2 pixels does not fit a TIFF file; "
-                        "reduce the width, the height or the DPI, or raise the compress factor")
-             .arg(plate.width)
-             .arg(plate.fileRows()));
+  CheckTiffPixels(plate.width, plate.fileRows());
   return plate;
 }
 

@@ -64,6 +64,15 @@ int64_t BleedE4(const QString& text, bool inch, QChar decimalSeparator = QChar('
 // series of 0 or more than 255 views.
 ExportParameters ParseParameters(const ExportTexts& texts, int viewCount);
 
+// Rows of the caption strip: 0.2 inch at a resolution of dpiE9 / compress
+// (across horizontal lenses, at the full DPI: compress 1).
+int64_t CaptionStripRows(int64_t dpiE9, int compress);
+
+// Refuses a file of width x rows pixels that no TIFF holds (rows and
+// columns past 32 bits, a row past addressing): "An output of W x H pixels
+// WHAT does not fit a TIFF file; ...", WHAT " with its marks", say.
+void CheckTiffPixels(int64_t width, int64_t rows, const QString& what = {});
+
 // The plate's first figures, which need no view: its lenses and pixels.
 // Each may come out 0 (a plate narrower than a lens, lower than a row).
 struct PlateExtent {

@@ -53,6 +53,17 @@ OptionSpec ShownAs(OptionSpec o, Shown shown, const char* en, const char* zh, co
   return o;
 }
 
+// The main window's control that holds `o`.
+OptionSpec InField(OptionSpec o, const char* control) {
+  o.windowField = QLatin1String(control);
+  return o;
+}
+
+OptionSpec HeldTo(OptionSpec o, const char* precision) {
+  o.heldTo = QLatin1String(precision);
+  return o;
+}
+
 OptionSpec Kept(OptionSpec o, KeptBy by) {
   o.keptBy = by;
   return o;
@@ -61,19 +72,25 @@ OptionSpec Kept(OptionSpec o, KeptBy by) {
 std::vector<OptionSpec> MakeTable() {
   const ExportTexts d;  // the window's fields as created
   std::vector<OptionSpec> t;
-  t.push_back(Kept(ShownAs(Number("dpi", d.dpi, "output resolution, or (Auto) / auto"), Shown::kBoth, "DPI", "输出精度",
-                         "Dpi"),
+  const char* perInch = "DPI and LPI are held to 10^-9";
+  const char* length = "lengths are held to 1/10000 inch";
+  t.push_back(Kept(InField(HeldTo(ShownAs(Number("dpi", d.dpi, "output resolution, or (Auto) / auto"), Shown::kBoth, "DPI",
+                                          "输出精度", "Dpi"),
+                                  perInch),
+                           "ComboBox3"),
                    KeptBy::kPrinter));
-  t.push_back(Kept(ShownAs(Number("lpi", d.lpi, "lens lines per inch"), Shown::kBoth, "LPI", "光栅线数", "Lpi"), KeptBy::kLens));
-  t.push_back(ShownAs(Number("width", d.width, "output width"), Shown::kMainWindow, "Width", "宽度"));
+  t.push_back(Kept(InField(HeldTo(ShownAs(Number("lpi", d.lpi, "lens lines per inch"), Shown::kBoth, "LPI", "光栅线数", "Lpi"), perInch),
+                           "ComboBox1"),
+                   KeptBy::kLens));
+  t.push_back(InField(HeldTo(ShownAs(Number("width", d.width, "output width"), Shown::kMainWindow, "Width", "宽度"), length), "Edit3"));
   OptionSpec height = ShownAs(Number("height", QString(), "output height"), Shown::kMainWindow, "Height", "高度");
   height.fallbackHelp = QStringLiteral("width / aspect of the first view");
-  t.push_back(height);
-  t.push_back(ShownAs(Choice("unit", "cm", "unit of width and height", {{QStringLiteral("inch"), {}, {}}, {QStringLiteral("cm"), {}, {}}}),
-                    Shown::kMainWindow, "Unit", "单位"));
-  OptionSpec compress = ShownAs(Number("compress", d.compress, "vertical compress factor"), Shown::kMainWindow,
-                              "Compress", "竖向压缩");
-  t.push_back(compress);
+  t.push_back(InField(HeldTo(height, length), "Edit4"));
+  t.push_back(InField(ShownAs(Choice("unit", "cm", "unit of width and height", {{QStringLiteral("inch"), {}, {}}, {QStringLiteral("cm"), {}, {}}}),
+                              Shown::kMainWindow, "Unit", "单位"),
+                      "ComboBox2"));
+  t.push_back(InField(ShownAs(Number("compress", d.compress, "vertical compress factor"), Shown::kMainWindow, "Compress", "竖向压缩"),
+                      "Edit2"));
   t.push_back(Kept(ShownAs(Choice("compression", "none", "compression of the TIFF",
                                 {{QStringLiteral("none"), QStringLiteral("Uncompressed"), QStringLiteral("不压缩")},
                                  {QStringLiteral("packbits"), QStringLiteral("PackBits"), QStringLiteral("PackBits")},

@@ -48,6 +48,8 @@ struct OptionSpec {
   Shown shown = Shown::kNowhere;
   QString en, zh;        // the window's name for it ("Bleed on every side"), in refusals and labels
   QString objectName;    // the print setup's control
+  QString windowField;   // the main window's control that holds it ("ComboBox3"), if any
+  QString heldTo;        // how finely a number is held, said when a value is too fine for it
   QString hint;          // the print setup's placeholder ("0, 3/8, 0.375")
   int low = 0, high = 0;  // a whole number's range
   std::vector<OptionChoice> choices;
