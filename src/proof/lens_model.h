@@ -56,6 +56,13 @@ void CheckLensModel(const LensModel& lens);
 // to the same point. |angle| < 90.
 Real SeenOffset(const LensModel& lens, Real angle);
 
+// The largest angle off square, in degrees, at which every lens still shows
+// a point of its own strip of the plate: where the seen point reaches the
+// lens's edge, half a pitch from its centre. Beyond it the neighbouring
+// strips come round, and the views with them. 90 when a sheet so thin or of
+// so high an index never reaches the edge.
+Real LobeAngle(const LensModel& lens);
+
 // The eye: far away at `angle`, or at `distance` from the print's centre in
 // the direction `angle`, moved `sideways` across the lenses (positive
 // towards the left or the top, as angles are). Lengths in inches.
