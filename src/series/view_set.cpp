@@ -27,6 +27,11 @@ void ViewSet::WrapFileReader(size_t file,
     if (listing == before) listing = files_[file].reader.get();
 }
 
+void ViewSet::ReplaceListings(std::vector<std::unique_ptr<SourceReader>> readers, const std::vector<size_t>& of) {
+  for (size_t i = 0; i < listings_.size() && i < of.size(); ++i) listings_[i] = readers.at(of[i]).get();
+  for (auto& reader : readers) replaced_.push_back(std::move(reader));
+}
+
 bool ViewSet::Holds(const QString& path) const {
   struct stat st {};
   if (::stat(NativeFileName(path).constData(), &st) != 0) return false;

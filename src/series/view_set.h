@@ -39,6 +39,11 @@ class ViewSet {
   // listing of that file (a reader that converts its rows, say).
   void WrapFileReader(size_t file,
                       const std::function<std::unique_ptr<SourceReader>(std::unique_ptr<SourceReader>)>& wrap);
+  // Puts readers of the caller's making in the place of the listings':
+  // listing i reads through readers[of[i]] from then on (an aligned view
+  // that reads through its file's reader, say). The set keeps them, and
+  // destroys them before the files' readers.
+  void ReplaceListings(std::vector<std::unique_ptr<SourceReader>> readers, const std::vector<size_t>& of);
   // True when `path` names one of the views' files (false when it names no
   // file at all).
   bool Holds(const QString& path) const;
@@ -51,6 +56,7 @@ class ViewSet {
   DecodeBudget budget_;
   std::vector<File> files_;
   std::vector<SourceReader*> listings_;
+  std::vector<std::unique_ptr<SourceReader>> replaced_;  // after files_: destroyed first
 };
 
 }  // namespace plivora
