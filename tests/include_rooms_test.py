@@ -19,9 +19,10 @@ BELOW = {
     "plate": {"common"},
     "drawing": {"common"},
     "preview": {"common", "colour", "series"},
-    "jobs": {"common", "colour", "series", "interlace", "plate", "drawing"},
-    "cli": {"common", "colour", "series", "interlace", "plate", "drawing", "preview", "jobs"},
-    "app": {"common", "colour", "series", "interlace", "plate", "drawing", "preview", "jobs"},
+    "align": {"common", "colour", "series"},
+    "jobs": {"common", "colour", "series", "align", "interlace", "plate", "drawing"},
+    "cli": {"common", "colour", "series", "align", "interlace", "plate", "drawing", "preview", "jobs"},
+    "app": {"common", "colour", "series", "align", "interlace", "plate", "drawing", "preview", "jobs"},
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/[^"]+"', re.M)
 
