@@ -15,7 +15,7 @@ Spread DisparitySpread(const cv::Mat& a, const cv::Mat& b, cv::Point2d centre, c
     cv::Mat a8, b8, flow, gx, gy;
     a(common).convertTo(a8, CV_8U);
     b(common).convertTo(b8, CV_8U);
-    cv::DISOpticalFlow::create(cv::DISOpticalFlow::PRESET_MEDIUM)->calc(a8, b8, flow);
+    cv::DISOpticalFlow::create(cv::DISOpticalFlow::PRESET_FAST)->calc(a8, b8, flow);
     cv::Sobel(a(common), gx, CV_32F, 1, 0, 3, 0.125);
     cv::Sobel(a(common), gy, CV_32F, 0, 1, 3, 0.125);
     // Pixels away from the edges (a sixteenth each side), where the flow
@@ -23,6 +23,8 @@ Spread DisparitySpread(const cv::Mat& a, const cv::Mat& b, cv::Point2d centre, c
     const int mx = common.width / 16, my = common.height / 16;
     const double c = std::cos(motion.radians), s = std::sin(motion.radians);
     std::vector<float> textured, all;
+    all.reserve(size_t(common.width - 2 * mx) * size_t(common.height - 2 * my));
+    textured.reserve(all.capacity());
     for (int y = my; y < common.height - my; ++y) {
       const auto* f = flow.ptr<cv::Point2f>(y);
       const float* ux = gx.ptr<float>(y);

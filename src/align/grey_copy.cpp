@@ -48,7 +48,12 @@ GreyCopy ReadGreyCopy(SourceReader& reader, int factor, bool negativeInput) {
     std::fill(sums.begin(), sums.end(), 0u);
     for (uint32_t k = 0; k < f; ++k) {
       reader.ReadRow(r * f + k, line.data());
-      for (uint32_t x = 0; x < columns * f; ++x) sums[x / f] += Lightness(line.data() + size_t(x) * 4, image.Model, inverted);
+      const uint8_t* p = line.data();
+      for (uint32_t x = 0; x < columns; ++x) {
+        uint32_t block = 0;
+        for (uint32_t i = 0; i < f; ++i, p += 4) block += Lightness(p, image.Model, inverted);
+        sums[x] += block;
+      }
     }
     auto* out = copy.grey.ptr<float>(int(r));
     for (uint32_t x = 0; x < columns; ++x) out[x] = float(sums[x]) * scale;

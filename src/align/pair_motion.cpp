@@ -52,13 +52,24 @@ cv::Point2d Correlate(const cv::Mat& a, const cv::Mat& b, cv::Rect rect, cv::Poi
   return cv::Point2d(guess) + local;
 }
 
-// The whole copies' shift, from halves of them.
+// The shift of `rect` of A (B's same rectangle moved by `guess`) from
+// copies `times` times smaller: a coarse match costs far less so, and the
+// patches refine it.
+cv::Point2d CorrelateSmaller(const cv::Mat& a, const cv::Mat& b, cv::Rect rect, cv::Point guess, double times,
+                             double* response) {
+  cv::Rect moved = (rect + guess) & cv::Rect(0, 0, b.cols, b.rows);
+  rect = moved - guess;
+  *response = 0;
+  if (rect.width < 32 * times || rect.height < 32 * times) return Correlate(a, b, rect, guess, response);
+  cv::Mat sa, sb;
+  cv::resize(a(rect), sa, cv::Size(), 1 / times, 1 / times, cv::INTER_AREA);
+  cv::resize(b(moved), sb, sa.size(), 0, 0, cv::INTER_AREA);
+  return cv::Point2d(guess) + Correlate(sa, sb, cv::Rect(0, 0, sa.cols, sa.rows), {0, 0}, response) * times;
+}
+
+// The whole copies' shift, from copies a quarter their size.
 cv::Point2d CoarseShift(const cv::Mat& a, const cv::Mat& b, double* response) {
-  const cv::Rect common(cv::Point(0, 0), CommonSize(a, b));
-  cv::Mat ha, hb;
-  cv::resize(a(common), ha, cv::Size(), 0.5, 0.5, cv::INTER_AREA);
-  cv::resize(b(common), hb, cv::Size(), 0.5, 0.5, cv::INTER_AREA);
-  return Correlate(ha, hb, cv::Rect(0, 0, ha.cols, ha.rows), {0, 0}, response) * 2;
+  return CorrelateSmaller(a, b, cv::Rect(cv::Point(0, 0), CommonSize(a, b)), {0, 0}, 4, response);
 }
 
 // Matched features, outliers cast out: for views too different for one
@@ -96,12 +107,14 @@ bool FeatureModel(const cv::Mat& a, const cv::Mat& b, Model* model, bool* sure) 
 }
 
 struct Tile {
+  cv::Rect rect;
   cv::Point2d centre;
   cv::Point2d t;  // the model's translation that fits this tile
 };
 
 // Every tile of a grid over A that `model` takes inside B, measured with
-// the model's turn; the translations that fit them.
+// the model's turn from where phase correlation finds it; the translations
+// that fit them.
 std::vector<Tile> MeasureTiles(const cv::Mat& a, const cv::Mat& b, const Model& model) {
   std::vector<Tile> tiles;
   const cv::Size size = CommonSize(a, b);
@@ -119,10 +132,23 @@ std::vector<Tile> MeasureTiles(const cv::Mat& a, const cv::Mat& b, const Model& 
       if (response < kWeakResponse) continue;
       // The correlation's shift is the tile's displacement; FindPatch takes
       // the translation after the model's turn.
-      const cv::Point2d from = model.t + (found - d);
-      const PatchShift shift = FindPatch(a, b, rect, from, warp, true);
-      if (shift.found && shift.correlation >= kGoodCorrelation) tiles.push_back({middle, shift.shift});
+      const PatchShift shift = FindPatch(a, b, rect, model.t + (found - d), warp, true);
+      if (shift.found && shift.correlation >= kGoodCorrelation) tiles.push_back({rect, middle, shift.shift});
     }
+  return tiles;
+}
+
+// The same tiles again under a better model, each from where it was found
+// before (its displacement kept, its translation recast for the new turn).
+std::vector<Tile> RemeasureTiles(const cv::Mat& a, const cv::Mat& b, const Model& before, const Model& model,
+                                 const std::vector<Tile>& found) {
+  std::vector<Tile> tiles;
+  const PatchWarp warp{model.radians, model.centre};
+  for (const Tile& tile : found) {
+    const cv::Point2d from = tile.t + before.Displacement(tile.centre) - model.Displacement(tile.centre) + (model.t - before.t);
+    const PatchShift shift = FindPatch(a, b, tile.rect, from, warp, true);
+    if (shift.found && shift.correlation >= kGoodCorrelation) tiles.push_back({tile.rect, tile.centre, shift.shift});
+  }
   return tiles;
 }
 
@@ -162,15 +188,19 @@ bool FitTiles(std::vector<Tile> tiles, double cx, double width, double* dy, doub
   return false;
 }
 
-// The model's turn and vertical shift refined by the tiles; false when
-// they do not agree.
+// The model's turn and vertical shift refined by the tiles, twice (the
+// second time with the turn the first found, which the tiles' own
+// matching then follows); false when they do not agree.
 bool RefineByTiles(const cv::Mat& a, const cv::Mat& b, double width, Model* model, int* kept) {
+  std::vector<Tile> tiles = MeasureTiles(a, b, *model);
   for (int pass = 0; pass < 2; ++pass) {
     double dy = 0, slope = 0;
-    if (!FitTiles(MeasureTiles(a, b, *model), model->centre.x, width, &dy, &slope, kept)) return false;
+    if (!FitTiles(tiles, model->centre.x, width, &dy, &slope, kept)) return false;
+    const Model before = *model;
     // The tiles' translations lean by -sin(residual turn) across x.
     model->radians += std::asin(std::clamp(-slope, -1.0, 1.0));
     model->t.y = dy;
+    if (pass == 0) tiles = RemeasureTiles(a, b, before, *model, tiles);
   }
   return true;
 }
@@ -211,7 +241,8 @@ PairMotion MeasurePair(const cv::Mat& a, const cv::Mat& b, cv::Point2d centre, c
     key &= cv::Rect(cv::Point(0, 0), CommonSize(a, b));
     const cv::Point2d d = model.Displacement(cv::Point2d(key.x + (key.width - 1) / 2.0, key.y + (key.height - 1) / 2.0));
     double keyResponse = 0;
-    const cv::Point2d found = Correlate(a, b, key, cv::Point(int(std::lround(d.x)), int(std::lround(d.y))), &keyResponse);
+    const cv::Point2d found =
+        CorrelateSmaller(a, b, key, cv::Point(int(std::lround(d.x)), int(std::lround(d.y))), 2, &keyResponse);
     const PatchShift shift = FindPatch(a, b, key, model.t + (found - d), PatchWarp{model.radians, centre});
     if (shift.found && shift.correlation >= kGoodCorrelation) {
       motion.keyDx = shift.shift.x;

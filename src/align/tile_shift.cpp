@@ -24,60 +24,72 @@ void CubicWeights(double t, float w[4]) {
 
 }  // namespace
 
-cv::Mat ShiftedCopy(const cv::Mat& source, cv::Point2d at, cv::Size size) {
+void ShiftedCopy(const cv::Mat& source, cv::Point2d at, cv::Mat& out, cv::Mat& across) {
   // x + at.x = x + ix + fx: every output pixel takes the same four columns'
   // weights, and the same four rows'.
+  const cv::Size size = out.size();
   const double fx0 = std::floor(at.x), fy0 = std::floor(at.y);
   const int ix = int(fx0), iy = int(fy0);
   float wx[4], wy[4];
   CubicWeights(at.x - fx0, wx);
   CubicWeights(at.y - fy0, wy);
   const int lastX = source.cols - 1, lastY = source.rows - 1;
-  std::vector<int> columns(size_t(size.width) + 3);
-  for (int i = 0; i < size.width + 3; ++i) columns[size_t(i)] = std::clamp(ix + i - 1, 0, lastX);
-  cv::Mat across(size.height + 3, size.width, CV_32F);
+  const bool inside = ix >= 1 && ix + size.width + 1 <= lastX;
+  across.create(size.height + 3, size.width, CV_32F);
   for (int r = 0; r < size.height + 3; ++r) {
     const float* in = source.ptr<float>(std::clamp(iy + r - 1, 0, lastY));
-    float* out = across.ptr<float>(r);
-    for (int x = 0; x < size.width; ++x) {
-      const int* c = &columns[size_t(x)];
-      out[x] = wx[0] * in[c[0]] + wx[1] * in[c[1]] + wx[2] * in[c[2]] + wx[3] * in[c[3]];
+    float* row = across.ptr<float>(r);
+    if (inside) {
+      const float* p = in + ix - 1;
+      for (int x = 0; x < size.width; ++x) row[x] = wx[0] * p[x] + wx[1] * p[x + 1] + wx[2] * p[x + 2] + wx[3] * p[x + 3];
+    } else {
+      for (int x = 0; x < size.width; ++x) {
+        float sum = 0;
+        for (int i = 0; i < 4; ++i) sum += wx[i] * in[std::clamp(ix + x + i - 1, 0, lastX)];
+        row[x] = sum;
+      }
     }
   }
-  cv::Mat shifted(size, CV_32F);
   for (int y = 0; y < size.height; ++y) {
     const float* r0 = across.ptr<float>(y);
     const float* r1 = across.ptr<float>(y + 1);
     const float* r2 = across.ptr<float>(y + 2);
     const float* r3 = across.ptr<float>(y + 3);
-    float* out = shifted.ptr<float>(y);
-    for (int x = 0; x < size.width; ++x) out[x] = wy[0] * r0[x] + wy[1] * r1[x] + wy[2] * r2[x] + wy[3] * r3[x];
+    float* row = out.ptr<float>(y);
+    for (int x = 0; x < size.width; ++x) row[x] = wy[0] * r0[x] + wy[1] * r1[x] + wy[2] * r2[x] + wy[3] * r3[x];
   }
-  return shifted;
 }
 
-cv::Mat SampledCopy(const cv::Mat& source, const cv::Matx23d& m, cv::Size size) {
-  cv::Mat out(size, CV_32F);
+void SampledCopy(const cv::Mat& source, const cv::Matx23d& m, cv::Mat& out) {
+  const cv::Size size = out.size();
   const int lastX = source.cols - 1, lastY = source.rows - 1;
+  const auto step = static_cast<ptrdiff_t>(source.step1());
+  const float* base = source.ptr<float>(0);
   for (int y = 0; y < size.height; ++y) {
     float* row = out.ptr<float>(y);
-    for (int x = 0; x < size.width; ++x) {
-      const double sx = m(0, 0) * x + m(0, 1) * y + m(0, 2), sy = m(1, 0) * x + m(1, 1) * y + m(1, 2);
+    double sx = m(0, 1) * y + m(0, 2), sy = m(1, 1) * y + m(1, 2);
+    for (int x = 0; x < size.width; ++x, sx += m(0, 0), sy += m(1, 0)) {
       const double fx = std::floor(sx), fy = std::floor(sy);
+      const int ix = int(fx), iy = int(fy);
       float wx[4], wy[4];
       CubicWeights(sx - fx, wx);
       CubicWeights(sy - fy, wy);
       float sum = 0;
-      for (int j = 0; j < 4; ++j) {
-        const float* in = source.ptr<float>(std::clamp(int(fy) + j - 1, 0, lastY));
-        float across = 0;
-        for (int i = 0; i < 4; ++i) across += wx[i] * in[std::clamp(int(fx) + i - 1, 0, lastX)];
-        sum += wy[j] * across;
+      if (ix >= 1 && iy >= 1 && ix + 2 <= lastX && iy + 2 <= lastY) {
+        const float* in = base + (iy - 1) * step + (ix - 1);
+        for (int j = 0; j < 4; ++j, in += step) sum += wy[j] * (wx[0] * in[0] + wx[1] * in[1] + wx[2] * in[2] + wx[3] * in[3]);
+      } else {
+        // The taps reach past the edge: the edge repeated.
+        for (int j = 0; j < 4; ++j) {
+          const float* in = source.ptr<float>(std::clamp(iy + j - 1, 0, lastY));
+          float across = 0;
+          for (int i = 0; i < 4; ++i) across += wx[i] * in[std::clamp(ix + i - 1, 0, lastX)];
+          sum += wy[j] * across;
+        }
       }
       row[x] = sum;
     }
   }
-  return out;
 }
 
 cv::Matx23d PatchMatrix(const PatchWarp& warp, cv::Point2d t, cv::Point corner) {
@@ -114,19 +126,45 @@ PatchShift FindPatch(const cv::Mat& a, const cv::Mat& b, cv::Rect patch, cv::Poi
   const double least = kLeastTexture * pixels;
   result.across = smaller >= least;
   if (!result.across && !(verticalAlone && hyy >= least && hxx <= 0.1 * hyy)) return result;
-  cv::Mat template0 = a(patch) - cv::mean(a(patch))[0];
-  const double spread = std::sqrt(template0.dot(template0));
+  // Sums over the patch that every step uses: the template (less its
+  // mean) against the gradients, and the gradients' own.
+  const double mean = cv::mean(a(patch))[0];
+  double spread = 0, sgx = 0, sgy = 0, tgx = 0, tgy = 0;
+  for (int y = 0; y < patch.height; ++y) {
+    const float* t = a.ptr<float>(patch.y + y) + patch.x;
+    const float* ux = gx.ptr<float>(y);
+    const float* uy = gy.ptr<float>(y);
+    for (int x = 0; x < patch.width; ++x) {
+      const double v = t[x] - mean;
+      spread += v * v, sgx += ux[x], sgy += uy[x], tgx += v * ux[x], tgy += v * uy[x];
+    }
+  }
+  spread = std::sqrt(spread);
+  cv::Mat moved(patch.size(), CV_32F), across;
   cv::Point2d t = from;
   for (int step = 0; step < 30; ++step) {
-    cv::Mat moved = warp.radians == 0 ? ShiftedCopy(b, cv::Point2d(patch.x + t.x, patch.y + t.y), patch.size())
-                                      : SampledCopy(b, PatchMatrix(warp, t, patch.tl()), patch.size());
-    moved -= cv::mean(moved)[0];
-    const double movedSpread = std::sqrt(moved.dot(moved));
+    if (warp.radians == 0)
+      ShiftedCopy(b, cv::Point2d(patch.x + t.x, patch.y + t.y), moved, across);
+    else
+      SampledCopy(b, PatchMatrix(warp, t, patch.tl()), moved);
+    // The moved patch less its mean, scaled to the template's contrast
+    // (brightness may differ between the views), against the gradients.
+    double m1 = 0, m2 = 0, mgx = 0, mgy = 0, mt = 0;
+    for (int y = 0; y < patch.height; ++y) {
+      const float* m = moved.ptr<float>(y);
+      const float* tp = a.ptr<float>(patch.y + y) + patch.x;
+      const float* ux = gx.ptr<float>(y);
+      const float* uy = gy.ptr<float>(y);
+      for (int x = 0; x < patch.width; ++x) {
+        const double v = m[x];
+        m1 += v, m2 += v * v, mgx += v * ux[x], mgy += v * uy[x], mt += v * (tp[x] - mean);
+      }
+    }
+    const double movedMean = m1 / pixels;
+    const double movedSpread = std::sqrt(std::max(0.0, m2 - m1 * movedMean));
     if (movedSpread <= 0) return result;
-    // Brightness may differ between the views: the moved patch is scaled
-    // to the template's contrast.
-    const cv::Mat error = moved * (spread / movedSpread) - template0;
-    const double bx = gx.dot(error), by = gy.dot(error);
+    const double k = spread / movedSpread;
+    const double bx = k * (mgx - movedMean * sgx) - tgx, by = k * (mgy - movedMean * sgy) - tgy;
     const double dx = result.across ? (hyy * bx - hxy * by) / det : 0;
     const double dy = result.across ? (hxx * by - hxy * bx) / det : by / hyy;
     // The step, found in A's frame, turned into B's.
@@ -135,7 +173,7 @@ PatchShift FindPatch(const cv::Mat& a, const cv::Mat& b, cv::Rect patch, cv::Poi
     t.y -= -s * dx + c * dy;
     if (std::abs(t.x - from.x) > 8 || std::abs(t.y - from.y) > 8) return result;
     if (dx * dx + dy * dy < 1e-6) {
-      result.correlation = moved.dot(template0) / (movedSpread * spread);
+      result.correlation = mt / (movedSpread * spread);
       result.shift = t;
       result.found = true;
       return result;

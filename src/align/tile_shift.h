@@ -8,13 +8,14 @@
 
 namespace plivora {
 
-// A copy shifted: out(x, y) = source(x + at.x, y + at.y), out of `size`,
-// the source's edge repeated where the taps reach past it. 32-bit float.
-cv::Mat ShiftedCopy(const cv::Mat& source, cv::Point2d at, cv::Size size);
+// A copy shifted: out(x, y) = source(x + at.x, y + at.y) for out's size,
+// the source's edge repeated where the taps reach past it. 32-bit float;
+// `across` holds the pass along the rows (both reused from call to call).
+void ShiftedCopy(const cv::Mat& source, cv::Point2d at, cv::Mat& out, cv::Mat& across);
 
 // A copy turned and shifted: out(x, y) = source(m (x, y, 1)), m a 2 x 3
 // matrix of doubles, sampled with the cubic filter in both directions.
-cv::Mat SampledCopy(const cv::Mat& source, const cv::Matx23d& m, cv::Size size);
+void SampledCopy(const cv::Mat& source, const cv::Matx23d& m, cv::Mat& out);
 
 // How a patch of copy A lies in copy B: B(turn (p - centre) + centre + t)
 // shows A(p), turn an anticlockwise turn as seen by `radians` (y down: x' =
