@@ -37,6 +37,10 @@ const uint8_t* SharedRows::Row(size_t who, uint32_t y) {
     }
     while (next_ <= y) ReadNext(next_);
   }
+  if (next_ - y > rows_.size())
+    Fail(QStringLiteral("Cannot align view \"%1\": row %2 was let go before every listing had it (a fault in this program)")
+             .arg(reader_.image().Path)
+             .arg(y));
   return rows_[rows_.size() - (next_ - y)].data() + kMargin * 4;
 }
 

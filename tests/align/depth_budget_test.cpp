@@ -42,17 +42,20 @@ TEST(DepthBudget, FiguresInEveryUnit) {
 }
 
 // A layer behind the key plane (the background) moving 6 pixels a view,
-// then 10 between views 4 and 5, measured by aligning the series.
+// then 10 between views 4 and 5, measured by aligning the series; with a
+// key shift of 1 the key plane moves with it, and the layer 7 pixels a view.
 TEST(DepthBudget, MeasuredOnASeriesWarnsNamingThePair) {
   struct Case {
     std::vector<Real> layer;
+    std::optional<Real> keyShift;
     bool ghosting;
     Real most;
     int pair;
   };
   const std::vector<Case> cases = {
-      {{0, 6, 12, 18, 24, 30}, false, 6, 1},
-      {{0, 6, 12, 18, 28, 34}, true, 10, 4},
+      {{0, 6, 12, 18, 24, 30}, {}, false, 6, 1},
+      {{0, 6, 12, 18, 28, 34}, {}, true, 10, 4},
+      {{0, 6, 12, 18, 24, 30}, 1, false, 7, 1},
   };
   for (const Case& c : cases) {
     test::SyntheticSeries s;
@@ -63,6 +66,7 @@ TEST(DepthBudget, MeasuredOnASeriesWarnsNamingThePair) {
     s.foreground = test::Layer{80, 120, 260, 360, c.layer};
     AlignOptions options;
     options.key = KeyRect{450, 150, 300, 300};
+    options.keyShift = c.keyShift;
     test::TempDir dir;
     const Alignment a = AlignSeries(test::WriteSeries(s, dir.path()), options);
     const DepthBudget b = MeasureDepthBudget(a.parallax, kScale);
