@@ -1,9 +1,9 @@
 #include "align/alignment.h"
 
 #include <cmath>
+#include <optional>
 
 #include "align/grey_copy.h"
-#include "align/opencv_call.h"
 #include "align/pair_motion.h"
 #include "common/error.h"
 
@@ -52,6 +52,34 @@ Copy ReadCopy(const QString& path, int factor, bool negativeInput) {
   return copy;
 }
 
+// The key rectangle where placement `p` puts the reference's key content,
+// in copy pixels (the reference's centre at cx0, cy0).
+cv::Rect KeyInView(const KeyRect& key, const Placement& p, Real cx0, Real cy0, int factor) {
+  const Real halfW = Real(key.width - 1) / 2, halfH = Real(key.height - 1) / 2;
+  const Real kx = Real(key.x) + halfW - cx0, ky = Real(key.y) + halfH - cy0;
+  const Real c = std::cos(p.radians), s = std::sin(p.radians);
+  const Real x = c * kx + s * ky + cx0 + p.tx - halfW, y = -s * kx + c * ky + cy0 + p.ty - halfH;
+  return {int(std::lround(CopyOfView(double(x), factor))), int(std::lround(CopyOfView(double(y), factor))),
+          int(key.width / factor), int(key.height / factor)};
+}
+
+// The key plane's line (fitted, or the given key shift's), the parallax
+// taken from each pair's own key shift to the line's step, and the
+// transforms that undo each view's placement with the line's shifts.
+void HoldKeyPlane(const std::vector<Placement>& placed, const std::vector<Real>& pairKey,
+                  const std::vector<std::pair<Real, Real>>& centres, const std::optional<Real>& keyShift,
+                  Alignment& result) {
+  result.keyLine = keyShift ? KeyLine{0, -*keyShift} : FitKeyLine(result.keyPositions);
+  for (size_t i = 0; i < result.parallax.size(); ++i) {
+    const Real off = pairKey[i] - result.keyLine.b;
+    result.parallax[i].low += off;
+    result.parallax[i].high += off;
+  }
+  const auto& [cx0, cy0] = centres[0];
+  for (size_t k = 0; k < placed.size(); ++k)
+    result.transforms.push_back(Undo(placed[k], result.keyLine.At(int(k)), cx0, cy0, centres[k].first, centres[k].second));
+}
+
 }  // namespace
 
 Alignment AlignSeries(const QStringList& paths, const AlignOptions& options, const ProgressFn& progress) {
@@ -64,6 +92,8 @@ Alignment AlignSeries(const QStringList& paths, const AlignOptions& options, con
   CheckKeyRect(result.key, first.Width, first.Height);
   Copy before = ReadCopy(paths[0], factor, options.negativeInput);
   const Real cx0 = before.cx, cy0 = before.cy;
+  // Every pair turns about the reference's centre, so that turns add.
+  const cv::Point2d centre(CopyOfView(double(cx0), factor), CopyOfView(double(cy0), factor));
   std::vector<Placement> placed(1);
   std::vector<std::pair<Real, Real>> centres{{before.cx, before.cy}};  // each view's, view pixels
   std::vector<Real> pairKey;  // the key's shift between each pair
@@ -71,44 +101,20 @@ Alignment AlignSeries(const QStringList& paths, const AlignOptions& options, con
   for (int k = 1; k < int(paths.size()); ++k) {
     report.Set(Real(k) * 100 / Real(paths.size()));
     Copy next = ReadCopy(paths[k], factor, options.negativeInput);
-    const QString pair = QStringLiteral("views %1 and %2").arg(k).arg(k + 1);
-    // The key rectangle where the chain so far puts its content in view
-    // k - 1, in copy pixels.
-    const Placement& p = placed.back();
-    const Real kx = Real(result.key.x) + Real(result.key.width - 1) / 2 - cx0;
-    const Real ky = Real(result.key.y) + Real(result.key.height - 1) / 2 - cy0;
-    const Real c = std::cos(p.radians), s = std::sin(p.radians);
-    const Real keyX = c * kx + s * ky + cx0 + p.tx - (Real(result.key.width - 1) / 2);
-    const Real keyY = -s * kx + c * ky + cy0 + p.ty - (Real(result.key.height - 1) / 2);
-    const cv::Rect key(int(std::lround(double(CopyOfView(double(keyX), factor)))), int(std::lround(CopyOfView(double(keyY), factor))),
-                       int(result.key.width / factor), int(result.key.height / factor));
-    // Every pair turns about the reference's centre, so that turns add.
-    const cv::Point2d centre(CopyOfView(double(cx0), factor), CopyOfView(double(cy0), factor));
-    const PairMotion motion = MeasurePair(before.grey.grey, next.grey.grey, centre, key, pair);
+    const cv::Rect key = KeyInView(result.key, placed.back(), cx0, cy0, factor);
+    const PairMotion motion =
+        MeasurePair(before.grey.grey, next.grey.grey, centre, key, QStringLiteral("views %1 and %2").arg(k).arg(k + 1));
     const Spread spread = DisparitySpread(before.grey.grey, next.grey.grey, centre, motion);
     if (motion.byFeatures) result.byFeatures.push_back(k - 1);
     const Real tx = Real(motion.keyDx) * factor, ty = Real(motion.dy) * factor;
-    placed.push_back(Chain(p, Real(motion.radians), tx, ty));
+    placed.push_back(Chain(placed.back(), Real(motion.radians), tx, ty));
     result.keyPositions.push_back(placed.back().tx);
     pairKey.push_back(tx);
     result.parallax.push_back({k - 1, Real(spread.low) * factor, Real(spread.high) * factor});
     before = std::move(next);
     centres.emplace_back(before.cx, before.cy);
   }
-  if (options.keyShift) {
-    result.keyLine = {0, -*options.keyShift};
-  } else {
-    result.keyLine = FitKeyLine(result.keyPositions);
-  }
-  // The parallax was measured against each pair's own key shift; after
-  // alignment the key moves by the line's step instead.
-  for (size_t i = 0; i < result.parallax.size(); ++i) {
-    const Real off = pairKey[i] - result.keyLine.b;
-    result.parallax[i].low += off;
-    result.parallax[i].high += off;
-  }
-  for (size_t k = 0; k < placed.size(); ++k)
-    result.transforms.push_back(Undo(placed[k], result.keyLine.At(int(k)), cx0, cy0, centres[k].first, centres[k].second));
+  HoldKeyPlane(placed, pairKey, centres, options.keyShift, result);
   report.Set(100);
   return result;
 }

@@ -99,47 +99,62 @@ cv::Matx23d PatchMatrix(const PatchWarp& warp, cv::Point2d t, cv::Point corner) 
   return {c, s, c * ox + s * oy + warp.centre.x + t.x, -s, c, -s * ox + c * oy + warp.centre.y + t.y};
 }
 
+namespace {
+
+// What every step of matching one patch uses: its gradients (central
+// differences) and their normal matrix (the inverse compositional form),
+// and the template less its mean against them.
+struct Template {
+  cv::Mat gx, gy;
+  double hxx = 0, hxy = 0, hyy = 0, det = 0;
+  double mean = 0, spread = 0, sgx = 0, sgy = 0, tgx = 0, tgy = 0;
+  bool across = false;  // texture both ways (else down alone, or none)
+};
+
+Template Prepare(const cv::Mat& a, cv::Rect patch) {
+  Template t;
+  t.gx.create(patch.size(), CV_32F);
+  t.gy.create(patch.size(), CV_32F);
+  t.mean = cv::mean(a(patch))[0];
+  double spread = 0;
+  for (int y = 0; y < patch.height; ++y) {
+    const float* up = a.ptr<float>(patch.y + y - 1) + patch.x;
+    const float* mid = a.ptr<float>(patch.y + y) + patch.x;
+    const float* down = a.ptr<float>(patch.y + y + 1) + patch.x;
+    float* ux = t.gx.ptr<float>(y);
+    float* uy = t.gy.ptr<float>(y);
+    for (int x = 0; x < patch.width; ++x) {
+      ux[x] = 0.5f * (mid[x + 1] - mid[x - 1]);
+      uy[x] = 0.5f * (down[x] - up[x]);
+      const double v = mid[x] - t.mean;
+      t.hxx += double(ux[x]) * ux[x], t.hxy += double(ux[x]) * uy[x], t.hyy += double(uy[x]) * uy[x];
+      spread += v * v, t.sgx += ux[x], t.sgy += uy[x], t.tgx += v * ux[x], t.tgy += v * uy[x];
+    }
+  }
+  t.spread = std::sqrt(spread);
+  t.det = t.hxx * t.hyy - t.hxy * t.hxy;
+  // Texture: the mean squared gradient at least kLeastTexture both ways
+  // (the smaller eigenvalue).
+  const double trace = t.hxx + t.hyy;
+  const double smaller = (trace - std::sqrt(std::max(0.0, trace * trace - 4 * t.det))) / 2;
+  t.across = smaller >= kLeastTexture * double(patch.area());
+  return t;
+}
+
+}  // namespace
+
 PatchShift FindPatch(const cv::Mat& a, const cv::Mat& b, cv::Rect patch, cv::Point2d from, const PatchWarp& warp,
                      bool verticalAlone) {
   PatchShift result;
   result.shift = from;
   patch &= cv::Rect(1, 1, a.cols - 2, a.rows - 2);
   if (patch.width < 8 || patch.height < 8) return result;
-  // The patch's gradients (central differences) and their normal matrix,
-  // fixed for every step: the inverse compositional form.
-  cv::Mat gx(patch.size(), CV_32F), gy(patch.size(), CV_32F);
-  for (int y = 0; y < patch.height; ++y) {
-    const float* up = a.ptr<float>(patch.y + y - 1) + patch.x;
-    const float* mid = a.ptr<float>(patch.y + y) + patch.x;
-    const float* down = a.ptr<float>(patch.y + y + 1) + patch.x;
-    for (int x = 0; x < patch.width; ++x) {
-      gx.at<float>(y, x) = 0.5f * (mid[x + 1] - mid[x - 1]);
-      gy.at<float>(y, x) = 0.5f * (down[x] - up[x]);
-    }
-  }
-  // Texture: the mean squared gradient at least 1 (a level's difference
-  // between neighbours) both ways (the smaller eigenvalue), or down alone
-  // with little across.
-  double hxx = gx.dot(gx), hxy = gx.dot(gy), hyy = gy.dot(gy);
-  const double det = hxx * hyy - hxy * hxy, trace = hxx + hyy, pixels = double(patch.area());
-  const double smaller = (trace - std::sqrt(std::max(0.0, trace * trace - 4 * det))) / 2;
-  const double least = kLeastTexture * pixels;
-  result.across = smaller >= least;
-  if (!result.across && !(verticalAlone && hyy >= least && hxx <= 0.1 * hyy)) return result;
-  // Sums over the patch that every step uses: the template (less its
-  // mean) against the gradients, and the gradients' own.
-  const double mean = cv::mean(a(patch))[0];
-  double spread = 0, sgx = 0, sgy = 0, tgx = 0, tgy = 0;
-  for (int y = 0; y < patch.height; ++y) {
-    const float* t = a.ptr<float>(patch.y + y) + patch.x;
-    const float* ux = gx.ptr<float>(y);
-    const float* uy = gy.ptr<float>(y);
-    for (int x = 0; x < patch.width; ++x) {
-      const double v = t[x] - mean;
-      spread += v * v, sgx += ux[x], sgy += uy[x], tgx += v * ux[x], tgy += v * uy[x];
-    }
-  }
-  spread = std::sqrt(spread);
+  const Template tp = Prepare(a, patch);
+  const double pixels = double(patch.area()), least = kLeastTexture * pixels;
+  result.across = tp.across;
+  // Down alone: a patch with texture that way and little across.
+  if (!tp.across && !(verticalAlone && tp.hyy >= least && tp.hxx <= 0.1 * tp.hyy)) return result;
+  const double c = std::cos(warp.radians), s = std::sin(warp.radians);
   cv::Mat moved(patch.size(), CV_32F), across;
   cv::Point2d t = from;
   for (int step = 0; step < 30; ++step) {
@@ -152,28 +167,27 @@ PatchShift FindPatch(const cv::Mat& a, const cv::Mat& b, cv::Rect patch, cv::Poi
     double m1 = 0, m2 = 0, mgx = 0, mgy = 0, mt = 0;
     for (int y = 0; y < patch.height; ++y) {
       const float* m = moved.ptr<float>(y);
-      const float* tp = a.ptr<float>(patch.y + y) + patch.x;
-      const float* ux = gx.ptr<float>(y);
-      const float* uy = gy.ptr<float>(y);
+      const float* p = a.ptr<float>(patch.y + y) + patch.x;
+      const float* ux = tp.gx.ptr<float>(y);
+      const float* uy = tp.gy.ptr<float>(y);
       for (int x = 0; x < patch.width; ++x) {
         const double v = m[x];
-        m1 += v, m2 += v * v, mgx += v * ux[x], mgy += v * uy[x], mt += v * (tp[x] - mean);
+        m1 += v, m2 += v * v, mgx += v * ux[x], mgy += v * uy[x], mt += v * (p[x] - tp.mean);
       }
     }
     const double movedMean = m1 / pixels;
     const double movedSpread = std::sqrt(std::max(0.0, m2 - m1 * movedMean));
     if (movedSpread <= 0) return result;
-    const double k = spread / movedSpread;
-    const double bx = k * (mgx - movedMean * sgx) - tgx, by = k * (mgy - movedMean * sgy) - tgy;
-    const double dx = result.across ? (hyy * bx - hxy * by) / det : 0;
-    const double dy = result.across ? (hxx * by - hxy * bx) / det : by / hyy;
+    const double k = tp.spread / movedSpread;
+    const double bx = k * (mgx - movedMean * tp.sgx) - tp.tgx, by = k * (mgy - movedMean * tp.sgy) - tp.tgy;
+    const double dx = tp.across ? (tp.hyy * bx - tp.hxy * by) / tp.det : 0;
+    const double dy = tp.across ? (tp.hxx * by - tp.hxy * bx) / tp.det : by / tp.hyy;
     // The step, found in A's frame, turned into B's.
-    const double c = std::cos(warp.radians), s = std::sin(warp.radians);
     t.x -= c * dx + s * dy;
     t.y -= -s * dx + c * dy;
     if (std::abs(t.x - from.x) > 8 || std::abs(t.y - from.y) > 8) return result;
     if (dx * dx + dy * dy < 1e-6) {
-      result.correlation = mt / (movedSpread * spread);
+      result.correlation = mt / (movedSpread * tp.spread);
       result.shift = t;
       result.found = true;
       return result;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "common/error.h"
 
@@ -108,6 +109,26 @@ void CommonSlice(const std::vector<ViewPlacement>& placed, Real y, Real* lo, Rea
   }
 }
 
+// The common slices at heights from, from + step, ... (step may be below
+// 0), `count` pixels on at most.
+struct Slices {
+  std::vector<int64_t> ys;
+  std::vector<Real> lo, hi;
+};
+
+Slices SlicesAt(const std::vector<ViewPlacement>& placed, int64_t from, int64_t count, int64_t step) {
+  Slices s;
+  for (int64_t i = 0; i <= count; i += std::abs(step)) {
+    const int64_t y = from + (step > 0 ? i : -i);
+    Real a = 0, b = 0;
+    CommonSlice(placed, Real(y), &a, &b);
+    s.ys.push_back(y);
+    s.lo.push_back(a);
+    s.hi.push_back(b);
+  }
+  return s;
+}
+
 }  // namespace
 
 CommonArea CommonAreaOf(const std::vector<PlacedView>& views) {
@@ -131,31 +152,18 @@ CommonArea CommonAreaOf(const std::vector<PlacedView>& views) {
   // keep the search within a thousand of each.
   reach = std::min(reach, y1 - y0);
   const int64_t step = std::max<int64_t>(1, reach / 1024);
-  std::vector<int64_t> tops, bottoms;
-  for (int64_t y = y0; y <= y0 + reach; y += step) tops.push_back(y);
-  for (int64_t y = y1; y >= y1 - reach; y -= step) bottoms.push_back(y);
-  const auto slices = [&](const std::vector<int64_t>& ys, std::vector<Real>& lo, std::vector<Real>& hi) {
-    for (const int64_t y : ys) {
-      Real a = 0, b = 0;
-      CommonSlice(placed, Real(y), &a, &b);
-      lo.push_back(a);
-      hi.push_back(b);
-    }
-  };
-  std::vector<Real> topLo, topHi, bottomLo, bottomHi;
-  slices(tops, topLo, topHi);
-  slices(bottoms, bottomLo, bottomHi);
+  const Slices tops = SlicesAt(placed, y0, reach, step), bottoms = SlicesAt(placed, y1, reach, -step);
   CommonArea best;
   uint64_t bestPixels = 0;
-  for (size_t i = 0; i < tops.size(); ++i)
-    for (size_t j = 0; j < bottoms.size() && bottoms[j] >= tops[i]; ++j) {
-      const int64_t left = CeilOf(std::max(topLo[i], bottomLo[j]));
-      const int64_t right = FloorOf(std::min(topHi[i], bottomHi[j]));
+  for (size_t i = 0; i < tops.ys.size(); ++i)
+    for (size_t j = 0; j < bottoms.ys.size() && bottoms.ys[j] >= tops.ys[i]; ++j) {
+      const int64_t left = CeilOf(std::max(tops.lo[i], bottoms.lo[j]));
+      const int64_t right = FloorOf(std::min(tops.hi[i], bottoms.hi[j]));
       if (right < left) continue;
-      const uint64_t w = uint64_t(right - left + 1), h = uint64_t(bottoms[j] - tops[i] + 1);
+      const uint64_t w = uint64_t(right - left + 1), h = uint64_t(bottoms.ys[j] - tops.ys[i] + 1);
       if (w * h > bestPixels) {
         bestPixels = w * h;
-        best = {left, tops[i], uint32_t(w), uint32_t(h)};
+        best = {left, tops.ys[i], uint32_t(w), uint32_t(h)};
       }
     }
   if (bestPixels == 0) NoCommonArea();
