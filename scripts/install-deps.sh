@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev libgl-dev
-  libjpeg62-turbo-dev libtiff-dev libtiff-tools libpng-dev liblcms2-dev libgs-common
+  libjpeg62-turbo-dev libtiff-dev libtiff-tools libpng-dev libgif-dev liblcms2-dev libgs-common
   libopencv-dev
   libgtest-dev
   fonts-liberation fonts-wqy-microhei fontconfig

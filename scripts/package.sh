@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the Debian package of Plivora in build-package/: the three programs,
+# Builds the Debian package of Plivora in build-package/: the four programs,
 # the desktop entry, the icons and the manual pages, installed under /usr.
 #   sudo apt-get install ./build-package/plivora_*.deb
 set -euo pipefail

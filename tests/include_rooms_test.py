@@ -1,7 +1,7 @@
 """Every include of the program's own headers runs down the rooms: a room
-includes only itself and the rooms below it, and interlace/, plate/ and
-drawing/ never include each other. A header in the wrong room shows here
-before it shows as a tangle."""
+includes only itself and the rooms below it, and interlace/, plate/,
+drawing/, preview/ and proof/ never include each other. A header in the
+wrong room shows here before it shows as a tangle."""
 
 import os
 import re
@@ -20,9 +20,11 @@ BELOW = {
     "drawing": {"common"},
     "preview": {"common", "colour", "series"},
     "align": {"common", "colour", "series"},
-    "jobs": {"common", "colour", "series", "align", "interlace", "plate", "drawing"},
-    "cli": {"common", "colour", "series", "align", "interlace", "plate", "drawing", "preview", "jobs"},
-    "app": {"common", "colour", "series", "align", "interlace", "plate", "drawing", "preview", "jobs"},
+    "proof": {"common", "colour", "series"},
+    "options": {"common", "colour", "series", "interlace", "plate"},
+    "jobs": {"common", "colour", "series", "align", "interlace", "plate", "drawing", "proof", "options"},
+    "cli": {"common", "colour", "series", "align", "interlace", "plate", "drawing", "preview", "proof", "options", "jobs"},
+    "app": {"common", "colour", "series", "align", "interlace", "plate", "drawing", "preview", "proof", "options", "jobs"},
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/[^"]+"', re.M)
 

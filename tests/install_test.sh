@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix as `cmake --install` does for a
-# user, and checks what lands there: the three programs (which run), the
+# user, and checks what lands there: the four programs (which run), the
 # desktop entry (valid), the job type, the icons and the manual pages (no groff warnings).
 #   install_test.sh BUILD_DIR
 set -euo pipefail
@@ -10,11 +10,12 @@ trap 'rm -rf "$prefix"' EXIT
 fail() { echo "install_test: $*" >&2; exit 1; }
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for program in plivora plivora-interlace plivora-pitch-test; do
+for program in plivora plivora-interlace plivora-pitch-test plivora-proof; do
   [ -x "$prefix/bin/$program" ] || fail "no bin/$program"
 done
 "$prefix/bin/plivora-interlace" --version | grep -qx "plivora-interlace 13.4" || fail "plivora-interlace --version"
 "$prefix/bin/plivora-pitch-test" --version | grep -qx "plivora-pitch-test 13.4" || fail "plivora-pitch-test --version"
+"$prefix/bin/plivora-proof" --version | grep -qx "plivora-proof 13.4" || fail "plivora-proof --version"
 
 desktop="$prefix/share/applications/plivora.desktop"
 desktop-file-validate "$desktop" || fail "the desktop entry is not valid"
@@ -32,7 +33,7 @@ for size in 32 48 64 128 256; do
     fail "the ${size}x${size} icon has another size"
 done
 
-for page in plivora plivora-interlace plivora-pitch-test; do
+for page in plivora plivora-interlace plivora-pitch-test plivora-proof; do
   file="$prefix/share/man/man1/$page.1"
   [ -f "$file" ] || fail "no manual page $page.1"
   warnings=$(groff -man -ww -z "$file" 2>&1)

@@ -20,6 +20,7 @@ namespace {
 uint32_t Lightness(const uint8_t* p, ColourModel model, bool inverted) {
   switch (model) {
     case ColourModel::kGrey: return p[0];
+    case ColourModel::kLab: return p[0];  // L*, 0 .. 100 as 0 .. 255
     case ColourModel::kRgb: return (77u * p[0] + 150u * p[1] + 29u * p[2] + 128) >> 8;
     case ColourModel::kCmyk: break;
   }

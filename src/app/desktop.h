@@ -68,10 +68,11 @@ class Desktop {
   // true with the choices as the user left them, `check` finding nothing
   // wrong (the dialog stays open and shows what it finds).
   virtual bool AskPitchTest(QWidget* parent, PitchTestChoices& choices, const PitchTestCheck& check) = 0;
-  // The print setup dialog, showing `setup` and offering the saved lens and
-  // printer profiles of `profiles` to fill it; false when cancelled, else
-  // true with the setup as the user left it (its profiles and phase checked).
-  virtual bool AskPrintSetup(QWidget* parent, PrintSetup& setup, const ProfileBook& profiles) = 0;
+  // The print setup dialog, showing `values` (the print setup's options, and
+  // the window's DPI and LPI) and offering the saved lens and printer
+  // profiles of `profiles` to fill them; false when cancelled, else true
+  // with the values as the user left them, checked as the export checks them.
+  virtual bool AskPrintSetup(QWidget* parent, OptionValues& values, const ProfileBook& profiles) = 0;
   // The profiles dialog: add (from `current`, the options of the print
   // setup), rename, delete, export to and import from a file. Returns true
   // with `book` as the user left it, false when nothing was changed.
@@ -91,7 +92,7 @@ class QtDesktop : public Desktop {
   void Beep() override;
   QDateTime Now() override;
   bool AskPitchTest(QWidget* parent, PitchTestChoices& choices, const PitchTestCheck& check) override;
-  bool AskPrintSetup(QWidget* parent, PrintSetup& setup, const ProfileBook& profiles) override;
+  bool AskPrintSetup(QWidget* parent, OptionValues& values, const ProfileBook& profiles) override;
   bool ManageProfiles(QWidget* parent, ProfileBook& book, const OptionValues& current) override;
   bool AskSaveLens(QWidget* parent, SaveLensChoices& choices) override;
 };

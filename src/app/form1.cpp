@@ -92,7 +92,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 // close once the window has chosen a setup; a file that could not be read
 // stays as it is unless the operator sets up anew.
 void TForm1::LoadSetup() {
-  SetPrintSetup(PrintSetup{});
+  SetPrintSetup(MakePrintSetup({}));
   PrintSetupFile = SettingsFolder(ExeDir) + QChar('/') + QString::fromLatin1(kPrintSetupFileName);
   SetPrintSetup(LoadPrintSetup(PrintSetupFile));
   setupChosen_ = QFileInfo::exists(PrintSetupFile);
@@ -105,26 +105,25 @@ void TForm1::SaveSetup() {
 // The dialog shows the DPI and LPI fields too, which a printer or a lens
 // profile fills.
 void TForm1::PrintSetupClick() {
-  PrintSetup setup = setup_;
-  setup.dpi = ComboBox3->currentText();
-  setup.lpi = ComboBox1->currentText();
+  OptionValues values = setup_.values;
+  for (const auto& [name, value] : WindowValues())
+    if (FindExportOption(name)->InSetup()) values[name] = value;
   ProfileBook profiles;
   try {
     profiles = ReadProfiles(ProfilesPath());
   } catch (const Error& e) {
     desktop_.ShowError(this, e.message());  // the setup can still be made by hand
   }
-  if (!desktop_.AskPrintSetup(this, setup, profiles)) return;
-  ComboBox3->setEditText(setup.dpi);
-  ComboBox1->setEditText(setup.lpi);
-  SetPrintSetup(setup);
+  if (!desktop_.AskPrintSetup(this, values, profiles)) return;
+  ShowFieldValues(values);
+  SetPrintSetup(MakePrintSetup(values, setup_.others));
   setupChosen_ = true;
 }
 
 void TForm1::SetPrintSetup(const PrintSetup& setup) {
   setup_ = setup;
   setupProblem_.clear();
-  setupSummary_ = PrintSetupSummary(setup_, &setupProblem_);
+  setupSummary_ = PrintSetupSummary(setup_, &setupProblem_, &setupProfile_);
   UpdateOutputSummary();
 }
 

@@ -179,6 +179,15 @@ class TForm1 : public QWidget {
   QChar DecimalSeparator() const;
   bool UnitIsInch() const;
   ExportTexts FieldTexts() const;
+  // Every export option the window holds, by name: its fields (numbers as
+  // typed, or with "." when `portable`), the print setup, and the open
+  // job's options the window does not show (panels, say).
+  OptionValues WindowValues(bool portable = false) const;
+  // The settings of WindowValues, as the export reads them.
+  ExportSettings WindowSettings() const;
+  // Shows the main window's options among `values` in its fields, as if
+  // typed (others are left to the caller).
+  void ShowFieldValues(const OptionValues& values);
   QString AskSavePath(const QString& proposedName, const QString& filter, QString* selectedFilter);
   static QString TooLargeAdvice();
   void ShowCount();
@@ -205,6 +214,7 @@ class TForm1 : public QWidget {
   Desktop& desktop_;
   PrintSetup setup_;
   QString setupSummary_, setupProblem_;  // the summary's line for the setup, and why it can't be used
+  QByteArray setupProfile_;               // the profile a plate of the setup carries
   bool setupChosen_ = false;              // setup_ is to be written at close
   QString jobPath_;                       // the job the window holds, or empty
   Job jobKept_;                           // its output and the keys this version does not know

@@ -2,6 +2,7 @@
 // for a file name, then runs the core with the fields' texts, the busy
 // cursor and the progress bar, and beeps when the file is written.
 #include <QApplication>
+#include <functional>
 #include <algorithm>
 #include <QComboBox>
 #include <QFileInfo>
@@ -16,6 +17,7 @@
 #include "common/signal_cleanup.h"
 #include "jobs/export.h"
 #include "jobs/pitch_sheet.h"
+#include "options/option_table.h"
 
 namespace plivora {
 
@@ -112,8 +114,8 @@ void TForm1::BitBtn7Click() {
   // export runs at a time.
   if (exporting_) return;
   QString filter;
-  const PlateColour colour = setup_.colour.plate;
-  const std::vector<SaveEntry> entries = ExportEntries(setup_.form);
+  const PlateColour colour = setup_.settings.colour.plate;
+  const std::vector<SaveEntry> entries = ExportEntries(setup_.settings.form);
   // An open job's output is proposed where it was written last.
   const bool jobOutput = !jobPath_.isEmpty() && !jobKept_.output.isEmpty();
   if (jobOutput) lastFolder_ = QFileInfo(jobKept_.output).absolutePath();
@@ -128,7 +130,9 @@ void TForm1::BitBtn7Click() {
 
   PhotoCount = uint8_t(count);
   ExportRequest request;
-  request.texts = FieldTexts();
+  // The fields read in the export's order, with the runtime's messages.
+  request.settings = WindowSettings();
+  request.settings.form = form;
   request.views = Items();
   request.firstPhotoWidth = FirstPhotoWidth;
   request.firstPhotoHeight = FirstPhotoHeight;
@@ -136,11 +140,8 @@ void TForm1::BitBtn7Click() {
   request.outputPath = QFileInfo(path).absoluteFilePath();
   request.now = desktop_.Now();
   request.locale = QLocale();
-  request.form = form;
-  request.colour = setup_.colour;
-  request.lens = setup_.lens;
-  request.marks = setup_.marks;
   if (!jobPath_.isEmpty()) request.slugName = QFileInfo(jobPath_).fileName();
+  request.inputs.Add(jobPath_, QStringLiteral("the job"));
   request.tooLargeAdvice = TooLargeAdvice();
 
   // No events are handled while the export runs; the bar repaints itself
@@ -192,8 +193,8 @@ void TForm1::BitBtn13Click() {
     t.strip = c.strip;
     t.phase = c.phase;
     t.decimalSeparator = fields.decimalSeparator;
-    t.lenses = setup_.lens.lenses;
-    t.mirror = setup_.lens.mirror;
+    t.lenses = setup_.settings.lens.lenses;
+    t.mirror = setup_.settings.lens.mirror;
     return t;
   };
   // What the sheet would refuse, named when OK is pressed.
@@ -260,9 +261,54 @@ ExportTexts TForm1::FieldTexts() const {
   t.compress = Edit2->text();
   t.inch = UnitIsInch();
   t.decimalSeparator = DecimalSeparator();
-  t.bleed = setup_.bleed;
+  t.bleed = setup_.settings.texts.bleed;
   return t;
 }
+
+
+OptionValues TForm1::WindowValues(bool portable) const {
+  // The open job's options the window does not show go on as they were.
+  OptionValues values;
+  if (!jobPath_.isEmpty())
+    for (const auto& [name, value] : jobKept_.options)
+      if (const OptionSpec* o = FindExportOption(name); o && o->shown == Shown::kNowhere) values[name] = value;
+  for (const auto& [name, value] : setup_.values) values[name] = value;
+  const QChar sep = DecimalSeparator();
+  for (const OptionSpec& o : ExportOptions()) {
+    if (o.windowField.isEmpty()) continue;
+    const QWidget* control = findChild<QWidget*>(o.windowField);
+    if (const auto* box = qobject_cast<const QComboBox*>(control); box && o.kind == OptionKind::kChoice) {
+      // A choice is its item only while the box shows it; else the default
+      // (the unit box with no item selected counts as cm).
+      const int i = box->currentIndex();
+      values[o.name] = i >= 0 && box->currentText() == box->itemText(i) ? o.choices[size_t(i)].name : o.fallback;
+      continue;
+    }
+    const auto* box = qobject_cast<const QComboBox*>(control);
+    const QString text = box ? box->currentText() : qobject_cast<const QLineEdit*>(control)->text();
+    // "(Auto)" is no number, and goes as it is.
+    values[o.name] = portable && CanonicalValue(o.name, text) != QLatin1String("(Auto)") ? PortableNumberText(text, sep) : text;
+  }
+  return values;
+}
+
+void TForm1::ShowFieldValues(const OptionValues& values) {
+  for (const OptionSpec& o : ExportOptions()) {
+    const auto value = values.find(o.name);
+    if (o.windowField.isEmpty() || value == values.end()) continue;
+    QWidget* control = findChild<QWidget*>(o.windowField);
+    if (auto* box = qobject_cast<QComboBox*>(control); box && o.kind == OptionKind::kChoice) {
+      for (size_t i = 0; i < o.choices.size(); ++i)
+        if (o.choices[i].name == value->second) box->setCurrentIndex(int(i));
+    } else if (box) {
+      box->setEditText(value->second);
+    } else {
+      qobject_cast<QLineEdit*>(control)->setText(value->second);
+    }
+  }
+}
+
+ExportSettings TForm1::WindowSettings() const { return SettingsFrom(WindowValues(), DecimalSeparator()); }
 
 // The unit is inch only while the box shows its first item.
 bool TForm1::UnitIsInch() const {

@@ -13,23 +13,11 @@
 #include "common/error.h"
 #include "common/file_names.h"
 #include "common/numbers.h"
-#include "jobs/export_options.h"
 #include "jobs/profiles.h"
 #include "series/view_series.h"
 
 namespace plivora {
 
-namespace {
-
-// A number field's text as the command line takes it: "." as the decimal
-// separator.
-QString Portable(const QString& text, QChar separator) {
-  QString t = text.trimmed();
-  if (separator != QChar('.')) t.replace(separator, QChar('.'));
-  return t;
-}
-
-}  // namespace
 
 void TForm1::OpenFromCommandLine(const QStringList& paths) {
   QStringList files, others;
@@ -68,14 +56,7 @@ void TForm1::SaveJobAsClick() {
 Job TForm1::JobOfWindow() const {
   Job job = jobKept_;
   job.views = Items();
-  const ExportTexts t = FieldTexts();
-  job.options = SetupOptionValues(setup_);
-  job.options[QStringLiteral("dpi")] = t.dpi == QLatin1String("(Auto)") ? t.dpi : Portable(t.dpi, t.decimalSeparator);
-  job.options[QStringLiteral("lpi")] = Portable(t.lpi, t.decimalSeparator);
-  job.options[QStringLiteral("width")] = Portable(t.width, t.decimalSeparator);
-  job.options[QStringLiteral("height")] = Portable(t.height, t.decimalSeparator);
-  job.options[QStringLiteral("unit")] = t.inch ? QStringLiteral("inch") : QStringLiteral("cm");
-  job.options[QStringLiteral("compress")] = t.compress.trimmed();
+  job.options = WindowValues(true);
   return job;
 }
 
@@ -90,23 +71,26 @@ void TForm1::SaveJob(const QString& path) {
 
 void TForm1::OpenJob(const QString& path) {
   const Job job = ReadJob(path);
-  PrintSetup setup = setup_;
-  ApplySetupOptions(job.options, setup);
-  const auto text = [&](const char* key, const QString& fallback) {
-    const auto it = job.options.find(QLatin1String(key));
-    return it == job.options.end() ? fallback : it->second;
-  };
-  const ExportTexts defaults;
-  const QString unit = text("unit", defaults.inch ? QStringLiteral("inch") : QStringLiteral("cm"));
-  if (unit != QLatin1String("inch") && unit != QLatin1String("cm"))
-    Fail(QStringLiteral("Cannot read the job \"%1\": unit must be inch or cm, not \"%2\"").arg(path, unit));
+  // The job's print setup (what it leaves out takes its default) and unit,
+  // checked before anything of the window changes.
+  PrintSetup setup;
+  try {
+    setup = MakePrintSetup(job.options, setup_.others);
+    OptionValues words;  // a word no field can show (the unit's) is refused now
+    for (const auto& [name, value] : job.options)
+      if (FindExportOption(name) && FindExportOption(name)->kind == OptionKind::kChoice) words[name] = value;
+    SettingsFrom(words);
+  } catch (const Error& e) {
+    FailReading(QStringLiteral("job"), path, 0, e.message());
+  }
 
-  // The fields as if typed, then the list in the job's own order.
-  ComboBox2->setCurrentIndex(unit == QLatin1String("inch") ? 0 : 1);
-  ComboBox3->setEditText(text("dpi", defaults.dpi));
-  ComboBox1->setEditText(text("lpi", defaults.lpi));
-  Edit3->setText(text("width", defaults.width));
-  Edit2->setText(text("compress", defaults.compress));
+  // The fields as if typed (those the job leaves out at their defaults),
+  // then the list in the job's own order.
+  OptionValues fields;
+  for (const OptionSpec& o : ExportOptions())
+    if ((o.shown == Shown::kMainWindow || o.shown == Shown::kBoth) && !o.fallback.isEmpty())
+      fields[o.name] = ValueOrDefault(job.options, o.name);
+  ShowFieldValues(fields);
   SetPrintSetup(setup);
   setupChosen_ = true;
   ReplaceItems({});
@@ -130,7 +114,8 @@ void TForm1::OpenJob(const QString& path) {
     TakeReference(view);
     referenced = true;
   }
-  if (job.options.count(QStringLiteral("height"))) Edit4->setText(job.options.at(QStringLiteral("height")));
+  // The height follows the reference view, unless the job gives it.
+  ShowFieldValues(job.options);
   BitBtn7->setEnabled(true);
   PreviewState = 202;
   UpdateOutputSummary();
@@ -152,9 +137,13 @@ void TForm1::ShowTitle() {
 
 void TForm1::ProfilesClick() {
   const QString path = ProfilesPath();
-  ProfileBook book = ReadProfiles(path);
+  const ProfileBook before = ReadProfiles(path);
+  ProfileBook book = before;
   // A profile added takes its options from what a job of the window holds.
-  if (desktop_.ManageProfiles(this, book, JobOfWindow().options)) WriteProfiles(path, book);
+  // The edits go to the file as it is by then: another program may have
+  // saved a profile meanwhile.
+  if (desktop_.ManageProfiles(this, book, JobOfWindow().options))
+    UpdateProfiles(path, [&](ProfileBook& now) { now.Apply(before, book); });
 }
 
 // The winning strip of the last sheet gives the lens its LPI and, on a
@@ -162,7 +151,7 @@ void TForm1::ProfilesClick() {
 void TForm1::SaveLensClick() {
   SaveLensChoices choices;
   choices.strips = sheetPrinted_ ? int(lastSheet_.strips.size()) : 0;
-  choices.phaseSheet = sheetPrinted_ && lastSheet_.strips.size() == 8 && lastSheet_.strips.back().label.startsWith(QLatin1String("phase"));
+  choices.phaseSheet = sheetPrinted_ && lastSheet_.phase;
   if (!desktop_.AskSaveLens(this, choices)) return;
   if (choices.name.isEmpty()) Fail(Words(QStringLiteral("A lens needs a name"), QStringLiteral("光栅需要一个名称")));
   Profile lens{choices.name, {}, {}};
@@ -182,13 +171,10 @@ void TForm1::SaveLensClick() {
       Fail(Words(QStringLiteral("\"%1\" is neither a strip of the last sheet nor an LPI"), QStringLiteral("“%1”既不是上一张测试页的条号，也不是线数"))
                .arg(choices.strip));
     }
-    lens.options[QStringLiteral("lpi")] = Portable(choices.strip, separator);
+    lens.options[QStringLiteral("lpi")] = PortableNumberText(choices.strip, separator);
   }
-  lens.options[QStringLiteral("lenses")] = LensesName(setup_.lens.lenses);
-  const QString path = ProfilesPath();
-  ProfileBook book = ReadProfiles(path);
-  book.Put(ProfileKind::kLens, lens);
-  WriteProfiles(path, book);
+  lens.options[QStringLiteral("lenses")] = LensesName(setup_.settings.lens.lenses);
+  UpdateProfiles(ProfilesPath(), [&](ProfileBook& book) { book.Put(ProfileKind::kLens, lens); });
   desktop_.ShowMessage(this, Words(QStringLiteral("Lens \"%1\" saved: %2"), QStringLiteral("已保存光栅“%1”：%2")).arg(lens.name, ProfileSummary(lens)));
 }
 

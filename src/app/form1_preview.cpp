@@ -67,7 +67,7 @@ void TForm1::PlayPreview() {
     // No events are handled while the frames are built: one a view, then
     // shown in the order the lens shows them.
     const std::vector<QImage> built = BuildFrames(views, NegativeInput == 1);
-    for (const int i : FrameIndices(int(views.size()), setup_.lens.frames)) frames.push_back(built[size_t(i)]);
+    for (const int i : FrameIndices(int(views.size()), setup_.settings.lens.frames)) frames.push_back(built[size_t(i)]);
   } catch (...) {
     // Nothing was shown and Export was never disabled: a later press starts
     // afresh, and an outer preview this one was nested in ends.

@@ -1,5 +1,5 @@
-// The toolkit's dialogs of the print setup, the pitch test, the lens and
-// printer profiles and "Save lens…", in the window's caption language.
+// The toolkit's dialogs of the pitch test, the lens and printer profiles and
+// "Save lens…", in the window's caption language.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -17,29 +17,15 @@
 #include <QVBoxLayout>
 
 #include "app/desktop.h"
+#include "app/dialog_parts.h"
 #include "app/wording.h"
 #include "colour/icc_profile.h"
 #include "common/error.h"
 #include "common/file_names.h"
-#include "jobs/export_options.h"
 
 namespace plivora {
 
 namespace {
-
-QLineEdit* Field(QDialog& dialog, QFormLayout* form, const char* name, const QString& label, const QString& text) {
-  auto* edit = new QLineEdit(text, &dialog);
-  edit->setObjectName(QString::fromLatin1(name));
-  form->addRow(label, edit);
-  return edit;
-}
-
-// OK and Cancel; Cancel rejects, OK is the caller's to connect.
-QDialogButtonBox* OkCancel(QDialog& dialog) {
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-  return buttons;
-}
 
 // A name asked for in a small dialog; empty when cancelled.
 QString AskName(QDialog& parent, const QString& title, const QString& name) {
@@ -53,189 +39,7 @@ QString AskName(QDialog& parent, const QString& title, const QString& name) {
   return ask.exec() == QDialog::Accepted ? edit->text().trimmed() : QString();
 }
 
-// A profile's path with a button that chooses one.
-QLineEdit* ProfileRow(QDialog& dialog, QFormLayout* form, const char* name, const QString& label, const QString& path,
-                      const QString& placeholder) {
-  auto* row = new QWidget(&dialog);
-  auto* layout = new QHBoxLayout(row);
-  layout->setContentsMargins(0, 0, 0, 0);
-  auto* edit = new QLineEdit(path, row);
-  edit->setObjectName(QString::fromLatin1(name));
-  edit->setPlaceholderText(placeholder);
-  edit->setMinimumWidth(320);
-  auto* browse = new QPushButton(Words(QStringLiteral("Browse…"), QStringLiteral("浏览…")), row);
-  browse->setObjectName(QStringLiteral("Browse") + QString::fromLatin1(name));
-  QObject::connect(browse, &QPushButton::clicked, &dialog, [&dialog, edit] {
-    const QString chosen = QFileDialog::getOpenFileName(&dialog, QString(), edit->text(),
-                                                        Words(QStringLiteral("ICC profiles (*.icc *.icm);;All files (*)"),
-                                                              QStringLiteral("ICC 特性文件 (*.icc *.icm);;所有文件 (*)")));
-    if (!chosen.isEmpty()) edit->setText(chosen);
-  });
-  layout->addWidget(edit);
-  layout->addWidget(browse);
-  form->addRow(label, row);
-  return edit;
-}
-
-QComboBox* Choice(QDialog& dialog, QFormLayout* form, const char* name, const QString& label,
-                  const std::vector<std::pair<QString, QString>>& items, const QString& current) {
-  auto* box = new QComboBox(&dialog);
-  box->setObjectName(QString::fromLatin1(name));
-  for (const auto& [text, data] : items) box->addItem(text, data);
-  box->setCurrentIndex(std::max(0, box->findData(current)));
-  form->addRow(label, box);
-  return box;
-}
-
-// The output forms the print setup offers, by their compression name, and
-// BigTIFF as a switch beside them.
-std::vector<std::pair<QString, QString>> CompressionItems() {
-  return {{Words(QStringLiteral("Uncompressed"), QStringLiteral("不压缩")), CompressionName(Compression::None)},
-          {QStringLiteral("LZW"), CompressionName(Compression::Lzw)},
-          {QStringLiteral("PackBits"), CompressionName(Compression::PackBits)},
-          {QStringLiteral("Deflate"), CompressionName(Compression::Deflate)}};
-}
-
-bool Warn(QDialog& dialog, const QString& text) {
-  QMessageBox::warning(&dialog, dialog.windowTitle(), text);
-  return false;
-}
-
 }  // namespace
-
-bool QtDesktop::AskPrintSetup(QWidget* parent, PrintSetup& setup, const ProfileBook& profiles) {
-  QDialog dialog(parent);
-  dialog.setObjectName(QStringLiteral("PrintSetupDialog"));
-  dialog.setWindowTitle(Words(QStringLiteral("Print setup"), QStringLiteral("打印设置")));
-  auto* form = new QFormLayout(&dialog);
-  const QString none = Words(QStringLiteral("(none)"), QStringLiteral("(无)"));
-  std::vector<std::pair<QString, QString>> lensItems{{none, QString()}}, printerItems{{none, QString()}};
-  for (const Profile& p : profiles.lenses) lensItems.push_back({p.name, p.name});
-  for (const Profile& p : profiles.printers) printerItems.push_back({p.name, p.name});
-  QComboBox* lensProfile = Choice(dialog, form, "LensProfile", Words(QStringLiteral("Lens:"), QStringLiteral("光栅:")), lensItems, {});
-  QComboBox* printerProfile =
-      Choice(dialog, form, "PrinterProfile", Words(QStringLiteral("Printer:"), QStringLiteral("打印机:")), printerItems, {});
-  QLineEdit* dpi = Field(dialog, form, "Dpi", QStringLiteral("DPI:"), setup.dpi);
-  QLineEdit* lpi = Field(dialog, form, "Lpi", QStringLiteral("LPI:"), setup.lpi);
-  QComboBox* plate = Choice(dialog, form, "PlateColour", Words(QStringLiteral("Plate:"), QStringLiteral("印版:")),
-                            {{Words(QStringLiteral("Grey, for the plate setter"), QStringLiteral("灰度版（制版机）")), PlateColourName(PlateColour::kGrey)},
-                             {Words(QStringLiteral("CMYK, the inks kept"), QStringLiteral("四色（保留油墨）")), PlateColourName(PlateColour::kCmyk)},
-                             {Words(QStringLiteral("RGB, for inkjet and UV printers"), QStringLiteral("RGB（喷墨、UV 打印）")), PlateColourName(PlateColour::kRgb)}},
-                            PlateColourName(setup.colour.plate));
-  QLineEdit* cmyk = ProfileRow(dialog, form, "CmykProfile", Words(QStringLiteral("CMYK profile:"), QStringLiteral("四色特性文件:")),
-                               setup.colour.cmykProfile, QString::fromLatin1(kDefaultCmykProfile));
-  QLineEdit* rgb = ProfileRow(dialog, form, "RgbProfile", Words(QStringLiteral("RGB profile:"), QStringLiteral("RGB 特性文件:")),
-                              setup.colour.rgbProfile, QStringLiteral("sRGB"));
-  QComboBox* intent = Choice(dialog, form, "Intent", Words(QStringLiteral("Intent:"), QStringLiteral("再现意图:")),
-                             {{Words(QStringLiteral("perceptual"), QStringLiteral("可感知")), IntentName(Intent::kPerceptual)},
-                              {Words(QStringLiteral("relative colorimetric"), QStringLiteral("相对比色")), IntentName(Intent::kRelative)},
-                              {Words(QStringLiteral("saturation"), QStringLiteral("饱和度")), IntentName(Intent::kSaturation)},
-                              {Words(QStringLiteral("absolute colorimetric"), QStringLiteral("绝对比色")), IntentName(Intent::kAbsolute)}},
-                             IntentName(setup.colour.intent));
-  QComboBox* compression = Choice(dialog, form, "Compression", Words(QStringLiteral("Output form:"), QStringLiteral("输出格式:")),
-                                  CompressionItems(), CompressionName(setup.form.compression));
-  auto* bigTiff = new QCheckBox(Words(QStringLiteral("BigTIFF (past 4 GiB)"), QStringLiteral("BigTIFF（超过 4 GiB）")), &dialog);
-  bigTiff->setObjectName(QStringLiteral("BigTiff"));
-  bigTiff->setChecked(setup.form.bigTiff);
-  form->addRow(QString(), bigTiff);
-  QComboBox* lenses = Choice(dialog, form, "Lenses", Words(QStringLiteral("Lenses:"), QStringLiteral("光栅方向:")),
-                             {{Words(QStringLiteral("Vertical"), QStringLiteral("竖向")), LensesName(Lenses::kVertical)},
-                              {Words(QStringLiteral("Horizontal: flip, zoom, morph, motion"), QStringLiteral("横向：变画、缩放、动画")),
-                               LensesName(Lenses::kHorizontal)}},
-                             LensesName(setup.lens.lenses));
-  QComboBox* order = Choice(dialog, form, "FrameOrder", Words(QStringLiteral("Frame order:"), QStringLiteral("帧顺序:")),
-                            {{Words(QStringLiteral("Forward"), QStringLiteral("正序")), FrameOrderName(FrameOrder::kForward)},
-                             {Words(QStringLiteral("Reverse"), QStringLiteral("倒序")), FrameOrderName(FrameOrder::kReverse)},
-                             {Words(QStringLiteral("Ping-pong: 1 … N … 2"), QStringLiteral("往返：1 … N … 2")), FrameOrderName(FrameOrder::kPingPong)}},
-                            FrameOrderName(setup.lens.frames.order));
-  auto* hold = new QSpinBox(&dialog);
-  hold->setObjectName(QStringLiteral("HoldEnds"));
-  hold->setRange(1, 255);
-  hold->setValue(setup.lens.frames.holdEnds);
-  form->addRow(Words(QStringLiteral("First and last frame shown:"), QStringLiteral("首尾帧次数:")), hold);
-  QLineEdit* phase = Field(dialog, form, "Phase", Words(QStringLiteral("Phase, part of a lens:"), QStringLiteral("相位（光栅的几分之几）:")),
-                           setup.phaseText);
-  phase->setPlaceholderText(QStringLiteral("0, 3/8, 0.375"));
-  auto* mirror = new QCheckBox(Words(QStringLiteral("Mirrored, for the back of a clear lens"), QStringLiteral("镜像，印在光栅背面")), &dialog);
-  mirror->setObjectName(QStringLiteral("Mirror"));
-  mirror->setChecked(setup.lens.mirror);
-  form->addRow(QString(), mirror);
-  QLineEdit* bleed = Field(dialog, form, "Bleed", Words(QStringLiteral("Bleed on every side:"), QStringLiteral("四边出血:")), setup.bleed);
-  bleed->setPlaceholderText(QStringLiteral("0, 0.125, 3mm"));
-  auto* marks = new QCheckBox(Words(QStringLiteral("Crop and registration marks, lens alignment bar"),
-                                    QStringLiteral("裁切线、套准线与光栅对位条")),
-                              &dialog);
-  marks->setObjectName(QStringLiteral("Marks"));
-  marks->setChecked(setup.marks);
-  form->addRow(QString(), marks);
-
-  // A profile fills the fields it holds; what is typed afterwards stays.
-  const auto fill = [&](ProfileKind kind, const QString& name) {
-    const Profile* p = profiles.Find(kind, name);
-    if (!p) return;
-    const auto set = [&](const char* key, const std::function<void(const QString&)>& to) {
-      const auto it = p->options.find(QLatin1String(key));
-      if (it != p->options.end()) to(it->second);
-    };
-    const auto pick = [](QComboBox* box, const QString& data) { box->setCurrentIndex(std::max(0, box->findData(data))); };
-    set("lpi", [&](const QString& v) { lpi->setText(v); });
-    set("phase", [&](const QString& v) { phase->setText(v); });
-    set("lenses", [&](const QString& v) { pick(lenses, v); });
-    set("dpi", [&](const QString& v) { dpi->setText(v); });
-    set("colour", [&](const QString& v) { pick(plate, v); });
-    set("cmyk-profile", [&](const QString& v) { cmyk->setText(v); });
-    set("compression", [&](const QString& v) { pick(compression, v); });
-    set("bleed", [&](const QString& v) { bleed->setText(v); });
-    if (kind == ProfileKind::kPrinter) {
-      bigTiff->setChecked(p->options.count(QStringLiteral("bigtiff")) > 0);
-      marks->setChecked(p->options.count(QStringLiteral("marks")) > 0);
-    }
-  };
-  QObject::connect(lensProfile, &QComboBox::currentIndexChanged, &dialog,
-                   [&] { fill(ProfileKind::kLens, lensProfile->currentData().toString()); });
-  QObject::connect(printerProfile, &QComboBox::currentIndexChanged, &dialog,
-                   [&] { fill(ProfileKind::kPrinter, printerProfile->currentData().toString()); });
-
-  QDialogButtonBox* buttons = OkCancel(dialog);
-  PrintSetup chosen = setup;
-  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
-    chosen.dpi = dpi->text().trimmed();
-    chosen.lpi = lpi->text().trimmed();
-    chosen.colour.plate = *PlateColourFromName(plate->currentData().toString());
-    chosen.colour.cmykProfile = cmyk->text().trimmed();
-    chosen.colour.rgbProfile = rgb->text().trimmed();
-    chosen.colour.intent = *IntentFromName(intent->currentData().toString());
-    chosen.form = {*CompressionFromName(compression->currentData().toString()), bigTiff->isChecked()};
-    chosen.lens.lenses = lenses->currentData().toString() == LensesName(Lenses::kHorizontal) ? Lenses::kHorizontal : Lenses::kVertical;
-    chosen.lens.frames.order = *FrameOrderFromName(order->currentData().toString());
-    chosen.lens.frames.holdEnds = hold->value();
-    chosen.lens.mirror = mirror->isChecked();
-    chosen.phaseText = phase->text().trimmed().isEmpty() ? QStringLiteral("0") : phase->text().trimmed();
-    chosen.bleed = bleed->text().trimmed().isEmpty() ? QStringLiteral("0") : bleed->text().trimmed();
-    chosen.marks = marks->isChecked();
-    // A profile or phase that can't be used is named now, not at the next
-    // export.
-    try {
-      const QChar separator = QLocale().decimalPoint().at(0);
-      chosen.lens.phase = ParsePhase(chosen.phaseText, Words(QStringLiteral("The phase"), QStringLiteral("相位")), separator);
-      chosen.phaseText.replace(separator, QChar('.'));  // kept in the form every locale reads
-      CheckBleed(chosen.bleed, separator);
-      chosen.bleed.replace(separator, QChar('.'));
-      if (!chosen.colour.cmykProfile.isEmpty())
-        IccProfile::FromFile(chosen.colour.cmykProfile, ColourModel::kCmyk, QStringLiteral("the CMYK profile"));
-      if (!chosen.colour.rgbProfile.isEmpty())
-        IccProfile::FromFile(chosen.colour.rgbProfile, ColourModel::kRgb, QStringLiteral("the RGB profile"));
-    } catch (const Error& e) {
-      Warn(dialog, e.message());
-      return;
-    }
-    dialog.accept();
-  });
-  form->addRow(buttons);
-  if (dialog.exec() != QDialog::Accepted) return false;
-  setup = chosen;
-  return true;
-}
 
 bool QtDesktop::AskPitchTest(QWidget* parent, PitchTestChoices& choices, const PitchTestCheck& check) {
   QDialog dialog(parent);

@@ -103,6 +103,7 @@ QStringList ParsedOptions::All(const QString& name) const {
 void ParsedOptions::Set(const QString& name, const QString& value) {
   values_[name] = value;
   all_[name] << value;
+  sequence_.emplace_back(name, value);
 }
 
 std::optional<QString> ParsedOptions::Optional(const QString& name) const {
@@ -115,6 +116,31 @@ std::vector<Option> CommonOptions() {
   return {{QStringLiteral("--quiet"), QStringLiteral("-q"), {}, QStringLiteral("no progress output")},
           {QStringLiteral("--help"), QStringLiteral("-h"), {}, QStringLiteral("this text")},
           {QStringLiteral("--version"), {}, {}, QStringLiteral("the program's version")}};
+}
+
+std::vector<Option> ExportOptionsOnCommandLine(const QStringList& only, const std::vector<Option>& overrides) {
+  std::vector<Option> options;
+  for (const OptionSpec& spec : ExportOptions()) {
+    if (!only.isEmpty() && !only.contains(spec.name)) continue;
+    Option o{QStringLiteral("--") + spec.name, {}, spec.kind == OptionKind::kSwitch ? QString() : spec.value, spec.help,
+             spec.fallbackHelp.isEmpty() ? spec.fallback : spec.fallbackHelp};
+    for (const Option& own : overrides)
+      if (own.name == o.name) {
+        if (!own.help.isEmpty()) o.help = own.help;
+        if (!own.fallback.isEmpty()) o.fallback = own.fallback;
+      }
+    options.push_back(o);
+  }
+  return options;
+}
+
+OptionValues ExportValuesOf(const ParsedOptions& options, const QStringList& only) {
+  OptionValues values;
+  for (const OptionSpec& spec : ExportOptions())
+    if (only.isEmpty() || only.contains(spec.name))
+      if (const std::optional<QString> v = options.Optional(QStringLiteral("--") + spec.name))
+      values[spec.name] = spec.kind == OptionKind::kFile ? AbsoluteFileName(*v) : CanonicalValue(spec.name, *v);
+  return values;
 }
 
 ParsedOptions ParseOptions(const QStringList& args, const std::vector<Option>& options) {

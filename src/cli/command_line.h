@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/error.h"
+#include "options/option_table.h"
 
 namespace plivora {
 
@@ -35,6 +36,12 @@ struct Option {
 // The options every program takes, after its own.
 std::vector<Option> CommonOptions();
 
+// The export options of the table, as --help shows them and the parser
+// takes them: every one, or those named (in the table's order), each with
+// the help and default the table gives unless `overrides` gives its own
+// (an Option of the same name whose empty fields keep the table's).
+std::vector<Option> ExportOptionsOnCommandLine(const QStringList& only = {}, const std::vector<Option>& overrides = {});
+
 class ParsedOptions {
  public:
   bool Has(const QString& name) const { return values_.count(name) > 0; }
@@ -45,6 +52,8 @@ class ParsedOptions {
   QStringList All(const QString& name) const;
   // Each option given, with its last value.
   const std::map<QString, QString>& Values() const { return values_; }
+  // Every option given, with its value, in the order given.
+  const std::vector<std::pair<QString, QString>>& Sequence() const { return sequence_; }
   // The arguments that are not options ("-" and everything after "--" too).
   const QStringList& Operands() const { return operands_; }
 
@@ -57,11 +66,17 @@ class ParsedOptions {
   friend ParsedOptions ParseOptions(const QStringList&, const std::vector<Option>&);
   std::map<QString, QString> values_;
   std::map<QString, QStringList> all_;
+  std::vector<std::pair<QString, QString>> sequence_;
   QStringList operands_;
 };
 
 // Raises UsageError for an unknown option or a missing value.
 ParsedOptions ParseOptions(const QStringList& arguments, const std::vector<Option>& options);
+
+// The export options given, by name without "--", as a job or a profile
+// holds them: files made absolute, the DPI's "auto" as "(Auto)".
+// Only the options named, when `only` is not empty.
+OptionValues ExportValuesOf(const ParsedOptions& options, const QStringList& only = {});
 
 // -o: present, and naming a file rather than a folder; made absolute.
 QString OutputPath(const ParsedOptions& options);

@@ -1,13 +1,14 @@
 // plivora-interlace: the export of the window, from the command line.
 #include <QDateTime>
-#include <QFile>
 #include <cstdio>
 
 #include "cli/command_line.h"
-#include "cli/number_options.h"
+#include "cli/option_words.h"
 #include "common/file_names.h"
+#include "common/run_inputs.h"
+#include "common/small_file.h"
 #include "jobs/export.h"
-#include "jobs/export_options.h"
+#include "jobs/export_plan.h"
 #include "jobs/job_file.h"
 #include "jobs/profiles.h"
 #include "series/source_image.h"
@@ -28,138 +29,64 @@ const char* const kAfter =
     "and the batch goes on after a failed job (exit status 1 at the end).\n"
     "Lens and printer profiles live in $XDG_CONFIG_HOME/vexo/plivora-profiles.json.\n";
 
+// `text` broken into lines of --help's width at the blanks.
+QString Wrapped(const QString& text) {
+  QStringList lines{QString()};
+  for (const QString& word : text.split(QChar(' '))) {
+    if (!lines.last().isEmpty() && lines.last().size() + 1 + word.size() > 57) lines << QString();
+    lines.last() += (lines.last().isEmpty() ? QString() : QStringLiteral(" ")) + word;
+  }
+  return lines.join(QChar('\n'));
+}
+
 std::vector<Option> Options() {
-  const ExportTexts d;  // the export's own defaults
-  return {{QStringLiteral("--output"), QStringLiteral("-o"), QStringLiteral("PATH"),
-           QStringLiteral("the TIFF to write (replaced only when complete)")},
-          {QStringLiteral("--dpi"), {}, QStringLiteral("TEXT"), QStringLiteral("output resolution, or (Auto) / auto"), d.dpi},
-          {QStringLiteral("--lpi"), {}, QStringLiteral("TEXT"), QStringLiteral("lens lines per inch"), d.lpi},
-          {QStringLiteral("--width"), {}, QStringLiteral("TEXT"), QStringLiteral("output width"), d.width},
-          {QStringLiteral("--height"), {}, QStringLiteral("TEXT"), QStringLiteral("output height"),
-           QStringLiteral("width / aspect of the first view")},
-          {QStringLiteral("--unit"), {}, QStringLiteral("inch|cm"), QStringLiteral("unit of width and height"),
-           d.inch ? QStringLiteral("inch") : QStringLiteral("cm")},
-          {QStringLiteral("--compress"), {}, QStringLiteral("TEXT"), QStringLiteral("vertical compress factor"), d.compress},
-          {QStringLiteral("--threads"), {}, QStringLiteral("N"), QStringLiteral("threads to compose on"),
-           QStringLiteral("PLIVORA_THREADS, or cores - 1")},
-          {QStringLiteral("--compression"), {}, QStringLiteral("none|packbits|lzw|deflate"),
-           QStringLiteral("compression of the TIFF"), CompressionName(OutputForm{}.compression)},
-          {QStringLiteral("--bigtiff"), {}, {}, QStringLiteral("write a BigTIFF (64-bit offsets: past 4 GiB)")},
-          {QStringLiteral("--colour"), {}, QStringLiteral("grey|cmyk|rgb"),
-           QStringLiteral("the plate: one grey for the plate setter, the inks,\nor RGB for inkjet and UV printers"),
-           PlateColourName(PlateColour::kGrey)},
-          {QStringLiteral("--cmyk-profile"), {}, QStringLiteral("FILE"), QStringLiteral("the press's CMYK ICC profile"),
-           QString::fromLatin1(kDefaultCmykProfile).section(QChar('/'), -1)},
-          {QStringLiteral("--rgb-profile"), {}, QStringLiteral("FILE"), QStringLiteral("the RGB plate's ICC profile"),
-           QStringLiteral("sRGB")},
-          {QStringLiteral("--intent"), {}, QStringLiteral("perceptual|relative|saturation|absolute"),
-           QStringLiteral("rendering intent of colour conversions"), IntentName(Intent::kRelative)},
-          {QStringLiteral("--lenses"), {}, QStringLiteral("vertical|horizontal"),
-           QStringLiteral("the lenses' direction: horizontal for flip, zoom,\nmorph and motion"),
-           QStringLiteral("vertical")},
-          {QStringLiteral("--order"), {}, QStringLiteral("forward|reverse|pingpong"),
-           QStringLiteral("the frames the lens shows: the views as listed,\nbackwards, or 1..N then N-1..2"),
-           FrameOrderName(FrameOrder::kForward)},
-          {QStringLiteral("--hold-ends"), {}, QStringLiteral("K"),
-           QStringLiteral("show the first and the last frame K times each"), QStringLiteral("1")},
-          {QStringLiteral("--phase"), {}, QStringLiteral("F"),
-           QStringLiteral("move the lens pattern on by F of a lens (0 <= F < 1;\nthe phase sheet's \"phase 3/8\" is 3/8)"),
-           QStringLiteral("0")},
-          {QStringLiteral("--mirror"), {}, {}, QStringLiteral("mirror the plate, to print on the back of a clear lens")},
-          {QStringLiteral("--panels"), {}, QStringLiteral("N"),
-           QStringLiteral("cut the print at lens boundaries into N files side by\nside, OUTPUT-1-of-N.tif ... (1 to %1)")
-               .arg(kMaxPanels),
-           QStringLiteral("1")},
-          {QStringLiteral("--bleed"), {}, QStringLiteral("D"),
-           QStringLiteral("bleed on every side, in the unit: the width and height\nare then the trim size"),
-           QStringLiteral("0")},
-          {QStringLiteral("--marks"), {}, {},
-           QStringLiteral("a white margin of 0.5 inch around the image with crop\nand registration marks, the lens alignment bar\n"
-                          "and a line naming the plate")},
-          {QStringLiteral("--job"), {}, QStringLiteral("FILE"),
-           QStringLiteral("run the job FILE (.plivora): its views, options and\noutput; options given override its own. Given\n"
-                          "several times, or with --jobs-from, a batch")},
-          {QStringLiteral("--jobs-from"), {}, QStringLiteral("LIST"), QStringLiteral("run the jobs LIST names, one a line")},
-          {QStringLiteral("--save-job"), {}, QStringLiteral("FILE"),
-           QStringLiteral("write the job this command line describes to FILE\ninstead of exporting")},
-          {QStringLiteral("--lens"), {}, QStringLiteral("NAME"), QStringLiteral("the saved lens NAME: its LPI, direction and phase")},
-          {QStringLiteral("--printer"), {}, QStringLiteral("NAME"),
-           QStringLiteral("the saved printer NAME: its DPI, plate colour, CMYK\nprofile, output form, bleed and marks")},
-          {QStringLiteral("--save-lens"), {}, QStringLiteral("NAME"),
-           QStringLiteral("save the lens options given (--lpi, --lenses, --phase)\nas NAME instead of exporting")},
-          {QStringLiteral("--save-printer"), {}, QStringLiteral("NAME"),
-           QStringLiteral("save the printer options given (--dpi, --colour,\n--cmyk-profile, --compression, --bigtiff, --bleed,\n--marks) as NAME")},
-          {QStringLiteral("--list-profiles"), {}, {}, QStringLiteral("list the saved lenses and printers")}};
-}
-
-// The job options among `o`, paths made absolute.
-OptionValues JobOptionsOf(const ParsedOptions& o) {
-  OptionValues values;
-  for (const JobOption& j : JobOptions()) {
-    const QString name = QLatin1String(j.name);
-    if (const std::optional<QString> v = o.Optional(QStringLiteral("--") + name))
-      values[name] = j.kind == OptionKind::kPath ? AbsoluteFileName(*v) : *v;
-  }
-  return values;
-}
-
-// --bleed's text, checked: a length of 0 or more in the plate's unit, or
-// with its own ("3mm").
-QString BleedOption(const ParsedOptions& o, bool inch) {
-  const QString text = o.Value(QStringLiteral("--bleed"), ExportTexts().bleed);
-  try {
-    BleedE4(text, inch);
-  } catch (const Error&) {
-    throw UsageError(QStringLiteral("--bleed takes a length from 0 to 10 inches, in the unit of --unit or with mm, cm or in "
-                                    "(\"3mm\"), not \"%1\"").arg(text));
-  }
-  return text;
+  std::vector<Option> options = {{QStringLiteral("--output"), QStringLiteral("-o"), QStringLiteral("PATH"),
+                                  QStringLiteral("the TIFF to write (replaced only when complete)")}};
+  for (Option& o : ExportOptionsOnCommandLine()) options.push_back(std::move(o));
+  const QString lens = QStringLiteral("--") + ProfileOptionNames(ProfileKind::kLens).join(QStringLiteral(", --"));
+  const QString printer = QStringLiteral("--") + ProfileOptionNames(ProfileKind::kPrinter).join(QStringLiteral(", --"));
+  const std::vector<Option> own = {
+      {QStringLiteral("--threads"), {}, QStringLiteral("N"), QStringLiteral("threads to compose on"),
+       QStringLiteral("PLIVORA_THREADS, or cores - 1")},
+      {QStringLiteral("--dry-run"), {}, {},
+       QStringLiteral("say what the export would write (pixels, resolutions, lenses,\nsizes, colours, frames, the file's "
+                      "size) and write nothing")},
+      {QStringLiteral("--job"), {}, QStringLiteral("FILE"),
+       QStringLiteral("run the job FILE (.plivora): its views, options and\noutput; options given override its own. Given\n"
+                      "several times, or with --jobs-from, a batch")},
+      {QStringLiteral("--jobs-from"), {}, QStringLiteral("LIST"), QStringLiteral("run the jobs LIST names, one a line")},
+      {QStringLiteral("--save-job"), {}, QStringLiteral("FILE"),
+       QStringLiteral("write the job this command line describes to FILE\ninstead of exporting")},
+      {QStringLiteral("--lens"), {}, QStringLiteral("NAME"), QStringLiteral("the saved lens NAME: %1").arg(lens)},
+      {QStringLiteral("--printer"), {}, QStringLiteral("NAME"), Wrapped(QStringLiteral("the saved printer NAME: %1").arg(printer))},
+      {QStringLiteral("--save-lens"), {}, QStringLiteral("NAME"),
+       QStringLiteral("save the lens options given (%1)\nas NAME instead of exporting").arg(lens)},
+      {QStringLiteral("--save-printer"), {}, QStringLiteral("NAME"),
+       QStringLiteral("save the printer options given as NAME")},
+      {QStringLiteral("--list-profiles"), {}, {}, QStringLiteral("list the saved lenses and printers")}};
+  options.insert(options.end(), own.begin(), own.end());
+  return options;
 }
 
 // A bleed saved with a printer keeps its unit.
 QString BleedWithUnit(const QString& bleed, bool inch) {
   for (const char* unit : {"mm", "cm", "in"})
-    if (bleed.trimmed().endsWith(QLatin1String(unit))) return bleed.trimmed();
+    if (bleed.trimmed().endsWith(QLatin1String(unit), Qt::CaseInsensitive)) return bleed.trimmed();
   return bleed.trimmed() + (inch ? QStringLiteral("in") : QStringLiteral("cm"));
 }
 
+// The export the options describe, checked as the export will check it
+// before its first pixel: the settings, the reference view (the first),
+// the height it gives when none is typed, and a plate with lenses and rows.
 ExportRequest BuildRequest(const ParsedOptions& o) {
   ExportRequest req;
   req.outputPath = OutputPath(o);
   if (o.Operands().isEmpty()) throw UsageError(QStringLiteral("no views given (see --help)"));
-  const ExportTexts defaults;
-  ExportTexts& t = req.texts;
-  t.inch = ParseUnit(o.Value(QStringLiteral("--unit"), defaults.inch ? QStringLiteral("inch") : QStringLiteral("cm")));
-  // In the order the export reads them, so that the first wrong one is named.
-  t.lpi = NumberOption(o, QStringLiteral("--lpi"), defaults.lpi, NumberKind::kPerInch, t.inch);
-  t.dpi = o.Value(QStringLiteral("--dpi"), defaults.dpi);
-  if (t.dpi.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0) t.dpi = QStringLiteral("(Auto)");
-  if (t.dpi != QLatin1String("(Auto)")) t.dpi = NumberOption(o, QStringLiteral("--dpi"), t.dpi, NumberKind::kPerInch, t.inch);
-  t.width = NumberOption(o, QStringLiteral("--width"), defaults.width, NumberKind::kLength, t.inch);
-  if (o.Has(QStringLiteral("--height")))
-    t.height = NumberOption(o, QStringLiteral("--height"), {}, NumberKind::kLength, t.inch);
-  t.compress = CompressOption(o, defaults.compress);
-  t.bleed = BleedOption(o, t.inch);
-  req.marks = o.Has(QStringLiteral("--marks"));
+  ExportSettings settings = CommandLineSettings(ExportValuesOf(o));
   req.views = o.Operands();
-  // The options a job or a profile may hold too, read one way for all.
-  const OptionValues values = JobOptionsOf(o);
-  try {
-    req.lens = LensOptionsFrom(values, QStringLiteral("--"));
-    req.form = OutputFormFrom(values, QStringLiteral("--"));
-    req.colour = ColourOptionsFrom(values, QStringLiteral("--"));
-  } catch (const Error& e) {
-    throw UsageError(e.message());
-  }
   req.threads = ParseThreads(o);
-  const QString panels = o.Value(QStringLiteral("--panels"), QStringLiteral("1"));
-  bool ok = false;
-  req.panels = panels.toInt(&ok);
-  if (!ok || req.panels < 1 || req.panels > kMaxPanels)
-    throw UsageError(QStringLiteral("--panels takes a number from 1 to %1, not \"%2\"").arg(kMaxPanels).arg(panels));
   req.now = QDateTime::currentDateTime();
   req.locale = QLocale::system();
-
   // The first view is the reference, as after an import in the window.
   SourceImage first;
   ReadSourceHeader(req.views.first(), first);
@@ -167,15 +94,9 @@ ExportRequest BuildRequest(const ParsedOptions& o) {
   req.firstPhotoHeight = int32_t(first.Height);
   req.negativeInput = IsNegativeExtension(PathExtension(req.views.first()));
   // Without --height, the height the window would show for this width.
-  if (!o.Has(QStringLiteral("--height"))) t.height = HeightFromWidth(t.width, PhotoAspect(first.Width, first.Height));
-  const int frames = int(ExpandFrames(req.views, req.lens.frames).size());
-  if (req.lens.lenses == Lenses::kVertical) {
-    CheckPlateExtent(t, frames, QStringLiteral("--width"), QStringLiteral("--height"));
-  } else {
-    ExportTexts turned = t;
-    std::swap(turned.width, turned.height);
-    CheckPlateExtent(turned, frames, QStringLiteral("--height"), QStringLiteral("--width"), QStringLiteral("column"));
-  }
+  if (!settings.HeightGiven()) settings = settings.WithHeightFromAspect(PhotoAspect(first.Width, first.Height));
+  CheckCommandLinePlate(settings, int(ExpandFrames(req.views, settings.lens.frames).size()));
+  req.settings = settings;
   return req;
 }
 
@@ -207,97 +128,200 @@ ParsedOptions Effective(const ParsedOptions& typed, const Job* job) {
   return o;
 }
 
-void SaveJob(const ParsedOptions& o) {
+// Writes the job the options describe, once they pass every check the
+// export makes before its first pixel; never over a file the run reads, nor
+// over a file that is not a job (a view a glob typed after --save-job).
+void SaveJob(const ParsedOptions& o, const RunInputs& read) {
+  const ExportRequest request = BuildRequest(o);
   Job job;
-  job.output = OutputPath(o);
-  if (o.Operands().isEmpty()) throw UsageError(QStringLiteral("no views given (see --help)"));
-  for (const QString& view : o.Operands()) job.views << AbsoluteFileName(view);
-  job.options = JobOptionsOf(o);
-  WriteJob(AbsoluteFileName(o.Value(QStringLiteral("--save-job"))), job);
+  job.output = request.outputPath;
+  for (const QString& view : request.views) job.views << AbsoluteFileName(view);
+  job.options = ExportValuesOf(o);
+  const QString path = AbsoluteFileName(o.Value(QStringLiteral("--save-job")));
+  RunInputs inputs = read;
+  for (const QString& view : job.views) inputs.Add(view, QStringLiteral("one of the views"));
+  inputs.Add(request.settings.colour.cmykProfile, QStringLiteral("the CMYK profile"));
+  inputs.Add(request.settings.colour.rgbProfile, QStringLiteral("the RGB profile"));
+  inputs.CheckNotOutput(path);
+  CheckJobTarget(path);
+  WriteJob(path, job);
 }
 
 void SaveProfile(const ParsedOptions& o, ProfileKind kind) {
   Profile profile{o.Value(QStringLiteral("--save-") + ProfileKindName(kind)), {}, {}};
-  if (profile.name.trimmed().isEmpty()) throw UsageError(QStringLiteral("--save-%1 needs a name").arg(ProfileKindName(kind)));
-  const OptionValues given = JobOptionsOf(o);
+  try {
+    CheckProfileName(kind, profile.name);
+  } catch (const Error& e) {
+    throw UsageError(QStringLiteral("--save-%1: %2").arg(ProfileKindName(kind), e.message()));
+  }
+  const OptionValues given = ExportValuesOf(o);
+  const ExportSettings settings = CommandLineSettings(given);  // what it saves is what an export takes
   for (const QString& name : ProfileOptionNames(kind))
     if (given.count(name)) profile.options[name] = given.at(name);
-  if (profile.options.count(QStringLiteral("bleed"))) {
-    const bool inch = ParseUnit(o.Value(QStringLiteral("--unit"), QStringLiteral("cm")));
-    profile.options[QStringLiteral("bleed")] = BleedWithUnit(BleedOption(o, inch), inch);
-  }
+  if (profile.options.count(QStringLiteral("bleed")))
+    profile.options[QStringLiteral("bleed")] = BleedWithUnit(settings.texts.bleed, settings.texts.inch);
   if (profile.options.empty())
     throw UsageError(QStringLiteral("--save-%1 saves --%2; none of them is given")
                          .arg(ProfileKindName(kind), ProfileOptionNames(kind).join(QStringLiteral(", --"))));
-  const QString path = ProfilesPath();
-  ProfileBook book = ReadProfiles(path);
-  book.Put(kind, profile);
-  WriteProfiles(path, book);
+  UpdateProfiles(ProfilesPath(), [&](ProfileBook& book) { book.Put(kind, profile); });
 }
 
 void ListProfiles() {
   const ProfileBook book = ReadProfiles(ProfilesPath());
   for (const ProfileKind kind : {ProfileKind::kLens, ProfileKind::kPrinter})
     for (const Profile& p : book.Of(kind))
-      std::printf("%s %s: %s\n", qPrintable(ProfileKindName(kind)), qPrintable(p.name), qPrintable(ProfileSummary(p)));
+      std::printf("%s %s: %s\n", qPrintable(ProfileKindName(kind)), NativeFileName(p.name).constData(),
+                  NativeFileName(ProfileSummary(p)).constData());
 }
 
-// The jobs --job and --jobs-from name, in order; a list's relative paths
-// are taken from its own folder.
-QStringList JobPaths(const ParsedOptions& o) {
-  QStringList paths;
-  for (const QString& job : o.All(QStringLiteral("--job"))) paths << AbsoluteFileName(job);
-  if (const std::optional<QString> list = o.Optional(QStringLiteral("--jobs-from"))) {
-    QFile file(NativeFileName(*list));
-    if (!file.open(QIODevice::ReadOnly)) Fail(QStringLiteral("Cannot read the job list \"%1\": %2").arg(*list, file.errorString()));
-    const QString folder = FolderOf(AbsoluteFileName(*list));
-    for (const QByteArray& raw : file.readAll().split('\n')) {
+// A job to run, and the list that named it, if one did.
+struct NamedJob {
+  QString path;
+  QString list;
+};
+
+// The jobs --job and --jobs-from name, in the order typed; a list's
+// relative paths are taken from its own folder.
+std::vector<NamedJob> JobPaths(const ParsedOptions& o) {
+  std::vector<NamedJob> jobs;
+  for (const auto& [option, value] : o.Sequence()) {
+    if (option == QLatin1String("--job")) jobs.push_back({AbsoluteFileName(value), {}});
+    if (option != QLatin1String("--jobs-from")) continue;
+    const QString list = AbsoluteFileName(value);
+    const QString folder = FolderOf(list);
+    for (const QByteArray& raw : ReadSmallFile(QStringLiteral("job list"), list, kMaxSmallFileBytes).split('\n')) {
       const QString line = FileNameFromNative(raw.trimmed());
       if (line.isEmpty() || line.startsWith(QChar('#'))) continue;
-      paths << AbsoluteFileName(line.startsWith(QChar('/')) ? line : folder + QChar('/') + line);
+      jobs.push_back({AbsoluteFileName(line.startsWith(QChar('/')) ? line : folder + QChar('/') + line), list});
     }
   }
-  return paths;
+  return jobs;
+}
+
+// The files a run reads besides its views and colour profiles.
+RunInputs InputsOf(const ParsedOptions& typed, const NamedJob* job) {
+  RunInputs inputs;
+  if (job) {
+    inputs.Add(job->path, QStringLiteral("the job"));
+    inputs.Add(job->list, QStringLiteral("the job list"));
+  }
+  if (typed.Has(QStringLiteral("--lens")) || typed.Has(QStringLiteral("--printer")))
+    inputs.Add(ProfilesPath(), QStringLiteral("the profiles file"));
+  return inputs;
+}
+
+// The export of one job.
+ExportRequest JobRequest(const ParsedOptions& typed, const NamedJob& named, bool tellUnknown) {
+  const Job job = ReadJob(named.path);
+  if (tellUnknown && !job.UnknownKeys().isEmpty())
+    std::fprintf(stderr, "plivora-interlace: job %s: keys this version does not know, left alone: %s\n",
+                 NativeFileName(named.path).constData(), qPrintable(job.UnknownKeys().join(QStringLiteral(", "))));
+  ExportRequest request = BuildRequest(Effective(typed, &job));
+  request.slugName = named.path.section(QChar('/'), -1);
+  request.inputs = InputsOf(typed, &named);
+  return request;
+}
+
+// Every file the export of `request` writes.
+QStringList OutputsOf(const ExportRequest& request) {
+  const int panels = request.settings.panels;
+  if (panels == 1) return {request.outputPath};
+  QStringList outputs;
+  for (int k = 1; k <= panels; ++k) outputs << PanelFileName(request.outputPath, k, panels);
+  return outputs;
+}
+
+// Refuses, before any job runs, a batch that would lose a file: a job
+// writing over a job or a list of the batch, or two jobs writing one file
+// (by name, or through links), of which only the last plate would remain.
+// Jobs that cannot be read are left to fail in their turn.
+void CheckBatch(const ParsedOptions& typed, const std::vector<NamedJob>& jobs) {
+  RunInputs read;
+  for (const NamedJob& job : jobs) read.Add(InputsOf(typed, &job));
+  std::vector<std::pair<QString, RunInputs>> written;  // each job's outputs, as files no later job may write
+  for (const NamedJob& job : jobs) {
+    QStringList outputs;
+    try {
+      outputs = OutputsOf(JobRequest(typed, job, false));
+    } catch (const Error&) {
+      continue;
+    }
+    for (const QString& output : outputs) {
+      read.CheckNotOutput(output);
+      for (const auto& [earlier, theirs] : written) try {
+          theirs.CheckNotOutput(output);
+        } catch (const Error&) {
+          Fail(QStringLiteral("The jobs \"%1\" and \"%2\" both write \"%3\", so only one plate would remain; "
+                              "give one of them another output").arg(earlier, job.path, output));
+        }
+    }
+    RunInputs mine;
+    for (const QString& output : outputs) mine.Add(output, {});
+    written.emplace_back(job.path, mine);
+  }
+}
+
+// Plans the export and prints what it would write, writing nothing.
+void DryRun(const ExportRequest& request, const QString& indent = {}) {
+  const ProgressFn none;
+  ProgressReporter quiet(none);
+  const ExportPlan plan = PlanExport(request, quiet);
+  const ColourOptions& colour = request.settings.colour;
+  QString plate = PlateColourName(colour.plate);
+  if (!plan.colours.plateProfileName.isEmpty()) plate += QStringLiteral(", profile \"%1\"").arg(plan.colours.plateProfileName);
+  for (const QString& line : SummaryLines(SummaryOf(plan.plate), request.settings, plate))
+    std::printf("%s\n", NativeFileName(indent + line).constData());
+  std::fflush(stdout);
 }
 
 // Runs the jobs one after the other, each to its own output; a failed one
 // is reported and the batch goes on. Raises at the end if any failed.
-void RunJobs(const ParsedOptions& typed, const QStringList& paths, const std::function<void(int)>& progress) {
+void RunBatch(const ParsedOptions& typed, const std::vector<NamedJob>& jobs, const std::function<void(int)>& progress) {
+  CheckBatch(typed, jobs);
+  const bool dry = typed.Has(QStringLiteral("--dry-run"));
   int failed = 0;
-  for (const QString& path : paths) {
+  for (const NamedJob& job : jobs) {
     try {
-      const Job job = ReadJob(path);
-      if (!job.UnknownKeys().isEmpty())
-        std::fprintf(stderr, "plivora-interlace: job %s: keys this version does not know, left alone: %s\n",
-                     NativeFileName(path).constData(), qPrintable(job.UnknownKeys().join(QStringLiteral(", "))));
-      ExportRequest request = BuildRequest(Effective(typed, &job));
-      request.slugName = path.section(QChar('/'), -1);
-      ExportInterlaced(request, progress);
-      std::printf("job %s: written %s\n", NativeFileName(path).constData(), NativeFileName(request.outputPath).constData());
+      const ExportRequest request = JobRequest(typed, job, true);
+      if (dry) std::printf("job %s:\n", NativeFileName(job.path).constData());
+      if (dry) DryRun(request, QStringLiteral("  "));
+      else ExportInterlaced(request, progress);
+      if (!dry)
+        std::printf("job %s: written %s\n", NativeFileName(job.path).constData(), NativeFileName(request.outputPath).constData());
     } catch (const Error& e) {
       ++failed;
-      std::printf("job %s: failed: %s\n", NativeFileName(path).constData(), qPrintable(e.message()));
+      std::printf("job %s: failed: %s\n", NativeFileName(job.path).constData(), NativeFileName(e.message()).constData());
     }
     std::fflush(stdout);
   }
-  if (failed > 0) Fail(QStringLiteral("%1 of %2 jobs failed").arg(failed).arg(paths.size()));
+  if (failed > 0) Fail(QStringLiteral("%1 of %2 jobs failed").arg(failed).arg(jobs.size()));
 }
 
 void Run(const ParsedOptions& typed, const std::function<void(int)>& progress) {
   if (typed.Has(QStringLiteral("--list-profiles"))) return ListProfiles();
-  const QStringList jobs = JobPaths(typed);
+  const std::vector<NamedJob> jobs = JobPaths(typed);
   if (typed.Has(QStringLiteral("--save-lens")) || typed.Has(QStringLiteral("--save-printer")) ||
       typed.Has(QStringLiteral("--save-job"))) {
     if (jobs.size() > 1) throw UsageError(QStringLiteral("saving takes one job at most"));
-    const std::optional<Job> job = jobs.isEmpty() ? std::nullopt : std::optional<Job>(ReadJob(jobs.first()));
+    const std::optional<Job> job = jobs.empty() ? std::nullopt : std::optional<Job>(ReadJob(jobs.front().path));
     const ParsedOptions o = Effective(typed, job ? &*job : nullptr);
     if (typed.Has(QStringLiteral("--save-lens"))) SaveProfile(o, ProfileKind::kLens);
     if (typed.Has(QStringLiteral("--save-printer"))) SaveProfile(o, ProfileKind::kPrinter);
-    if (typed.Has(QStringLiteral("--save-job"))) SaveJob(o);
+    if (typed.Has(QStringLiteral("--save-job"))) SaveJob(o, InputsOf(typed, jobs.empty() ? nullptr : &jobs.front()));
     return;
   }
-  if (!jobs.isEmpty()) return RunJobs(typed, jobs, progress);
-  ExportInterlaced(BuildRequest(Effective(typed, nullptr)), progress);
+  // One job named by --job is an export like any other; lists and several
+  // jobs are a batch, reported a line a job.
+  const bool dry = typed.Has(QStringLiteral("--dry-run"));
+  if (jobs.size() == 1 && !typed.Has(QStringLiteral("--jobs-from"))) {
+    const ExportRequest request = JobRequest(typed, jobs.front(), true);
+    return dry ? DryRun(request) : ExportInterlaced(request, progress);
+  }
+  if (!jobs.empty()) return RunBatch(typed, jobs, progress);
+  ExportRequest request = BuildRequest(Effective(typed, nullptr));
+  request.inputs = InputsOf(typed, nullptr);
+  if (dry) return DryRun(request);
+  ExportInterlaced(request, progress);
 }
 
 }  // namespace

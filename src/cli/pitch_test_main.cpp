@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "cli/command_line.h"
-#include "cli/number_options.h"
+#include "cli/option_words.h"
 #include "jobs/pitch_sheet.h"
 
 namespace {
@@ -22,61 +22,62 @@ const char* const kAfter =
     "or, for horizontal lenses, left to right:\n"
     "  strip K lpi TEXT columns A-B\n";
 
+// The export options the sheet shares: its own defaults, as the sheet is
+// wider than a card and measured in inches.
+const QStringList kShared = {QStringLiteral("dpi"), QStringLiteral("lpi"), QStringLiteral("width"), QStringLiteral("unit"),
+                             QStringLiteral("compress"), QStringLiteral("lenses"), QStringLiteral("mirror")};
+
 std::vector<Option> Options() {
   const PitchSheetTexts d;  // the sheet's own defaults
-  return {{QStringLiteral("--output"), QStringLiteral("-o"), QStringLiteral("PATH"),
-           QStringLiteral("the TIFF to write (replaced only when complete)")},
-          {QStringLiteral("--dpi"), {}, QStringLiteral("TEXT"), QStringLiteral("plate-setter resolution"), d.dpi},
-          {QStringLiteral("--lpi"), {}, QStringLiteral("TEXT"), QStringLiteral("nominal lens pitch, lines per inch"), d.lpi},
-          {QStringLiteral("--range"), {}, QStringLiteral("TEXT"), QStringLiteral("strips cover LPI - RANGE .. LPI + RANGE"), d.range},
-          {QStringLiteral("--step"), {}, QStringLiteral("TEXT"), QStringLiteral("LPI difference between strips"), d.step},
-          {QStringLiteral("--phase"), {}, {}, QStringLiteral("a phase sheet instead (8 strips at LPI)")},
-          {QStringLiteral("--width"), {}, QStringLiteral("TEXT"), QStringLiteral("sheet width"), d.width},
-          {QStringLiteral("--strip"), {}, QStringLiteral("TEXT"), QStringLiteral("height of each strip's pattern"), d.strip},
-          {QStringLiteral("--unit"), {}, QStringLiteral("inch|cm"), QStringLiteral("unit of width and strip height"),
-           d.inch ? QStringLiteral("inch") : QStringLiteral("cm")},
-          {QStringLiteral("--compress"), {}, QStringLiteral("TEXT"), QStringLiteral("vertical compress factor"), d.compress},
-          {QStringLiteral("--lenses"), {}, QStringLiteral("vertical|horizontal"),
-           QStringLiteral("horizontal: the sheet turned, strips running down it,\nthe compress factor across"),
-           QStringLiteral("vertical")},
-          {QStringLiteral("--mirror"), {}, {}, QStringLiteral("mirror the sheet, to print on the back of a clear lens")},
-          {QStringLiteral("--threads"), {}, QStringLiteral("N"), QStringLiteral("threads to compose on"),
-           QStringLiteral("PLIVORA_THREADS, or cores - 1")}};
+  std::vector<Option> options = {{QStringLiteral("--output"), QStringLiteral("-o"), QStringLiteral("PATH"),
+                                  QStringLiteral("the TIFF to write (replaced only when complete)")}};
+  const std::vector<Option> shared = ExportOptionsOnCommandLine(
+      kShared, {{QStringLiteral("--dpi"), {}, {}, QStringLiteral("plate-setter resolution")},
+                {QStringLiteral("--lpi"), {}, {}, QStringLiteral("nominal lens pitch, lines per inch")},
+                {QStringLiteral("--width"), {}, {}, QStringLiteral("sheet width"), d.width},
+                {QStringLiteral("--unit"), {}, {}, QStringLiteral("unit of width and strip height"), QStringLiteral("inch")},
+                {QStringLiteral("--lenses"), {}, {},
+                 QStringLiteral("horizontal: the sheet turned, strips running down it,\nthe compress factor across")},
+                {QStringLiteral("--mirror"), {}, {}, QStringLiteral("mirror the sheet, to print on the back of a clear lens")}});
+  options.insert(options.end(), shared.begin(), shared.end());
+  const std::vector<Option> own = {
+      {QStringLiteral("--range"), {}, QStringLiteral("TEXT"), QStringLiteral("strips cover LPI - RANGE .. LPI + RANGE"), d.range},
+      {QStringLiteral("--step"), {}, QStringLiteral("TEXT"), QStringLiteral("LPI difference between strips"), d.step},
+      {QStringLiteral("--phase"), {}, {}, QStringLiteral("a phase sheet instead (8 strips at LPI)")},
+      {QStringLiteral("--strip"), {}, QStringLiteral("TEXT"), QStringLiteral("height of each strip's pattern"), d.strip},
+      {QStringLiteral("--threads"), {}, QStringLiteral("N"), QStringLiteral("threads to compose on"),
+       QStringLiteral("PLIVORA_THREADS, or cores - 1")}};
+  options.insert(options.end(), own.begin(), own.end());
+  return options;
 }
+
+// The strip's height plays the export's height.
+const OptionNames kNames = {{QStringLiteral("height"), QStringLiteral("--strip")}};
 
 void Run(const ParsedOptions& o, const std::function<void(int)>& progress) {
   PitchSheetRequest req;
   req.outputPath = OutputPath(o);
   if (!o.Operands().isEmpty()) throw UsageError(QStringLiteral("unexpected argument %1 (see --help)").arg(o.Operands().first()));
   const PitchSheetTexts d;
-  PitchSheetTexts& t = req.texts;
-  t.inch = ParseUnit(o.Value(QStringLiteral("--unit"), d.inch ? QStringLiteral("inch") : QStringLiteral("cm")));
-  t.phase = o.Has(QStringLiteral("--phase"));
-  t.mirror = o.Has(QStringLiteral("--mirror"));
-  const QString lenses = o.Value(QStringLiteral("--lenses"), QStringLiteral("vertical"));
-  if (lenses != QLatin1String("vertical") && lenses != QLatin1String("horizontal"))
-    throw UsageError(QStringLiteral("--lenses must be vertical or horizontal, not \"%1\"").arg(lenses));
-  t.lenses = lenses == QLatin1String("horizontal") ? Lenses::kHorizontal : Lenses::kVertical;
-  t.lpi = NumberOption(o, QStringLiteral("--lpi"), d.lpi, NumberKind::kPerInch, t.inch);
-  t.dpi = o.Value(QStringLiteral("--dpi"), d.dpi);
-  if (t.dpi.trimmed().compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0 ||
-      t.dpi.trimmed().compare(QLatin1String("(auto)"), Qt::CaseInsensitive) == 0)
+  OptionValues values = ExportValuesOf(o, kShared);
+  values.emplace(QStringLiteral("width"), d.width);
+  values.emplace(QStringLiteral("unit"), d.inch ? QStringLiteral("inch") : QStringLiteral("cm"));
+  values[QStringLiteral("height")] = o.Value(QStringLiteral("--strip"), d.strip);
+  if (values.count(QStringLiteral("dpi")) && values.at(QStringLiteral("dpi")) == QLatin1String("(Auto)"))
     Fail(QStringLiteral("--dpi must be the plate setter's resolution; a pitch test has no (Auto)"));
-  t.dpi = NumberOption(o, QStringLiteral("--dpi"), t.dpi, NumberKind::kPerInch, t.inch);
-  t.width = NumberOption(o, QStringLiteral("--width"), d.width, NumberKind::kLength, t.inch);
-  t.strip = NumberOption(o, QStringLiteral("--strip"), d.strip, NumberKind::kLength, t.inch);
-  t.compress = CompressOption(o, d.compress);
+  const ExportSettings settings = CommandLineSettings(values, kNames);
+  PitchSheetTexts& t = req.texts;
+  t = SheetTexts(settings);
+  t.phase = o.Has(QStringLiteral("--phase"));
   t.range = NumberOption(o, QStringLiteral("--range"), d.range, NumberKind::kPlain, t.inch, true);
   t.step = NumberOption(o, QStringLiteral("--step"), d.step, NumberKind::kPlain, t.inch);
   // The lowest LPI makes the fewest lenses: if it has one, so do the others.
-  ExportTexts lowest;
-  lowest.dpi = t.dpi;
-  lowest.lpi = PitchSheetLpiTexts(t).front();
-  lowest.width = t.width;
-  lowest.height = t.strip;
-  lowest.compress = t.compress;
-  lowest.inch = t.inch;
-  CheckPlateExtent(lowest, 2, QStringLiteral("--width"), QStringLiteral("--strip"));
+  // The strips are interlaced across vertical lenses, whichever way the
+  // sheet is turned.
+  OptionValues lowest = values;
+  lowest[QStringLiteral("lpi")] = PitchSheetLpiTexts(t).front();
+  lowest[QStringLiteral("lenses")] = LensesName(Lenses::kVertical);
+  CheckCommandLinePlate(CommandLineSettings(lowest, kNames), 2, kNames);
   req.threads = ParseThreads(o);
   req.now = QDateTime::currentDateTime();
   req.locale = QLocale::system();

@@ -8,6 +8,7 @@ QString ColourModelName(ColourModel model) {
   switch (model) {
     case ColourModel::kGrey: return QStringLiteral("greyscale");
     case ColourModel::kRgb: return QStringLiteral("RGB");
+    case ColourModel::kLab: return QStringLiteral("Lab");
     case ColourModel::kCmyk: break;
   }
   return QStringLiteral("CMYK");

@@ -14,6 +14,7 @@ cmsUInt32Number PixelFormat(ColourModel model) {
   switch (model) {
     case ColourModel::kGrey: return COLORSPACE_SH(PT_GRAY) | CHANNELS_SH(1) | BYTES_SH(1) | EXTRA_SH(3);
     case ColourModel::kRgb: return COLORSPACE_SH(PT_RGB) | CHANNELS_SH(3) | BYTES_SH(1) | EXTRA_SH(1);
+    case ColourModel::kLab: return COLORSPACE_SH(PT_Lab) | CHANNELS_SH(3) | BYTES_SH(1) | EXTRA_SH(1);
     case ColourModel::kCmyk: break;
   }
   return TYPE_CMYK_8;

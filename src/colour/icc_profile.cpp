@@ -1,18 +1,67 @@
 #include "colour/icc_profile.h"
 
-#include <QFile>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <functional>
 #include <vector>
 
 #include "colour/cms.h"
 #include "common/error.h"
 #include "common/file_names.h"
+#include "common/small_file.h"
 
 namespace plivora {
 
 namespace {
 
 // The largest profile read: real ones run to a few MB.
-constexpr qint64 kMaxProfileBytes = qint64(64) << 20;
+constexpr int64_t kMaxProfileBytes = kMaxSmallFileBytes;
+
+uint32_t Be32(const QByteArray& bytes, qsizetype at) {
+  const auto* p = reinterpret_cast<const uint8_t*>(bytes.constData()) + at;
+  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+
+// What a profile's class says it is, when it is one that does not describe
+// the colours of a device's numbers: a device link converts one device's
+// numbers into another's, an abstract profile changes colours into colours,
+// a named-colour profile names inks.
+QString ClassProblem(uint32_t profileClass) {
+  switch (profileClass) {
+    case uint32_t(cmsSigLinkClass): return QStringLiteral("it is a device link, which converts between two devices' numbers");
+    case uint32_t(cmsSigAbstractClass): return QStringLiteral("it is an abstract profile, which changes colours into other colours");
+    case uint32_t(cmsSigNamedColorClass): return QStringLiteral("it is a named-colour profile, which lists named inks");
+    default: return QString();
+  }
+}
+
+// The first byte past the furthest tag the profile's tag table points to,
+// within the bytes there are: past its declared size, the profile has been
+// cut short by its size field.
+uint64_t TagsEnd(const QByteArray& bytes) {
+  const uint64_t size = uint64_t(bytes.size());
+  uint64_t end = 132;
+  const uint64_t count = std::min<uint64_t>(Be32(bytes, 128), (size - 132) / 12);
+  end += count * 12;
+  for (uint64_t i = 0; i < count; ++i) {
+    const qsizetype at = qsizetype(132 + i * 12);
+    end = std::max(end, uint64_t(Be32(bytes, at + 4)) + Be32(bytes, at + 8));
+  }
+  return end;
+}
+
+// A regular file's bytes, at most kMaxProfileBytes; `refuse` raises. A FIFO,
+// a device or a folder is refused without waiting for a writer or reading a
+// byte.
+QByteArray ReadProfileFile(const QString& path, const std::function<void(const QString&)>& refuse) {
+  const WholeFile file = ReadWholeFile(path, kMaxProfileBytes, QStringLiteral("a profile"));
+  if (!file.problem.isEmpty()) refuse(file.problem);
+  return file.bytes;
+}
 
 // A profile's colour space as its header holds it: any four bytes, so kept
 // as a number, never as LittleCMS's enumeration.
@@ -20,6 +69,7 @@ std::optional<ColourModel> ModelOf(uint32_t space) {
   if (space == uint32_t(cmsSigGrayData)) return ColourModel::kGrey;
   if (space == uint32_t(cmsSigRgbData)) return ColourModel::kRgb;
   if (space == uint32_t(cmsSigCmykData)) return ColourModel::kCmyk;
+  if (space == uint32_t(cmsSigLabData)) return ColourModel::kLab;
   return std::nullopt;
 }
 
@@ -51,24 +101,35 @@ std::optional<std::pair<ColourModel, QString>> Examine(const QByteArray& bytes, 
     *whyNot = QStringLiteral("it is cut short: %1 of its %2 bytes").arg(bytes.size()).arg(declared);
     return std::nullopt;
   }
+  if (const QString problem = ClassProblem(Be32(bytes, 12)); !problem.isEmpty()) {
+    *whyNot = problem + QStringLiteral(", not a profile of the colours of a device's numbers");
+    return std::nullopt;
+  }
+  // LittleCMS reads no tag past the declared size: a size field too small
+  // leaves it a profile without its tags.
+  const uint64_t tagsEnd = TagsEnd(bytes);
+  const QString cutBySize = tagsEnd > declared
+                                ? QStringLiteral("it is cut short: its size field says %1 bytes, but its tags run to byte %2").arg(declared).arg(tagsEnd)
+                                : QString();
   CmsContext context;
   const CmsProfile profile = OpenProfile(context, bytes);
   if (!profile) {
-    *whyNot = QStringLiteral("it is not a whole ICC profile (%1)")
-                  .arg(context.messages().Reason(QStringLiteral("LittleCMS cannot read it")));
+    *whyNot = !cutBySize.isEmpty() ? cutBySize
+                                   : QStringLiteral("it is not a whole ICC profile (%1)")
+                                         .arg(context.messages().Reason(QStringLiteral("LittleCMS cannot read it")));
     return std::nullopt;
   }
   const uint32_t space = static_cast<uint32_t>(cmsGetColorSpace(profile.get()));
   const std::optional<ColourModel> model = ModelOf(space);
   if (!model) {
-    *whyNot = QStringLiteral("its colour space is %1; Plivora works in grey, RGB and CMYK").arg(SpaceName(space));
+    *whyNot = QStringLiteral("its colour space is %1; Plivora works in grey, RGB, CMYK and Lab").arg(SpaceName(space));
     return std::nullopt;
   }
   // A profile must turn its numbers into colours: a device link or an
   // abstract profile does not.
   if (!cmsIsIntentSupported(profile.get(), INTENT_RELATIVE_COLORIMETRIC, LCMS_USED_AS_INPUT) &&
       !cmsIsIntentSupported(profile.get(), INTENT_PERCEPTUAL, LCMS_USED_AS_INPUT)) {
-    *whyNot = QStringLiteral("it does not describe the colours of its numbers (a device link or abstract profile)");
+    *whyNot = !cutBySize.isEmpty() ? cutBySize : QStringLiteral("it does not describe the colours of its numbers");
     return std::nullopt;
   }
   return std::make_pair(*model, Description(profile.get()));
@@ -105,11 +166,7 @@ IccProfile IccProfile::FromFile(const QString& path, ColourModel model, const QS
   const auto refuse = [&](const QString& reason) {
     Fail(QStringLiteral("Cannot use %1 \"%2\": %3").arg(role, path, reason));
   };
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) refuse(file.errorString());
-  if (file.size() > kMaxProfileBytes) refuse(QStringLiteral("at %1 bytes it is far larger than any profile").arg(file.size()));
-  const QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError) refuse(file.errorString());
+  const QByteArray bytes = ReadProfileFile(path, refuse);
   QString whyNot;
   const auto examined = Examine(bytes, &whyNot);
   if (!examined) refuse(whyNot);
@@ -128,6 +185,11 @@ std::optional<IccProfile> IccProfile::FromBytes(const QByteArray& bytes, QString
 IccProfile IccProfile::Srgb() {
   static const IccProfile srgb(Saved(cmsCreate_sRGBProfile()), ColourModel::kRgb, QStringLiteral("sRGB built-in"));
   return srgb;
+}
+
+IccProfile IccProfile::Lab() {
+  static const IccProfile lab(Saved(cmsCreateLab4Profile(nullptr)), ColourModel::kLab, QStringLiteral("Lab D50 built-in"));
+  return lab;
 }
 
 IccProfile IccProfile::Grey22() {

@@ -112,6 +112,12 @@ int32_t ParseInt(const QString& text) {
   return static_cast<int32_t>(value);
 }
 
+QString PortableNumberText(const QString& text, QChar localeSeparator) {
+  QString t = text.trimmed();
+  if (localeSeparator != QChar('.')) t.replace(localeSeparator, QChar('.'));
+  return t;
+}
+
 QString FormatGeneral15(Real value, QChar decimalSeparator) {
   if (value == 0) return QStringLiteral("0");
   // to_chars writes "%.15Lg" of the "C" locale, whatever the user's locale.

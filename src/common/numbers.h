@@ -24,6 +24,14 @@ static_assert(std::numeric_limits<Real>::digits == 64,
 int64_t Round(Real value);
 // Drops the fraction; same range rule as Round.
 int64_t Trunc(Real value);
+// a / b for whole numbers, to the nearest, ties to even: what
+// Round(Real(a) / Real(b)) gives, without the extended division (the mean
+// of b samples whose sum is a, for every pixel of a picture). b > 0.
+inline uint64_t RoundedQuotient(uint64_t a, uint64_t b) {
+  const uint64_t q = a / b, r = a % b;
+  const uint64_t twice = 2 * r;  // r < b, so no overflow for b < 2^63
+  return twice > b || (twice == b && (q & 1) != 0) ? q + 1 : q;
+}
 // a / b, raising "Floating point division by zero" for x / 0 and
 // "Invalid floating point operation" for 0 / 0.
 Real Divide(Real a, Real b);
@@ -36,6 +44,10 @@ Real ParseFloat(const QString& text, QChar localeSeparator = QChar('.'));
 // A 32-bit integer: optional leading blanks, optional sign, decimal digits.
 // Anything else raises "'TEXT' is not a valid integer value".
 int32_t ParseInt(const QString& text);
+
+// A number text as typed under a locale, as files and the command line keep
+// it: trimmed, `localeSeparator` turned into ".".
+QString PortableNumberText(const QString& text, QChar localeSeparator);
 
 // The general number form with up to 15 significant digits, as the height
 // field shows it: 1.33333333333333, 3, 0.5, 1E-5.

@@ -260,7 +260,7 @@ void OutputFile::CheckTargetUnchanged() const {
   if (!exists && errno != ENOENT) CreateFailed(SystemErrorText(errno));
   const bool same = exists ? earlier_ && S_ISREG(st.st_mode) && IdentityOf(st) == earlierId_ : !earlier_;
   if (!same)
-    CreateFailed(QStringLiteral("Something else took its place while the export ran; it was left as it is"));
+    CreateFailed(QStringLiteral("Something else took its place while it was being written; it was left as it is"));
 }
 
 void OutputFile::CheckDistinct(const std::vector<OutputFile*>& files) {
@@ -285,7 +285,7 @@ void OutputFile::NameInPlace() {
   if (tempName_.isEmpty()) {
     if (!earlier_) {
       if (LinkUnnamed(fd_, folderFd_, name_) != 0)
-        CreateFailed(errno == EEXIST ? QStringLiteral("Something else took its place while the export ran; it was left as it is")
+        CreateFailed(errno == EEXIST ? QStringLiteral("Something else took its place while it was being written; it was left as it is")
                                      : SystemErrorText(errno));
       return;
     }
@@ -295,7 +295,7 @@ void OutputFile::NameInPlace() {
   if (::renameat2(folderFd_, tempName_.constData(), folderFd_, name_.constData(), flags) != 0) {
     const int err = errno;
     if (err != EINVAL || flags == 0 || ::renameat(folderFd_, tempName_.constData(), folderFd_, name_.constData()) != 0)
-      CreateFailed(err == EEXIST ? QStringLiteral("Something else took its place while the export ran; it was left as it is")
+      CreateFailed(err == EEXIST ? QStringLiteral("Something else took its place while it was being written; it was left as it is")
                                  : SystemErrorText(err));
   }
   tempName_.clear();

@@ -46,42 +46,71 @@ void EnsureGuiApplication() {
   });
 }
 
-void DrawShrunk(const char* what, int width, int rows, int compress, const DrawFn& draw, const LevelRowsFn& sink,
-                int maxBandRows) {
-  if (maxBandRows == 0) maxBandRows = int(std::clamp<int64_t>((int64_t(8) << 20) / std::max(width, 1), 1, 256));
-  if (compress < 1 || maxBandRows < 1)
-    Fail(QStringLiteral("Cannot draw the %1: compress %2 or a band of %3 rows is out of range (a fault in this program)").arg(what).arg(compress).arg(maxBandRows));
-  if (rows == 0 || width == 0) return;
-  const int64_t tallRows = int64_t(rows) * compress;
-  if (tallRows > INT32_MAX)
-    Fail(QStringLiteral("Not enough memory for the %1 (%2 x %3 pixels)").arg(what).arg(width).arg(tallRows));
+// The full-resolution drawing, only reserved address space, drawn band by
+// band: each band is clipped to its kept rows, so the rows between them are
+// never filled, nor backed by memory. The painter keeps the coordinates of
+// the whole image, so every band gets exactly the pixels of a one-piece
+// drawing (a shifted painter would round outline points above the band
+// otherwise).
+struct ShrunkRows::Bands {
+  Bands(const char* what, int width, int rows, int compress, DrawFn draw, int maxBandRows)
+      : what(what), width(width), rows(rows), compress(compress), draw(std::move(draw)) {
+    this->maxBandRows = maxBandRows != 0 ? maxBandRows : int(std::clamp<int64_t>((int64_t(8) << 20) / std::max(width, 1), 1, 256));
+    if (compress < 1 || this->maxBandRows < 1)
+      Fail(QStringLiteral("Cannot draw the %1: compress %2 or a band of %3 rows is out of range (a fault in this program)")
+               .arg(what).arg(compress).arg(this->maxBandRows));
+    const int64_t tallRows = int64_t(rows) * compress;
+    if (tallRows > INT32_MAX) Fail(QStringLiteral("Not enough memory for the %1 (%2 x %3 pixels)").arg(what).arg(width).arg(tallRows));
+    if (rows == 0 || width == 0) return;
+    EnsureGuiApplication();  // fonts
+    EnsureFillThreads();
+    tall = std::make_unique<SparseGrayImage>(what, width, int(tallRows));
+  }
 
-  // Each band is clipped to its kept rows: the rows between them are never
-  // filled, nor backed by memory. The painter keeps the coordinates of the
-  // whole image, so every band gets exactly the pixels of a one-piece
-  // drawing (a shifted painter would round outline points above the band
-  // otherwise).
-  EnsureGuiApplication();  // fonts
-  EnsureFillThreads();
-  SparseGrayImage tall(what, width, int(tallRows));
-  std::vector<uint8_t> band;
-  for (int first = 0; first < rows;) {
-    const int last = int(std::min<int64_t>(rows - 1, first + (maxBandRows - 1) / compress));
+  // Draws the band that starts at row `first`; its rows are [first, last].
+  void DrawFrom(int start) {
+    first = start;
+    last = int(std::min<int64_t>(rows - 1, first + (maxBandRows - 1) / compress));
     const int top = first * compress + compress / 2, height = (last - first) * compress + 1;
     {
       QRegion keptRows;
       for (int r = first; r <= last; ++r) keptRows += QRect(0, top + (r - first) * compress, width, 1);
-      QPainter painter(&tall.image());
+      QPainter painter(&tall->image());
       painter.setClipRegion(keptRows);
       draw(painter);
     }
     band.resize(size_t(last - first + 1) * size_t(width));
     for (int r = first; r <= last; ++r)
-      std::memcpy(band.data() + size_t(r - first) * size_t(width), tall.image().constScanLine(top + (r - first) * compress),
+      std::memcpy(band.data() + size_t(r - first) * size_t(width), tall->image().constScanLine(top + (r - first) * compress),
                   size_t(width));
-    tall.ReleaseRows(top, height);
-    sink(band.data(), first, last - first + 1);
-    first = last + 1;
+    tall->ReleaseRows(top, height);
+  }
+
+  const char* what;
+  int width, rows, compress, maxBandRows = 0;
+  DrawFn draw;
+  std::unique_ptr<SparseGrayImage> tall;
+  std::vector<uint8_t> band;
+  int first = 0, last = -1;  // the rows `band` holds
+};
+
+ShrunkRows::ShrunkRows(const char* what, int width, int rows, int compress, DrawFn draw, int maxBandRows)
+    : bands_(std::make_unique<Bands>(what, width, rows, compress, std::move(draw), maxBandRows)) {}
+
+ShrunkRows::~ShrunkRows() = default;
+
+const uint8_t* ShrunkRows::Row(int r) {
+  while (r > bands_->last) bands_->DrawFrom(bands_->last + 1);
+  return bands_->band.data() + size_t(r - bands_->first) * size_t(bands_->width);
+}
+
+void DrawShrunk(const char* what, int width, int rows, int compress, const DrawFn& draw, const LevelRowsFn& sink,
+                int maxBandRows) {
+  ShrunkRows::Bands bands(what, width, rows, compress, draw, maxBandRows);
+  if (rows == 0 || width == 0) return;
+  while (bands.last + 1 < rows) {
+    bands.DrawFrom(bands.last + 1);
+    sink(bands.band.data(), bands.first, bands.last - bands.first + 1);
   }
 }
 

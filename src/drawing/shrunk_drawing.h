@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QPainter;
@@ -39,6 +40,25 @@ using LevelRowsFn = std::function<void(const uint8_t* levels, int first, int cou
 // none.
 void DrawShrunk(const char* what, int width, int rows, int compress, const DrawFn& draw, const LevelRowsFn& sink,
                 int maxBandRows = 0);
+
+// The same rows asked for one at a time, top to bottom, drawn a band at a
+// time as they are reached (the same bands DrawShrunk draws, so the same
+// bytes): for a reader that pulls rows rather than takes them.
+class ShrunkRows {
+ public:
+  ShrunkRows(const char* what, int width, int rows, int compress, DrawFn draw, int maxBandRows = 0);
+  ~ShrunkRows();
+  ShrunkRows(const ShrunkRows&) = delete;
+  ShrunkRows& operator=(const ShrunkRows&) = delete;
+  // Row `r` (never before the row asked for last): `width` bytes, valid
+  // until the next call.
+  const uint8_t* Row(int r);
+
+  struct Bands;  // the drawing and its band, DrawShrunk's too
+
+ private:
+  std::unique_ptr<Bands> bands_;
+};
 
 // The same rows held together: memory is the result plus one band.
 std::vector<uint8_t> RenderShrunk(const char* what, int width, int rows, int compress, const DrawFn& draw,

@@ -11,21 +11,32 @@ namespace plivora {
 
 namespace {
 
-// value * 100000 * 10000, rounded: the E9 form of a per-inch figure.
-int64_t ToE9(Real value) { return Round(value * 100000 * 10000); }
-
 void RefuseNegative(int64_t value, const QString& what, const QString& text) {
   if (value < 0) Fail(QStringLiteral("The %1 \"%2\" is negative; it must be a positive number").arg(what, text));
 }
 
 }  // namespace
 
+int64_t PerInchE9(const QString& text, QChar decimalSeparator) {
+  return Round(ParseFloat(text, decimalSeparator) * 100000 * 10000);
+}
+
+int64_t LengthE4(const QString& text, bool inch, QChar decimalSeparator) {
+  const Real v = ParseFloat(text, decimalSeparator);
+  return inch ? Round(v * 10000) : Round(v / 2.54L * 10000);
+}
+
+int CompressFactor(const QString& text) {
+  const int compress = int(uint32_t(ParseInt(text)) & 0xFF);
+  return compress == 0 ? 1 : compress;
+}
+
 int64_t BleedE4(const QString& text, bool inch, QChar decimalSeparator) {
   QString number = text.trimmed();
   Real inches = inch ? 1 : 1 / 2.54L;
   const std::pair<const char*, Real> units[] = {{"mm", 1 / 25.4L}, {"cm", 1 / 2.54L}, {"in", 1}};
   for (const auto& [suffix, perUnit] : units)
-    if (number.endsWith(QLatin1String(suffix))) {
+    if (number.endsWith(QLatin1String(suffix), Qt::CaseInsensitive)) {
       number.chop(2);
       inches = perUnit;
       break;
@@ -48,30 +59,37 @@ ExportParameters ParseParameters(const ExportTexts& t, int viewCount) {
   const QChar sep = t.decimalSeparator;
   ExportParameters p;
   p.photoCount = viewCount;
-  p.lpiE9 = ToE9(ParseFloat(t.lpi, sep));
+  p.lpiE9 = PerInchE9(t.lpi, sep);
   RefuseNegative(p.lpiE9, QStringLiteral("LPI"), t.lpi);
   if (t.dpi == QLatin1String("(Auto)"))
     p.dpiE9 = Round(Real(p.photoCount) * Real(p.lpiE9));
   else
-    p.dpiE9 = ToE9(ParseFloat(t.dpi, sep));
+    p.dpiE9 = PerInchE9(t.dpi, sep);
   RefuseNegative(p.dpiE9, QStringLiteral("DPI"), t.dpi);
-  const auto toE4 = [&](const QString& text) {
-    const Real v = ParseFloat(text, sep);
-    return t.inch ? Round(v * 10000) : Round(v / 2.54L * 10000);
-  };
-  p.widthE4 = toE4(t.width);
+  p.widthE4 = LengthE4(t.width, t.inch, sep);
   RefuseNegative(p.widthE4, QStringLiteral("width"), t.width);
-  p.heightE4 = toE4(t.height);
+  p.heightE4 = LengthE4(t.height, t.inch, sep);
   RefuseNegative(p.heightE4, QStringLiteral("height"), t.height);
-  // The factor is the integer's low eight bits: 266 gives 10, -1 gives 255.
-  p.compress = int(uint32_t(ParseInt(t.compress)) & 0xFF);
-  if (p.compress == 0) p.compress = 1;
+  p.compress = CompressFactor(t.compress);
   if (t.bleed != QLatin1String("0")) {
     p.bleedE4 = BleedE4(t.bleed, t.inch, sep);
     p.widthE4 += 2 * p.bleedE4;
     p.heightE4 += 2 * p.bleedE4;
   }
   return p;
+}
+
+int64_t CaptionStripRows(int64_t dpiE9, int compress) {
+  return Round(0.2L * Real(dpiE9) / Real(compress) / 100000 / 10000);
+}
+
+void CheckTiffPixels(int64_t width, int64_t rows, const QString& what) {
+  if (width > 0 && width <= INT32_MAX / 4 && rows >= 0 && rows <= int64_t(UINT32_MAX)) return;
+  Fail(QStringLiteral("An output of %1 x %2 pixels%3 does not fit a TIFF file; "
+                      "reduce the width, the height or the DPI, or raise the compress factor")
+           .arg(width)
+           .arg(rows)
+           .arg(what));
 }
 
 PlateExtent ComputeExtent(const ExportParameters& p) {
@@ -97,19 +115,15 @@ ExportGeometry ComputeGeometry(const ExportParameters& p, uint32_t minWidth, uin
   g.outputRows = e.outputRows;
   g.rowStepE9 = Round(Divide(Real(minHeight), Real(g.outputRows)) * 100000 * 10000);
   g.columnStepE9 = Round(Divide(Real(minWidth), Real(g.outputWidth)) * 100000 * 10000);
-  g.stripRows = Round(0.2L * dpi / Real(p.compress) / 100000 / 10000);
+  g.stripRows = CaptionStripRows(p.dpiE9, p.compress);
   g.viewStepE8 = Round(Divide(Real(p.photoCount) * lpi, dpi) * 10000 * 10000);
   g.yResolutionE9 = Round(dpi / Real(p.compress));
 
   // Whether the file fits its form is the writer's question (plate_writer.h);
   // here only sizes no TIFF holds: rows and columns are 32-bit, and a row
   // must be addressable.
-  if (g.outputWidth <= 0 || g.outputRows <= 0 || g.stripRows < 0 || g.outputWidth > INT32_MAX / 4 ||
-      g.fileRows() > int64_t(UINT32_MAX))
-    Fail(QStringLiteral("An output of %1 x %2 pixels does not fit a TIFF file; "
-                        "reduce the width, the height or the DPI, or raise the compress factor")
-             .arg(g.outputWidth)
-             .arg(g.fileRows()));
+  if (g.outputRows <= 0 || g.stripRows < 0) CheckTiffPixels(0, g.fileRows());
+  CheckTiffPixels(g.outputWidth, g.fileRows());
   if (Round(dpi / 10000) > int64_t(UINT32_MAX))
     Fail(QStringLiteral("A resolution of %1 dpi does not fit the TIFF header (at most 42949.67 dpi)")
              .arg(FormatGeneral15(dpi / 1000000000)));
@@ -182,15 +196,11 @@ PlateGeometry ComputePlate(const ExportParameters& p, Lenses lenses, uint32_t mi
   plate.lens = ComputeGeometry(turned, minHeight, minWidth);
   plate.width = plate.lens.outputRows;
   plate.imageRows = plate.lens.outputWidth;
-  plate.stripRows = Round(0.2L * Real(p.dpiE9) / 100000 / 10000);
+  plate.stripRows = CaptionStripRows(p.dpiE9, 1);
   plate.xResolutionE9 = plate.lens.yResolutionE9;
   plate.yResolutionE9 = p.dpiE9;
   plate.columnSqueeze = p.compress;
-  if (plate.width > INT32_MAX / 4 || plate.fileRows() > int64_t(UINT32_MAX))
-    Fail(QStringLiteral("An output of %1 x %2 pixels does not fit a TIFF file; "
-                        "reduce the width, the height or the DPI, or raise the compress factor")
-             .arg(plate.width)
-             .arg(plate.fileRows()));
+  CheckTiffPixels(plate.width, plate.fileRows());
   return plate;
 }
 

@@ -42,6 +42,18 @@ struct ExportParameters {
   int64_t TrimHeightE4() const { return heightE4 - 2 * bleedE4; }
 };
 
+// The conversions of the parameter texts, in the export's arithmetic. Each
+// raises the runtime's conversion error for a text that is not a number
+// ("'x' is not a valid floating point value"), and "Invalid floating point
+// operation" for a value past 64 bits.
+// A DPI or LPI text as dots or lines per inch * 10^9.
+int64_t PerInchE9(const QString& text, QChar decimalSeparator = QChar('.'));
+// A width or height text as inches * 10^4, the text in inches or in cm.
+int64_t LengthE4(const QString& text, bool inch, QChar decimalSeparator = QChar('.'));
+// The compress factor: the integer's low eight bits, 0 taken as 1 (266
+// gives 10, -1 gives 255).
+int CompressFactor(const QString& text);
+
 // A bleed text in inches * 10^4: a number in the plate's unit, or with
 // its own ("3mm", "0.3cm", "0.125in"), from 0 to 10 inches. Raises "The
 // bleed "TEXT" must be a length from 0 to 10 inches, ..." otherwise.
@@ -51,6 +63,15 @@ int64_t BleedE4(const QString& text, bool inch, QChar decimalSeparator = QChar('
 // conversion error of the first text that is not a number, and refuses a
 // series of 0 or more than 255 views.
 ExportParameters ParseParameters(const ExportTexts& texts, int viewCount);
+
+// Rows of the caption strip: 0.2 inch at a resolution of dpiE9 / compress
+// (across horizontal lenses, at the full DPI: compress 1).
+int64_t CaptionStripRows(int64_t dpiE9, int compress);
+
+// Refuses a file of width x rows pixels that no TIFF holds (rows and
+// columns past 32 bits, a row past addressing): "An output of W x H pixels
+// WHAT does not fit a TIFF file; ...", WHAT " with its marks", say.
+void CheckTiffPixels(int64_t width, int64_t rows, const QString& what = {});
 
 // The plate's first figures, which need no view: its lenses and pixels.
 // Each may come out 0 (a plate narrower than a lens, lower than a row).
@@ -145,6 +166,9 @@ PlateGeometry ComputePlate(const ExportParameters& p, Lenses lenses, uint32_t mi
 // pattern is the one moved `shift` columns on, as BuildColumnViewMap moves
 // it. Across horizontal lenses every column is a lens boundary: the cuts
 // fall at round(k x width / panels).
+// The most files a print is cut into.
+constexpr int kMaxPanels = 64;
+
 std::vector<int64_t> PanelCuts(const PlateGeometry& plate, int photoCount, int panels, int64_t shift = 0);
 
 }  // namespace plivora

@@ -44,6 +44,12 @@ class HorizontalComposer final : public ImageComposer {
   int64_t Rows() const override { return int64_t(fraction_.size()); }
   size_t Width() const override { return sourceByte_.size(); }
   uint32_t RowSetOf(int64_t row) const override { return uint32_t(row); }
+  // The row's view's source row, and the next view's when it is needed.
+  void ReadRowSet(uint32_t which, uint8_t* set, const ViewRowReader& read) const override {
+    const Sources s = SourcesOf(which);
+    read(size_t(s.view), s.sourceRow, set);
+    if (s.needsNext) read(size_t(s.nextView), s.sourceRow, set + NextSlot());
+  }
   void Compose(int64_t row, const uint8_t* rowSet, uint8_t* out, size_t begin, size_t end) override;
 
  private:

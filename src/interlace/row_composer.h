@@ -55,6 +55,10 @@ class RowComposer final : public ImageComposer {
   // The image rows of the geometry; row r is made of source row r's set.
   int64_t Rows() const override { return rows_.outputRows; }
   uint32_t RowSetOf(int64_t row) const override { return rows_.SourceRow(row); }
+  // Source row `which` of every view, each at its offset.
+  void ReadRowSet(uint32_t which, uint8_t* set, const ViewRowReader& read) const override {
+    for (size_t v = 0; v < viewOffset_.size(); ++v) read(v, which, set + viewOffset_[v]);
+  }
 
   // Writes columns [begin, end) of the next image row to out (4 bytes a
   // pixel, as the rule makes them; out points at column 0). Every column

@@ -1,6 +1,5 @@
 #include "jobs/job_file.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -12,9 +11,6 @@ namespace plivora {
 
 namespace {
 
-// The largest JSON file read: a job of 255 long paths is a few hundred KB.
-constexpr qint64 kMaxJsonBytes = qint64(16) << 20;
-
 // A refusal of the job's content, with the key at fault; ParseJob adds the
 // file and the line.
 struct JobFault {
@@ -24,44 +20,7 @@ struct JobFault {
 
 [[noreturn]] void Refuse(const QString& key, const QString& reason) { throw JobFault{key, reason}; }
 
-// The line (from 1) where `"key":` first stands after `from`, or 0.
-int LineOfKey(const QByteArray& bytes, const QString& key, qsizetype from = 0) {
-  const QByteArray quoted = '"' + key.toUtf8() + '"';
-  for (qsizetype at = bytes.indexOf(quoted, from); at >= 0; at = bytes.indexOf(quoted, at + 1)) {
-    qsizetype after = at + quoted.size();
-    while (after < bytes.size() && (bytes[after] == ' ' || bytes[after] == '\t' || bytes[after] == '\n' || bytes[after] == '\r'))
-      ++after;
-    if (after < bytes.size() && bytes[after] == ':') return int(bytes.left(at).count('\n')) + 1;
-  }
-  return 0;
-}
-
-bool IsUtf8Name(const QString& name) {
-  for (const QChar c : name)
-    if (c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF) return false;
-  return true;
-}
-
 }  // namespace
-
-const std::vector<JobOption>& JobOptions() {
-  static const std::vector<JobOption> options = {
-      {"dpi", OptionKind::kText},          {"lpi", OptionKind::kText},         {"width", OptionKind::kText},
-      {"height", OptionKind::kText},       {"unit", OptionKind::kText},        {"compress", OptionKind::kText},
-      {"compression", OptionKind::kText},  {"bigtiff", OptionKind::kSwitch},   {"colour", OptionKind::kText},
-      {"cmyk-profile", OptionKind::kPath}, {"rgb-profile", OptionKind::kPath}, {"intent", OptionKind::kText},
-      {"lenses", OptionKind::kText},       {"order", OptionKind::kText},       {"hold-ends", OptionKind::kText},
-      {"phase", OptionKind::kText},        {"mirror", OptionKind::kSwitch},    {"panels", OptionKind::kText},
-      {"bleed", OptionKind::kText},        {"marks", OptionKind::kSwitch},
-  };
-  return options;
-}
-
-const JobOption* FindJobOption(const QString& name) {
-  for (const JobOption& o : JobOptions())
-    if (name == QLatin1String(o.name)) return &o;
-  return nullptr;
-}
 
 QStringList Job::UnknownKeys() const {
   QStringList keys = unknown.keys();
@@ -70,24 +29,12 @@ QStringList Job::UnknownKeys() const {
 }
 
 QJsonValue PathToJson(const QString& path, const QString& folder) {
-  QString stored = path;
-  if (!folder.isEmpty() && path.startsWith(folder + QChar('/'))) stored = path.mid(folder.size() + 1);
-  if (IsUtf8Name(stored)) return stored;
-  return QJsonObject{{QStringLiteral("bytes"), QString::fromLatin1(NativeFileName(stored).toBase64())}};
+  const bool under = !folder.isEmpty() && path.startsWith(folder + QChar('/'));
+  return TextToJson(under ? path.mid(folder.size() + 1) : path);
 }
 
 QString PathFromJson(const QJsonValue& value, const QString& folder) {
-  QString stored;
-  if (value.isString()) {
-    stored = value.toString();
-  } else if (value.isObject() && value.toObject().value(QLatin1String("bytes")).isString() && value.toObject().size() == 1) {
-    const QByteArray base64 = value.toObject().value(QLatin1String("bytes")).toString().toLatin1();
-    const auto decoded = QByteArray::fromBase64Encoding(base64, QByteArray::AbortOnBase64DecodingErrors);
-    if (!decoded) throw Error(QStringLiteral("its \"bytes\" are not base64"));
-    stored = FileNameFromNative(*decoded);
-  } else {
-    throw Error(QStringLiteral("a file name is a text, or {\"bytes\": \"<base64>\"}"));
-  }
+  QString stored = TextFromJson(value, QStringLiteral("a file name"));
   if (stored.isEmpty() || stored.contains(QChar(0))) throw Error(QStringLiteral("a file name is empty or holds a NUL"));
   if (!stored.startsWith(QChar('/')) && !folder.isEmpty()) stored = folder + QChar('/') + stored;
   return AbsoluteFileName(stored);
@@ -96,12 +43,12 @@ QString PathFromJson(const QJsonValue& value, const QString& folder) {
 QJsonObject OptionsToJson(const OptionValues& options, const QString& folder) {
   QJsonObject json;
   for (const auto& [name, value] : options) {
-    const JobOption* o = FindJobOption(name);
+    const OptionSpec* o = FindExportOption(name);
     if (!o) continue;
     switch (o->kind) {
       case OptionKind::kSwitch: json.insert(name, true); break;
-      case OptionKind::kPath: json.insert(name, PathToJson(value, folder)); break;
-      case OptionKind::kText: json.insert(name, value); break;
+      case OptionKind::kFile: json.insert(name, PathToJson(value, folder)); break;
+      default: json.insert(name, value); break;
     }
   }
   return json;
@@ -110,7 +57,7 @@ QJsonObject OptionsToJson(const OptionValues& options, const QString& folder) {
 OptionValues OptionsFromJson(const QJsonObject& json, const QString& folder, QJsonObject* unknown) {
   OptionValues options;
   for (auto it = json.begin(); it != json.end(); ++it) {
-    const JobOption* o = FindJobOption(it.key());
+    const OptionSpec* o = FindExportOption(it.key());
     if (!o) {
       unknown->insert(it.key(), it.value());
       continue;
@@ -121,59 +68,30 @@ OptionValues OptionsFromJson(const QJsonObject& json, const QString& folder, QJs
         if (!it.value().isBool()) refuse(QStringLiteral("it is a switch: true or false"));
         if (it.value().toBool()) options[it.key()] = QString();
         break;
-      case OptionKind::kPath:
+      case OptionKind::kFile:
         try {
           options[it.key()] = PathFromJson(it.value(), folder);
         } catch (const Error& e) {
           refuse(e.message());
         }
         break;
-      case OptionKind::kText:
+      default:
         if (!it.value().isString())
           refuse(QStringLiteral("its value is a text, as the command line takes it (\"%1\": \"...\")").arg(it.key()));
-        options[it.key()] = it.value().toString();
+        options[it.key()] = CanonicalValue(it.key(), it.value().toString());
         break;
     }
   }
   return options;
 }
 
-void FailReading(const QString& what, const QString& path, int line, const QString& reason) {
-  Fail(line > 0 ? QStringLiteral("Cannot read the %1 \"%2\": line %3: %4").arg(what, path).arg(line).arg(reason)
-                : QStringLiteral("Cannot read the %1 \"%2\": %3").arg(what, path, reason));
-}
-
-QByteArray ReadJsonFile(const QString& what, const QString& path, bool missingIsEmpty) {
-  QFile file(NativeFileName(path));
-  if (missingIsEmpty && !file.exists()) return {};
-  if (!file.open(QIODevice::ReadOnly)) FailReading(what, path, 0, file.errorString());
-  if (file.size() > kMaxJsonBytes)
-    FailReading(what, path, 0, QStringLiteral("it is %1 bytes, far more than it holds").arg(file.size()));
-  const QByteArray bytes = file.read(kMaxJsonBytes + 1);
-  return bytes.isNull() ? QByteArray("") : bytes;  // an empty file is there: not null
-}
-
-QJsonObject ParseJsonObject(const QString& what, const QString& path, const QByteArray& bytes) {
-  QJsonParseError error;
-  const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-  if (error.error != QJsonParseError::NoError)
-    FailReading(what, path, int(bytes.left(error.offset).count('\n')) + 1, error.errorString());
-  if (!document.isObject()) FailReading(what, path, 1, QStringLiteral("it is not a JSON object ({ ... })"));
-  return document.object();
-}
-
 Job ParseJob(const QByteArray& bytes, const QString& path, const QString& folder) {
   const QString what = QStringLiteral("job");
   const QJsonObject o = ParseJsonObject(what, path, bytes);
+  CheckFormat(what, path, bytes, o, kJobFormat);
   Job job;
   const qsizetype optionsAt = bytes.indexOf("\"options\"");
   try {
-    const QJsonValue format = o.value(QLatin1String("format"));
-    if (!format.isDouble() || format.toDouble() != double(format.toInt()) || format.toInt() < 1)
-      Refuse(QStringLiteral("format"), QStringLiteral("\"format\" must be a whole number from 1 (this version writes %1)").arg(kJobFormat));
-    if (format.toInt() > kJobFormat)
-      Refuse(QStringLiteral("format"), QStringLiteral("it is of format %1, newer than this version reads (%2); update Plivora")
-                                           .arg(format.toInt()).arg(kJobFormat));
     const QJsonValue views = o.value(QLatin1String("views"));
     if (!views.isArray() || views.toArray().isEmpty())
       Refuse(QStringLiteral("views"), QStringLiteral("\"views\" must list the views, at least one"));
@@ -202,7 +120,7 @@ Job ParseJob(const QByteArray& bytes, const QString& path, const QString& folder
       Refuse(e.message().section(QChar(':'), 0, 0), e.message());
     }
   } catch (const JobFault& f) {
-    const bool option = FindJobOption(f.key) != nullptr;
+    const bool option = FindExportOption(f.key) != nullptr;
     FailReading(what, path, LineOfKey(bytes, f.key, option && optionsAt >= 0 ? optionsAt : 0), f.reason);
   }
   for (auto it = o.begin(); it != o.end(); ++it)
@@ -214,6 +132,15 @@ Job ParseJob(const QByteArray& bytes, const QString& path, const QString& folder
 
 Job ReadJob(const QString& path) {
   return ParseJob(ReadJsonFile(QStringLiteral("job"), path), path, FolderOf(AbsoluteFileName(path)));
+}
+
+void CheckJobTarget(const QString& path) {
+  try {
+    const QByteArray bytes = ReadJsonFile(QStringLiteral("job"), path, true);
+    if (bytes.isNull() || ParseJsonObject(QStringLiteral("job"), path, bytes).contains(QLatin1String("views"))) return;
+  } catch (const Error&) {
+  }
+  Fail(QStringLiteral("The file \"%1\" is not a job; choose another file name").arg(path));
 }
 
 void WriteJob(const QString& path, const Job& job) {

@@ -23,21 +23,10 @@
 #include <map>
 #include <vector>
 
+#include "common/json_file.h"
+#include "options/option_table.h"
+
 namespace plivora {
-
-// The export options a job, a lens or a printer may hold, by command-line
-// name without the dashes. Kind: a text, a switch, or a file name.
-enum class OptionKind { kText, kSwitch, kPath };
-struct JobOption {
-  const char* name;
-  OptionKind kind;
-};
-const std::vector<JobOption>& JobOptions();
-const JobOption* FindJobOption(const QString& name);
-
-// Option name (without dashes) to value: the text as the command line takes
-// it, "" for a switch given.
-using OptionValues = std::map<QString, QString>;
 
 struct Job {
   QStringList views;   // absolute, in the job's order
@@ -52,21 +41,17 @@ struct Job {
 
 inline constexpr int kJobFormat = 1;
 
-// The program's JSON files (jobs, profiles, the print setup) are read one
-// way: "Cannot read the WHAT "PATH": line N: REASON" (no line when N is 0).
-[[noreturn]] void FailReading(const QString& what, const QString& path, int line, const QString& reason);
-// The bytes of such a file (16 MB at most); a null QByteArray when
-// `missingIsEmpty` and there is no file.
-QByteArray ReadJsonFile(const QString& what, const QString& path, bool missingIsEmpty = false);
-// The JSON object in `bytes`, or FailReading with the line of the fault.
-QJsonObject ParseJsonObject(const QString& what, const QString& path, const QByteArray& bytes);
-
 // The job in `path`; Error "Cannot read the job "PATH": line N: REASON"
 // for a file that is not one (the line of the key at fault, or of the JSON
 // error).
 Job ReadJob(const QString& path);
 // The same from bytes, paths taken relative to `folder`.
 Job ParseJob(const QByteArray& bytes, const QString& path, const QString& folder);
+
+// Refuses `path` as the name of a job to write when a file stands there that
+// is not a job (a view, a profile, a plate): "The file "PATH" is not a job;
+// choose another file name". Nothing there, or a job, passes.
+void CheckJobTarget(const QString& path);
 
 // Writes `job` to `path`, replacing it only once the new one is complete.
 void WriteJob(const QString& path, const Job& job);

@@ -11,6 +11,7 @@
 #include "common/numbers.h"
 #include "common/output_file.h"
 #include "drawing/caption_strip.h"
+#include "drawing/sheet_drawing.h"
 #include "drawing/shrunk_drawing.h"
 #include "interlace/horizontal_composer.h"
 #include "interlace/row_composer.h"
@@ -121,9 +122,24 @@ std::vector<QString> PitchSheetLpiTexts(const PitchSheetTexts& t) {
   return LpiTexts(t, lpi);
 }
 
+PitchSheetTexts SheetTexts(const ExportSettings& s) {
+  PitchSheetTexts t;
+  t.dpi = s.texts.dpi;
+  t.lpi = s.texts.lpi;
+  t.width = s.texts.width;
+  t.strip = s.texts.height;
+  t.compress = s.texts.compress;
+  t.inch = s.texts.inch;
+  t.decimalSeparator = s.texts.decimalSeparator;
+  t.lenses = s.lens.lenses;
+  t.mirror = s.lens.mirror;
+  return t;
+}
+
 PitchSheetPlan PlanPitchSheet(const PitchSheetTexts& t) {
   const std::vector<QString> texts = PitchSheetLpiTexts(t);
   PitchSheetPlan plan;
+  plan.phase = t.phase;
   plan.parameters = ParseParameters(StripTexts(t, t.lpi), 2);
   const ExportParameters& p = plan.parameters;
   const Real lpi = ParseFloat(t.lpi, t.decimalSeparator);
@@ -162,64 +178,13 @@ PitchSheetPlan PlanPitchSheet(const PitchSheetTexts& t) {
   return plan;
 }
 
-}  // namespace plivora
-
-namespace plivora {
-
 namespace {
-
-// Lengths on the sheet, in inches, turned into full-resolution pixels.
-int Px(Real inches, Real dpi) { return int(Round(inches * dpi)); }
-
-QFont SheetFont(Real inches, Real dpi) {
-  QFont font(QStringLiteral("arial"));
-  font.setPixelSize(std::max(1, Px(inches, dpi)));
-  // Hard edges, as in the caption strip: pure ink or none.
-  font.setStyleStrategy(QFont::NoAntialias);
-  font.setHintingPreference(QFont::PreferNoHinting);
-  return font;
-}
-
-// One ruler across the sheet: a tick every `minor` inches, longer ones at
-// every `half`-th and `whole`-th tick, the whole ones numbered.
-void DrawRuler(QPainter& painter, Real dpi, int width, Real top, Real minor, int half, int whole, const QString& unit) {
-  const int line = std::max(1, Px(1 / 400.0L, dpi));  // 0.0025 inch
-  painter.setFont(SheetFont(0.07L, dpi));
-  painter.fillRect(QRect(0, Px(top, dpi), width, line), Qt::white);
-  for (int64_t k = 0;; ++k) {
-    const int x = Px(Real(k) * minor, dpi);
-    if (x + line > width) break;
-    const Real length = k % whole == 0 ? 0.18L : k % half == 0 ? 0.12L : 0.07L;
-    painter.fillRect(QRect(x, Px(top, dpi), line, Px(length, dpi)), Qt::white);
-    if (k % whole == 0)
-      painter.drawText(QPoint(x + 2 * line + Px(0.01L, dpi), Px(top + 0.17L, dpi)),
-                       k == 0 ? unit : QString::number(k / whole));
-  }
-}
-
-void DrawHeader(QPainter& painter, const PitchSheetPlan& plan, Real dpi) {
-  painter.setPen(Qt::white);
-  painter.setFont(SheetFont(0.16L, dpi));
-  painter.drawText(QPoint(Px(0.1L, dpi), Px(0.2L, dpi)), plan.headerText);
-  DrawRuler(painter, dpi, int(plan.width), 0.3L, 0.1L, 5, 10, QStringLiteral("inch"));
-  DrawRuler(painter, dpi, int(plan.width), 0.5L, 1 / 25.4L, 5, 10, QStringLiteral("cm"));
-}
-
-// The strip's LPI (or phase), a mark before the nominal one.
-void DrawLabel(QPainter& painter, const PitchStrip& strip, Real dpi) {
-  painter.setPen(Qt::white);
-  painter.setFont(SheetFont(0.16L, dpi));
-  if (strip.nominal) painter.fillRect(QRect(Px(0.1L, dpi), Px(0.05L, dpi), Px(0.1L, dpi), Px(0.1L, dpi)), Qt::white);
-  const QString text = strip.nominal ? strip.label + QStringLiteral("   nominal") : strip.label;
-  painter.drawText(QPoint(Px(0.3L, dpi), Px(0.16L, dpi)), text);
-}
 
 // A black view (C = M = Y = 0, K = 255) then a white one, one pixel each.
 constexpr uint8_t kBlackThenWhite[2][4] = {{0, 0, 0, 255}, {0, 0, 0, 0}};
 
-}  // namespace
-
-namespace {
+// The two views of every pattern: the black and the white pixel.
+void ReadBlackThenWhite(size_t view, uint32_t, uint8_t* dest) { std::memcpy(dest, kBlackThenWhite[view], 4); }
 
 void WriteVerticalSheet(const PitchSheetRequest& req, const PitchSheetPlan& plan, PlateWriter& plate,
                         ProgressReporter& progress) {
@@ -232,16 +197,14 @@ void WriteVerticalSheet(const PitchSheetRequest& req, const PitchSheetPlan& plan
   // drawn: at compress 1 a wide sheet's header alone is hundreds of MB.
   const auto levels = [&](const uint8_t* rows, int, int count) { AppendLevelRows(rows, size_t(count), width, plate); };
   DrawShrunk("pitch sheet's header", width, int(plan.headerRows), p.compress,
-             [&](QPainter& painter) { DrawHeader(painter, plan, dpi); }, levels);
+             [&](QPainter& painter) { DrawSheetHeader(painter, plan.headerText, int(plan.width), dpi); }, levels);
   for (const PitchStrip& strip : plan.strips) {
     DrawShrunk("pitch sheet's label", width, int(plan.labelRows), p.compress,
-               [&](QPainter& painter) { DrawLabel(painter, strip, dpi); }, levels);
+               [&](QPainter& painter) { DrawStripLabel(painter, strip.label, strip.nominal, dpi); }, levels);
     // The strip's pattern: the top rows of an export of the two views.
     const ColumnViewMap map = BuildColumnViewMap(strip.geometry, 2);
     RowComposer composer(strip.geometry, map, {1, 1}, GreyRule(false));
-    const auto read = [&](uint32_t, uint8_t* set) {
-      for (size_t v = 0; v < 2; ++v) std::memcpy(set + composer.ViewOffset(v), kBlackThenWhite[v], 4);
-    };
+    const auto read = [&](uint32_t which, uint8_t* set) { composer.ReadRowSet(which, set, ReadBlackThenWhite); };
     engine.WriteRows(read, composer, sink, {size_t(strip.shift), size_t(width)}, [&](int64_t done) {
       progress.Set(Real(strip.firstRow + done) * 99 / Real(plan.fileRows()));
     });
@@ -249,6 +212,55 @@ void WriteVerticalSheet(const PitchSheetRequest& req, const PitchSheetPlan& plan
   DrawCaptionStrip({width, int32_t(plan.captionRows), p.compress, p.dpiE9, AbsoluteFileName(req.outputPath), req.now, {}},
                    levels);
 }
+
+// The rows of the sheet for horizontal lenses, through the row engine: a
+// row set is one row of the sheet's text (its levels), and over it the
+// patterns of the strips the row crosses are composed, each in its own
+// columns: a horizontal-lens plate of the black and the white view, moved
+// down by the strip's shift (white above) as the vertical sheet moves it
+// right, and cut at the bottom.
+class TurnedSheet final : public ImageComposer {
+ public:
+  TurnedSheet(const PitchSheetPlan& plan, int width, int rows) : width_(size_t(width)), rows_(rows) {
+    for (const PitchStrip& strip : plan.strips) {
+      PlateGeometry sheetStrip;
+      sheetStrip.lenses = Lenses::kHorizontal;
+      sheetStrip.lens = strip.geometry;
+      sheetStrip.width = strip.geometry.outputRows;
+      sheetStrip.imageRows = strip.geometry.outputWidth;
+      const ColumnViewMap map = BuildColumnViewMap(strip.geometry, 2);
+      patterns_.push_back({size_t(strip.firstRow), strip.shift, std::min<int64_t>(strip.shift + sheetStrip.imageRows, rows),
+                           std::make_unique<HorizontalComposer>(sheetStrip, map, 1, GreyRule(false))});
+    }
+  }
+  int64_t Rows() const override { return rows_; }
+  size_t Width() const override { return width_; }
+  size_t RowSetBytes() const override { return width_; }
+  uint32_t RowSetOf(int64_t row) const override { return uint32_t(row); }
+  void ReadRowSet(uint32_t which, uint8_t* set, const ViewRowReader& read) const override { read(0, which, set); }
+  void Compose(int64_t row, const uint8_t* levels, uint8_t* out, size_t begin, size_t end) override {
+    ExpandCaptionPixels(levels + begin, end - begin, out + begin * 4);
+    for (const Pattern& pattern : patterns_) {
+      if (row < pattern.shift || row >= pattern.end) continue;
+      const size_t first = pattern.column, last = first + pattern.composer->Width();
+      const size_t from = std::max(begin, first), to = std::min(end, last);
+      if (from >= to) continue;
+      uint8_t set[8] = {};
+      pattern.composer->ReadRowSet(uint32_t(row - pattern.shift), set, ReadBlackThenWhite);
+      pattern.composer->Compose(row - pattern.shift, set, out + first * 4, from - first, to - first);
+    }
+  }
+
+ private:
+  struct Pattern {
+    size_t column;
+    int64_t shift, end;
+    std::unique_ptr<HorizontalComposer> composer;
+  };
+  size_t width_;
+  int64_t rows_;
+  std::vector<Pattern> patterns_;
+};
 
 // The sheet for horizontal lenses: the plan's rows become columns. Its text
 // is drawn in the vertical sheet's coordinates (u across, v down, at the
@@ -263,53 +275,24 @@ void WriteHorizontalSheet(const PitchSheetRequest& req, const PitchSheetPlan& pl
   const DrawFn text = [&](QPainter& painter) {
     painter.scale(1.0 / p.compress, 1.0);
     painter.setWorldTransform(turned, true);
-    DrawHeader(painter, plan, dpi);
+    DrawSheetHeader(painter, plan.headerText, int(plan.width), dpi);
     for (const PitchStrip& strip : plan.strips) {
       painter.save();
       painter.translate(0, Real(strip.firstRow - plan.labelRows) * p.compress);
-      DrawLabel(painter, strip, dpi);
+      DrawStripLabel(painter, strip.label, strip.nominal, dpi);
       painter.restore();
     }
   };
-  // Each strip's pattern: a horizontal-lens plate of the two views, moved
-  // down by the strip's shift (white above) as the vertical sheet moves it
-  // right, and cut at the bottom.
-  struct Pattern {
-    int64_t column, shift, end;
-    std::unique_ptr<HorizontalComposer> composer;
-  };
-  std::vector<Pattern> patterns;
-  for (const PitchStrip& strip : plan.strips) {
-    PlateGeometry sheetStrip;
-    sheetStrip.lenses = Lenses::kHorizontal;
-    sheetStrip.lens = strip.geometry;
-    sheetStrip.width = strip.geometry.outputRows;
-    sheetStrip.imageRows = strip.geometry.outputWidth;
-    const ColumnViewMap map = BuildColumnViewMap(strip.geometry, 2);
-    patterns.push_back({strip.firstRow, strip.shift, std::min<int64_t>(strip.shift + sheetStrip.imageRows, rows),
-                        std::make_unique<HorizontalComposer>(sheetStrip, map, 1, GreyRule(false))});
-  }
-  std::vector<uint8_t> pixels;
-  DrawShrunk("pitch sheet's text", width, rows, 1, text, [&](const uint8_t* levels, int first, int count) {
-    pixels.resize(size_t(count) * size_t(width) * 4);
-    ExpandCaptionPixels(levels, size_t(count) * size_t(width), pixels.data());
-    for (int r = 0; r < count; ++r) {
-      uint8_t* row = pixels.data() + size_t(r) * size_t(width) * 4;
-      const int64_t y = first + r;
-      for (const Pattern& pattern : patterns) {
-        if (y < pattern.shift || y >= pattern.end) continue;
-        // The row's view and the next one, one pixel each.
-        const HorizontalComposer::Sources views = pattern.composer->SourcesOf(y - pattern.shift);
-        uint8_t set[8];
-        std::memcpy(set, kBlackThenWhite[views.view], 4);
-        std::memcpy(set + 4, kBlackThenWhite[views.nextView], 4);
-        pattern.composer->Compose(y - pattern.shift, set, row + size_t(pattern.column) * 4, 0, pattern.composer->Width());
-      }
-    }
-    plate.Append(pixels.data(), size_t(count), size_t(width) * 4);
-    progress.Set(Real(first + count) * 99 / Real(rows + plan.captionRows));
-  });
-  DrawCaptionStrip({width, int32_t(Round(0.2L * dpi)), 1, p.dpiE9, AbsoluteFileName(req.outputPath), req.now, {}, p.compress},
+  TurnedSheet sheet(plan, width, rows);
+  ShrunkRows levels("pitch sheet's text", width, rows, 1, text);
+  RowEngine engine(ComposeThreads(req.threads));
+  engine.WriteRows(
+      [&](uint32_t which, uint8_t* set) {
+        sheet.ReadRowSet(which, set, [&](size_t, uint32_t row, uint8_t* dest) { std::memcpy(dest, levels.Row(int(row)), size_t(width)); });
+      },
+      sheet, [&](const uint8_t* rows, size_t count, size_t stride) { plate.Append(rows, count, stride); },
+      {0, size_t(width)}, [&](int64_t done) { progress.Set(Real(done) * 99 / Real(rows + plan.captionRows)); });
+  DrawCaptionStrip({width, int32_t(CaptionStripRows(p.dpiE9, 1)), 1, p.dpiE9, AbsoluteFileName(req.outputPath), req.now, {}, p.compress},
                    [&](const uint8_t* levels, int, int count) { AppendLevelRows(levels, size_t(count), width, plate); });
 }
 
@@ -323,7 +306,7 @@ PitchSheetPlan WritePitchSheet(const PitchSheetRequest& req, const ProgressFn& p
   StripEncoders encoders(0);  // the sheet is the plain file
   PlateLayout layout;
   layout.width = vertical ? plan.width : plan.imageRows;
-  layout.rows = vertical ? plan.fileRows() : plan.width + Round(0.2L * Real(p.dpiE9) / 1000000000);
+  layout.rows = vertical ? plan.fileRows() : plan.width + CaptionStripRows(p.dpiE9, 1);
   layout.xResolutionE9 = vertical ? p.dpiE9 : plan.yResolutionE9;
   layout.yResolutionE9 = vertical ? plan.yResolutionE9 : p.dpiE9;
   layout.dateTime = TiffDateTime(req.now, req.locale);

@@ -18,6 +18,7 @@
 
 #include "interlace/export_geometry.h"
 #include "jobs/export.h"
+#include "options/export_settings.h"
 
 namespace plivora {
 
@@ -48,6 +49,7 @@ struct PitchStrip {
 };
 
 struct PitchSheetPlan {
+  bool phase = false;           // a phase sheet: 8 strips at the nominal LPI, moved on by eighths of a lens
   ExportParameters parameters;  // DPI, width, strip height and compress, of the nominal LPI
   int64_t width = 0;            // pixels per row: the widest strip
   int64_t headerRows = 0, labelRows = 0, captionRows = 0;
@@ -57,6 +59,11 @@ struct PitchSheetPlan {
   QString headerText;
   int64_t fileRows() const { return imageRows + captionRows; }
 };
+
+// The sheet's DPI, LPI, width, unit, compress, lenses and mirror from the
+// export's settings, their height as the strips' height; the range, the
+// step and the phase keep their defaults.
+PitchSheetTexts SheetTexts(const ExportSettings& settings);
 
 // The strips' LPI texts, top to bottom (the nominal one eight times for a
 // phase sheet). Raises Error naming what is refused.

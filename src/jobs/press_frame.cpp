@@ -19,6 +19,13 @@ PressMarks PlanPressFrame(const ExportParameters& p, const PlateGeometry& plate,
   m.stripePeriod = AlignmentStripePeriod(p.dpiE9, p.lpiE9);
   m.fourInks = colour != PlateColour::kGrey;
   m.slug = slug;
+  m.slugParts = SplitSlug(slug);
+  // The lens count follows from the LPI and the trim, the press knows its
+  // DPI, and the bleed shows on the plate; the name goes last.
+  if (m.slugParts.size() > kSlugBleed)
+    m.slugLeaveOut = {kSlugLenses, kSlugDpi, kSlugBleed, kSlugTrim, kSlugLpi, kSlugColour};
+  else if (!m.slugParts.isEmpty())
+    m.slugLeaveOut = {kSlugLenses, kSlugDpi, kSlugTrim, kSlugLpi, kSlugColour};
   const Real xRes = Real(plate.xResolutionE9) / 1e9L, yRes = Real(plate.yResolutionE9) / 1e9L;
   const int64_t marginColumns = marks ? Round(kSlugInches * xRes) : 0;
   const int64_t marginRows = marks ? Round(kSlugInches * yRes) : 0;
@@ -34,11 +41,10 @@ PressMarks PlanPressFrame(const ExportParameters& p, const PlateGeometry& plate,
   m.trimRight = m.imageRight - Round(bleed * xRes);
   m.trimTop = m.imageTop + Round(bleed * yRes);
   m.trimBottom = m.imageBottom - Round(bleed * yRes);
-  if (marks && (m.width > INT32_MAX / 4 || m.rows + plate.stripRows > int64_t(UINT32_MAX) || m.rows > INT32_MAX))
-    Fail(QStringLiteral("An output of %1 x %2 pixels with its marks does not fit a TIFF file; "
-                        "reduce the width, the height or the DPI, or raise the compress factor")
-             .arg(m.width)
-             .arg(m.rows + plate.stripRows));
+  // The margins are drawn on painters of 32-bit rows, too.
+  if (marks)
+    CheckTiffPixels(m.width, m.rows > INT32_MAX ? int64_t(UINT32_MAX) + 1 : m.rows + plate.stripRows,
+                    QStringLiteral(" with its marks"));
   return m;
 }
 
@@ -53,6 +59,18 @@ QString SlugText(const QString& name, const ExportParameters& p, const ExportTex
                      .arg(PlateColourName(colour), size(p.TrimWidthE4()), size(p.TrimHeightE4()), unit);
   if (p.bleedE4 > 0) text += QStringLiteral("  bleed %1 %2").arg(size(p.bleedE4), unit);
   return text;
+}
+
+QStringList SplitSlug(const QString& slug) {
+  // Counted from the end: the name may hold two spaces itself.
+  const QStringList fields = slug.split(kSlugSeparator);
+  const bool bleed = fields.size() > 1 && fields.back().startsWith(QStringLiteral("bleed "));
+  const int after = bleed ? kSlugBleed : kSlugTrim;  // the parts after the name
+  if (fields.size() < after + 1) return {};
+  const QStringList name = fields.mid(0, fields.size() - after);
+  QStringList parts{name.join(kSlugSeparator)};
+  parts += fields.mid(fields.size() - after);
+  return parts;
 }
 
 namespace {
@@ -89,7 +107,7 @@ std::array<uint8_t, 256 * 4> MarkPalette(PlateColour colour) {
 }  // namespace
 
 PressFrameRows::PressFrameRows(const PressMarks& frame, PlateColour colour)
-    : frame_(frame), palette_(MarkPalette(colour)) {
+    : frame_(frame), layout_(LayOutPressMarks(frame)), palette_(MarkPalette(colour)) {
   const std::vector<uint8_t> paper(size_t(std::max(frame.imageLeft, frame.width - frame.imageRight)), kPaper);
   paperLeft_.resize(size_t(frame.imageLeft) * 4);
   paperRight_.resize(size_t(frame.width - frame.imageRight) * 4);
@@ -112,15 +130,15 @@ void PressFrameRows::DrawSides() {
   };
   const int64_t rightWidth = frame_.width - frame_.imageRight;
   if (frame_.imageLeft > 0)
-    DrawPressMarks(frame_, 0, int(frame_.imageLeft), frame_.imageTop, rows, keep(left_, frame_.imageLeft));
+    DrawPressMarks(frame_, layout_, 0, int(frame_.imageLeft), frame_.imageTop, rows, keep(left_, frame_.imageLeft));
   if (rightWidth > 0)
-    DrawPressMarks(frame_, frame_.imageRight, int(rightWidth), frame_.imageTop, rows, keep(right_, rightWidth));
+    DrawPressMarks(frame_, layout_, frame_.imageRight, int(rightWidth), frame_.imageTop, rows, keep(right_, rightWidth));
 }
 
 void PressFrameRows::DrawRows(int64_t first, int count, const std::function<void(const uint8_t* row)>& sink) const {
   const size_t width = size_t(frame_.width);
   std::vector<uint8_t> row(width * 4);
-  DrawPressMarks(frame_, 0, int(width), first, count, [&](const uint8_t* inks, int, int rows) {
+  DrawPressMarks(frame_, layout_, 0, int(width), first, count, [&](const uint8_t* inks, int, int rows) {
     for (int r = 0; r < rows; ++r) {
       ExpandIndexedPixels(inks + size_t(r) * width, width, palette_.data(), row.data());
       sink(row.data());

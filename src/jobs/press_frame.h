@@ -27,7 +27,14 @@ PressMarks PlanPressFrame(const ExportParameters& p, const PlateGeometry& plate,
 QString SlugText(const QString& name, const ExportParameters& p, const ExportTexts& texts, int64_t lensCount,
                  PlateColour colour);
 
-// The margin's pixels, four bytes each, in the plate's colours.
+// A slug line's parts, as SlugText joins them by kSlugSeparator, in this
+// order; the bleed only when there is one. Empty for a text of another
+// form.
+enum SlugPart { kSlugName, kSlugDpi, kSlugLpi, kSlugLenses, kSlugColour, kSlugTrim, kSlugBleed };
+QStringList SplitSlug(const QString& slug);
+
+// The margin's pixels, four bytes each, in the plate's colours; the marks
+// are laid out once, when it is made.
 class PressFrameRows {
  public:
   PressFrameRows(const PressMarks& frame, PlateColour colour);
@@ -44,6 +51,7 @@ class PressFrameRows {
 
  private:
   const PressMarks& frame_;
+  const PressLayout layout_;
   std::array<uint8_t, 256 * 4> palette_{};
   std::vector<uint8_t> paperLeft_, paperRight_;
   std::map<int64_t, std::vector<uint8_t>> left_, right_;  // image rows with marks beside them: their pixels

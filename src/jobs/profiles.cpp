@@ -1,11 +1,10 @@
 #include "jobs/profiles.h"
 
-#include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 
 #include "common/error.h"
+#include "common/file_lock.h"
 #include "common/file_names.h"
 #include "common/output_file.h"
 
@@ -13,25 +12,37 @@ namespace plivora {
 
 namespace {
 
+// The lock file beside the profiles file: saves read, change and write the
+// book under it.
+QString LockPathOf(const QString& path) { return FolderOf(path) + QStringLiteral("/.plivora-profiles.lock"); }
 
-// The line (from 1) where `text` first stands, or 0: the line to name in a
-// refusal.
-int LineOf(const QByteArray& bytes, const QByteArray& text) {
-  const qsizetype at = bytes.indexOf(text);
-  return at < 0 ? 0 : int(bytes.left(at).count('\n')) + 1;
+void MakeFolderFor(const QString& path) {
+  const QString folder = FolderOf(path);
+  if (const int err = MakeFolders(folder))
+    Fail(QStringLiteral("Cannot make the folder \"%1\" for the profiles: %2").arg(folder, SystemErrorText(err)));
 }
 
 }  // namespace
+
+void CheckProfileName(ProfileKind kind, const QString& name) {
+  if (name.trimmed().isEmpty()) Fail(QStringLiteral("A %1 needs a name").arg(ProfileKindName(kind)));
+  for (const QChar c : name)
+    if (c.category() == QChar::Other_Control)
+      Fail(QStringLiteral("A %1's name is one line of text, without line breaks or tabs").arg(ProfileKindName(kind)));
+}
 
 QString ProfileKindName(ProfileKind kind) {
   return kind == ProfileKind::kLens ? QStringLiteral("lens") : QStringLiteral("printer");
 }
 
 const QStringList& ProfileOptionNames(ProfileKind kind) {
-  static const QStringList lens = {QStringLiteral("lpi"), QStringLiteral("lenses"), QStringLiteral("phase")};
-  static const QStringList printer = {QStringLiteral("dpi"), QStringLiteral("colour"), QStringLiteral("cmyk-profile"),
-                                      QStringLiteral("compression"), QStringLiteral("bigtiff"), QStringLiteral("bleed"),
-                                      QStringLiteral("marks")};
+  const auto names = [](KeptBy by) {
+    QStringList list;
+    for (const OptionSpec& o : ExportOptions())
+      if (o.keptBy == by) list << o.name;
+    return list;
+  };
+  static const QStringList lens = names(KeptBy::kLens), printer = names(KeptBy::kPrinter);
   return kind == ProfileKind::kLens ? lens : printer;
 }
 
@@ -42,6 +53,7 @@ const Profile* ProfileBook::Find(ProfileKind kind, const QString& name) const {
 }
 
 void ProfileBook::Put(ProfileKind kind, const Profile& profile) {
+  CheckProfileName(kind, profile.name);
   for (Profile& p : Of(kind))
     if (p.name == profile.name) {
       p = profile;
@@ -61,7 +73,7 @@ bool ProfileBook::Remove(ProfileKind kind, const QString& name) {
 }
 
 void ProfileBook::Rename(ProfileKind kind, const QString& from, const QString& to) {
-  if (to.trimmed().isEmpty()) Fail(QStringLiteral("A %1 needs a name").arg(ProfileKindName(kind)));
+  CheckProfileName(kind, to);
   if (from != to && Find(kind, to)) Fail(QStringLiteral("There is a %1 named \"%2\" already").arg(ProfileKindName(kind), to));
   for (Profile& p : Of(kind))
     if (p.name == from) {
@@ -76,9 +88,24 @@ void ProfileBook::Merge(const ProfileBook& other) {
     for (const Profile& p : other.Of(kind)) Put(kind, p);
 }
 
+void ProfileBook::Apply(const ProfileBook& before, const ProfileBook& after) {
+  const auto same = [](const Profile& a, const Profile& b) {
+    return a.name == b.name && a.options == b.options && a.unknown == b.unknown;
+  };
+  for (const ProfileKind kind : {ProfileKind::kLens, ProfileKind::kPrinter}) {
+    for (const Profile& p : before.Of(kind))
+      if (!after.Find(kind, p.name)) Remove(kind, p.name);
+    for (const Profile& p : after.Of(kind)) {
+      const Profile* was = before.Find(kind, p.name);
+      if (!was || !same(*was, p)) Put(kind, p);
+    }
+  }
+}
+
 QString ProfilesPath() {
+  // A relative XDG_CONFIG_HOME is invalid and ignored, as the XDG rule says.
   QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-  if (base.isEmpty()) {
+  if (!base.startsWith(QChar('/'))) {
     const QString home = qEnvironmentVariable("HOME");
     if (home.isEmpty()) Fail(QStringLiteral("Cannot find the profiles: neither XDG_CONFIG_HOME nor HOME is set"));
     base = home + QStringLiteral("/.config");
@@ -90,25 +117,26 @@ ProfileBook ParseProfiles(const QByteArray& bytes, const QString& path) {
   const QString what = QStringLiteral("profiles");
   const auto fail = [&](int line, const QString& reason) { FailReading(what, path, line, reason); };
   const QJsonObject o = ParseJsonObject(what, path, bytes);
-  const QJsonValue format = o.value(QLatin1String("format"));
-  if (!format.isDouble() || format.toDouble() != double(format.toInt()) || format.toInt() < 1)
-    fail(LineOf(bytes, "\"format\""), QStringLiteral("\"format\" must be a whole number from 1"));
-  if (format.toInt() > kProfilesFormat)
-    fail(LineOf(bytes, "\"format\""),
-         QStringLiteral("they are of format %1, newer than this version reads (%2)").arg(format.toInt()).arg(kProfilesFormat));
+  CheckFormat(what, path, bytes, o, kProfilesFormat);
   ProfileBook book;
   for (const ProfileKind kind : {ProfileKind::kLens, ProfileKind::kPrinter}) {
     const QString key = kind == ProfileKind::kLens ? QStringLiteral("lenses") : QStringLiteral("printers");
     const QJsonValue list = o.value(key);
     if (list.isUndefined()) continue;
-    const int keyLine = LineOf(bytes, '"' + key.toUtf8() + '"');
+    const int keyLine = LineOfKey(bytes, key);
     if (!list.isArray()) fail(keyLine, QStringLiteral("\"%1\" must be a list of profiles").arg(key));
     for (const QJsonValue& entry : list.toArray()) {
       const QJsonObject e = entry.toObject();
-      const QString name = e.value(QLatin1String("name")).toString();
-      if (!entry.isObject() || name.trimmed().isEmpty())
-        fail(keyLine, QStringLiteral("every %1 needs a \"name\"").arg(ProfileKindName(kind)));
-      const int line = LineOf(bytes, '"' + name.toUtf8() + '"');
+      QString name;
+      try {
+        name = TextFromJson(e.value(QLatin1String("name")), QStringLiteral("a name"));
+        CheckProfileName(kind, name);
+      } catch (const Error& err) {
+        fail(keyLine, QStringLiteral("every %1 needs a \"name\": %2").arg(ProfileKindName(kind), err.message()));
+      }
+      const QJsonValue stored = TextToJson(name);
+      const int line = LineAt(bytes, bytes.indexOf(stored.isString() ? '"' + name.toUtf8() + '"'
+                                                                      : stored.toObject().value(QLatin1String("bytes")).toString().toLatin1()));
       if (book.Find(kind, name)) fail(line, QStringLiteral("there are two %1s named \"%2\"").arg(ProfileKindName(kind), name));
       Profile profile{name, {}, {}};
       const QJsonValue options = e.value(QLatin1String("options"));
@@ -157,22 +185,28 @@ void WriteProfiles(const QString& path, const ProfileBook& book) {
       QJsonObject options = e.value(QLatin1String("options")).toObject();
       const QJsonObject known = OptionsToJson(p.options, QString());
       for (auto it = known.begin(); it != known.end(); ++it) options.insert(it.key(), it.value());
-      e.insert(QStringLiteral("name"), p.name);
+      e.insert(QStringLiteral("name"), TextToJson(p.name));
       e.insert(QStringLiteral("options"), options);
       list.append(e);
     }
     o.insert(kind == ProfileKind::kLens ? QStringLiteral("lenses") : QStringLiteral("printers"), list);
   }
-  const QString folder = FolderOf(path);
-  if (!folder.isEmpty() && !QDir().mkpath(folder))
-    Fail(QStringLiteral("Cannot make the folder \"%1\" for the profiles").arg(folder));
+  MakeFolderFor(path);
   OutputFile::WriteWhole(path, QJsonDocument(o).toJson());
+}
+
+void UpdateProfiles(const QString& path, const std::function<void(ProfileBook&)>& change) {
+  MakeFolderFor(path);
+  const FileLock lock(LockPathOf(path), QStringLiteral("the profiles"));
+  ProfileBook book = ReadProfiles(path);
+  change(book);
+  WriteProfiles(path, book);
 }
 
 QString ProfileSummary(const Profile& profile) {
   QStringList parts;
   for (const auto& [name, value] : profile.options)
-    parts << (value.isEmpty() && FindJobOption(name)->kind == OptionKind::kSwitch ? name : name + QChar(' ') + value);
+    parts << (value.isEmpty() && FindExportOption(name)->kind == OptionKind::kSwitch ? name : name + QChar(' ') + value);
   return parts.join(QStringLiteral(", "));
 }
 

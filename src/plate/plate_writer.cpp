@@ -9,6 +9,7 @@
 #include "common/error.h"
 #include "common/file_names.h"
 #include "common/output_file.h"
+#include "plate/level_rows.h"
 #include "plate/strip_encoders.h"
 #include "plate/tiff_header.h"
 #include "plate/tiff_writing.h"
@@ -231,6 +232,13 @@ class TiffPlate final : public PlateWriter {
 
 QString GigabyteText(uint64_t bytes) { return QString::number(double(bytes) / 1e9, 'f', 1) + QStringLiteral(" GB"); }
 
+std::optional<uint64_t> FileBytes(const PlateLayout& l, const OutputForm& form) {
+  if (!form.Plain()) return std::nullopt;
+  const QByteArray header =
+      TiffHeaderBytes(l.samples, int32_t(l.width), int32_t(l.rows), l.xResolutionE9, l.yResolutionE9, l.dateTime, l.iccProfile);
+  return uint64_t(header.size()) + uint64_t(l.width) * uint64_t(l.rows) * l.samples;
+}
+
 void CheckFitsPlainTiff(const QString& what, int64_t width, int64_t rows, const QString& advice, int samples) {
   if (samples == 3 && (width > 65535 || rows > 65535))
     Fail(QStringLiteral("%1 of %2 x %3 pixels does not fit the plain RGB TIFF (at most 65535 pixels each way); %4")
@@ -283,5 +291,29 @@ std::unique_ptr<PlateWriter> CreatePlateWriter(const QString& path, const PlateL
   if (form.Plain()) return std::make_unique<PlainPlate>(path, layout);
   return std::make_unique<TiffPlate>(path, layout, form, encoders, advice, classicLimit);
 }
+
+namespace {
+
+class PanelSplit final : public PlateWriter {
+ public:
+  explicit PanelSplit(std::vector<PanelPlate>& panels) : panels_(panels) {}
+  void Append(const uint8_t* rows, size_t count, size_t stride) override {
+    for (PanelPlate& panel : panels_) panel.plate->Append(rows + size_t(panel.first) * 4, count, stride);
+  }
+  void Finish() override {
+    for (PanelPlate& panel : panels_) {
+      AppendLevelRows(panel.caption, panel.width, *panel.plate, panel.rgb);
+      panel.plate->Finish();
+    }
+  }
+  OutputFile& file() override { return panels_.front().plate->file(); }
+
+ private:
+  std::vector<PanelPlate>& panels_;
+};
+
+}  // namespace
+
+std::unique_ptr<PlateWriter> PanelsOf(std::vector<PanelPlate>& panels) { return std::make_unique<PanelSplit>(panels); }
 
 }  // namespace plivora

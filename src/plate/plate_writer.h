@@ -53,6 +53,11 @@ QString GigabyteText(uint64_t bytes);
 // way (its header's sizes are SHORT), which is refused alike.
 void CheckFitsPlainTiff(const QString& what, int64_t width, int64_t rows, const QString& advice, int samples = 4);
 
+// The bytes of the file CreatePlateWriter writes for `layout` in `form`,
+// where the form fixes them (the plain file: its header and every pixel);
+// nothing for the forms libtiff lays out.
+std::optional<uint64_t> FileBytes(const PlateLayout& layout, const OutputForm& form);
+
 class PlateWriter {
  public:
   virtual ~PlateWriter() = default;
@@ -70,6 +75,19 @@ class PlateWriter {
 // `plate` with every row mirrored left to right on its way in, `width`
 // pixels a row: for printing on the back of a clear lens.
 std::unique_ptr<PlateWriter> MirroredPlate(std::unique_ptr<PlateWriter> plate, int64_t width);
+
+// One file of a print cut into panels: its plate, and where it lies.
+struct PanelPlate {
+  std::unique_ptr<PlateWriter> plate;
+  int64_t first = 0, width = 0;    // its columns of the print's rows
+  std::vector<uint8_t> caption;    // its caption strip's levels (level_rows.h), appended by Finish
+  bool rgb = false;                // the caption's form on an RGB plate
+};
+
+// The print's rows, each cut into the panels' columns; Finish appends each
+// panel's caption strip, then finishes its plate. file() is the first
+// panel's.
+std::unique_ptr<PlateWriter> PanelsOf(std::vector<PanelPlate>& panels);
 
 // Creates the file (unnamed until committed) and writes what comes before
 // the rows. `encoders` encodes the strips of compressed forms; it may be

@@ -26,6 +26,8 @@ class ConvertedReader final : public SourceReader {
     image_.Model = model;
   }
 
+  void Start() override { native_->Start(); }
+
   void ReadRow(uint32_t row, uint8_t* dest) override {
     if (int64_t(row) != converted_) {
       converted_ = -1;
@@ -58,6 +60,7 @@ IccProfile ViewProfile(const SourceImage& image, const std::optional<IccProfile>
   switch (image.Model) {
     case ColourModel::kRgb: return IccProfile::Srgb();
     case ColourModel::kGrey: return IccProfile::Grey22();
+    case ColourModel::kLab: return IccProfile::Lab();
     case ColourModel::kCmyk: break;
   }
   return *press;

@@ -12,6 +12,7 @@
 
 #include "common/error.h"
 #include "common/library_messages.h"
+#include "series/exif_orientation.h"
 #include "series/view_error.h"
 
 namespace plivora {
@@ -30,6 +31,7 @@ class JpegReader final : public SourceReader {
   JpegReader(std::unique_ptr<SourceFile> file, DecodeBudget& budget);
 
   void ReadRow(uint32_t row, uint8_t* dest) override;
+  void Start() override;
 
  private:
   // The error manager first: libjpeg finds it through the decompressor.
@@ -53,7 +55,8 @@ class JpegReader final : public SourceReader {
   };
 
   bool ReadHeader();
-  bool Start();
+  void CheckDataCanHoldPicture() const;
+  bool StartDecompress();
   bool ReadNextRow();
   void Emit(uint8_t* dest) const;
   [[noreturn]] void DecodeFailed(uint32_t row);
@@ -76,6 +79,7 @@ class JpegReader final : public SourceReader {
   std::vector<uint8_t> chunk_;      // what the source hands libjpeg
   bool inverted_ = false;           // CMYK stored inverted, as Adobe's programs write it
   std::vector<uint8_t> row_;        // the last row decoded, libjpeg's samples
+  bool started_ = false;
   int64_t decoded_ = -1;
 };
 
@@ -93,6 +97,7 @@ JpegReader::JpegReader(std::unique_ptr<SourceFile> file, DecodeBudget& budget)
   source_.manager.resync_to_restart = jpeg_resync_to_restart;
   source_.manager.term_source = TermSource;
   if (!ReadHeader()) Refuse(QStringLiteral("libjpeg cannot read it (%1)").arg(messages_.Reason(QStringLiteral("no reason given"))));
+  CheckDataCanHoldPicture();
   // A progressive JPEG keeps the coefficients of the whole image until its
   // last scan; a sequential one a few rows of blocks.
   const uint64_t components = uint64_t(cinfo_.num_components);
@@ -104,12 +109,35 @@ JpegReader::JpegReader(std::unique_ptr<SourceFile> file, DecodeBudget& budget)
                                                 ? QStringLiteral("it is a progressive JPEG, decoded whole, in %1")
                                                 : QString());
   cinfo_.mem->max_memory_to_use = long(std::min<uint64_t>(blocks + rowBytes + (uint64_t(16) << 20), LONG_MAX));
-  if (!Start()) Refuse(QStringLiteral("libjpeg cannot decode it (%1)").arg(messages_.Reason(QStringLiteral("no reason given"))));
   row_.resize(size_t(rowBytes));
+}
+
+// Each block of each component takes at least one bit in a Huffman-coded
+// stream (its DC code), so a file shorter than that cannot hold the picture
+// it claims: decoding it would make up the rest. Arithmetic coding has no
+// such floor.
+void JpegReader::CheckDataCanHoldPicture() const {
+  if (cinfo_.arith_code) return;
+  uint64_t blocks = 0;
+  for (int c = 0; c < cinfo_.num_components; ++c)
+    blocks += uint64_t(cinfo_.comp_info[c].width_in_blocks) * cinfo_.comp_info[c].height_in_blocks;
+  if (blocks / 8 > file_->size())
+    Refuse(QStringLiteral("its %1 bytes are too few for a picture of %2 x %3 pixels, which takes at least %4 bytes")
+               .arg(file_->size()).arg(image_.Width).arg(image_.Height).arg(blocks / 8));
+}
+
+// libjpeg starts decoding: a progressive JPEG is read whole here. A warning
+// (the file ends early, a corrupt segment) has lost pixels.
+void JpegReader::Start() {
+  if (started_) return;
+  started_ = true;
+  messages_.Clear();
+  if (!StartDecompress() || !messages_.empty())
+    FailView(image_.Path, QStringLiteral("libjpeg cannot decode it (%1)").arg(messages_.Reason(QStringLiteral("no reason given"))));
   try {
     ReadRow(0, nullptr);  // decoded now, handed out when the first row is asked for
   } catch (const Error&) {
-    Refuse(QStringLiteral("its pixel data cannot be decoded (JPEG: %1)").arg(messages_.Reason(QStringLiteral("no reason given"))));
+    FailView(image_.Path, QStringLiteral("its pixel data cannot be decoded (JPEG: %1)").arg(messages_.Reason(QStringLiteral("no reason given"))));
   }
 }
 
@@ -120,7 +148,13 @@ bool JpegReader::ReadHeader() {
   decompressor_.created = true;
   cinfo_.src = &source_.manager;
   jpeg_save_markers(&cinfo_, JPEG_APP0 + 2, 0xFFFF);  // where the ICC profile is
+  jpeg_save_markers(&cinfo_, JPEG_APP0 + 1, 0xFFFF);  // where EXIF is
   jpeg_read_header(&cinfo_, TRUE);
+  for (jpeg_saved_marker_ptr m = cinfo_.marker_list; m; m = m->next)
+    if (m->marker == JPEG_APP0 + 1 && m->data_length > 6 && std::memcmp(m->data, "Exif\0\0", 6) == 0) {
+      image_.Orientation = ExifOrientation(m->data + 6, m->data_length - 6);
+      break;
+    }
   JOCTET* profile = nullptr;
   unsigned int profileBytes = 0;
   if (jpeg_read_icc_profile(&cinfo_, &profile, &profileBytes) && profile) {
@@ -148,7 +182,7 @@ bool JpegReader::ReadHeader() {
   return image_.Width > 0 && image_.Height > 0;
 }
 
-bool JpegReader::Start() {
+bool JpegReader::StartDecompress() {
   if (setjmp(errors_.jump)) return false;
   jpeg_start_decompress(&cinfo_);
   return cinfo_.output_width == image_.Width && cinfo_.output_height == image_.Height &&
@@ -167,6 +201,7 @@ void JpegReader::DecodeFailed(uint32_t row) {
 
 void JpegReader::ReadRow(uint32_t row, uint8_t* dest) {
   if (row >= image_.Height) FailView(image_.Path, QStringLiteral("its pixel data ends before row %1").arg(row));
+  if (!started_) Start();
   while (decoded_ < int64_t(row)) {
     messages_.Clear();
     if (decoded_ == -2 || !ReadNextRow() || !messages_.empty()) {
@@ -186,6 +221,7 @@ void JpegReader::Emit(uint8_t* dest) const {
       for (uint32_t x = 0; x < width; ++x, dest += 4) dest[0] = dest[1] = dest[2] = in[x], dest[3] = 0;
       return;
     case ColourModel::kRgb:
+    case ColourModel::kLab:  // not from a JPEG
       for (uint32_t x = 0; x < width; ++x, dest += 4, in += 3) dest[0] = in[0], dest[1] = in[1], dest[2] = in[2], dest[3] = 0;
       return;
     case ColourModel::kCmyk: {
@@ -262,11 +298,13 @@ bool IsJpeg(const SourceFile& file) {
   return file.ReadAt(0, head, sizeof head) && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF;
 }
 
-std::unique_ptr<SourceReader> OpenJpegSource(std::unique_ptr<SourceFile> file, DecodeBudget* budget) {
+std::unique_ptr<SourceReader> OpenJpegSource(std::unique_ptr<SourceFile> file, DecodeBudget* budget, bool start) {
   const QString path = file->path();
   DecodeBudget own;
   try {
-    return std::make_unique<JpegReader>(std::move(file), budget ? *budget : own);
+    auto reader = std::make_unique<JpegReader>(std::move(file), budget ? *budget : own);
+    if (start) reader->Start();
+    return reader;
   } catch (const Refusal& r) {
     FailView(path, r.reason);
   }

@@ -10,6 +10,7 @@
 #include "common/error.h"
 #include "common/file_names.h"
 #include "common/library_messages.h"
+#include "series/exif_orientation.h"
 #include "series/view_error.h"
 #include "series/view_pixels.h"
 
@@ -17,8 +18,14 @@ namespace plivora {
 
 namespace {
 
-// Ancillary chunks (a profile, text) larger than this are refused by libpng.
-constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t(64) << 20;
+// The ancillary chunks the reader uses (a profile, EXIF) are refused by
+// libpng past this, decompressed; the others are skipped unread (kSkipped).
+constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t(8) << 20;
+
+// Known ancillary chunks of no use to the reader, which libpng would
+// otherwise read whole into memory whatever their claimed length: skipped
+// like unknown chunks, without being kept.
+const png_byte kSkipped[] = "tEXt\0zTXt\0iTXt\0sPLT\0pCAL\0sCAL\0hIST\0tIME\0pHYs\0oFFs\0bKGD\0sBIT";
 
 // Reads a PNG with libpng, a row at a time, top to bottom. libpng raises its
 // errors by longjmp: every call into it is made from a member that sets the
@@ -29,6 +36,7 @@ class PngReader final : public SourceReader {
   PngReader(std::unique_ptr<SourceFile> file, DecodeBudget& budget);
 
   void ReadRow(uint32_t row, uint8_t* dest) override;
+  void Start() override;
 
  private:
   bool ReadInfo();
@@ -72,12 +80,16 @@ PngReader::PngReader(std::unique_ptr<SourceFile> file, DecodeBudget& budget)
   if (!png_ || !info_) Refuse(QStringLiteral("there is not enough memory to read it"));
   png_set_read_fn(png_, this, ReadData);
   png_set_chunk_malloc_max(png_, kMaxChunkBytes);
+  png_set_keep_unknown_chunks(png_, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+  png_set_keep_unknown_chunks(png_, PNG_HANDLE_CHUNK_NEVER, kSkipped, int(sizeof kSkipped / 5));
   if (!ReadInfo()) Refuse(QStringLiteral("libpng cannot read it (%1)").arg(messages_.Reason(QStringLiteral("no reason given"))));
   // libpng drops a profile it finds broken, with a warning: the view's
-  // colours are then unknown, not sRGB.
-  for (const QString& warning : messages_.warnings())
-    if (warning.startsWith(QLatin1String("iCCP")))
-      Refuse(QStringLiteral("its embedded ICC profile cannot be used: %1").arg(warning));
+  // colours are then unknown, not sRGB. A profile it only warns about (an
+  // old sRGB profile it knows for a wrong one) it keeps, and so do we.
+  if (image_.Profile.isEmpty())
+    for (const QString& warning : messages_.warnings())
+      if (warning.startsWith(QLatin1String("iCCP")))
+        Refuse(QStringLiteral("its embedded ICC profile cannot be used: %1").arg(warning));
   image_.Model = channels_ <= 2 ? ColourModel::kGrey : ColourModel::kRgb;
   // libpng keeps the row before (for its filters) besides the row it hands
   // out; an interlaced image is decoded whole, there being no other way.
@@ -88,10 +100,14 @@ PngReader::PngReader(std::unique_ptr<SourceFile> file, DecodeBudget& budget)
   else
     budget.Claim(3 * row);
   rows_.resize(size_t(interlaced_ ? whole : row));
+}
+
+void PngReader::Start() {
+  if (decoded_ != -1) return;
   try {
     ReadRow(0, nullptr);  // decoded now, handed out when the first row is asked for
   } catch (const Error&) {
-    Refuse(QStringLiteral("its pixel data cannot be decoded (PNG: %1)").arg(messages_.Reason(QStringLiteral("no reason given"))));
+    FailView(image_.Path, QStringLiteral("its pixel data cannot be decoded (PNG: %1)").arg(messages_.Reason(QStringLiteral("no reason given"))));
   }
 }
 
@@ -110,6 +126,9 @@ bool PngReader::ReadInfo() {
   png_uint_32 profileBytes = 0;
   if (png_get_iCCP(png_, info_, &name, &compression, &profile, &profileBytes) && profile && profileBytes > 0)
     image_.Profile = QByteArray(reinterpret_cast<const char*>(profile), qsizetype(profileBytes));
+  png_bytep exif = nullptr;
+  png_uint_32 exifBytes = 0;
+  if (png_get_eXIf_1(png_, info_, &exifBytes, &exif) && exif) image_.Orientation = ExifOrientation(exif, exifBytes);
   if (type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png_);
   if (type == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png_);
   if (png_get_valid(png_, info_, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png_);
@@ -213,11 +232,13 @@ bool IsPng(const SourceFile& file) {
   return file.ReadAt(0, head, sizeof head) && png_sig_cmp(head, 0, sizeof head) == 0;
 }
 
-std::unique_ptr<SourceReader> OpenPngSource(std::unique_ptr<SourceFile> file, DecodeBudget* budget) {
+std::unique_ptr<SourceReader> OpenPngSource(std::unique_ptr<SourceFile> file, DecodeBudget* budget, bool start) {
   const QString path = file->path();
   DecodeBudget own;
   try {
-    return std::make_unique<PngReader>(std::move(file), budget ? *budget : own);
+    auto reader = std::make_unique<PngReader>(std::move(file), budget ? *budget : own);
+    if (start) reader->Start();
+    return reader;
   } catch (const Refusal& r) {
     FailView(path, r.reason);
   }

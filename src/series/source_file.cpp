@@ -9,22 +9,10 @@
 
 #include "common/error.h"
 #include "common/file_names.h"
+#include "common/small_file.h"
 #include "series/view_error.h"
 
 namespace plivora {
-
-namespace {
-
-QString KindOf(mode_t mode) {
-  if (S_ISFIFO(mode)) return QStringLiteral(" (a FIFO)");
-  if (S_ISCHR(mode)) return QStringLiteral(" (a character device)");
-  if (S_ISBLK(mode)) return QStringLiteral(" (a block device)");
-  if (S_ISSOCK(mode)) return QStringLiteral(" (a socket)");
-  if (S_ISDIR(mode)) return QStringLiteral(" (a folder)");
-  return QString();
-}
-
-}  // namespace
 
 SourceFile::SourceFile(const QString& path) : path_(path) {
   const QByteArray name = NativeFileName(path);
@@ -38,7 +26,7 @@ SourceFile::SourceFile(const QString& path) : path_(path) {
   if (::fstat(fd_, &st) != 0)
     problem = SystemErrorText(errno);
   else if (!S_ISREG(st.st_mode))
-    problem = QStringLiteral("it is not a regular file") + KindOf(st.st_mode);
+    problem = NotRegularReason(st.st_mode);
   else if (const int flags = ::fcntl(fd_, F_GETFL); flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0)
     problem = SystemErrorText(errno);
   if (!problem.isEmpty()) {

@@ -3,10 +3,12 @@
 #include <optional>
 
 #include "common/error.h"
+#include "colour/colour_transform.h"
+#include "colour/icc_profile.h"
 #include "series/jpeg_source.h"
+#include "series/oriented_reader.h"
 #include "series/png_source.h"
 #include "series/source_file.h"
-#include "series/strip_layout.h"
 #include "series/tiff_source.h"
 #include "series/view_error.h"
 
@@ -26,18 +28,53 @@ void DecodeBudget::Claim(uint64_t bytes, const QString& how) {
 
 std::unique_ptr<SourceReader> OpenSource(const QString& path) { return OpenSource(std::make_unique<SourceFile>(path)); }
 
-// PNG and JPEG by their signatures; TIFF files in the strip layout keep the
-// reader without a TIFF library, and every other file goes to libtiff,
-// which refuses what is not a view.
-std::unique_ptr<SourceReader> OpenSource(std::unique_ptr<SourceFile> file, DecodeBudget* budget) {
-  if (IsPng(*file)) return OpenPngSource(std::move(file), budget);
-  if (IsJpeg(*file)) return OpenJpegSource(std::move(file), budget);
-  const std::optional<SourceImage> image = ReadStripLayout(*file, nullptr);
-  if (!image) return OpenTiffSource(std::move(file), budget);
-  return OpenStripReader(std::move(file), *image);
+namespace {
+
+// A view's embedded profile, checked when the view is opened whatever its
+// colours become: one LittleCMS cannot use, or of another colour model than
+// the pixels, leaves the view's colours unknown.
+void CheckEmbeddedProfile(const SourceImage& image) {
+  if (image.Profile.isEmpty()) return;
+  QString whyNot;
+  const std::optional<IccProfile> embedded = IccProfile::FromBytes(image.Profile, &whyNot);
+  if (!embedded) FailView(image.Path, QStringLiteral("its embedded ICC profile cannot be used: %1").arg(whyNot));
+  if (embedded->model() != image.Model)
+    FailView(image.Path, QStringLiteral("its embedded ICC profile is one of %1, but its pixels are %2")
+                             .arg(ColourModelName(embedded->model()), ColourModelName(image.Model)));
 }
 
-void ReadSourceHeader(const QString& path, SourceImage& image) { image = OpenSource(path)->image(); }
+}  // namespace
+
+// PNG and JPEG by their signatures; every other file goes to the TIFF
+// reader, which refuses what is not a view.
+std::unique_ptr<SourceReader> OpenSource(std::unique_ptr<SourceFile> file, DecodeBudget* budget, bool start) {
+  const QString path = file->path();
+  DecodeBudget own;
+  DecodeBudget& claims = budget ? *budget : own;
+  std::unique_ptr<SourceReader> reader;
+  if (IsPng(*file))
+    reader = OpenPngSource(std::move(file), &claims, false);
+  else if (IsJpeg(*file))
+    reader = OpenJpegSource(std::move(file), &claims, false);
+  else
+    reader = OpenTiffSource(std::move(file), &claims, false);
+  CheckEmbeddedProfile(reader->image());
+  if (reader->image().Orientation != 1) {
+    try {
+      reader = OrientSource(std::move(reader), claims);
+    } catch (const Refusal& r) {
+      FailView(path, r.reason);
+    }
+  }
+  if (start) reader->Start();
+  return reader;
+}
+
+// Nothing of the pixels is decoded: a series' first view is read for its
+// size before the export claims the decoding buffers of all its views.
+void ReadSourceHeader(const QString& path, SourceImage& image) {
+  image = OpenSource(std::make_unique<SourceFile>(path), nullptr, false)->image();
+}
 
 void ReadSourceRow(const SourceImage& image, uint32_t row, uint8_t* dest) {
   const auto reader = OpenSource(image.Path);
@@ -57,14 +94,18 @@ ColourModel LoadSourceBitmap(const QString& path, QImage& bitmap, bool negativeI
     Fail(QStringLiteral("Not enough memory to load \"%1\" (%2 x %3 pixels)").arg(path).arg(image.Width).arg(image.Height));
   const size_t rowBytes = size_t(image.Width) * 4;
   const bool invert = negativeInput && image.Model == ColourModel::kCmyk;
+  // Lab numbers mean nothing on a screen: they are shown as sRGB.
+  std::optional<ColourTransform> toScreen;
+  if (image.Model == ColourModel::kLab) toScreen.emplace(IccProfile::Lab(), IccProfile::Srgb(), Intent::kRelative);
   for (uint32_t r = 0; r < image.Height; ++r) {
     uint8_t* line = loaded.scanLine(int(r));
     reader->ReadRow(r, line);
     if (invert)
       for (size_t i = 0; i < rowBytes; ++i) line[i] = uint8_t(255 - line[i]);
+    if (toScreen) toScreen->Convert(line, line, image.Width);
   }
   bitmap = std::move(loaded);
-  return image.Model;
+  return toScreen ? ColourModel::kRgb : image.Model;
 }
 
 }  // namespace plivora

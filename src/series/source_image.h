@@ -1,10 +1,14 @@
 // The reader of view files: the only code that opens a view.
 //
-// A view is a TIFF (CMYK, RGB or greyscale), a PNG or a JPEG. CMYK TIFF
-// files in the strip layout (little-endian, directory at offset 8, one
-// uncompressed strip, 8-bit samples C, M, Y, K interleaved pixel by pixel)
-// are read directly; every other TIFF goes through libtiff (tiff_source.h),
-// PNG through libpng and JPEG through libjpeg. ".gjs" files are CMYK TIFF
+// A view is a TIFF (CMYK, RGB, greyscale, palette colour or Lab), a PNG or a
+// JPEG. Every TIFF's directory is read and checked by libtiff
+// (tiff_source.h); the pixels of CMYK files in the strip layout
+// (little-endian, directory at offset 8, one uncompressed strip, 8-bit
+// samples C, M, Y, K interleaved pixel by pixel) are then read directly,
+// every other TIFF's through libtiff. PNG goes through libpng and JPEG
+// through libjpeg. A view whose file says it is to be shown turned or
+// flipped (TIFF Orientation, EXIF orientation of a JPEG or PNG) comes out
+// upright (oriented_reader.h). ".gjs" files are CMYK TIFF
 // with inverted samples; the reader never inverts rows (the export does),
 // only LoadSourceBitmap does on request. A file that is not a view is
 // refused with a message naming the file and the reason, before any pixel
@@ -31,9 +35,15 @@ struct SourceImage {
   // any, as stored: unchecked until a conversion needs it.
   ColourModel Model = ColourModel::kCmyk;
   QByteArray Profile;
+  // How the rows as stored are to be shown, numbered as TIFF and EXIF
+  // number it: 1 upright, 2 mirrored, 3 turned half round, 4 flipped, 5 to 8
+  // a quarter turn (with or without a mirror). Readers of a format report
+  // it; OpenSource turns the view upright, so a reader it hands out says 1.
+  uint16_t Orientation = 1;
 };
 
-// Reads and validates the header of the view at `path` into `image`.
+// Reads and validates the header of the view at `path` into `image`, as
+// the reader hands it out (upright); decodes no pixel.
 void ReadSourceHeader(const QString& path, SourceImage& image);
 
 // A view opened for the length of one operation. Rows are read top to bottom:
@@ -49,6 +59,12 @@ class SourceReader {
   // G, B, 0; or G, G, G, 0. 16-bit samples come reduced to 8, transparent
   // pixels laid over white paper.
   virtual void ReadRow(uint32_t row, uint8_t* dest) = 0;
+  // Decodes what comes before the first row (the first row itself; the
+  // whole of an interlaced or progressive picture), so that a file broken
+  // there is refused before an export writes anything. OpenSource calls it
+  // unless told not to; ReadRow calls it when it has not run. Raises
+  // `Cannot read view "PATH": REASON`.
+  virtual void Start() {}
 
  protected:
   SourceImage image_;
@@ -72,12 +88,15 @@ class DecodeBudget {
   uint64_t used_ = 0;
 };
 
-// Opens the view at `path` and validates its header.
+// Opens the view at `path`, validates its header and Starts it.
 std::unique_ptr<SourceReader> OpenSource(const QString& path);
 // The same for a file already open (or held in memory). Decoding buffers are
-// claimed from `budget`, or from a budget of the view's own when null.
+// claimed from `budget`, or from a budget of the view's own when null. With
+// `start` false nothing is decoded yet: a series claims the buffers of all
+// its views from their headers first, then Starts them.
 class SourceFile;
-std::unique_ptr<SourceReader> OpenSource(std::unique_ptr<SourceFile> file, DecodeBudget* budget = nullptr);
+std::unique_ptr<SourceReader> OpenSource(std::unique_ptr<SourceFile> file, DecodeBudget* budget = nullptr,
+                                         bool start = true);
 
 // Reads one row of a view described by ReadSourceHeader: opens the file,
 // reads image.Width * 4 bytes into dest, closes it.
@@ -87,7 +106,7 @@ void ReadSourceRow(const SourceImage& image, uint32_t row, uint8_t* dest);
 // resized to the view. The four bytes ReadRow gives for a pixel land in the
 // pixel's four bytes in memory order; a CMYK view's come as 255 minus
 // themselves when negativeInput is set (only inks are stored inverted).
-// Returns the view's model.
+// Returns the view's model; a Lab view comes converted to sRGB, as RGB.
 ColourModel LoadSourceBitmap(const QString& path, QImage& bitmap, bool negativeInput);
 
 }  // namespace plivora

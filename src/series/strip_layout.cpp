@@ -4,6 +4,7 @@
 
 #include "common/error.h"
 #include "series/byte_order.h"
+#include "series/tiff_tags.h"
 #include "series/view_error.h"
 
 namespace plivora {
@@ -161,16 +162,21 @@ void CheckPixelData(const SourceFile& file, const Header& h) {
 // Reads the one-strip layout with positioned reads: any row, in any order.
 class StripReader final : public SourceReader {
  public:
-  StripReader(std::unique_ptr<SourceFile> file, const SourceImage& image) : file_(std::move(file)) { image_ = image; }
+  StripReader(std::unique_ptr<SourceFile> file, const SourceImage& image, bool reversedBits)
+      : file_(std::move(file)), reversedBits_(reversedBits) {
+    image_ = image;
+  }
 
   void ReadRow(uint32_t row, uint8_t* dest) override {
     const uint64_t rowBytes = uint64_t(image_.Width) * 4;
     if (row >= image_.Height || !file_->ReadAt(image_.DataOffset + uint64_t(row) * rowBytes, dest, rowBytes))
       FailView(image_.Path, QStringLiteral("its pixel data ends before row %1").arg(row));
+    if (reversedBits_) ReverseBits(dest, size_t(rowBytes));
   }
 
  private:
   std::unique_ptr<SourceFile> file_;
+  bool reversedBits_;
 };
 
 }  // namespace
@@ -191,8 +197,9 @@ std::optional<SourceImage> ReadStripLayout(const SourceFile& file, QString* whyN
   return header.image;
 }
 
-std::unique_ptr<SourceReader> OpenStripReader(std::unique_ptr<SourceFile> file, const SourceImage& image) {
-  return std::make_unique<StripReader>(std::move(file), image);
+std::unique_ptr<SourceReader> OpenStripReader(std::unique_ptr<SourceFile> file, const SourceImage& image,
+                                              bool reversedBits) {
+  return std::make_unique<StripReader>(std::move(file), image, reversedBits);
 }
 
 }  // namespace plivora

@@ -1,7 +1,8 @@
-// The one layout the reader reads without a TIFF library: little-endian,
+// The one layout whose pixels are read without a TIFF library: little-endian,
 // directory at offset 8, one uncompressed strip of interleaved 8-bit CMYK
 // samples, pixel data wholly inside the file and clear of its header and
-// directory.
+// directory. Its tags are checked with every TIFF's (tiff_tags.h); this
+// finds where its pixels are.
 #pragma once
 
 #include <QString>
@@ -23,7 +24,9 @@ namespace plivora {
 std::optional<SourceImage> ReadStripLayout(const SourceFile& file, QString* whyNot);
 
 // A reader of a file ReadStripLayout accepted, as `image`: positioned reads
-// straight into the caller's row, no buffer of its own.
-std::unique_ptr<SourceReader> OpenStripReader(std::unique_ptr<SourceFile> file, const SourceImage& image);
+// straight into the caller's row, no buffer of its own. `reversedBits`: the
+// file's FillOrder is 2, and every byte is read with its bits reversed.
+std::unique_ptr<SourceReader> OpenStripReader(std::unique_ptr<SourceFile> file, const SourceImage& image,
+                                              bool reversedBits);
 
 }  // namespace plivora

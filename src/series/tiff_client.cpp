@@ -14,17 +14,23 @@ namespace {
 // Directories followed when looking for a loop in the chain.
 constexpr int kMaxDirectories = 65536;
 
-// libtiff's callbacks are C: nothing may be thrown through them.
+// libtiff's callbacks are C: nothing may be thrown through them. A read
+// that fails reports nothing read (0), never -1: libtiff adds the count to
+// its position in a strip's buffer before it clears the rest, and -1 there
+// writes a byte in front of the buffer (a file cut short while it is read).
 tmsize_t ReadProc(thandle_t h, void* buf, tmsize_t size) {
   auto* c = static_cast<TiffClient*>(h);
-  if (size < 0) return -1;
+  if (size < 0) return 0;
   const uint64_t left = c->pos < c->file->size() ? c->file->size() - c->pos : 0;
   const uint64_t n = std::min<uint64_t>(uint64_t(size), left);
   try {
-    if (n > 0 && !c->file->ReadAt(c->pos, buf, n)) return -1;
+    if (n > 0 && !c->file->ReadAt(c->pos, buf, n)) {
+      c->messages.AddError(QStringLiteral("the file ends before byte %1; it is shorter than when it was opened").arg(c->pos + n));
+      return 0;
+    }
   } catch (const Error& e) {
     c->messages.AddError(e.message());
-    return -1;
+    return 0;
   }
   c->pos += n;
   return tmsize_t(n);

@@ -2,8 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <new>
+
 #include "common/file_names.h"
 #include "series/source_file.h"
+#include "series/view_error.h"
 
 namespace plivora {
 
@@ -15,8 +18,18 @@ void ViewSet::Add(const QString& path) {
       return;
     }
   const uint64_t device = file->device(), inode = file->inode();
-  files_.push_back({device, inode, OpenSource(std::move(file), &budget_)});
+  files_.push_back({device, inode, OpenSource(std::move(file), &budget_, false)});
   listings_.push_back(files_.back().reader.get());
+}
+
+void ViewSet::Start() {
+  for (File& f : files_) {
+    try {
+      f.reader->Start();
+    } catch (const std::bad_alloc&) {
+      FailView(f.reader->image().Path, QStringLiteral("there is not enough memory to decode it"));
+    }
+  }
 }
 
 void ViewSet::WrapFileReader(size_t file,
@@ -30,14 +43,6 @@ void ViewSet::WrapFileReader(size_t file,
 void ViewSet::ReplaceListings(std::vector<std::unique_ptr<SourceReader>> readers, const std::vector<size_t>& of) {
   for (size_t i = 0; i < listings_.size() && i < of.size(); ++i) listings_[i] = readers.at(of[i]).get();
   for (auto& reader : readers) replaced_.push_back(std::move(reader));
-}
-
-bool ViewSet::Holds(const QString& path) const {
-  struct stat st {};
-  if (::stat(NativeFileName(path).constData(), &st) != 0) return false;
-  for (const File& f : files_)
-    if (f.device == uint64_t(st.st_dev) && f.inode == uint64_t(st.st_ino)) return true;
-  return false;
 }
 
 }  // namespace plivora

@@ -26,7 +26,13 @@ class ViewSet {
   // earlier listing of the same file. Raises the reader's errors, and
   // `Cannot read view "PATH": decoding it takes ...` for the view whose
   // buffers would take the views past the budget.
+  // Nothing is decoded yet: the views' claims on the budget are all made
+  // from their headers first.
   void Add(const QString& path);
+  // Decodes what each view needs before its first row (SourceReader::Start),
+  // in the order the files were opened; running out of memory names the
+  // view. Call it after the last Add.
+  void Start();
 
   size_t size() const { return listings_.size(); }
   // The reader of listing `i`, in the order of Add.
@@ -44,9 +50,6 @@ class ViewSet {
   // that reads through its file's reader, say). The set keeps them, and
   // destroys them before the files' readers.
   void ReplaceListings(std::vector<std::unique_ptr<SourceReader>> readers, const std::vector<size_t>& of);
-  // True when `path` names one of the views' files (false when it names no
-  // file at all).
-  bool Holds(const QString& path) const;
 
  private:
   struct File {

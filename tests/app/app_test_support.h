@@ -57,21 +57,22 @@ class FakeDesktop : public Desktop {
     choices = answer;
     return true;
   }
-  // The print setup dialog: records the setup and the profiles it was
-  // shown, and sets what the next entry of setupAnswers sets, all but the
-  // keys it does not know; an answer's empty DPI or LPI leaves the field.
-  QList<PrintSetup> setupAsked;
+  // The print setup dialog: records the values and the profiles it was
+  // shown, and answers with the next entry of setupAnswers, which the
+  // dialog would have checked; an answer without a DPI or an LPI leaves
+  // the field as shown.
+  QList<OptionValues> setupAsked;
   QList<ProfileBook> setupProfiles;
-  QList<PrintSetup> setupAnswers;
-  bool AskPrintSetup(QWidget*, PrintSetup& setup, const ProfileBook& profiles) override {
-    setupAsked << setup;
+  QList<OptionValues> setupAnswers;
+  bool AskPrintSetup(QWidget*, OptionValues& values, const ProfileBook& profiles) override {
+    setupAsked << values;
     setupProfiles << profiles;
     if (setupAnswers.isEmpty()) return false;
-    PrintSetup answer = setupAnswers.takeFirst();
-    answer.others = setup.others;
-    if (answer.dpi.isEmpty()) answer.dpi = setup.dpi;
-    if (answer.lpi.isEmpty()) answer.lpi = setup.lpi;
-    setup = answer;
+    OptionValues answer = setupAnswers.takeFirst();
+    for (const char* field : {"dpi", "lpi"})
+      if (!answer.count(QLatin1String(field)) && values.count(QLatin1String(field)))
+        answer[QLatin1String(field)] = values.at(QLatin1String(field));
+    values = answer;
     return true;
   }
   // The profiles dialog: records what "add" would take, and applies the

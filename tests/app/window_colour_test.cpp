@@ -20,10 +20,12 @@ using namespace plivora::test;
 
 namespace {
 
-PrintSetup Setup(PlateColour plate, const QString& cmykProfile = {}, const QString& rgbProfile = {},
-                 Intent intent = Intent::kRelative) {
-  PrintSetup setup;
-  setup.colour = {plate, cmykProfile, rgbProfile, intent};
+// The print setup dialog's answer for these colours.
+OptionValues Setup(PlateColour plate, const QString& cmykProfile = {}, const QString& rgbProfile = {},
+                   Intent intent = Intent::kRelative) {
+  OptionValues setup{{QStringLiteral("colour"), PlateColourName(plate)}, {QStringLiteral("intent"), IntentName(intent)}};
+  if (!cmykProfile.isEmpty()) setup[QStringLiteral("cmyk-profile")] = cmykProfile;
+  if (!rgbProfile.isEmpty()) setup[QStringLiteral("rgb-profile")] = rgbProfile;
   return setup;
 }
 
@@ -73,24 +75,25 @@ class WindowColourTest : public QObject {
     CloseAndRestart(rig);
     QVERIFY(QFile::exists(setupPath));
     QCOMPARE(FileBytes(rig.settingsPath()).count('\n'), 10);
-    const ColourOptions& kept = rig.w().printSetup().colour;
+    const ColourOptions& kept = rig.w().printSetup().settings.colour;
     QCOMPARE(kept.plate, PlateColour::kRgb);
     QCOMPARE(kept.rgbProfile, rgbProfile);
     QCOMPARE(kept.intent, Intent::kPerceptual);
     // Cancelling the dialog changes nothing; it was shown the kept setup.
     Trigger(rig.w(), "PrintSetup");
-    QCOMPARE(rig.desktop.setupAsked.last().colour.rgbProfile, rgbProfile);
-    QCOMPARE(rig.w().printSetup().colour.plate, PlateColour::kRgb);
+    QCOMPARE(rig.desktop.setupAsked.last().at(QStringLiteral("rgb-profile")), rgbProfile);
+    QCOMPARE(rig.w().printSetup().settings.colour.plate, PlateColour::kRgb);
   }
 
   // The lens options are kept with the colours, named in the summary, and
   // the export writes what the command line writes with the same options.
   void theLensSetupIsKeptShownAndExported() {
     WindowRig rig;
-    PrintSetup setup;
-    setup.lens = {Lenses::kHorizontal, {FrameOrder::kPingPong, 2}, 0.375, true};
-    setup.phaseText = QStringLiteral("3/8");
-    rig.desktop.setupAnswers << setup;
+    rig.desktop.setupAnswers << OptionValues{{QStringLiteral("lenses"), QStringLiteral("horizontal")},
+                                             {QStringLiteral("order"), QStringLiteral("pingpong")},
+                                             {QStringLiteral("hold-ends"), QStringLiteral("2")},
+                                             {QStringLiteral("phase"), QStringLiteral("3/8")},
+                                             {QStringLiteral("mirror"), QString()}};
     Trigger(rig.w(), "PrintSetup");
     const QStringList views = {WriteView(dir_.filePath("l1.tif"), 40, 60, 1), WriteView(dir_.filePath("l2.tif"), 40, 60, 2),
                                WriteView(dir_.filePath("l3.tif"), 40, 60, 3)};
@@ -117,13 +120,13 @@ class WindowColourTest : public QObject {
     QVERIFY(window.mid(334, window.size() - 334 - strip) == command.mid(334, command.size() - 334 - strip));
     rig.w().close();
     rig.Restart();
-    const LensOptions& kept = rig.w().printSetup().lens;
+    const LensOptions& kept = rig.w().printSetup().settings.lens;
     QCOMPARE(kept.lenses, Lenses::kHorizontal);
     QCOMPARE(kept.frames.order, FrameOrder::kPingPong);
     QCOMPARE(kept.frames.holdEnds, 2);
     QCOMPARE(double(kept.phase), 0.375);
     QVERIFY(kept.mirror);
-    QCOMPARE(rig.w().printSetup().phaseText, QStringLiteral("3/8"));
+    QCOMPARE(rig.w().printSetup().settings.phaseText, QStringLiteral("3/8"));
   }
 
   // A file that is not a setup is named and left as it is; keys of a newer
@@ -140,7 +143,7 @@ class WindowColourTest : public QObject {
       CloseAndRestart(rig);
       QVERIFY2(rig.desktop.errors.value(0).startsWith(QStringLiteral("Cannot read the print setup \"%1\"").arg(setupPath)),
                qPrintable(rig.desktop.errors.join('\n')));
-      QCOMPARE(rig.w().printSetup().colour.plate, PlateColour::kGrey);
+      QCOMPARE(rig.w().printSetup().settings.colour.plate, PlateColour::kGrey);
       CloseAndRestart(rig);
       QCOMPARE(FileBytes(setupPath), bytes);
     }
@@ -150,14 +153,14 @@ class WindowColourTest : public QObject {
     Trigger(rig.w(), "PrintSetup");
     CloseAndRestart(rig);
     QVERIFY(FileBytes(setupPath).contains("\"later\""));
-    QCOMPARE(rig.w().printSetup().colour.intent, Intent::kSaturation);
+    QCOMPARE(rig.w().printSetup().settings.colour.intent, Intent::kSaturation);
     // A setup of the first builds: hold-ends a number, mirror false.
     rig.w().close();
     WriteFile(setupPath, "{\"format\": 1, \"hold-ends\": 3, \"mirror\": false, \"order\": \"pingpong\"}");
     rig.desktop.errors.clear();
     rig.Restart();
     QVERIFY2(rig.desktop.errors.isEmpty(), qPrintable(rig.desktop.errors.join('\n')));
-    QCOMPARE(rig.w().printSetup().lens.frames.holdEnds, 3);
+    QCOMPARE(rig.w().printSetup().settings.lens.frames.holdEnds, 3);
   }
 
   // A profile the export would refuse turns the summary red with the reason.

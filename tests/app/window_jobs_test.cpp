@@ -86,8 +86,8 @@ class WindowJobsTest : public QObject {
     QCOMPARE(w.ComboBox1->currentText(), QStringLiteral("39.5018"));
     QCOMPARE(w.Edit3->text(), QStringLiteral("1.5"));
     QCOMPARE(w.ComboBox2->currentIndex(), 0);
-    QCOMPARE(w.printSetup().colour.plate, PlateColour::kCmyk);
-    QCOMPARE(w.printSetup().lens.frames.order, FrameOrder::kPingPong);
+    QCOMPARE(w.printSetup().settings.colour.plate, PlateColour::kCmyk);
+    QCOMPARE(w.printSetup().settings.lens.frames.order, FrameOrder::kPingPong);
     QCOMPARE(w.FirstPhotoWidth, 40);
     QCOMPARE(w.windowTitle(), QStringLiteral("card.plivora \u2014 Plivora 13.4"));
     QCOMPARE(rig.desktop.errors.size(), 1);
@@ -106,10 +106,8 @@ class WindowJobsTest : public QObject {
     w.Edit3->setText(QStringLiteral("1.5"));
     w.Edit3KeyUp();
     w.Edit2->setText(QStringLiteral("4"));
-    PrintSetup setup;
-    setup.lens.lenses = Lenses::kHorizontal;
-    setup.lens.mirror = true;
-    rig.desktop.setupAnswers << setup;
+    rig.desktop.setupAnswers << OptionValues{{QStringLiteral("lenses"), QStringLiteral("horizontal")},
+                                             {QStringLiteral("mirror"), QString()}};
     Trigger(w, "PrintSetup");
     const QString out = dir_.filePath("save/window.tif");
     rig.desktop.saveAnswers << out;
@@ -135,7 +133,7 @@ class WindowJobsTest : public QObject {
     QApplication::sendEvent(target, &drop);
     QCOMPARE(other.items(), views);
     QCOMPARE(other.w().jobPath(), path);
-    QVERIFY(other.w().printSetup().lens.mirror);
+    QVERIFY(other.w().printSetup().settings.lens.mirror);
   }
 
   // Bleed and marks from the print setup: the summary gives the file's
@@ -150,10 +148,8 @@ class WindowJobsTest : public QObject {
     w.ComboBox3->setEditText(QStringLiteral("1000"));
     w.Edit3->setText(QStringLiteral("1.5"));
     w.Edit3KeyUp();
-    PrintSetup setup;
-    setup.bleed = QStringLiteral("0.125");  // on the grey plate: the plain file's header is 334 bytes
-    setup.marks = true;
-    rig.desktop.setupAnswers << setup;
+    // On the grey plate: the plain file's header is 334 bytes.
+    rig.desktop.setupAnswers << OptionValues{{QStringLiteral("bleed"), QStringLiteral("0.125")}, {QStringLiteral("marks"), QString()}};
     Trigger(w, "PrintSetup");
     const QStringList summary = w.OutputSummary->text().split(QChar('\n'));
     const QRegularExpression sizes(QStringLiteral("^(\\d+) x (\\d+) px, bled 1.75 x ([\\d.]+) in$"));
@@ -197,9 +193,7 @@ class WindowJobsTest : public QObject {
     WriteProfiles(ProfilesPath(), book);
     WindowRig rig;
     QtDesktop real;
-    PrintSetup setup;
-    setup.dpi = QStringLiteral("4000");
-    setup.lpi = QStringLiteral("75");
+    OptionValues setup{{QStringLiteral("dpi"), QStringLiteral("4000")}, {QStringLiteral("lpi"), QStringLiteral("75")}};
     QTimer::singleShot(0, [&] {
       auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
       QVERIFY(dialog);
@@ -209,19 +203,19 @@ class WindowJobsTest : public QObject {
       dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     });
     QVERIFY(real.AskPrintSetup(&rig.w(), setup, ReadProfiles(ProfilesPath())));
-    QCOMPARE(setup.lpi, QStringLiteral("39.5018"));
-    QCOMPARE(setup.dpi, QStringLiteral("2400"));
-    QCOMPARE(setup.lens.lenses, Lenses::kHorizontal);
-    QCOMPARE(setup.phaseText, QStringLiteral("1/8"));
-    QCOMPARE(setup.colour.plate, PlateColour::kCmyk);
-    QCOMPARE(setup.form.compression, Compression::Lzw);
-    QCOMPARE(setup.bleed, QStringLiteral("3mm"));
-    QVERIFY(setup.marks);
+    QCOMPARE(setup.at(QStringLiteral("lpi")), QStringLiteral("39.5018"));
+    QCOMPARE(setup.at(QStringLiteral("dpi")), QStringLiteral("2400"));
+    QCOMPARE(setup.at(QStringLiteral("lenses")), QStringLiteral("horizontal"));
+    QCOMPARE(setup.at(QStringLiteral("phase")), QStringLiteral("1/8"));
+    QCOMPARE(setup.at(QStringLiteral("colour")), QStringLiteral("cmyk"));
+    QCOMPARE(setup.at(QStringLiteral("compression")), QStringLiteral("lzw"));
+    QCOMPARE(setup.at(QStringLiteral("bleed")), QStringLiteral("3mm"));
+    QVERIFY(setup.count(QStringLiteral("marks")));
     // The dialog's check takes what a centimetre window takes (20 cm is
     // under 10 inches); the export checks again in the window's unit.
     const auto refused = [](const char* bleed) {
       try {
-        CheckBleed(QString::fromLatin1(bleed));
+        SettingsFrom({{QStringLiteral("bleed"), QString::fromLatin1(bleed)}});
       } catch (const Error&) {
         return true;
       }

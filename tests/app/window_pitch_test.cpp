@@ -87,10 +87,8 @@ class WindowPitchTest : public QObject {
   // The print setup's lenses and mirror: the core's sheet for them.
   void writesTheSheetForTheSetupsLenses() {
     WindowRig rig;
-    PrintSetup setup;
-    setup.lens.lenses = Lenses::kHorizontal;
-    setup.lens.mirror = true;
-    rig.desktop.setupAnswers << setup;
+    rig.desktop.setupAnswers << OptionValues{{QStringLiteral("lenses"), QStringLiteral("horizontal")},
+                                             {QStringLiteral("mirror"), QString()}};
     rig.w().findChild<QAction*>(QStringLiteral("PrintSetup"))->trigger();
     rig.w().ComboBox2->setCurrentIndex(0);  // inch
     rig.w().Edit3->setText(QStringLiteral("0.5"));

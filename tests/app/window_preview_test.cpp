@@ -108,9 +108,7 @@ class WindowPreviewTest : public QObject {
   void playsTheFramesTheLensShows() {
     WindowRig rig;
     TForm1& w = rig.w();
-    PrintSetup setup;
-    setup.lens.frames = {FrameOrder::kPingPong, 2};
-    w.SetPrintSetup(setup);
+    w.SetPrintSetup(MakePrintSetup({{QStringLiteral("order"), QStringLiteral("pingpong")}, {QStringLiteral("hold-ends"), QStringLiteral("2")}}));
     rig.Import(UniformViews(rig.folder(), 3));
     const QList<int> order{1, 1, 2, 3, 2, 2, 2, 2, 3, 2, 1, 1};
     const auto seen = Play(rig, [&](int tick) {

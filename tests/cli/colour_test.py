@@ -217,9 +217,38 @@ class ColourPlates(ProgramTest):
         with open(self.path("huge-adam7.png"), "wb") as f:
             f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", head) + chunk(b"IDAT", zlib.compress(b"\0" * 4096)) +
                     chunk(b"IEND", b""))
+        # An interlaced view whose pixel data is broken: the series' claims
+        # are all made from the headers before it is decoded.
+        png(self.path("broken-adam7.png"), ramp(64, 64), 6, 8, interlace=True)
+        broken = bytearray(open(self.path("broken-adam7.png"), "rb").read())
+        at = broken.index(b"IDAT") + 40
+        broken[at:at + 8] = b"\xff" * 8
+        with open(self.path("broken-adam7.png"), "wb") as f:
+            f.write(broken)
         Image.fromarray(ramp()[..., :4], "CMYK").save(self.path("v.tif"))
         os.rename(self.path("v.tif"), self.path("v.gjs"))
+        # Profiles of classes that do not describe a device's colours, one
+        # whose size field is too small, and files that are not profiles.
+        cmyk, rgb = open(CMYK_PROFILE, "rb").read(), open(A98_PROFILE, "rb").read()
+        for name, source, kind in [("link.icc", cmyk, b"link"), ("rgb-link.icc", rgb, b"link"),
+                                   ("abstract.icc", rgb, b"abst"), ("named.icc", cmyk, b"nmcl")]:
+            with open(self.path(name), "wb") as f:
+                f.write(source[:12] + kind + source[16:])
+        with open(self.path("small-size.icc"), "wb") as f:
+            f.write(struct.pack(">I", 1000) + cmyk[4:])
+        with open(self.path("huge.icc"), "wb") as f:
+            f.truncate(17 << 20)
+        os.mkfifo(self.path("fifo.icc"))
         before = sorted(os.listdir(self.dir.name))
+        profile_cases = [
+            ("--cmyk-profile", "link.icc", "it is a device link"),
+            ("--rgb-profile", "rgb-link.icc", "it is a device link"),
+            ("--rgb-profile", "abstract.icc", "it is an abstract profile"),
+            ("--cmyk-profile", "named.icc", "it is a named-colour profile"),
+            ("--cmyk-profile", "small-size.icc", "it is cut short: its size field says 1000 bytes"),
+            ("--cmyk-profile", "fifo.icc", "it is not a regular file (a FIFO)"),
+            ("--rgb-profile", "huge.icc", "at 17825792 bytes it is larger than the 16 MiB a profile may take"),
+        ]
         cases = [
             (["--colour", "cmyk", "--cmyk-profile", self.path("not.icc")], ["v.png"],
              f'Cannot use the CMYK profile "{self.path("not.icc")}": it is not an ICC profile'),
@@ -232,7 +261,15 @@ class ColourPlates(ProgramTest):
             ([], ["big.png", "cut.png"], 'Cannot read view "' + self.path("cut.png") + '": cannot decode row'),
             ([], ["v.jpg", "cut.jpg"], 'Cannot read view "' + self.path("cut.jpg") + '": '),
             ([], ["huge-adam7.png"], "it is interlaced (Adam7), so it is decoded whole, in 1145 MiB"),
+            ([], ["broken-adam7.png", "huge-adam7.png"],
+             'Cannot read view "' + self.path("huge-adam7.png") + '": it is interlaced (Adam7), so it is decoded whole'),
+            ([], ["broken-adam7.png", "v.png"], 'Cannot read view "' + self.path("broken-adam7.png") + '": its pixel data'),
             ([], ["v.gjs", "v.png"], "a series of .gjs views holds inverted CMYK throughout"),
+        ] + [(["--colour", "cmyk" if option == "--cmyk-profile" else "rgb", option, self.path(name)], ["v.png"],
+              f'Cannot use the {"CMYK" if option == "--cmyk-profile" else "RGB"} profile "{self.path(name)}": {words}')
+             for option, name, words in profile_cases] + [
+            (["--colour", "rgb", "--rgb-profile", "/dev/zero"], ["v.png"],
+             'Cannot use the RGB profile "/dev/zero": it is not a regular file (a character device)'),
         ]
         for options, views, message in cases:
             with self.subTest(views=views, options=options):

@@ -74,3 +74,22 @@ TEST(RowConversion, GivesTheTransformsPixelsWhateverTheMemoHolds) {
 
 }  // namespace
 }  // namespace plivora
+
+namespace plivora {
+namespace {
+
+// Lab pixels in ICC's 8-bit encoding (L, a + 128, b + 128, padding) become
+// sRGB: white, black, and the D50 grey of L 50, which sRGB (D65, adapted by
+// LittleCMS) gives as about 119.
+TEST(LabViews, ConvertFromTheBuiltInLabProfile) {
+  const ColourTransform toSrgb(IccProfile::Lab(), IccProfile::Srgb(), Intent::kRelative);
+  const std::vector<uint8_t> lab{255, 128, 128, 0, 0, 128, 128, 0, 128, 128, 128, 0};
+  std::vector<uint8_t> rgb(lab.size());
+  toSrgb.Convert(lab.data(), rgb.data(), 3);
+  const uint8_t expected[12] = {255, 255, 255, 0, 0, 0, 0, 0, 119, 119, 119, 0};
+  for (size_t c = 0; c < 12; ++c) EXPECT_NEAR(rgb[c], expected[c], 2) << c;
+  EXPECT_EQ(IccProfile::Lab().model(), ColourModel::kLab);
+}
+
+}  // namespace
+}  // namespace plivora

@@ -50,6 +50,16 @@ TEST(Round, RefusesValuesOutsideInt64) {
   EXPECT_EQ(ErrorOf([] { Round(std::numeric_limits<Real>::quiet_NaN()); }), "Invalid floating point operation");
 }
 
+// The integer mean gives Round's answer to the extended quotient: ties to
+// even (5 / 2 = 2, 7 / 2 = 4, 2550 / 20 = 127.5 -> 128), whatever the sizes.
+TEST(RoundedQuotient, MatchesRoundOfTheQuotient) {
+  EXPECT_EQ(RoundedQuotient(5, 2), 2u);
+  EXPECT_EQ(RoundedQuotient(7, 2), 4u);
+  EXPECT_EQ(RoundedQuotient(2550, 20), 128u);
+  for (uint64_t b = 1; b < 300; b += 7)
+    for (uint64_t a = 0; a < 255 * b; a += 1 + a / 64) EXPECT_EQ(RoundedQuotient(a, b), uint64_t(Round(Real(a) / Real(b)))) << a << " / " << b;
+}
+
 TEST(Divide, NamesZeroDivisors) {
   EXPECT_EQ(ErrorOf([] { Divide(1, 0); }), "Floating point division by zero");
   EXPECT_EQ(ErrorOf([] { Divide(0, 0); }), "Invalid floating point operation");

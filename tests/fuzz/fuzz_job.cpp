@@ -1,33 +1,27 @@
 // libFuzzer entry: every input is a job file, a profiles file and a print
 // setup's options held in memory. A job that reads is written again and
 // must read back the same (its views, output and options byte for byte);
-// its options go through the readers of colours, lenses, output forms and
-// the bleed.
+// its options are read into the export's settings, as every front end
+// reads them, under a point and a comma separator.
 #include <QByteArray>
 #include <QJsonDocument>
 #include <cstdlib>
 
 #include "common/error.h"
-#include "interlace/export_geometry.h"
-#include "jobs/export_options.h"
 #include "jobs/job_file.h"
 #include "jobs/profiles.h"
+#include "options/export_settings.h"
 
 namespace {
 
 void ReadOptions(const plivora::OptionValues& values) {
   using namespace plivora;
-  try {
-    ColourOptionsFrom(values, QString());
-    LensOptionsFrom(values, QString());
-    OutputFormFrom(values, QString());
-  } catch (const Error&) {
-  }
-  const auto bleed = values.find(QStringLiteral("bleed"));
-  if (bleed == values.end()) return;
-  try {
-    BleedE4(bleed->second, false);
-  } catch (const Error&) {
+  for (const QChar separator : {QChar('.'), QChar(',')}) {
+    try {
+      const ExportSettings s = SettingsFrom(values, separator);
+      if (s.HeightGiven()) CheckPlateExtent(s.Parameters(1 + int(values.size() % 255)), s.lens.lenses);
+    } catch (const Error&) {
+    }
   }
 }
 

@@ -4,6 +4,8 @@
 # the readers meet, from tiffcp, ImageMagick and Pillow, files they must
 # refuse, and small ICC profiles.
 # run.sh --merge then keeps the ones that add coverage.
+# The corpus's case-* files are the files of tests/cli/reader_cases_test.py
+# (its table of reader cases), as that test writes them.
 set -euo pipefail
 out="${1:-$(mktemp -d /tmp/plivora-seeds.XXXXXX)}"
 mkdir -p "$out"

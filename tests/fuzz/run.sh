@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Builds a fuzzer with clang-14 and runs it: `source` (the view readers and
-# profiles, the default) or `job` (job files, profiles, the print setup).
+# profiles, the default), `plate` (plates as the lens proof reads and sees
+# them) or `job` (job files, profiles, the print setup).
 #
 #   tests/fuzz/run.sh [SECONDS [TARGET]]   fuzz for SECONDS (default 600), one process
 #   tests/fuzz/run.sh --merge [TARGET]     minimise corpus + work corpus into build-fuzz/merged
 #
 # The run starts from tests/fuzz/corpus (job-corpus for `job`) and grows a
-# work corpus in build-fuzz/work (work-job); crashes land in build-fuzz/ as
+# work corpus in build-fuzz/work (work-plate, work-job); crashes land in build-fuzz/ as
 # crash-* files. Inputs that found something belong in the corpus (kept
 # small), which the normal test run replays.
 set -euo pipefail
@@ -18,8 +19,9 @@ cmake -S tests/fuzz -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 target="${2:-source}"
 case "$target" in
   source) corpus=tests/fuzz/corpus work=work ;;
+  plate) corpus=tests/fuzz/corpus work=work-plate ;;
   job) corpus=tests/fuzz/job-corpus work=work-job ;;
-  *) echo "run.sh: no fuzzer \"$target\" (source, job)" >&2; exit 2 ;;
+  *) echo "run.sh: no fuzzer \"$target\" (source, plate, job)" >&2; exit 2 ;;
 esac
 cmake --build "$build" -j2 --target "fuzz_$target" >/dev/null
 mkdir -p "$build/$work"

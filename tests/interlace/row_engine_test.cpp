@@ -24,12 +24,12 @@ using test::ErrorOf;
 // for several column ranges: every way the threads could disagree.
 ExportRequest Request(const QStringList& views, const QString& output, int threads) {
   ExportRequest r;
-  r.texts.inch = true;
-  r.texts.dpi = "1200";
-  r.texts.lpi = "61.3";
-  r.texts.width = "1.7";
-  r.texts.height = "2.1";
-  r.texts.compress = "3";
+  SetOption(r, "unit", "inch");
+  SetOption(r, "dpi", "1200");
+  SetOption(r, "lpi", "61.3");
+  SetOption(r, "width", "1.7");
+  SetOption(r, "height", "2.1");
+  SetOption(r, "compress", "3");
   r.views = views;
   r.firstPhotoWidth = 37;
   r.firstPhotoHeight = 251;

@@ -26,8 +26,8 @@ const QDateTime kWhen(QDate(2026, 12, 6), QTime(23, 5, 9));
 
 ExportRequest Request(const QStringList& views, const QString& output, uint32_t firstWidth, uint32_t firstHeight) {
   ExportRequest r;
-  r.texts.inch = true;
-  r.texts.height = "3";
+  SetOption(r, "unit", "inch");
+  SetOption(r, "height", "3");
   r.views = views;
   r.firstPhotoWidth = int32_t(firstWidth);
   r.firstPhotoHeight = int32_t(firstHeight);
@@ -89,8 +89,8 @@ TEST(Export, NegativeSeriesIsInvertedBack) {
   const QString view = dir.path("v.gjs");
   WriteViewFile(view, 4, 4, test::Uniform(4, 4, 200, 100, 50, 0), /*inverted=*/true);
   ExportRequest r = Request({view, view}, dir.path("out.tif"), 4, 4);
-  r.texts.width = "0.1";
-  r.texts.height = "0.1";
+  SetOption(r, "width", "0.1");
+  SetOption(r, "height", "0.1");
   r.negativeInput = true;
   ExportInterlaced(r, nullptr);
   const std::vector<uint8_t> out = test::ReadBytes(dir.path("out.tif"));
@@ -110,9 +110,9 @@ TEST(Export, SmallestViewSetsTheGridAndWiderViewsUseTheirFirstColumns) {
                 }));
   WriteViewFile(tall, 10, 40, test::Uniform(10, 40, 0, 0, 0, 20));
   ExportRequest r = Request({wide, tall}, dir.path("out.tif"), 20, 30);
-  r.texts.width = "0.5";
-  r.texts.height = "0.5";
-  r.texts.dpi = "(Auto)";
+  SetOption(r, "width", "0.5");
+  SetOption(r, "height", "0.5");
+  SetOption(r, "dpi", "(Auto)");
   ExportInterlaced(r, nullptr);
   const std::vector<uint8_t> out = test::ReadBytes(dir.path("out.tif"));
   const uint32_t width = test::Le32(out, 30);
@@ -180,8 +180,8 @@ TEST(Export, ViewsWhoseNamesAreNotUtf8) {
   WriteViewFile(dir.path("plain.tif"), 8, 8, test::Uniform(8, 8, 1, 2, 3, 4));
   ASSERT_EQ(::rename(NativeFileName(dir.path("plain.tif")).constData(), native.constData()), 0);
   ExportRequest r = Request({view, view}, dir.path("out.tif"), 8, 8);
-  r.texts.width = "0.1";
-  r.texts.height = "0.1";
+  SetOption(r, "width", "0.1");
+  SetOption(r, "height", "0.1");
   ExportInterlaced(r, nullptr);
   EXPECT_EQ(FileSize(dir.path("out.tif")), 334u + (40 + 80) * 424u * 4);
   r.outputPath = view;
@@ -246,8 +246,8 @@ TEST(Export, ReplacesAnEarlierFileOnlyWhenComplete) {
   WriteViewFile(view, 8, 8, test::Uniform(8, 8, 1, 2, 3, 4));
   test::WriteBytes(out, {'o', 'l', 'd'});
   ExportRequest r = Request({view}, out, 8, 8);
-  r.texts.width = "0.1";
-  r.texts.height = "0.1";
+  SetOption(r, "width", "0.1");
+  SetOption(r, "height", "0.1");
   ExportInterlaced(r, nullptr);
   const std::vector<uint8_t> first = test::ReadBytes(out);
   EXPECT_EQ(first.size(), 334u + (40 + 80) * 424u * 4);
@@ -283,10 +283,10 @@ TEST(Export, ACaptionStripThatCannotBeDrawnLeavesNothing) {
     const rlimit limit{cap, cap};
     ::setrlimit(RLIMIT_AS, &limit);
     ExportRequest r = Request({dir.path("v.tif")}, dir.path("out.tif"), 4, 4);
-    r.texts.dpi = "42949";
-    r.texts.width = "20";
-    r.texts.height = "0.02";
-    r.texts.compress = "255";
+    SetOption(r, "dpi", "42949");
+    SetOption(r, "width", "20");
+    SetOption(r, "height", "0.02");
+    SetOption(r, "compress", "255");
     QString message;
     try {
       ExportInterlaced(r, {});
@@ -344,14 +344,14 @@ TEST(ColourPlates, TheCmykPlateHoldsTheInksTheGreyPlatePicks) {
   for (const bool negative : {false, true}) {
     for (const int threads : {1, 3}) {
       ExportRequest r = Request(views, dir.path("grey.tif"), 31, 47);
-      r.texts.lpi = "61.3";
-      r.texts.width = "0.7";
-      r.texts.height = "1";
+      SetOption(r, "lpi", "61.3");
+      SetOption(r, "width", "0.7");
+      SetOption(r, "height", "1");
       r.negativeInput = negative;
       r.threads = threads;
       ExportInterlaced(r, {});
       r.outputPath = dir.path("cmyk.tif");
-      r.colour.plate = PlateColour::kCmyk;
+      SetOption(r, "colour", "cmyk");
       ExportInterlaced(r, {});
       const std::vector<uint8_t> grey = ImageRows(dir.path("grey.tif"), 100), inks = ImageRows(dir.path("cmyk.tif"), 100);
       ASSERT_EQ(grey.size(), inks.size());

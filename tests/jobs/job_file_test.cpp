@@ -16,6 +16,7 @@ namespace plivora {
 namespace {
 
 using test::ErrorOf;
+using test::TempDir;
 
 TEST(JobFile, PathsAreRelativeUnderTheJobAndBytesWhenNotUtf8) {
   const QString folder = QStringLiteral("/work/card");
@@ -82,6 +83,43 @@ TEST(JobFile, CorpusInputsReadOrAreRefused) {
   }
   EXPECT_GE(jobs, 1);
   EXPECT_GE(books, 1);
+}
+
+
+// An edit made in the window on the book as it was read is applied to the
+// file as another program left it meanwhile: its saves survive, and what
+// the window removed, renamed or changed is done.
+TEST(Profiles, AnEditOfAnOldCopyKeepsWhatOthersSavedMeanwhile) {
+  const auto lens = [](const char* name, const char* lpi) {
+    return Profile{QString::fromUtf8(name), {{QStringLiteral("lpi"), QString::fromUtf8(lpi)}}, {}};
+  };
+  ProfileBook before;
+  for (const Profile& p : {lens("a", "50"), lens("b", "60"), lens("c", "70")}) before.Put(ProfileKind::kLens, p);
+  ProfileBook after = before;
+  after.Remove(ProfileKind::kLens, QStringLiteral("a"));
+  after.Rename(ProfileKind::kLens, QStringLiteral("b"), QStringLiteral("b2"));
+  after.Put(ProfileKind::kLens, lens("c", "71"));
+  ProfileBook now = before;
+  now.Put(ProfileKind::kLens, lens("d", "80"));  // saved by another program
+  now.Apply(before, after);
+  QStringList names;
+  for (const Profile& p : now.Of(ProfileKind::kLens)) names << p.name + QChar('=') + p.options.at(QStringLiteral("lpi"));
+  EXPECT_EQ(names.join(QChar(' ')), QStringLiteral("c=71 d=80 b2=60"));
+}
+
+// Names a profile can't have, and names that are bytes rather than UTF-8,
+// which the file keeps byte for byte.
+TEST(Profiles, NamesAreOneLineOfAnyBytes) {
+  for (const char* bad : {"", "  ", "two\nlines", "tab\there"})
+    EXPECT_THROW(CheckProfileName(ProfileKind::kLens, QString::fromUtf8(bad)), Error) << bad;
+  ProfileBook book;
+  const QString name = FileNameFromNative("PET \xe9");
+  book.Put(ProfileKind::kPrinter, {name, {{QStringLiteral("dpi"), QStringLiteral("2400")}}, {}});
+  TempDir dir;
+  WriteProfiles(dir.path("p.json"), book);
+  const ProfileBook read = ReadProfiles(dir.path("p.json"));
+  ASSERT_EQ(read.printers.size(), 1u);
+  EXPECT_EQ(NativeFileName(read.printers[0].name), QByteArray("PET \xe9"));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // round(v / 257), an alpha laid over white paper.
 #include <tiffio.h>
 
+#include "colour/icc_profile.h"
 #include "series/source_image.h"
 #include "series/tiff_test_tools.h"
 #include "support/test_support.h"
@@ -114,7 +115,7 @@ TEST(TiffModels, RowsAreThePixelsInTheirModel) {
 TEST(TiffModels, TheEmbeddedProfileIsKept) {
   test::TempDir dir;
   test::LibtiffLayout layout = Layout(PHOTOMETRIC_RGB, 3, 8);
-  layout.iccProfile = QByteArray("not checked until a conversion needs it", 39);
+  layout.iccProfile = IccProfile::Srgb().bytes();
   test::WriteWithLibtiff(dir.path("p.tif"), 2, 2, std::vector<uint16_t>(12, 9), layout);
   EXPECT_EQ(OpenSource(dir.path("p.tif"))->image().Profile, layout.iccProfile);
 }

@@ -133,12 +133,12 @@ const QDateTime kWhen(QDate(2026, 12, 8), QTime(1, 2, 3));
 // it is printed in the caption strip).
 std::vector<uint8_t> ExportBytes(const QStringList& views, const QString& out, bool negative) {
   ExportRequest r;
-  r.texts.dpi = "400";
-  r.texts.lpi = "40";
-  r.texts.width = "1";
-  r.texts.height = "0.7";
-  r.texts.compress = "2";
-  r.texts.inch = true;
+  SetOption(r, "dpi", "400");
+  SetOption(r, "lpi", "40");
+  SetOption(r, "width", "1");
+  SetOption(r, "height", "0.7");
+  SetOption(r, "compress", "2");
+  SetOption(r, "unit", "inch");
   r.views = views;
   r.negativeInput = negative;
   r.outputPath = out;
@@ -176,19 +176,22 @@ TEST(TiffSource, GjsViewsInOtherLayoutsAreInvertedAsBefore) {
   EXPECT_EQ(fromOther.constBits()[0], uint8_t(Pixels(3)[0]));  // stored inverted, shown as written
 }
 
-TEST(TiffSource, ExtraSamplesAfterTheInksAreDropped) {
+// A transparent pixel prints no ink: a CMYK view's alpha scales its inks,
+// round(c * a / 255).
+TEST(TiffSource, ACmykViewsAlphaScalesItsInks) {
   test::TempDir dir;
-  std::vector<uint8_t> cmyka;
+  std::vector<uint8_t> cmyka, scaled;
   const std::vector<uint8_t> pixels = Pixels(5);
   for (size_t i = 0; i < pixels.size(); i += 4) {
     cmyka.insert(cmyka.end(), pixels.begin() + long(i), pixels.begin() + long(i) + 4);
     cmyka.push_back(uint8_t(i));
+    for (size_t s = 0; s < 4; ++s) scaled.push_back(uint8_t((pixels[i + s] * (i & 0xFF) + 127) / 255));
   }
   test::WriteBytes(dir.path("v.raw"), cmyka);
   for (const char* compress : {"LZW", "None"}) {
     RunTool("convert", {"-size", QStringLiteral("%1x%2").arg(kW).arg(kH), "-depth", "8", "cmyka:" + dir.path("v.raw"),
                     "-compress", compress, dir.path("v.tif")});
-    EXPECT_EQ(AllRows(dir.path("v.tif")), pixels) << compress;
+    EXPECT_EQ(AllRows(dir.path("v.tif")), scaled) << compress;
   }
 }
 

@@ -106,3 +106,13 @@ QString ErrorOf(const std::function<void()>& f) {
 }
 
 }  // namespace plivora::test
+
+namespace plivora {
+
+void SetOption(ExportRequest& request, const QString& name, const QString& value) {
+  OptionValues values = request.settings.given;
+  values[name] = value;
+  request.settings = SettingsFrom(values);
+}
+
+}  // namespace plivora

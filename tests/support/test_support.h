@@ -12,9 +12,19 @@
 #include <vector>
 
 #include "common/error.h"
+#include "jobs/export.h"
 
 // Readable QString values in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace plivora {
+
+// Sets export option `name` of `request` (by its command-line name) as the
+// command line would, keeping the others: the settings made again from
+// their texts. Raises what the settings raise.
+void SetOption(ExportRequest& request, const QString& name, const QString& value);
+
+}  // namespace plivora
 
 namespace plivora::test {
 

@@ -1,0 +1,158 @@
+// The print setup dialog, made from the option table: a control for every
+// option the print setup shows, in the table's order, with the lens and
+// printer profiles that fill them above.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QLocale>
+#include <QSpinBox>
+#include <functional>
+
+#include "app/desktop.h"
+#include "app/dialog_parts.h"
+#include "app/field_words.h"
+#include "app/wording.h"
+#include "colour/icc_profile.h"
+#include "common/error.h"
+
+namespace plivora {
+
+namespace {
+
+// One option's control, and how its value goes in and out of it.
+struct SetupControl {
+  const OptionSpec* option;
+  std::function<QString()> value;          // "" for a file or a switch not given
+  std::function<void(const QString&)> show;
+};
+
+SetupControl ControlFor(QDialog& dialog, QFormLayout* form, const OptionSpec& o, const OptionValues& values) {
+  const QByteArray name = o.objectName.toLatin1();
+  const QString label = Words(o.en, o.zh) + QChar(':');
+  const auto given = values.find(o.name);
+  const QString value = given != values.end() ? given->second : o.fallback;
+  switch (o.kind) {
+    case OptionKind::kChoice: {
+      std::vector<std::pair<QString, QString>> items;
+      for (const OptionChoice& c : o.choices) items.emplace_back(Words(c.en, c.zh), c.name);
+      QComboBox* box = Choice(dialog, form, name.constData(), label, items, value);
+      return {&o, [box] { return box->currentData().toString(); },
+              [box](const QString& v) { box->setCurrentIndex(std::max(0, box->findData(v))); }};
+    }
+    case OptionKind::kSwitch: {
+      auto* box = new QCheckBox(Words(o.en, o.zh), &dialog);
+      box->setObjectName(o.objectName);
+      box->setChecked(given != values.end());
+      form->addRow(QString(), box);
+      return {&o, [box] { return box->isChecked() ? QStringLiteral("true") : QString(); },
+              [box](const QString& v) { box->setChecked(!v.isEmpty()); }};
+    }
+    case OptionKind::kWhole: {
+      auto* spin = new QSpinBox(&dialog);
+      spin->setObjectName(o.objectName);
+      spin->setRange(o.low, o.high);
+      spin->setValue(value.toInt());
+      form->addRow(label, spin);
+      return {&o, [spin] { return QString::number(spin->value()); }, [spin](const QString& v) { spin->setValue(v.toInt()); }};
+    }
+    case OptionKind::kFile: {
+      QLineEdit* edit = ProfileRow(dialog, form, name.constData(), label, value, o.hint);
+      return {&o, [edit] { return edit->text().trimmed(); }, [edit](const QString& v) { edit->setText(v); }};
+    }
+    default: {
+      QLineEdit* edit = Field(dialog, form, name.constData(), label, value);
+      edit->setPlaceholderText(o.hint);
+      return {&o, [edit] { return edit->text().trimmed(); }, [edit](const QString& v) { edit->setText(v); }};
+    }
+  }
+}
+
+// The values the controls hold: a switch given or not, a file or a number
+// left empty taking its default; numbers with "." as the separator.
+OptionValues ValuesOf(const std::vector<SetupControl>& controls) {
+  const QChar separator = QLocale().decimalPoint().at(0);
+  OptionValues values;
+  for (const SetupControl& c : controls) {
+    QString v = c.value();
+    if (c.option->kind == OptionKind::kSwitch) {
+      if (!v.isEmpty()) values[c.option->name] = QString();
+      continue;
+    }
+    if (v.isEmpty()) {
+      if (c.option->kind == OptionKind::kFile) continue;
+      v = c.option->fallback;
+    }
+    if (c.option->kind == OptionKind::kPart || c.option->kind == OptionKind::kLength) v.replace(separator, QChar('.'));
+    values[c.option->name] = v;
+  }
+  return values;
+}
+
+}  // namespace
+
+bool QtDesktop::AskPrintSetup(QWidget* parent, OptionValues& values, const ProfileBook& profiles) {
+  QDialog dialog(parent);
+  dialog.setObjectName(QStringLiteral("PrintSetupDialog"));
+  dialog.setWindowTitle(Words(QStringLiteral("Print setup"), QStringLiteral("打印设置")));
+  auto* form = new QFormLayout(&dialog);
+  const QString none = Words(QStringLiteral("(none)"), QStringLiteral("(无)"));
+  std::vector<std::pair<QString, QString>> lensItems{{none, QString()}}, printerItems{{none, QString()}};
+  for (const Profile& p : profiles.lenses) lensItems.push_back({p.name, p.name});
+  for (const Profile& p : profiles.printers) printerItems.push_back({p.name, p.name});
+  QComboBox* lensProfile = Choice(dialog, form, "LensProfile", Words(QStringLiteral("Lens:"), QStringLiteral("光栅:")), lensItems, {});
+  QComboBox* printerProfile =
+      Choice(dialog, form, "PrinterProfile", Words(QStringLiteral("Printer:"), QStringLiteral("打印机:")), printerItems, {});
+  std::vector<SetupControl> controls;
+  for (const OptionSpec& o : ExportOptions())
+    if (o.InSetup()) controls.push_back(ControlFor(dialog, form, o, values));
+
+  // A profile fills the controls of the options it holds; what is typed
+  // afterwards stays. A printer's switches are its own: off when it has none.
+  const auto fill = [&](ProfileKind kind, const QString& name) {
+    const Profile* p = profiles.Find(kind, name);
+    if (!p) return;
+    for (const SetupControl& c : controls) {
+      const auto it = p->options.find(c.option->name);
+      if (it != p->options.end()) c.show(c.option->kind == OptionKind::kSwitch ? QStringLiteral("true") : it->second);
+      else if (c.option->kind == OptionKind::kSwitch && ProfileOptionNames(kind).contains(c.option->name)) c.show(QString());
+    }
+  };
+  QObject::connect(lensProfile, &QComboBox::currentIndexChanged, &dialog,
+                   [&] { fill(ProfileKind::kLens, lensProfile->currentData().toString()); });
+  QObject::connect(printerProfile, &QComboBox::currentIndexChanged, &dialog,
+                   [&] { fill(ProfileKind::kPrinter, printerProfile->currentData().toString()); });
+
+  QDialogButtonBox* buttons = OkCancel(dialog);
+  OptionValues chosen;
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
+    chosen = ValuesOf(controls);
+    // What the export would refuse is named now, not at the next export;
+    // the window's own fields (DPI, LPI) are checked as typed there.
+    try {
+      OptionValues setup;
+      for (const auto& [name, value] : chosen)
+        if (FindExportOption(name)->windowField.isEmpty()) setup[name] = value;
+      const ExportSettings s = SettingsFrom(setup, QLocale().decimalPoint().at(0));
+      if (!s.colour.cmykProfile.isEmpty())
+        IccProfile::FromFile(s.colour.cmykProfile, ColourModel::kCmyk, QStringLiteral("the CMYK profile"));
+      if (!s.colour.rgbProfile.isEmpty())
+        IccProfile::FromFile(s.colour.rgbProfile, ColourModel::kRgb, QStringLiteral("the RGB profile"));
+    } catch (const OptionError& e) {
+      Warn(dialog, FieldWords(e));
+      return;
+    } catch (const Error& e) {
+      Warn(dialog, e.message());
+      return;
+    }
+    dialog.accept();
+  });
+  form->addRow(buttons);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  values = chosen;
+  return true;
+}
+
+}  // namespace plivora
