@@ -1,31 +1,8 @@
 #include "align/key_plane.h"
 
-#include <QStringList>
-
 #include "common/error.h"
 
 namespace plivora {
-
-KeyRect ParseKeyRect(const QString& text) {
-  const QStringList parts = text.split(QChar(','));
-  KeyRect key;
-  int64_t* fields[4] = {&key.x, &key.y, &key.width, &key.height};
-  bool ok = parts.size() == 4;
-  for (int i = 0; ok && i < 4; ++i) {
-    try {
-      *fields[i] = ParseInt(parts[i].trimmed());
-    } catch (const Error&) {
-      ok = false;
-    }
-  }
-  if (!ok || key.width <= 0 || key.height <= 0)
-    Fail(QStringLiteral("The key rectangle \"%1\" is not X,Y,W,H in the first view's pixels (four whole numbers, W and H above 0)").arg(text));
-  return key;
-}
-
-QString KeyRectText(const KeyRect& key) {
-  return QStringLiteral("%1,%2,%3,%4").arg(key.x).arg(key.y).arg(key.width).arg(key.height);
-}
 
 KeyRect DefaultKeyRect(uint32_t width, uint32_t height) {
   return {int64_t(width / 3), int64_t(height / 3), int64_t(width - 2 * (width / 3)), int64_t(height - 2 * (height / 3))};

@@ -9,19 +9,9 @@
 #include <vector>
 
 #include "common/numbers.h"
+#include "series/view_transform.h"
 
 namespace plivora {
-
-// A rectangle in the reference (first) view's pixels.
-struct KeyRect {
-  int64_t x = 0, y = 0, width = 0, height = 0;
-  bool operator==(const KeyRect&) const = default;
-};
-
-// "X,Y,W,H", whole pixels. Raises "The key rectangle "TEXT" is not X,Y,W,H
-// in the first view's pixels (four whole numbers, W and H above 0)".
-KeyRect ParseKeyRect(const QString& text);
-QString KeyRectText(const KeyRect& key);
 
 // The centre third of a view, each way.
 KeyRect DefaultKeyRect(uint32_t width, uint32_t height);

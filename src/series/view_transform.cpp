@@ -1,5 +1,7 @@
 #include "series/view_transform.h"
 
+#include <QStringList>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -168,6 +170,27 @@ CommonArea CommonAreaOf(const std::vector<PlacedView>& views) {
     }
   if (bestPixels == 0) NoCommonArea();
   return best;
+}
+
+KeyRect ParseKeyRect(const QString& text) {
+  const QStringList parts = text.split(QChar(','));
+  KeyRect key;
+  int64_t* fields[4] = {&key.x, &key.y, &key.width, &key.height};
+  bool ok = parts.size() == 4;
+  for (int i = 0; ok && i < 4; ++i) {
+    try {
+      *fields[i] = ParseInt(parts[i].trimmed());
+    } catch (const Error&) {
+      ok = false;
+    }
+  }
+  if (!ok || key.width <= 0 || key.height <= 0)
+    Fail(QStringLiteral("The key rectangle \"%1\" is not X,Y,W,H in the first view's pixels (four whole numbers, W and H above 0)").arg(text));
+  return key;
+}
+
+QString KeyRectText(const KeyRect& key) {
+  return QStringLiteral("%1,%2,%3,%4").arg(key.x).arg(key.y).arg(key.width).arg(key.height);
 }
 
 }  // namespace plivora

@@ -48,6 +48,17 @@ void CheckViewTransform(const QString& path, const ViewTransform& t);
 // The largest integer not above `value` (`value` within int64).
 int64_t FloorOf(Real value);
 
+// A rectangle in the reference (first) view's pixels: the key rectangle.
+struct KeyRect {
+  int64_t x = 0, y = 0, width = 0, height = 0;
+  bool operator==(const KeyRect&) const = default;
+};
+
+// "X,Y,W,H", whole pixels. Raises "The key rectangle "TEXT" is not X,Y,W,H
+// in the first view's pixels (four whole numbers, W and H above 0)".
+KeyRect ParseKeyRect(const QString& text);
+QString KeyRectText(const KeyRect& key);
+
 // The sampling rule of one transformed view: where a point of the reference
 // grid comes from in the view. Source positions are linear in the grid
 // position, so the aligned reader steps through them.
