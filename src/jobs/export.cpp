@@ -15,6 +15,7 @@
 #include "jobs/framed_plate.h"
 #include "plate/plate_writer.h"
 #include "plate/strip_encoders.h"
+#include "series/source_image.h"
 #include "series/view_error.h"
 
 namespace plivora {
@@ -90,6 +91,21 @@ void Write(const ExportRequest& req, ExportPlan& plan, ProgressReporter& progres
 }
 
 }  // namespace
+
+std::optional<CommonArea> AlignedAreaOf(const QStringList& views, const std::vector<ViewTransform>& transforms) {
+  std::vector<PlacedView> placed;
+  bool moved = false;
+  for (qsizetype i = 0; i < views.size(); ++i) {
+    SourceImage image;
+    ReadSourceHeader(views[i], image);
+    const ViewTransform t = size_t(i) < transforms.size() ? transforms[size_t(i)] : ViewTransform{};
+    CheckViewTransform(views[i], t);
+    moved = moved || !t.Identity();
+    placed.push_back({image.Width, image.Height, t});
+  }
+  if (!moved) return std::nullopt;
+  return CommonAreaOf(placed);
+}
 
 QString PanelFileName(const QString& path, int k, int panels) {
   // The extension is the name's text from its last "." on, as for the
