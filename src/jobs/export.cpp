@@ -93,17 +93,19 @@ void Write(const ExportRequest& req, ExportPlan& plan, ProgressReporter& progres
 }  // namespace
 
 std::optional<CommonArea> AlignedAreaOf(const QStringList& views, const std::vector<ViewTransform>& transforms) {
+  if (std::all_of(transforms.begin(), transforms.end(), [](const ViewTransform& t) { return t.Identity(); })) return std::nullopt;
   std::vector<PlacedView> placed;
-  bool moved = false;
   for (qsizetype i = 0; i < views.size(); ++i) {
     SourceImage image;
-    ReadSourceHeader(views[i], image);
+    try {
+      ReadSourceHeader(views[i], image);
+    } catch (const std::bad_alloc&) {
+      FailView(views[i], QStringLiteral("there is not enough memory to open it"));
+    }
     const ViewTransform t = size_t(i) < transforms.size() ? transforms[size_t(i)] : ViewTransform{};
     CheckViewTransform(views[i], t);
-    moved = moved || !t.Identity();
     placed.push_back({image.Width, image.Height, t});
   }
-  if (!moved) return std::nullopt;
   return CommonAreaOf(placed);
 }
 
