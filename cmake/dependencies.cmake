@@ -8,3 +8,6 @@ find_package(GIF 5 REQUIRED)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(LCMS2 REQUIRED IMPORTED_TARGET lcms2)
 find_package(Threads REQUIRED)
+# The views stage measures alignment with OpenCV: only the modules it calls
+# (never highgui, which brings a toolkit of its own).
+find_package(OpenCV 4 REQUIRED COMPONENTS core imgproc video features2d calib3d)

@@ -9,6 +9,7 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev libgl-dev
   libjpeg62-turbo-dev libtiff-dev libtiff-tools libpng-dev libgif-dev liblcms2-dev libgs-common
+  libopencv-dev
   libgtest-dev
   fonts-liberation fonts-wqy-microhei fontconfig
   locales

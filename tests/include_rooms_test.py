@@ -19,11 +19,12 @@ BELOW = {
     "plate": {"common"},
     "drawing": {"common"},
     "preview": {"common", "colour", "series"},
+    "align": {"common", "colour", "series"},
     "proof": {"common", "colour", "series"},
     "options": {"common", "colour", "series", "interlace", "plate"},
-    "jobs": {"common", "colour", "series", "interlace", "plate", "drawing", "proof", "options"},
-    "cli": {"common", "colour", "series", "interlace", "plate", "drawing", "preview", "proof", "options", "jobs"},
-    "app": {"common", "colour", "series", "interlace", "plate", "drawing", "preview", "proof", "options", "jobs"},
+    "jobs": {"common", "colour", "series", "align", "interlace", "plate", "drawing", "proof", "options"},
+    "cli": {"common", "colour", "series", "align", "interlace", "plate", "drawing", "preview", "proof", "options", "jobs"},
+    "app": {"common", "colour", "series", "align", "interlace", "plate", "drawing", "preview", "proof", "options", "jobs"},
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/[^"]+"', re.M)
 

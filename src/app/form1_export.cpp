@@ -134,6 +134,7 @@ void TForm1::BitBtn7Click() {
   request.settings = WindowSettings();
   request.settings.form = form;
   request.views = Items();
+  request.transforms = jobKept_.TransformsFor(request.views);  // an opened job's shifts and turns
   request.firstPhotoWidth = FirstPhotoWidth;
   request.firstPhotoHeight = FirstPhotoHeight;
   request.negativeInput = NegativeInput == 1;

@@ -56,6 +56,8 @@ void TForm1::SaveJobAsClick() {
 Job TForm1::JobOfWindow() const {
   Job job = jobKept_;
   job.views = Items();
+  job.transforms = jobKept_.TransformsFor(job.views);
+  job.DropIdentityTransforms();
   job.options = WindowValues(true);
   return job;
 }

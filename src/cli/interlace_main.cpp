@@ -77,9 +77,10 @@ QString LengthWithUnit(const QString& length, bool inch) {
 }
 
 // The export the options describe, checked as the export will check it
-// before its first pixel: the settings, the reference view (the first),
-// the height it gives when none is typed, and a plate with lenses and rows.
-ExportRequest BuildRequest(const ParsedOptions& o) {
+// before its first pixel: the settings, the reference view (the first, or
+// the area every view covers once moved by `transforms`, one a view), the
+// height it gives when none is typed, and a plate with lenses and rows.
+ExportRequest BuildRequest(const ParsedOptions& o, const std::vector<ViewTransform>& transforms = {}) {
   ExportRequest req;
   req.outputPath = OutputPath(o);
   if (o.Operands().isEmpty()) throw UsageError(QStringLiteral("no views given (see --help)"));
@@ -91,6 +92,11 @@ ExportRequest BuildRequest(const ParsedOptions& o) {
   // The first view is the reference, as after an import in the window.
   SourceImage first;
   ReadSourceHeader(req.views.first(), first);
+  req.transforms = transforms;
+  if (const std::optional<CommonArea> area = AlignedAreaOf(req.views, transforms)) {
+    first.Width = area->width;
+    first.Height = area->height;
+  }
   req.firstPhotoWidth = int32_t(first.Width);
   req.firstPhotoHeight = int32_t(first.Height);
   req.negativeInput = IsNegativeExtension(PathExtension(req.views.first()));
@@ -129,14 +135,21 @@ ParsedOptions Effective(const ParsedOptions& typed, const Job* job) {
   return o;
 }
 
+// The job's shifts and turns of its views, unless views are typed instead.
+std::vector<ViewTransform> TransformsOf(const ParsedOptions& typed, const Job* job) {
+  return job && typed.Operands().isEmpty() ? job->transforms : std::vector<ViewTransform>{};
+}
+
 // Writes the job the options describe, once they pass every check the
 // export makes before its first pixel; never over a file the run reads, nor
 // over a file that is not a job (a view a glob typed after --save-job).
-void SaveJob(const ParsedOptions& o, const RunInputs& read) {
-  const ExportRequest request = BuildRequest(o);
+void SaveJob(const ParsedOptions& o, const std::vector<ViewTransform>& transforms, const RunInputs& read) {
+  const ExportRequest request = BuildRequest(o, transforms);
   Job job;
   job.output = request.outputPath;
   for (const QString& view : request.views) job.views << AbsoluteFileName(view);
+  job.transforms = request.transforms;
+  job.DropIdentityTransforms();
   job.options = ExportValuesOf(o);
   const QString path = AbsoluteFileName(o.Value(QStringLiteral("--save-job")));
   RunInputs inputs = read;
@@ -217,7 +230,7 @@ ExportRequest JobRequest(const ParsedOptions& typed, const NamedJob& named, bool
   if (tellUnknown && !job.UnknownKeys().isEmpty())
     std::fprintf(stderr, "plivora-interlace: job %s: keys this version does not know, left alone: %s\n",
                  NativeFileName(named.path).constData(), qPrintable(job.UnknownKeys().join(QStringLiteral(", "))));
-  ExportRequest request = BuildRequest(Effective(typed, &job));
+  ExportRequest request = BuildRequest(Effective(typed, &job), TransformsOf(typed, &job));
   request.slugName = named.path.section(QChar('/'), -1);
   request.inputs = InputsOf(typed, &named);
   return request;
@@ -308,7 +321,8 @@ void Run(const ParsedOptions& typed, const std::function<void(int)>& progress) {
     const ParsedOptions o = Effective(typed, job ? &*job : nullptr);
     if (typed.Has(QStringLiteral("--save-lens"))) SaveProfile(o, ProfileKind::kLens);
     if (typed.Has(QStringLiteral("--save-printer"))) SaveProfile(o, ProfileKind::kPrinter);
-    if (typed.Has(QStringLiteral("--save-job"))) SaveJob(o, InputsOf(typed, jobs.empty() ? nullptr : &jobs.front()));
+    if (typed.Has(QStringLiteral("--save-job")))
+      SaveJob(o, TransformsOf(typed, job ? &*job : nullptr), InputsOf(typed, jobs.empty() ? nullptr : &jobs.front()));
     return;
   }
   // One job named by --job is an export like any other; lists and several

@@ -15,6 +15,7 @@
 #include "jobs/framed_plate.h"
 #include "plate/plate_writer.h"
 #include "plate/strip_encoders.h"
+#include "series/source_image.h"
 #include "series/view_error.h"
 
 namespace plivora {
@@ -118,6 +119,23 @@ void Write(const ExportRequest& req, ExportPlan& plan, ProgressReporter& progres
 }
 
 }  // namespace
+
+std::optional<CommonArea> AlignedAreaOf(const QStringList& views, const std::vector<ViewTransform>& transforms) {
+  if (std::all_of(transforms.begin(), transforms.end(), [](const ViewTransform& t) { return t.Identity(); })) return std::nullopt;
+  std::vector<PlacedView> placed;
+  for (qsizetype i = 0; i < views.size(); ++i) {
+    SourceImage image;
+    try {
+      ReadSourceHeader(views[i], image);
+    } catch (const std::bad_alloc&) {
+      FailView(views[i], QStringLiteral("there is not enough memory to open it"));
+    }
+    const ViewTransform t = size_t(i) < transforms.size() ? transforms[size_t(i)] : ViewTransform{};
+    CheckViewTransform(views[i], t);
+    placed.push_back({image.Width, image.Height, t});
+  }
+  return CommonAreaOf(placed);
+}
 
 QString PanelFileName(const QString& path, int k, int panels) {
   // The extension is the name's text from its last "." on, as for the

@@ -8,10 +8,13 @@
 #include <QLocale>
 #include <QStringList>
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 #include "common/progress.h"
 #include "common/run_inputs.h"
 #include "options/export_settings.h"
+#include "series/view_transform.h"
 
 namespace plivora {
 
@@ -20,6 +23,10 @@ struct ExportRequest {
   // the reference view's aspect on the command line).
   ExportSettings settings;
   QStringList views;  // in series order; the first is view 1
+  // Each view's shift and turn, in the order of `views` (empty, or shorter:
+  // the rest unmoved). With any, the views are read through them and the
+  // series is cut to the area every moved view covers.
+  std::vector<ViewTransform> transforms;
   // The reference size of the last import; it takes part in the smallest
   // width and height even when its view has left the list. 0 means none.
   int32_t firstPhotoWidth = 0;
@@ -39,6 +46,11 @@ struct ExportRequest {
   // How a plain file over 4 GiB is refused: what the operator can do.
   QString tooLargeAdvice = QStringLiteral("use --bigtiff if the RIP reads BigTIFF, or --panels N to split the print into N files");
 };
+
+// The area every view covers once moved by its transform (one a view; the
+// rest unmoved), from the views' headers; none when no view moves. Raises
+// the readers' errors and CommonAreaOf's.
+std::optional<CommonArea> AlignedAreaOf(const QStringList& views, const std::vector<ViewTransform>& transforms);
 
 // "plate.tif" gives "plate-2-of-3.tif", ".tif" gives "-2-of-3.tif"; a name
 // without an extension gets the suffix at its end.

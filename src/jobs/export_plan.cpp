@@ -7,6 +7,7 @@
 #include "common/file_names.h"
 #include "jobs/press_frame.h"
 #include "plate/tiff_header.h"
+#include "series/aligned_source.h"
 #include "series/view_error.h"
 
 namespace plivora {
@@ -32,6 +33,21 @@ void OpenViews(const QStringList& frames, ViewSet& views, uint32_t* minWidth, ui
     progress.Set(Real(i + 1) * 20 / photoCount);
   }
   views.Start();
+}
+
+// With shifts or turns, every frame read through its view's and cut to the
+// area all cover, which is then the reference size.
+void AlignFrames(const ExportRequest& req, ViewSet& views, uint32_t* minWidth, uint32_t* minHeight) {
+  if (std::all_of(req.transforms.begin(), req.transforms.end(), [](const ViewTransform& t) { return t.Identity(); })) return;
+  std::vector<ViewTransform> frames;
+  for (const int i : FrameIndices(int(req.views.size()), req.settings.lens.frames))
+    frames.push_back(size_t(i) < req.transforms.size() ? req.transforms[size_t(i)] : ViewTransform{});
+  for (int i = 0; i < int(req.views.size()) && size_t(i) < req.transforms.size(); ++i)
+    CheckViewTransform(req.views[i], req.transforms[size_t(i)]);
+  const CommonArea area = CommonAreaOf(views, frames);
+  AlignViews(views, frames, area);
+  *minWidth = std::min(*minWidth, area.width);
+  *minHeight = std::min(*minHeight, area.height);
 }
 
 // The files of the plate: the whole print, or its panels cut at lens
@@ -121,6 +137,7 @@ ExportPlan PlanExport(const ExportRequest& req, ProgressReporter& progress) {
   OpenViews(plan.frames, *plan.views, &minWidth, &minHeight, progress);
   // Every view's rows in the plate's model; the profiles checked now.
   plan.colours = PlanColours(*plan.views, req.settings.colour, req.negativeInput);
+  AlignFrames(req, *plan.views, &minWidth, &minHeight);
   plan.plate = PlanPlate(req, int(plan.frames.size()), minWidth, minHeight, plan.colours.plateProfile);
   RunInputs inputs = req.inputs;
   for (const QString& view : req.views) inputs.Add(view, QStringLiteral("one of the views"));

@@ -6,6 +6,7 @@
 #include "common/error.h"
 #include "common/file_names.h"
 #include "common/output_file.h"
+#include "jobs/job_views.h"
 
 namespace plivora {
 
@@ -16,11 +17,67 @@ namespace {
 struct JobFault {
   QString key;
   QString reason;
+  int line = 0;  // when known already; else the key's line
 };
 
 [[noreturn]] void Refuse(const QString& key, const QString& reason) { throw JobFault{key, reason}; }
 
+// The line of view `index`'s (from 0) `"key":` after byte `from` (the
+// views' key): the views before it that hold the key are counted past.
+int LineOfViewKey(const QByteArray& bytes, const QJsonArray& views, qsizetype index, const QString& key, qsizetype from) {
+  if (key.isEmpty() || from < 0) return LineOfKey(bytes, QStringLiteral("views"));
+  qsizetype before = 0;
+  for (qsizetype j = 0; j < index; ++j) before += views.at(j).toObject().contains(key) ? 1 : 0;
+  const QByteArray quoted = '"' + key.toUtf8() + '"';
+  for (qsizetype at = bytes.indexOf(quoted, from); at >= 0; at = bytes.indexOf(quoted, at + 1)) {
+    qsizetype after = at + quoted.size();
+    while (after < bytes.size() && QByteArrayView(" \t\r\n").contains(bytes[after])) ++after;
+    if (after < bytes.size() && bytes[after] == ':' && before-- == 0) return LineOfKey(bytes, key, at);
+  }
+  return LineOfKey(bytes, QStringLiteral("views"));
+}
+
+// The views of the job, with their shifts and turns.
+void ReadViews(const QByteArray& bytes, const QJsonValue& views, const QString& folder, Job& job) {
+  if (!views.isArray() || views.toArray().isEmpty())
+    Refuse(QStringLiteral("views"), QStringLiteral("\"views\" must list the views, at least one"));
+  const QJsonArray list = views.toArray();
+  for (qsizetype i = 0; i < list.size(); ++i) {
+    try {
+      const JobView view = ViewFromJson(list.at(i), folder);
+      job.views << view.path;
+      job.transforms.push_back(view.transform);
+    } catch (const ViewFault& f) {
+      const QString where = f.key.isEmpty() ? QString() : QStringLiteral(" \"%1\"").arg(f.key);
+      throw JobFault{QStringLiteral("views"), QStringLiteral("view %1%2: %3").arg(i + 1).arg(where, f.reason),
+                     LineOfViewKey(bytes, list, i, f.key, bytes.indexOf("\"views\""))};
+    }
+  }
+  job.DropIdentityTransforms();
+}
+
 }  // namespace
+
+ViewTransform Job::TransformOf(qsizetype view) const {
+  return view >= 0 && size_t(view) < transforms.size() ? transforms[size_t(view)] : ViewTransform{};
+}
+
+void Job::DropIdentityTransforms() {
+  for (const ViewTransform& t : transforms)
+    if (!t.Identity()) return;
+  transforms.clear();
+}
+
+std::vector<ViewTransform> Job::TransformsFor(const QStringList& list) const {
+  std::vector<ViewTransform> result;
+  for (qsizetype i = 0; i < list.size(); ++i) {
+    qsizetype nth = list.mid(0, i).count(list[i]), at = -1;
+    while (nth-- >= 0 && (at = views.indexOf(list[i], at + 1)) >= 0) {
+    }
+    result.push_back(at >= 0 ? TransformOf(at) : ViewTransform{});
+  }
+  return result;
+}
 
 QStringList Job::UnknownKeys() const {
   QStringList keys = unknown.keys();
@@ -92,18 +149,7 @@ Job ParseJob(const QByteArray& bytes, const QString& path, const QString& folder
   Job job;
   const qsizetype optionsAt = bytes.indexOf("\"options\"");
   try {
-    const QJsonValue views = o.value(QLatin1String("views"));
-    if (!views.isArray() || views.toArray().isEmpty())
-      Refuse(QStringLiteral("views"), QStringLiteral("\"views\" must list the views, at least one"));
-    int index = 0;
-    for (const QJsonValue& view : views.toArray()) {
-      ++index;
-      try {
-        job.views << PathFromJson(view, folder);
-      } catch (const Error& e) {
-        Refuse(QStringLiteral("views"), QStringLiteral("view %1: %2").arg(index).arg(e.message()));
-      }
-    }
+    ReadViews(bytes, o.value(QLatin1String("views")), folder, job);
     if (o.contains(QLatin1String("output"))) {
       try {
         job.output = PathFromJson(o.value(QLatin1String("output")), folder);
@@ -121,7 +167,7 @@ Job ParseJob(const QByteArray& bytes, const QString& path, const QString& folder
     }
   } catch (const JobFault& f) {
     const bool option = FindExportOption(f.key) != nullptr;
-    FailReading(what, path, LineOfKey(bytes, f.key, option && optionsAt >= 0 ? optionsAt : 0), f.reason);
+    FailReading(what, path, f.line ? f.line : LineOfKey(bytes, f.key, option && optionsAt >= 0 ? optionsAt : 0), f.reason);
   }
   for (auto it = o.begin(); it != o.end(); ++it)
     if (it.key() != QLatin1String("format") && it.key() != QLatin1String("views") && it.key() != QLatin1String("output") &&
@@ -152,7 +198,7 @@ QByteArray JobBytes(const Job& job, const QString& folder) {
   QJsonObject o = job.unknown;
   o.insert(QStringLiteral("format"), kJobFormat);
   QJsonArray views;
-  for (const QString& view : job.views) views.append(PathToJson(view, folder));
+  for (qsizetype i = 0; i < job.views.size(); ++i) views.append(ViewToJson({job.views[i], job.TransformOf(i)}, folder));
   o.insert(QStringLiteral("views"), views);
   if (!job.output.isEmpty()) o.insert(QStringLiteral("output"), PathToJson(job.output, folder));
   QJsonObject options = job.unknownOptions;

@@ -14,7 +14,8 @@
 // "3/8"), and true for a switch given; an option left out takes its default
 // when the job runs. Paths beside or under the job's folder are stored
 // relative to it, others absolute; a name that is not UTF-8 is stored as
-// {"bytes": "<base64>"}, so that it comes back byte for byte.
+// {"bytes": "<base64>"}, so that it comes back byte for byte. A view with a
+// shift or a turn is an object (job_views.h).
 #pragma once
 
 #include <QJsonObject>
@@ -25,16 +26,27 @@
 
 #include "common/json_file.h"
 #include "options/option_table.h"
+#include "series/view_transform.h"
 
 namespace plivora {
 
 struct Job {
   QStringList views;   // absolute, in the job's order
+  // Each view's shift and turn (job_views.h), in the order of `views`;
+  // empty when no view has any.
+  std::vector<ViewTransform> transforms;
   QString output;      // absolute; empty when the job names none
   OptionValues options;
   // Keys this version does not know, at the top and in "options", kept as
   // they came so that a job saved again keeps them.
   QJsonObject unknown, unknownOptions;
+  // View `view`'s shift and turn (none past the end of `transforms`).
+  ViewTransform TransformOf(qsizetype view) const;
+  // The shifts and turns of `list`, a new list of views: the n-th listing
+  // of a file takes the n-th listing's here (none for a file not here).
+  std::vector<ViewTransform> TransformsFor(const QStringList& list) const;
+  // Empties `transforms` when no view has a shift or a turn.
+  void DropIdentityTransforms();
   // "KEY" or "options.KEY" for each of them, to report.
   QStringList UnknownKeys() const;
 };

@@ -118,6 +118,33 @@ Real IndexOf(const OptionValues& values, QChar sep) {
   return index;
 }
 
+// --align, --key and --key-shift.
+AlignSettings ReadAlign(const OptionValues& values, QChar sep) {
+  AlignSettings a;
+  a.automatic = ChoiceOf(values, "align") == QLatin1String("auto");
+  if (values.count(QStringLiteral("key"))) {
+    const QString text = values.at(QStringLiteral("key"));
+    try {
+      a.key = ParseKeyRect(text);
+    } catch (const Error&) {
+      Refuse(QStringLiteral("key"), Problem::kNotAText, text,
+             QStringLiteral("key \"%1\" is not X,Y,W,H in the first view's pixels (four whole numbers, W and H above 0)").arg(text));
+    }
+  }
+  if (values.count(QStringLiteral("key-shift"))) {
+    const QString text = values.at(QStringLiteral("key-shift"));
+    try {
+      a.keyShift = ParseFloat(text.trimmed(), sep);
+    } catch (const Error& e) {
+      Refuse(QStringLiteral("key-shift"), Problem::kNotANumber, text, e.message());
+    }
+    if (!(*a.keyShift >= -kMaxKeyShift && *a.keyShift <= kMaxKeyShift))
+      Refuse(QStringLiteral("key-shift"), Problem::kOutOfRange, text,
+             QStringLiteral("key-shift \"%1\" must lie within %2 pixels a view either way").arg(text).arg(int(kMaxKeyShift)));
+  }
+  return a;
+}
+
 }  // namespace
 
 QString LensesName(Lenses lenses) {
@@ -172,6 +199,7 @@ ExportSettings SettingsFrom(const OptionValues& values, QChar sep) {
   s.lens.index = IndexOf(values, sep);
   s.panels = WholeOf(values, "panels");
   s.marks = SwitchOf(values, "marks");
+  s.align = ReadAlign(values, sep);
   return s;
 }
 

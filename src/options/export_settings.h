@@ -9,6 +9,7 @@
 #include <QChar>
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 #include "colour/plate_colour.h"
 #include "common/error.h"
@@ -17,6 +18,7 @@
 #include "options/option_table.h"
 #include "plate/output_form.h"
 #include "series/view_series.h"
+#include "series/view_transform.h"
 
 namespace plivora {
 
@@ -32,6 +34,17 @@ struct LensOptions {
   Real thickness = 0;  // inches, from the lens crest to the plate behind it
   Real index = 0;      // refractive index
 };
+
+// The views stage: whether the export finds the views' shifts and turns
+// itself, and where the key plane lies.
+struct AlignSettings {
+  bool automatic = false;        // --align auto; none takes the views' shifts and turns as given
+  std::optional<KeyRect> key;    // --key, in the first view's pixels (with auto; its centre third when none)
+  std::optional<Real> keyShift;  // --key-shift: view k moved k x S pixels across, instead of the key's fit
+};
+
+// The largest key shift either way, view pixels a view.
+constexpr Real kMaxKeyShift = 1000;
 
 // What is wrong with an option's value.
 enum class Problem {
@@ -83,6 +96,7 @@ struct ExportSettings {
   OutputForm form;
   int panels = 1;
   bool marks = false;
+  AlignSettings align;
 
   bool HeightGiven() const { return heightE4 >= 0; }
   // The export's parameters for `photoCount` frames (1 to 255, refused

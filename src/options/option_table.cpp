@@ -70,6 +70,27 @@ OptionSpec Kept(OptionSpec o, KeptBy by) {
   return o;
 }
 
+// The views stage's options: kept in jobs, shown nowhere among the fields.
+void AddAlignOptions(std::vector<OptionSpec>& t) {
+  t.push_back(ShownAs(Choice("align", "none", "find each view's vertical shift and turn and the key\nplane's shifts (auto), or "
+                                            "take the views as the job\ngives them (none)",
+                             {{QStringLiteral("none"), QStringLiteral("None"), QStringLiteral("不对齐")},
+                              {QStringLiteral("auto"), QStringLiteral("Automatic"), QStringLiteral("自动对齐")}}),
+                      Shown::kNowhere, "Aligning views", "视图对齐"));
+  OptionSpec key = ShownAs(Number("key", QString(), "with --align auto: the key rectangle, in the first\nview's pixels, whose "
+                                                   "content holds still"),
+                           Shown::kNowhere, "Key rectangle", "关键区域");
+  key.value = QStringLiteral("X,Y,W,H");
+  key.fallbackHelp = QStringLiteral("centre third");
+  t.push_back(key);
+  OptionSpec keyShift = ShownAs(Number("key-shift", QString(), "shift view k by k x S pixels across (a rendered\nseries' "
+                                                              "known key plane), instead of --key"),
+                                Shown::kNowhere, "Key shift", "关键平面位移");
+  keyShift.value = QStringLiteral("S");
+  keyShift.fallbackHelp = QStringLiteral("none");
+  t.push_back(keyShift);
+}
+
 std::vector<OptionSpec> MakeTable() {
   const ExportTexts d;  // the window's fields as created
   std::vector<OptionSpec> t;
@@ -191,6 +212,7 @@ std::vector<OptionSpec> MakeTable() {
                                          "alignment bar\nand a line naming the plate"),
                          Shown::kPrintSetup, "Crop and registration marks, lens alignment bar", "裁切线、套准线与光栅对位条", "Marks"),
                    KeptBy::kPrinter));
+  AddAlignOptions(t);
   return t;
 }
 

@@ -48,6 +48,7 @@ void ViewSet::RowsToRead::Add(size_t listing, uint32_t row) {
 }
 
 void ViewSet::ReadAhead(const RowsToRead& rows, uint32_t columns, unsigned threads) {
+  if (!replacedListings_.empty()) return;
   std::vector<size_t> ahead;
   std::vector<AheadView> views;
   ahead.reserve(files_.size());
@@ -71,6 +72,13 @@ void ViewSet::ReadAhead(const RowsToRead& rows, uint32_t columns, unsigned threa
     throw;
   }
   for (size_t i = 0; i < ahead.size(); ++i) files_[ahead[i]].reader = std::move(readers[i]);
+}
+
+void ViewSet::ReplaceListings(std::vector<std::unique_ptr<SourceReader>> readers, const std::vector<size_t>& of) {
+  std::vector<SourceReader*> listings;
+  for (size_t i = 0; i < listings_.size(); ++i) listings.push_back(i < of.size() ? readers.at(of[i]).get() : &(*this)[i]);
+  replacedListings_ = std::move(listings);
+  for (auto& reader : readers) replaced_.push_back(std::move(reader));
 }
 
 }  // namespace plivora

@@ -38,7 +38,9 @@ class ViewSet {
 
   size_t size() const { return listings_.size(); }
   // The reader of listing `i`, in the order of Add.
-  SourceReader& operator[](size_t i) const { return *files_[listings_[i]].reader; }
+  SourceReader& operator[](size_t i) const {
+    return replacedListings_.empty() ? *files_[listings_[i]].reader : *replacedListings_[i];
+  }
   // The number of distinct files opened, and the reader of each, in the
   // order they were opened.
   size_t FileCount() const { return files_.size(); }
@@ -47,6 +49,11 @@ class ViewSet {
   // listing of that file (a reader that converts its rows, say).
   void WrapFileReader(size_t file,
                       const std::function<std::unique_ptr<SourceReader>(std::unique_ptr<SourceReader>)>& wrap);
+  // Puts readers of the caller's making in the place of the listings':
+  // listing i reads through readers[of[i]] from then on (an aligned view
+  // that reads through its file's reader, say). The set keeps them, and
+  // destroys them before the files' readers.
+  void ReplaceListings(std::vector<std::unique_ptr<SourceReader>> readers, const std::vector<size_t>& of);
 
   // The rows a reading of the views will ask for: listings of one file
   // share its rows.
@@ -68,7 +75,9 @@ class ViewSet {
   // columns [0, columns) of the rows are looked at from now on. Rows are
   // then asked for as `rows` says, in increasing order across the listings
   // of one file. Call it after Start, once; raises Error when a thread
-  // cannot start, leaving the views as they were.
+  // cannot start, leaving the views as they were. Views whose listings
+  // were replaced (read through shifts and turns) are read as asked: their
+  // readers ask their files for other rows and columns than the composer's.
   void ReadAhead(const RowsToRead& rows, uint32_t columns, unsigned threads);
 
  private:
@@ -79,6 +88,10 @@ class ViewSet {
   DecodeBudget budget_;
   std::vector<File> files_;
   std::vector<size_t> listings_;  // the file of each listing
+  // Readers put in the listings' place by ReplaceListings (none until then);
+  // kept after files_, so destroyed first.
+  std::vector<SourceReader*> replacedListings_;
+  std::vector<std::unique_ptr<SourceReader>> replaced_;
 };
 
 }  // namespace plivora

@@ -107,6 +107,9 @@ class WindowOptionsTest : public QObject {
         {"panels", {"--panels", "2"}},
         {"bleed", {"--bleed", "0.1"}},
         {"marks", {"--marks"}},
+        {"align", {"--align", "auto"}},
+        {"key", {"--key", "0,0,40,60"}},
+        {"key-shift", {"--key-shift", "0.5"}},
     };
     for (const OptionSpec& option : ExportOptions()) {
       const auto c = cases.find(option.name);

@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <gtest/gtest.h>
 
 #include "common/error.h"
@@ -54,6 +56,49 @@ TEST(JobFile, OptionsByKindUnknownOnesKept) {
             QStringLiteral("mirror: "));
 }
 
+// Views with a shift or a turn are objects and come back as they were; a
+// plain view stays a name; a malformed view is refused with its line and key.
+TEST(JobFile, ViewsKeepTheirShiftsAndTurns) {
+  const QByteArray bytes = "{\"format\": 1, \"views\": [\"a.tif\",\n"
+                           " {\"path\": \"b.tif\", \"shift\": [-1.5, 2]},\n"
+                           " {\"bytes\": \"Yy50aWY=\", \"turn\": 0.25},\n"
+                           " {\"path\": \"d.tif\", \"shift\": [0, 0], \"turn\": 0}]}";
+  const Job job = ParseJob(bytes, QStringLiteral("j.plivora"), QStringLiteral("/jobs"));
+  EXPECT_EQ(job.views, (QStringList{"/jobs/a.tif", "/jobs/b.tif", "/jobs/c.tif", "/jobs/d.tif"}));
+  EXPECT_EQ(job.transforms, (std::vector<ViewTransform>{{}, {-1.5, 2, 0}, {0, 0, 0.25}, {}}));
+  const Job again = ParseJob(JobBytes(job, QStringLiteral("/jobs")), QStringLiteral("j"), QStringLiteral("/jobs"));
+  EXPECT_EQ(again.transforms, job.transforms);
+  const QJsonArray stored = QJsonDocument::fromJson(JobBytes(job, QStringLiteral("/jobs"))).object().value("views").toArray();
+  EXPECT_EQ(stored.at(0), QJsonValue(QStringLiteral("a.tif")));
+  EXPECT_EQ(stored.at(3), QJsonValue(QStringLiteral("d.tif")));
+  EXPECT_EQ(stored.at(1), QJsonValue(QJsonObject{{"path", "b.tif"}, {"shift", QJsonArray{-1.5, 2}}}));
+  const Job plain = ParseJob("{\"format\": 1, \"views\": [\"a.tif\", {\"path\": \"b.tif\"}]}", QStringLiteral("p"), QStringLiteral("/jobs"));
+  EXPECT_TRUE(plain.transforms.empty());
+  // The window's list reordered: each file keeps its own.
+  EXPECT_EQ(job.TransformsFor({"/jobs/c.tif", "/jobs/b.tif", "/jobs/x.tif"}), (std::vector<ViewTransform>{{0, 0, 0.25}, {-1.5, 2, 0}, {}}));
+
+  struct Bad {
+    const char* second;  // the second view, on line 3
+    const char* message;
+  };
+  const Bad bads[] = {
+      {R"({"path": "b.tif", "shift": [1]})", "line 3: view 2 \"shift\": \"shift\" must be two numbers of pixels, [dx, dy]"},
+      {R"({"path": "b.tif", "shift": ["1", 2]})", "line 3: view 2 \"shift\": \"shift\" must be two numbers"},
+      {R"({"path": "b.tif", "turn": "0.5"})", "line 3: view 2 \"turn\": \"turn\" must be a number of degrees"},
+      {R"({"path": "b.tif", "turn": 7})", "line 3: view 2 \"turn\": View \"/jobs/b.tif\": a turn of 7 degrees is out of range"},
+      {R"({"path": "b.tif", "shift": [2e6, 0]})", "line 3: view 2 \"shift\": View \"/jobs/b.tif\": a shift of"},
+      {R"({"path": "b.tif", "shfit": [1, 2]})", "line 3: view 2 \"shfit\": a view holds \"path\" (or \"bytes\"), \"shift\" and \"turn\""},
+      {R"({"shift": [1, 2]})", "line 1: view 2: a view names its file by \"path\" or by \"bytes\""},
+      {R"({"path": 3, "turn": 1})", "line 3: view 2 \"path\": "},
+  };
+  for (const Bad& b : bads) {
+    const QByteArray text = QByteArray("{\"format\": 1, \"views\": [\n{\"path\": \"a.tif\", \"shift\": [1, 2], \"turn\": 1},\n") + b.second + "]}";
+    const QString error = ErrorOf([&] { ParseJob(text, QStringLiteral("bad.plivora"), QStringLiteral("/jobs")); });
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Cannot read the job \"bad.plivora\": ") + QString::fromUtf8(b.message)))
+        << error.toStdString();
+  }
+}
+
 // Every input of the job fuzzer's corpus either reads or is refused with
 // Error; a job that reads comes back the same once written.
 TEST(JobFile, CorpusInputsReadOrAreRefused) {
@@ -69,6 +114,7 @@ TEST(JobFile, CorpusInputsReadOrAreRefused) {
       const Job job = ParseJob(bytes, name, QStringLiteral("/jobs"));
       const Job again = ParseJob(JobBytes(job, QStringLiteral("/jobs")), name, QStringLiteral("/jobs"));
       EXPECT_EQ(again.views, job.views) << name.toStdString();
+      EXPECT_EQ(again.transforms, job.transforms) << name.toStdString();
       EXPECT_EQ(again.output, job.output) << name.toStdString();
       EXPECT_EQ(again.options, job.options) << name.toStdString();
       EXPECT_EQ(again.UnknownKeys(), job.UnknownKeys()) << name.toStdString();
