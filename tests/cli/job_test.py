@@ -43,6 +43,12 @@ class Jobs(ProgramTest):
         with Image.open(path) as im:
             return self.image_rows(im)
 
+    @staticmethod
+    def tags(path):
+        """Every tag but where the strips lie (a caption of another second compresses otherwise)."""
+        with Image.open(path) as im:
+            return {k: v for k, v in im.tag_v2.items() if k not in (273, 279)}
+
     def same_file(self, a, b):
         with open(a, "rb") as f, open(b, "rb") as g:
             return f.read() == g.read()
@@ -58,7 +64,7 @@ class Jobs(ProgramTest):
         self.assertEqual(stored["views"][0], "views/a.tif")  # beside the job: relative
         self.assertEqual(stored["output"], "plates/card.tif")
         self.assertIn("bytes", stored["views"][1])  # not UTF-8: its bytes
-        for _ in range(8):  # the caption prints the time to the second (a loaded machine needs tries)
+        for _ in range(4):  # the caption prints the time to the second: try for two runs within one
             typed = self.interlace("-q", *OPTIONS, "-o", out, *self.views)
             self.assertEqual(typed.returncode, 0, typed.stderr)
             os.rename(out, out + b".typed")
@@ -67,7 +73,9 @@ class Jobs(ProgramTest):
             self.assertEqual(run.stdout, b"")  # one job is an export: no batch line
             if self.same_file(out, out + b".typed"):
                 break
-        self.assertTrue(self.same_file(out, out + b".typed"))
+        else:  # a loaded machine never made it within one second: all but the caption's time
+            self.assertTrue(np.array_equal(self.rows(out), self.rows(out + b".typed")))
+            self.assertEqual(self.tags(out), self.tags(out + b".typed"))
         # The folder moved elsewhere, job, views and all: the job still runs there.
         moved = os.path.join(self.dir.name.encode(), b"moved")
         shutil.move(self.folder, moved)

@@ -104,10 +104,12 @@ class Lenses(ProgramTest):
                 for _ in range(3):  # the caption prints the time: both in the same second
                     plain, _ = self.export("plate.tif", *size, *views)
                     os.rename(self.path("plate.tif"), self.path("plain.tif"))
-                    mirrored, _ = self.export("plate.tif", *size, "--mirror", *views)
+                    mirrored, dpi = self.export("plate.tif", *size, "--mirror", *views)
                     if np.array_equal(mirrored, plain[:, ::-1]):
                         break
-                self.assertTrue(np.array_equal(mirrored, plain[:, ::-1]))
+                else:  # never within one second on a loaded machine: all but the caption strip
+                    caption = round(0.2 * dpi[1])
+                    self.assertTrue(np.array_equal(mirrored[:-caption], plain[:-caption, ::-1]))
                 # The panels of the mirrored print: the plain panels in reverse.
                 self.export("plain.tif", *size, "--panels", "3", *views)
                 self.export("panel.tif", *size, "--mirror", "--panels", "3", *views)

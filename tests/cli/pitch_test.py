@@ -140,7 +140,9 @@ class PitchSheet(ProgramTest):
                                        for extra in ([], ["--mirror"]))
                     if np.array_equal(mirrored, plain[:, ::-1]):
                         break
-                self.assertTrue(np.array_equal(mirrored, plain[:, ::-1]))
+                else:  # never within one second on a loaded machine: all but the caption strip
+                    caption = round(0.2 * (DPI / 10 if lenses == "vertical" else DPI))
+                    self.assertTrue(np.array_equal(mirrored[:-caption], plain[:-caption, ::-1]))
 
     def turned_sheet(self, *args):
         out = self.path("turned.tif")
