@@ -280,6 +280,110 @@ class WindowRefusalsTest : public QObject {
     QCOMPARE(elided, width < 300);
   }
 
+  // Unsaved edits to an open job: the title is marked, and closing, opening
+  // or dropping another job asks first (Save writes it, Discard lets it go,
+  // Cancel keeps everything as it is).
+  void unsavedChangesAreAskedAbout_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QMessageBox::StandardButton>("answer");
+    for (const char* action : {"close", "open", "drop"}) {
+      QTest::addRow("%s, save", action) << QString::fromLatin1(action) << QMessageBox::Save;
+      QTest::addRow("%s, discard", action) << QString::fromLatin1(action) << QMessageBox::Discard;
+      QTest::addRow("%s, cancel", action) << QString::fromLatin1(action) << QMessageBox::Cancel;
+    }
+  }
+  void unsavedChangesAreAskedAbout() {
+    QFETCH(QString, action);
+    QFETCH(QMessageBox::StandardButton, answer);
+    const QString folder = dir_.filePath("unsaved-" + action + QString::number(int(answer)));
+    Job job;
+    job.views = Views(folder, 2);
+    job.options = {{QStringLiteral("lpi"), QStringLiteral("75")}};
+    const QString a = folder + QStringLiteral("/a.plivora"), b = folder + QStringLiteral("/b.plivora");
+    WriteJob(a, job);
+    WriteJob(b, job);
+    WindowRig rig;
+    TForm1& w = English(rig);
+    w.OpenJob(a);
+    QVERIFY(w.windowTitle().startsWith(QStringLiteral("a.plivora \u2014")));
+    w.ComboBox1->setEditText(QStringLiteral("80"));
+    QVERIFY2(w.windowTitle().startsWith(QStringLiteral("a.plivora* \u2014")), qPrintable(w.windowTitle()));
+    rig.desktop.askAnswers << answer;
+    bool replaced = false;
+    if (action == QLatin1String("close")) replaced = w.close();
+    if (action == QLatin1String("open")) w.OpenJob(b);
+    if (action == QLatin1String("drop")) w.ImportFromOutside({b});
+    if (action != QLatin1String("close")) replaced = w.windowTitle().startsWith(QStringLiteral("b.plivora \u2014"));
+    QCOMPARE(rig.desktop.questions, QStringList{QStringLiteral("The job \"a.plivora\" has changes that are not saved. Save them?")});
+    QCOMPARE(replaced, answer != QMessageBox::Cancel);
+    QCOMPARE(ReadJob(a).options.at(QStringLiteral("lpi")), answer == QMessageBox::Save ? QStringLiteral("80") : QStringLiteral("75"));
+    if (!replaced) QCOMPARE(w.ComboBox1->currentText(), QStringLiteral("80"));
+    QVERIFY(rig.desktop.errors.isEmpty());
+  }
+
+  // A file no view reader takes is refused where it comes in, named; the
+  // views beside it are imported.
+  void aNonImageIsRefusedAtTheDrop_data() {
+    QTest::addColumn<bool>("chinese");
+    QTest::addColumn<QString>("frame");
+    QTest::newRow("English") << false << QString();
+    QTest::newRow("Chinese") << true << QStringLiteral("这些文件不是图片，未导入：");
+  }
+  void aNonImageIsRefusedAtTheDrop() {
+    QFETCH(bool, chinese);
+    QFETCH(QString, frame);
+    const QStringList views = Views(dir_.filePath("drop"), 2);
+    const QString notes = dir_.filePath("drop/notes.txt");
+    WriteFile(notes, "not a picture\n");
+    WindowRig rig;
+    TForm1& w = rig.w();
+    if (ChineseWording() != chinese) w.SwitchLanguage();
+    w.ImportFromOutside({QDir::cleanPath(dir_.filePath("drop/z.png")), views[0], notes, views[1]});
+    QCOMPARE(rig.items(), views);
+    QCOMPARE(rig.desktop.errors.size(), 1);
+    QVERIFY2(rig.desktop.errors[0].startsWith(frame) && rig.desktop.errors[0].contains(QStringLiteral("notes.txt")) &&
+                 rig.desktop.errors[0].contains(QStringLiteral("z.png")),
+             qPrintable(rig.desktop.errors[0]));
+  }
+
+  // "Written: PATH (SIZE)" after a plate or a sheet, until the next action.
+  void whatWasWrittenIsSaid_data() {
+    QTest::addColumn<bool>("chinese");
+    QTest::addColumn<bool>("sheet");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("plate") << false << false << QStringLiteral("Written: %1 (");
+    QTest::newRow("plate, Chinese") << true << false << QStringLiteral("已写入：%1（");
+    QTest::newRow("pitch sheet") << false << true << QStringLiteral("Written: %1 (");
+  }
+  void whatWasWrittenIsSaid() {
+    QFETCH(bool, chinese);
+    QFETCH(bool, sheet);
+    QFETCH(QString, said);
+    WindowRig rig;
+    TForm1& w = rig.w();
+    if (ChineseWording() != chinese) w.SwitchLanguage();
+    rig.Import(Views(dir_.filePath("written"), 2));
+    w.Edit3->setText(QStringLiteral("1"));
+    const QString out = dir_.filePath(sheet ? "written/sheet.tif" : "written/plate.tif");
+    rig.desktop.saveAnswers << out;
+    if (sheet) {
+      PitchTestChoices c;
+      c.range = QStringLiteral("0.5");
+      c.step = QStringLiteral("0.1");
+      c.strip = QStringLiteral("0.5");
+      rig.desktop.pitchAnswers << c;
+      w.BitBtn13->click();
+    } else {
+      w.BitBtn7->click();
+    }
+    QVERIFY2(rig.desktop.errors.isEmpty(), qPrintable(rig.desktop.errors.join('\n')));
+    QVERIFY(QFile::exists(out));
+    QVERIFY2(w.Written->toolTip().startsWith(said.arg(QDir::toNativeSeparators(out))), qPrintable(w.Written->toolTip() + QStringLiteral(" / ") + said.arg(QDir::toNativeSeparators(out))));
+    QVERIFY(!w.Written->text().isEmpty());
+    w.ComboBox1->setEditText(QStringLiteral("80"));  // the next action
+    QVERIFY(w.Written->text().isEmpty() && w.Written->toolTip().isEmpty());
+  }
+
   // Qt's own buttons follow the caption language (its translations).
   void theToolkitsButtonsFollowTheCaptions_data() {
     QTest::addColumn<bool>("chinese");
