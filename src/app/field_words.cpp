@@ -19,7 +19,11 @@ QString FieldWords(const OptionError& e, bool vertical) {
   const QString width = vertical ? Words(QStringLiteral("width"), QStringLiteral("宽度")) : Words(QStringLiteral("height"), QStringLiteral("高度"));
   const QString height = vertical ? Words(QStringLiteral("height"), QStringLiteral("高度")) : Words(QStringLiteral("width"), QStringLiteral("宽度"));
   switch (e.problem()) {
-    case Problem::kNotANumber: return Words(QStringLiteral("%1 is not a number"), QStringLiteral("%1 不是数字")).arg(field);
+    case Problem::kNotANumber:
+      if (o && o->kind == OptionKind::kLength)
+        return Words(QStringLiteral("%1 \"%2\" is not a length, such as %3"), QStringLiteral("%1 “%2”不是长度，应如 %3"))
+            .arg(field, e.text(), o->fallback);
+      return Words(QStringLiteral("%1 is not a number"), QStringLiteral("%1 不是数字")).arg(field);
     case Problem::kNotAWholeNumber:
       return Words(QStringLiteral("%1 is not a whole number"), QStringLiteral("%1 不是整数")).arg(field);
     case Problem::kNegative:
@@ -38,6 +42,9 @@ QString FieldWords(const OptionError& e, bool vertical) {
       return Words(QStringLiteral("%1 \"%2\" must be a length from 0 to 10 inches, in the window's unit or with mm, cm or in"),
                    QStringLiteral("%1 “%2”须为 0 到 10 英寸的长度，用窗口的单位，或带 mm、cm、in"))
           .arg(field, e.text());
+    case Problem::kNotWithinBounds:
+      return Words(QStringLiteral("%1 must be %2, not \"%3\""), QStringLiteral("%1 须%2，不能是“%3”"))
+          .arg(field, o ? Words(o->boundsEn, o->boundsZh) : QString(), e.text());
     case Problem::kNotAText: return Words(QStringLiteral("%1 cannot be used"), QStringLiteral("%1 不可用")).arg(field);
     case Problem::kNoWholeLens:
       return Words(QStringLiteral("The %1 holds no whole lens at this LPI"), QStringLiteral("%1 容不下一条完整的光栅")).arg(width);

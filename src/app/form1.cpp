@@ -201,6 +201,7 @@ void TForm1::SwitchLanguage() {
   ApplyCaptionSet(this, CaptionSet(ChineseCaptions));
   SetChineseWording(ChineseCaptions);
   RetitleActions();
+  RetitleLensView();
   SetPrintSetup(setup_);  // the summary's words
 }
 

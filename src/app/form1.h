@@ -115,6 +115,9 @@ class TForm1 : public QWidget {
   void BitBtn5Click();   // animated preview
   void BitBtn11Click();  // stop the preview
   void BitBtn10Click();  // anaglyph preview
+  // The lens view (lens_view.h) of the plate the fields, the list and the
+  // print setup make, seen through the setup's lens; made anew at each press.
+  void LensViewClick();
   void Image2Click();
   void Timer1Timer();
 
@@ -129,6 +132,7 @@ class TForm1 : public QWidget {
   QLineEdit *Edit3 = nullptr, *Edit4 = nullptr, *Edit2 = nullptr;
   QPushButton *BitBtn9 = nullptr, *BitBtn5 = nullptr, *BitBtn7 = nullptr, *BitBtn3 = nullptr, *BitBtn12 = nullptr;
   QPushButton* BitBtn13 = nullptr;  // pitch test, in the band's free space
+  QPushButton* BitBtn14 = nullptr;  // lens view, in the band's free space
   QLabel* OutputSummary = nullptr;  // what an export would write, in the band's free space
   QLabel* Written = nullptr;  // "Written: PATH (SIZE)" over the progress bar, until the next action
   ClickablePicture *Image2 = nullptr, *Image1 = nullptr;
@@ -209,6 +213,7 @@ class TForm1 : public QWidget {
   // The context menu's texts in the caption language, and the window's
   // title naming the job.
   void RetitleActions();
+  void RetitleLensView();
   void ShowTitle();
   // What a job of the window holds: the fields, the list, the setup.
   Job JobOfWindow() const;

@@ -160,6 +160,7 @@ void TForm1::CreateTopBand() {
   BitBtn7 = MakePictureButton(p, "BitBtn7", {466, 15, 48, 48}, "export", QStringLiteral("Export tif(输出压线图)"));
   BitBtn3 = MakePictureButton(p, "BitBtn3", {528, 15, 48, 48}, "clear", QStringLiteral("Clear(清除系列图)"));
   BitBtn13 = MakePictureButton(p, "BitBtn13", {590, 15, 48, 48}, "pitchtest", QStringLiteral("Pitch test(光栅节距测试)"));
+  BitBtn14 = MakePictureButton(p, "BitBtn14", {652, 15, 48, 48}, "lensview", QStringLiteral("Lens view(光栅透视)"));
   BitBtn5->setEnabled(false);
   BitBtn7->setEnabled(false);
   BitBtn12 = Make<QPushButton>(p, "BitBtn12", {400, 85, 81, 36});
@@ -250,6 +251,7 @@ void TForm1::ConnectHandlers() {
   on(BitBtn12, &TForm1::BitBtn12Click);
   on(BitBtn7, &TForm1::BitBtn7Click);
   on(BitBtn13, &TForm1::BitBtn13Click);
+  on(BitBtn14, &TForm1::LensViewClick);
   on(BitBtn8, &TForm1::BitBtn8Click);
   on(BitBtn5, &TForm1::BitBtn5Click);
   on(BitBtn11, &TForm1::BitBtn11Click);
@@ -323,7 +325,7 @@ void TForm1::RetitleActions() {
 
 void TForm1::SetFocusOrder() {
   QWidget* const order[] = {BitBtn4, BitBtn1, BitBtn2, ListBox1, BitBtn11, ComboBox1, Edit3, ComboBox2,
-                            Edit2, BitBtn9, BitBtn7, BitBtn3, Edit4, ComboBox3, BitBtn5, BitBtn12, BitBtn13};
+                            Edit2, BitBtn9, BitBtn7, BitBtn3, Edit4, ComboBox3, BitBtn5, BitBtn12, BitBtn13, BitBtn14};
   for (size_t i = 0; i + 1 < std::size(order); ++i)
     setTabOrder(order[i], order[i + 1]);
   for (QWidget* w : std::initializer_list<QWidget*>{Image1, Image2, Image4}) w->setFocusPolicy(Qt::NoFocus);

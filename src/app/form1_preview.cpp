@@ -89,6 +89,7 @@ void TForm1::Play(const std::vector<QImage>& frames) {
   PreviewState = 0;
   BitBtn7->setEnabled(false);
   BitBtn13->setEnabled(false);  // nor a pitch test sheet, while frames play
+  BitBtn14->setEnabled(false);  // nor a lens view
 
   const auto n = int64_t(frames.size());
   int64_t k = 0;
@@ -121,6 +122,7 @@ void TForm1::Play(const std::vector<QImage>& frames) {
   BitBtn11->hide();
   BitBtn7->setEnabled(true);
   BitBtn13->setEnabled(true);
+  BitBtn14->setEnabled(true);
 }
 
 void TForm1::BitBtn10Click() {

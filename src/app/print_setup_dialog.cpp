@@ -94,7 +94,8 @@ SetupControl ControlFor(QDialog& dialog, QFormLayout* form, const OptionSpec& o,
 }
 
 // The values the controls hold: a switch given or not, a file or a number
-// left empty taking its default; numbers with "." as the separator.
+// left empty taking its default; numbers with "." as the separator, but for
+// the window's own fields (DPI, LPI), which take them as typed.
 OptionValues ValuesOf(const std::vector<SetupControl>& controls) {
   const QChar separator = QLocale().decimalPoint().at(0);
   OptionValues values;
@@ -108,7 +109,9 @@ OptionValues ValuesOf(const std::vector<SetupControl>& controls) {
       if (c.option->kind == OptionKind::kFile) continue;
       v = c.option->fallback;
     }
-    if (c.option->kind == OptionKind::kPart || c.option->kind == OptionKind::kLength) v.replace(separator, QChar('.'));
+    const bool number = c.option->kind == OptionKind::kPart || c.option->kind == OptionKind::kLength ||
+                        (c.option->kind == OptionKind::kNumber && c.option->windowField.isEmpty());
+    if (number) v.replace(separator, QChar('.'));
     values[c.option->name] = v;
   }
   return values;

@@ -68,11 +68,12 @@ std::vector<Option> Options() {
   return options;
 }
 
-// A bleed saved with a printer keeps its unit.
-QString BleedWithUnit(const QString& bleed, bool inch) {
-  for (const char* unit : {"mm", "cm", "in"})
-    if (bleed.trimmed().endsWith(QLatin1String(unit), Qt::CaseInsensitive)) return bleed.trimmed();
-  return bleed.trimmed() + (inch ? QStringLiteral("in") : QStringLiteral("cm"));
+// A length saved with a profile (a printer's bleed, a lens's thickness)
+// keeps its unit: a bare one is in the unit it was given with.
+QString LengthWithUnit(const QString& length, bool inch) {
+  for (const char* unit : {"mm", "cm", "in", "inch"})
+    if (length.trimmed().endsWith(QLatin1String(unit), Qt::CaseInsensitive)) return length.trimmed();
+  return length.trimmed() + (inch ? QStringLiteral("in") : QStringLiteral("cm"));
 }
 
 // The export the options describe, checked as the export will check it
@@ -158,8 +159,8 @@ void SaveProfile(const ParsedOptions& o, ProfileKind kind) {
   const ExportSettings settings = CommandLineSettings(given);  // what it saves is what an export takes
   for (const QString& name : ProfileOptionNames(kind))
     if (given.count(name)) profile.options[name] = given.at(name);
-  if (profile.options.count(QStringLiteral("bleed")))
-    profile.options[QStringLiteral("bleed")] = BleedWithUnit(settings.texts.bleed, settings.texts.inch);
+  for (auto& [name, value] : profile.options)
+    if (FindExportOption(name)->kind == OptionKind::kLength) value = LengthWithUnit(value, settings.texts.inch);
   if (profile.options.empty())
     throw UsageError(QStringLiteral("--save-%1 saves --%2; none of them is given")
                          .arg(ProfileKindName(kind), ProfileOptionNames(kind).join(QStringLiteral(", --"))));

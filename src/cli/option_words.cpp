@@ -89,6 +89,7 @@ void RefuseOnCommandLine(const OptionError& e, const ExportSettings& settings, c
     case Problem::kNotALength:
       throw UsageError(QStringLiteral("%1 takes a length from 0 to 10 inches, in the unit of --unit or with mm, cm or in "
                                       "(\"3mm\"), not \"%2\"").arg(name, e.text()));
+    case Problem::kNotWithinBounds: Fail(name + e.message().mid(e.option().size()));
     case Problem::kNotAChoice:
     case Problem::kNotInRange:
     case Problem::kNotAPart:

@@ -5,9 +5,12 @@
 #include <vector>
 
 #include "cli/command_line.h"
+#include "cli/option_words.h"
 #include "common/file_names.h"
 #include "common/length_text.h"
 #include "common/output_file.h"
+#include "common/run_inputs.h"
+#include "jobs/profiles.h"
 #include "proof/gif_animation.h"
 #include "proof/png_picture.h"
 #include "proof/proof_renderer.h"
@@ -32,41 +35,42 @@ const char* const kAfter =
 constexpr int kMaxPictures = 200;  // each output file stays open until all are written
 constexpr int kGifDelay = 10;      // hundredths of a second a frame
 
+// The lens options the proof shares with the export's table, and takes from
+// a saved lens (--lens); and --unit, the unit of lengths typed bare.
+const QStringList kLensOptions = {QStringLiteral("lpi"), QStringLiteral("lenses"), QStringLiteral("thickness"),
+                                  QStringLiteral("index")};
+// The proof's own LPI when none is given: a common 75 LPI sheet, rather than
+// the window's field.
+const char* const kProofLpi = "75";
+
 // Every option of the program, in the order --help lists them.
 std::vector<Option> ProofOptions() {
-  const LensModel d;
-  return {{QStringLiteral("--output"), QStringLiteral("-o"), QStringLiteral("OUT.png"),
-           QStringLiteral("the proof as a PNG; with --angles, %d in the name\nbecomes the picture's number (1, 2, ...)")},
-          {QStringLiteral("--gif"), {}, QStringLiteral("OUT.gif"), QStringLiteral("the proofs as an animated GIF")},
-          {QStringLiteral("--lpi"), {}, QStringLiteral("L"), QStringLiteral("the lens's real pitch, lenses per inch"),
-           FormatGeneral15(d.lpi)},
-          {QStringLiteral("--lenses"), {}, QStringLiteral("vertical|horizontal"), QStringLiteral("the lenses' direction"),
-           LensDirectionName(d.direction)},
-          {QStringLiteral("--thickness"), {}, QStringLiteral("LENGTH"), QStringLiteral("the lens sheet's thickness"),
-           FormatGeneral15(LensModel::kDefaultThicknessMm) + QStringLiteral("mm")},
-          {QStringLiteral("--index"), {}, QStringLiteral("N"), QStringLiteral("the sheet's refractive index"),
-           FormatGeneral15(d.index)},
-          {QStringLiteral("--angle"), {}, QStringLiteral("A"), QStringLiteral("the eye's angle off square, degrees"),
-           QStringLiteral("0")},
-          {QStringLiteral("--angles"), {}, QStringLiteral("FROM:TO:N"), QStringLiteral("a series of N angles from FROM to TO")},
-          {QStringLiteral("--distance"), {}, QStringLiteral("LENGTH"),
-           QStringLiteral("the eye this far from the print's centre\n(the angle then changes across the print)"),
-           QStringLiteral("far away")},
-          {QStringLiteral("--eye"), {}, QStringLiteral("LENGTH"),
-           QStringLiteral("with --distance: the eye moved this far across\nthe lenses"),
-           QStringLiteral("0")},
-          {QStringLiteral("--unit"), {}, QStringLiteral("inch|cm"), QStringLiteral("unit of lengths given without one"),
-           QStringLiteral("cm")}};
-}
-
-// A plain number, "." as the decimal separator, refused naming the option.
-Real Number(const ParsedOptions& o, const QString& name, const QString& fallback) {
-  const QString text = o.Value(name, fallback);
-  try {
-    return ParseFloat(text);
-  } catch (const Error& e) {
-    Fail(QStringLiteral("%1: %2; the command line takes \".\" as the decimal separator").arg(name, e.message()));
-  }
+  std::vector<Option> options = {
+      {QStringLiteral("--output"), QStringLiteral("-o"), QStringLiteral("OUT.png"),
+       QStringLiteral("the proof as a PNG; with --angles, %d in the name\nbecomes the picture's number (1, 2, ...)")},
+      {QStringLiteral("--gif"), {}, QStringLiteral("OUT.gif"), QStringLiteral("the proofs as an animated GIF")}};
+  const std::vector<Option> lens = ExportOptionsOnCommandLine(
+      kLensOptions, {{QStringLiteral("--lpi"), {}, {}, QStringLiteral("the lens's real pitch, lenses per inch"), QLatin1String(kProofLpi)},
+                     {QStringLiteral("--lenses"), {}, {}, QStringLiteral("the lenses' direction")},
+                     {QStringLiteral("--thickness"), {}, {}, QStringLiteral("the lens sheet's thickness, crest to back")},
+                     {QStringLiteral("--index"), {}, {}, QStringLiteral("the sheet's refractive index")}});
+  options.insert(options.end(), lens.begin(), lens.end());
+  const std::vector<Option> own = {
+      {QStringLiteral("--lens"), {}, QStringLiteral("NAME"),
+       QStringLiteral("the saved lens NAME: its --lpi, --lenses, --thickness\nand --index (options typed override them)")},
+      {QStringLiteral("--angle"), {}, QStringLiteral("A"), QStringLiteral("the eye's angle off square, degrees"),
+       QStringLiteral("0")},
+      {QStringLiteral("--angles"), {}, QStringLiteral("FROM:TO:N"), QStringLiteral("a series of N angles from FROM to TO")},
+      {QStringLiteral("--distance"), {}, QStringLiteral("LENGTH"),
+       QStringLiteral("the eye this far from the print's centre\n(the angle then changes across the print)"),
+       QStringLiteral("far away")},
+      {QStringLiteral("--eye"), {}, QStringLiteral("LENGTH"),
+       QStringLiteral("with --distance: the eye moved this far across\nthe lenses"), QStringLiteral("0")}};
+  options.insert(options.end(), own.begin(), own.end());
+  const std::vector<Option> unit =
+      ExportOptionsOnCommandLine({QStringLiteral("unit")}, {{QStringLiteral("--unit"), {}, {}, QStringLiteral("unit of lengths given without one")}});
+  options.insert(options.end(), unit.begin(), unit.end());
+  return options;
 }
 
 Real Length(const ParsedOptions& o, const QString& name, const QString& fallback, LengthUnit bare) {
@@ -82,20 +86,27 @@ void Require(bool ok, const QString& name, const QString& what, const QString& t
   if (!ok) Fail(QStringLiteral("%1 must be %2, not \"%3\"").arg(name, what, text));
 }
 
-LensModel ReadLens(const ParsedOptions& o, LengthUnit bare) {
+// The lens: a saved lens's options (--lens), then those typed, read and
+// checked as the export reads them; the proof's own LPI when neither gives
+// one. *inch receives the unit of lengths typed bare.
+LensModel ReadLens(const ParsedOptions& o, bool* inch) {
+  OptionValues values;
+  if (const std::optional<QString> name = o.Optional(QStringLiteral("--lens"))) {
+    const ProfileBook book = ReadProfiles(ProfilesPath());
+    const Profile* profile = book.Find(ProfileKind::kLens, *name);
+    if (!profile) Fail(QStringLiteral("There is no lens named \"%1\" (see plivora-interlace --list-profiles)").arg(*name));
+    for (const auto& [option, value] : profile->options)
+      if (kLensOptions.contains(option)) values[option] = value;
+  }
+  for (const auto& [option, value] : ExportValuesOf(o, kLensOptions + QStringList{QStringLiteral("unit")})) values[option] = value;
+  values.emplace(QStringLiteral("lpi"), QLatin1String(kProofLpi));
+  const ExportSettings settings = CommandLineSettings(values);
   LensModel lens;
-  const QString lpi = QStringLiteral("--lpi"), thickness = QStringLiteral("--thickness"), index = QStringLiteral("--index");
-  lens.lpi = Number(o, lpi, FormatGeneral15(lens.lpi));
-  Require(lens.lpi > 0, lpi, QStringLiteral("above 0"), o.Value(lpi));
-  const QString direction = o.Value(QStringLiteral("--lenses"), LensDirectionName(lens.direction));
-  const std::optional<LensDirection> parsed = LensDirectionFromName(direction);
-  if (!parsed) throw UsageError(QStringLiteral("--lenses must be vertical or horizontal, not \"%1\"").arg(direction));
-  lens.direction = *parsed;
-  lens.thickness = Length(o, thickness, FormatGeneral15(LensModel::kDefaultThicknessMm) + QStringLiteral("mm"), bare);
-  Require(lens.thickness > 0 && lens.thickness <= 1, thickness, QStringLiteral("above 0 and at most 1 inch (25.4mm)"),
-          o.Value(thickness));
-  lens.index = Number(o, index, FormatGeneral15(lens.index));
-  Require(lens.index >= 1 && lens.index <= 3, index, QStringLiteral("from 1 to 3"), o.Value(index));
+  lens.lpi = ParseFloat(values.at(QStringLiteral("lpi")));  // as read above: a number past 0
+  lens.direction = settings.lens.lenses == Lenses::kHorizontal ? LensDirection::kHorizontal : LensDirection::kVertical;
+  lens.thickness = settings.lens.thickness;
+  lens.index = settings.lens.index;
+  *inch = settings.texts.inch;
   return lens;
 }
 
@@ -169,8 +180,9 @@ void Run(const ParsedOptions& o, const std::function<void(int)>& progress) {
   if (o.Operands().size() > 1) throw UsageError(QStringLiteral("one plate at a time; unexpected %1").arg(o.Operands()[1]));
   if (!o.Has(QStringLiteral("--output")) && !o.Has(QStringLiteral("--gif")))
     throw UsageError(QStringLiteral("nothing to write: give -o OUT.png or --gif OUT.gif"));
-  const LengthUnit bare = ParseUnit(o.Value(QStringLiteral("--unit"), QStringLiteral("cm"))) ? LengthUnit::kInch : LengthUnit::kCm;
-  const LensModel lens = ReadLens(o, bare);
+  bool inch = false;
+  const LensModel lens = ReadLens(o, &inch);
+  const LengthUnit bare = inch ? LengthUnit::kInch : LengthUnit::kCm;
   const Viewpoint eyeAt = ReadEye(o, bare);
   const std::vector<Real> angles = ReadAngles(o);
   const int count = int(angles.size());
@@ -178,6 +190,12 @@ void Run(const ParsedOptions& o, const std::function<void(int)>& progress) {
   const QString gifName = o.Has(QStringLiteral("--gif")) ? AbsoluteFileName(o.Value(QStringLiteral("--gif"))) : QString();
 
   const QString platePath = o.Operands().first();
+  // No proof lands on what the run reads.
+  RunInputs inputs;
+  inputs.Add(platePath, QStringLiteral("the plate"));
+  if (o.Has(QStringLiteral("--lens"))) inputs.Add(ProfilesPath(), QStringLiteral("the profiles file"));
+  for (const QString& name : pngNames + QStringList{gifName})
+    if (!name.isEmpty()) inputs.CheckNotOutput(name);
   OpenedPlate plate = OpenCheckedPlate(platePath, lens);
   ScreenColours colours(plate.frame, platePath);
 

@@ -44,7 +44,30 @@ void ReadViewRow(SourceReader& view, uint32_t row, uint8_t* dest) {
   }
 }
 
-void Write(const ExportRequest& req, ExportPlan& plan, ProgressReporter& progress) {
+// The rows the composer will ask of every view, row set after row set.
+ViewSet::RowsToRead RowsComposed(const ImageComposer& composer, const ViewSet& views) {
+  ViewSet::RowsToRead rows(views);
+  std::vector<uint8_t> set(composer.RowSetBytes());
+  const ViewRowReader note = [&rows](size_t view, uint32_t row, uint8_t*) { rows.Add(view, row); };
+  int64_t last = -1;
+  for (int64_t r = 0; r < composer.Rows(); ++r) {
+    const uint32_t q = composer.RowSetOf(r);
+    if (int64_t(q) == last) continue;
+    composer.ReadRowSet(q, set.data(), note);
+    last = q;
+  }
+  return rows;
+}
+
+// The source columns the composer picks from: the width of the sampling
+// grid, which for horizontal lenses runs down the turned plate.
+uint32_t ColumnsComposed(const PlateGeometry& plate) {
+  return plate.lenses == Lenses::kVertical ? plate.lens.minViewWidth : plate.lens.minViewHeight;
+}
+
+// Writes the plan into its files, or into `into` when given (one panel).
+void Write(const ExportRequest& req, ExportPlan& plan, ProgressReporter& progress, std::unique_ptr<PlateWriter> into = {}) {
+  const bool toFiles = !into;
   const PlatePlan& p = plan.plate;
   const ExportSettings& s = req.settings;
   ViewSet& views = *plan.views;
@@ -55,17 +78,19 @@ void Write(const ExportRequest& req, ExportPlan& plan, ProgressReporter& progres
   // Compressed strips are encoded on lanes of their own, one a core: the
   // codecs, not the composer, set the pace then. Declared before the plates
   // that submit to them.
-  StripEncoders encoders(s.form.compression == Compression::None ? 0 : WorkerThreads(req.threads));
+  StripEncoders encoders(!toFiles || s.form.compression == Compression::None ? 0 : WorkerThreads(req.threads));
   // The caption strips are drawn beside the image rows (their large glyphs
   // cost about as much as a small export's rows).
   std::vector<PanelPlate> panels;
   for (const PanelPlan& panel : p.panels) {
-    std::unique_ptr<PlateWriter> plate = CreatePlateWriter(panel.path, panel.layout, s.form, encoders, req.tooLargeAdvice);
+    std::unique_ptr<PlateWriter> plate =
+        toFiles ? CreatePlateWriter(panel.path, panel.layout, s.form, encoders, req.tooLargeAdvice) : std::move(into);
     if (s.lens.mirror) plate = MirroredPlate(std::move(plate), panel.width);
     panels.push_back({std::move(plate), panel.first, panel.width, {}, s.colour.plate == PlateColour::kRgb});
   }
   std::vector<OutputFile*> files;
-  for (PanelPlate& panel : panels) files.push_back(&panel.plate->file());
+  if (toFiles)
+    for (PanelPlate& panel : panels) files.push_back(&panel.plate->file());
   OutputFile::CheckDistinct(files);
   RowEngine engine(ComposeThreads(req.threads));
   engine.StartBeside([&] {
@@ -78,6 +103,9 @@ void Write(const ExportRequest& req, ExportPlan& plan, ProgressReporter& progres
   progress.Set(25);
 
   const std::unique_ptr<ImageComposer> composer = ComposerFor(p, viewWidths, RuleFor(s.colour.plate, req.negativeInput));
+  // Views that decode or convert their rows do so on worker threads, ahead
+  // of the engine's reader thread.
+  views.ReadAhead(RowsComposed(*composer, views), ColumnsComposed(p.plate), WorkerThreads(req.threads));
   const ViewRowReader viewRow = [&views](size_t view, uint32_t row, uint8_t* dest) { ReadViewRow(views[view], row, dest); };
   engine.WriteRows([&](uint32_t which, uint8_t* set) { composer->ReadRowSet(which, set, viewRow); }, *composer,
                    [&](const uint8_t* rows, size_t count, size_t stride) { plate->Append(rows, count, stride); },
@@ -85,7 +113,7 @@ void Write(const ExportRequest& req, ExportPlan& plan, ProgressReporter& progres
                    [&](int64_t done) { progress.Set(Real(done - 1) * 73 / Real(p.plate.imageRows) + 25); });
   engine.WaitBeside();
   plate->Finish();
-  OutputFile::CommitTogether(files);
+  if (toFiles) OutputFile::CommitTogether(files);
   progress.Set(100);
 }
 
@@ -99,6 +127,12 @@ QString PanelFileName(const QString& path, int k, int panels) {
   const qsizetype dot = path.lastIndexOf(QChar('.'));
   const qsizetype at = dot > slash ? dot : path.size();
   return path.left(at) + QStringLiteral("-%1-of-%2").arg(k).arg(panels) + path.mid(at);
+}
+
+void WritePlan(const ExportRequest& request, ExportPlan& plan, std::unique_ptr<PlateWriter> plate, ProgressReporter& progress) {
+  if (plan.plate.panels.size() != 1)
+    Fail(QStringLiteral("A plan of %1 panels was to be written into one plate (a fault in this program)").arg(plan.plate.panels.size()));
+  Write(request, plan, progress, std::move(plate));
 }
 
 void ExportInterlaced(const ExportRequest& request, const ProgressFn& progress) {

@@ -70,6 +70,13 @@ struct ExportPlan {
 // on a file the run reads.
 ExportPlan PlanExport(const ExportRequest& request, ProgressReporter& progress);
 
+// Carries out `plan` (PlanExport's, for `request`; one panel) into `plate`
+// instead of the plan's file: the rows an export writes there, image rows
+// then caption strip, top to bottom (mirrored and framed as the settings
+// say), then Finish. The window's lens view sees a plate this way without
+// writing it.
+void WritePlan(const ExportRequest& request, ExportPlan& plan, std::unique_ptr<PlateWriter> plate, ProgressReporter& progress);
+
 // What an export of a plan writes, as the window's summary and --dry-run
 // tell it.
 struct PlateSummary {

@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "common/length_text.h"
+
 namespace plivora {
 
 namespace {
@@ -87,6 +89,35 @@ void ReadNumbers(const OptionValues& values, QChar sep, ExportSettings& s) {
   }
 }
 
+// The lens sheet's thickness, a length in the plate's unit or with its own.
+Real ThicknessOf(const OptionValues& values, bool inch, QChar sep) {
+  const OptionSpec& o = Spec("thickness");
+  const QString text = Text(values, "thickness");
+  Real inches = 0;
+  try {
+    inches = ParseLengthInches(text, inch ? LengthUnit::kInch : LengthUnit::kCm, sep);
+  } catch (const Error& e) {
+    Refuse(o.name, Problem::kNotANumber, text, e.message());
+  }
+  if (!(inches > 0 && inches <= kMaxLensThicknessInches))
+    Refuse(o.name, Problem::kNotWithinBounds, text, QStringLiteral("%1 must be %2, not \"%3\"").arg(o.name, o.boundsEn, text));
+  return inches;
+}
+
+Real IndexOf(const OptionValues& values, QChar sep) {
+  const OptionSpec& o = Spec("index");
+  const QString text = Text(values, "index");
+  Real index = 0;
+  try {
+    index = ParseFloat(text, sep);
+  } catch (const Error& e) {
+    Refuse(o.name, Problem::kNotANumber, text, e.message());
+  }
+  if (!(index >= kMinLensIndex && index <= kMaxLensIndex))
+    Refuse(o.name, Problem::kNotWithinBounds, text, QStringLiteral("%1 must be %2, not \"%3\"").arg(o.name, o.boundsEn, text));
+  return index;
+}
+
 }  // namespace
 
 QString LensesName(Lenses lenses) {
@@ -137,6 +168,8 @@ ExportSettings SettingsFrom(const OptionValues& values, QChar sep) {
     Refuse(QStringLiteral("phase"), Problem::kNotAPart, s.phaseText, e.message());
   }
   s.lens.mirror = SwitchOf(values, "mirror");
+  s.lens.thickness = ThicknessOf(values, s.texts.inch, sep);
+  s.lens.index = IndexOf(values, sep);
   s.panels = WholeOf(values, "panels");
   s.marks = SwitchOf(values, "marks");
   return s;

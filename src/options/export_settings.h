@@ -27,6 +27,10 @@ struct LensOptions {
   FrameSequence frames;  // the series as the lens shows it
   Real phase = 0;        // the pattern moved on by this much of a lens, 0 <= phase < 1
   bool mirror = false;   // mirrored left to right, for printing on the back of a clear lens
+  // The sheet's optics, which the proof through the lens models and the
+  // export ignores.
+  Real thickness = 0;  // inches, from the lens crest to the plate behind it
+  Real index = 0;      // refractive index
 };
 
 // What is wrong with an option's value.
@@ -44,6 +48,7 @@ enum class Problem {
   kNoWholeLens,      // the plate holds no whole lens (the width, or the height across horizontal lenses)
   kNoPixel,          // the lenses come to less than a pixel (the DPI)
   kNoRow,            // the plate has no image row (the height, or the width across horizontal lenses)
+  kNotWithinBounds,  // a number outside the bounds its option states (OptionSpec::boundsEn)
 };
 
 // A refusal of one option. message() is the core's own wording (for the

@@ -4,6 +4,7 @@
 
 #include "colour/colour_transform.h"
 #include "colour/icc_profile.h"
+#include "common/numbers.h"
 #include "interlace/export_geometry.h"
 #include "plate/output_form.h"
 
@@ -151,6 +152,27 @@ std::vector<OptionSpec> MakeTable() {
   phase.kind = OptionKind::kPart;
   phase.value = QStringLiteral("F");
   t.push_back(Kept(phase, KeptBy::kLens));
+  // The sheet's optics, which the proof through the lens models (the
+  // plivora-proof program and the window's lens view) and the export
+  // ignores: the defaults are a common 75 LPI PET sheet.
+  OptionSpec thickness = ShownAs(Number("thickness", QStringLiteral("0.46mm"),
+                                        "the lens sheet's thickness, crest to back, for the\nproof through the lens "
+                                        "(the export ignores it)"),
+                                 Shown::kPrintSetup, "Lens thickness", "光栅厚度", "Thickness", "0.46mm, 0.018in");
+  thickness.kind = OptionKind::kLength;
+  thickness.value = QStringLiteral("LENGTH");
+  thickness.boundsEn = QStringLiteral("above 0 and at most %1 inch (%2mm)")
+                           .arg(FormatGeneral15(kMaxLensThicknessInches), FormatGeneral15(kMaxLensThicknessInches * 25.4L));
+  thickness.boundsZh = QStringLiteral("大于 0 且不超过 %1 英寸（%2mm）")
+                           .arg(FormatGeneral15(kMaxLensThicknessInches), FormatGeneral15(kMaxLensThicknessInches * 25.4L));
+  t.push_back(Kept(thickness, KeptBy::kLens));
+  OptionSpec index = ShownAs(Number("index", QStringLiteral("1.57"),
+                                    "the lens sheet's refractive index (PET 1.57, acrylic\n1.49), for the proof through the lens"),
+                             Shown::kPrintSetup, "Refractive index", "折射率", "RefractiveIndex", "1.57, 1.49");
+  index.value = QStringLiteral("N");
+  index.boundsEn = QStringLiteral("from %1 to %2").arg(FormatGeneral15(kMinLensIndex), FormatGeneral15(kMaxLensIndex));
+  index.boundsZh = QStringLiteral("在 %1 到 %2 之间").arg(FormatGeneral15(kMinLensIndex), FormatGeneral15(kMaxLensIndex));
+  t.push_back(Kept(index, KeptBy::kLens));
   t.push_back(ShownAs(Switch("mirror", "mirror the plate, to print on the back of a clear lens"), Shown::kPrintSetup,
                     "Mirrored, for the back of a clear lens", "镜像，印在光栅背面", "Mirror"));
   OptionSpec panels = Number("panels", QStringLiteral("1"), "");

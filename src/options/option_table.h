@@ -51,11 +51,17 @@ struct OptionSpec {
   QString windowField;   // the main window's control that holds it ("ComboBox3"), if any
   QString heldTo;        // how finely a number is held, said when a value is too fine for it
   QString hint;          // the print setup's placeholder ("0, 3/8, 0.375")
+  QString boundsEn, boundsZh;  // a number's bounds in words ("from 1 to 3"), where it has its own
   int low = 0, high = 0;  // a whole number's range
   std::vector<OptionChoice> choices;
 
   bool InSetup() const { return shown == Shown::kPrintSetup || shown == Shown::kBoth; }
 };
+
+// The lens sheet's optics that the proof through the lens can model: a
+// thickness above 0 and at most an inch, a refractive index from 1 to 3.
+inline constexpr long double kMaxLensThicknessInches = 1;
+inline constexpr long double kMinLensIndex = 1, kMaxLensIndex = 3;
 
 // The export's options, in the order --help lists them.
 const std::vector<OptionSpec>& ExportOptions();

@@ -38,6 +38,15 @@ Real SeenOffset(const LensModel& lens, Real angle) {
   return lens.thickness * inside / cosine;
 }
 
+Real LobeAngle(const LensModel& lens) {
+  // tan a' = (pitch / 2) / thickness inside the sheet; sin a = index x sin a'.
+  const Real tangent = lens.Pitch() / 2 / lens.thickness;
+  const Real inside = tangent / std::sqrt(1 + tangent * tangent);
+  const Real outside = lens.index * inside;
+  if (outside >= 1) return 90;
+  return Degrees(std::asin(outside));
+}
+
 Real Viewpoint::AngleAt(Real across) const {
   if (!distance) return angle;
   // The eye, in inches from the print's centre: `along` across the lenses

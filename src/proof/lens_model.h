@@ -29,17 +29,16 @@ std::optional<LensDirection> LensDirectionFromName(const QString& name);
 QString LensDirectionName(LensDirection direction);
 
 // A lens sheet: its real pitch, its direction, and the optics that decide
-// which part of the plate each lens shows. The defaults are a common 75 LPI
-// PET sheet.
+// which part of the plate each lens shows. It has no defaults of its own:
+// the export options' table declares them with the other lens options
+// (a common 75 LPI PET sheet, 0.46 mm thick, index 1.57), and the command
+// lines and the window fill every field from it. A model left unfilled is
+// refused (CheckLensModel).
 struct LensModel {
-  static constexpr Real kDefaultLpi = 75;
-  static constexpr Real kDefaultThicknessMm = 0.46L;
-  static constexpr Real kDefaultIndex = 1.57L;
-
-  Real lpi = kDefaultLpi;  // lenses per inch
+  Real lpi = 0;  // lenses per inch
   LensDirection direction = LensDirection::kVertical;
-  Real thickness = kDefaultThicknessMm / 25.4L;  // inches, from the lens crest to the plate behind it
-  Real index = kDefaultIndex;                    // refractive index of the sheet
+  Real thickness = 0;  // inches, from the lens crest to the plate behind it
+  Real index = 0;      // refractive index of the sheet
 
   Real Pitch() const { return Divide(1, lpi); }  // inches
 };
@@ -56,6 +55,13 @@ void CheckLensModel(const LensModel& lens);
 // paraxial lens, focused on the plate, brings every ray of that direction
 // to the same point. |angle| < 90.
 Real SeenOffset(const LensModel& lens, Real angle);
+
+// The largest angle off square, in degrees, at which every lens still shows
+// a point of its own strip of the plate: where the seen point reaches the
+// lens's edge, half a pitch from its centre. Beyond it the neighbouring
+// strips come round, and the views with them. 90 when a sheet so thin or of
+// so high an index never reaches the edge.
+Real LobeAngle(const LensModel& lens);
 
 // The eye: far away at `angle`, or at `distance` from the print's centre in
 // the direction `angle`, moved `sideways` across the lenses (positive

@@ -30,7 +30,7 @@ Real InchesOf(uint32_t pixels, Real dpi) { return Divide(Real(pixels), dpi); }
 // Samples along the lenses at the lens pitch, so that the proof keeps the
 // plate's proportions: fewer than the plate's pixels, or more (a plate
 // compressed below the lens pitch), at least one.
-int64_t AlongSamples(const Axes& axes, const LensModel& lens) {
+int64_t AlongCount(const Axes& axes, const LensModel& lens) {
   return std::max<int64_t>(1, Round(InchesOf(axes.alongPixels, axes.alongDpi) * lens.lpi));
 }
 
@@ -39,6 +39,19 @@ int64_t AlongSamples(const Axes& axes, const LensModel& lens) {
 }
 
 }  // namespace
+
+AlongSamples AlongSamplesOf(const PlateFrame& frame, const LensModel& lens) {
+  const Axes axes = AxesOf(frame, lens.direction);
+  const auto count = uint32_t(AlongCount(axes, lens));
+  AlongSamples bins;
+  bins.start.resize(count);
+  bins.end.resize(count);
+  for (uint32_t j = 0; j < count; ++j) {
+    bins.start[j] = uint32_t(uint64_t(j) * axes.alongPixels / count);
+    bins.end[j] = std::max(uint32_t(uint64_t(j + 1) * axes.alongPixels / count), bins.start[j] + 1);
+  }
+  return bins;
+}
 
 QString LensProblem(const PlateFrame& frame, const LensModel& lens) {
   const Axes axes = AxesOf(frame, lens.direction);
@@ -56,9 +69,9 @@ QString LensProblem(const PlateFrame& frame, const LensModel& lens) {
   if (lenses < 1)
     return QStringLiteral("the plate is narrower than one lens at %1 LPI (%2 inches across the lenses)")
         .arg(FormatGeneral15(lens.lpi), FormatGeneral15(acrossInches));
-  if (uint64_t(lenses) * uint64_t(AlongSamples(axes, lens)) > kMaxSamples)
+  if (uint64_t(lenses) * uint64_t(AlongCount(axes, lens)) > kMaxSamples)
     return QStringLiteral("its proof would be %1 x %2 samples, more than a proof holds")
-        .arg(lenses).arg(AlongSamples(axes, lens));
+        .arg(lenses).arg(AlongCount(axes, lens));
   return QString();
 }
 
@@ -77,16 +90,8 @@ void ProofRenderer::Place(const PlateFrame& frame, const LensModel& lens, const 
   const Axes axes = AxesOf(frame, lens.direction);
   const Real acrossInches = InchesOf(axes.acrossPixels, axes.acrossDpi);
   lenses_ = uint32_t(Round(acrossInches * lens.lpi));
-  along_ = uint32_t(AlongSamples(axes, lens));
-  // Sample j along the lenses is the mean of plate pixels [first, end): the
-  // plate's pixels shared out in order, or each repeated where the plate has
-  // fewer pixels than samples.
-  binStart_.resize(along_);
-  binEnd_.resize(along_);
-  for (uint32_t j = 0; j < along_; ++j) {
-    binStart_[j] = uint32_t(uint64_t(j) * axes.alongPixels / along_);
-    binEnd_[j] = std::max(uint32_t(uint64_t(j + 1) * axes.alongPixels / along_), binStart_[j] + 1);
-  }
+  bins_ = AlongSamplesOf(frame, lens);
+  along_ = bins_.count();
   const Real pitch = lens.Pitch();
   const Real middle = acrossInches / 2;
   sample_.resize(lenses_);
@@ -136,7 +141,7 @@ void ProofRenderer::TakeRow(uint32_t row, const uint8_t* pixels) {
 // of the proof row it belongs to, which is averaged at its last plate row
 // (and a row that several proof rows repeat goes to each in turn).
 void ProofRenderer::TakeAcross(uint32_t row, const uint8_t* pixels) {
-  while (bin_ < along_ && binStart_[bin_] <= row) {
+  while (bin_ < along_ && bins_.start[bin_] <= row) {
     for (uint32_t i = 0; i < lenses_; ++i) {
       if (sample_[i] == kPaper) continue;
       const uint8_t* p = pixels + size_t(sample_[i]) * 4;
@@ -146,13 +151,13 @@ void ProofRenderer::TakeAcross(uint32_t row, const uint8_t* pixels) {
       s[2] += p[2];
       s[3] += p[3];
     }
-    if (row + 1 != binEnd_[bin_]) break;
+    if (row + 1 != bins_.end[bin_]) break;
     FlushBin();
   }
 }
 
 void ProofRenderer::FlushBin() {
-  const uint64_t rows = binEnd_[bin_] - binStart_[bin_];
+  const uint64_t rows = bins_.end[bin_] - bins_.start[bin_];
   uint8_t* out = &picture_.pixels[size_t(bin_) * lenses_ * 4];
   for (uint32_t i = 0; i < lenses_; ++i, out += 4) {
     if (sample_[i] == kPaper) {
@@ -171,9 +176,9 @@ void ProofRenderer::TakeAlong(uint32_t lens, const uint8_t* pixels) {
   uint8_t* out = &picture_.pixels[size_t(lens) * along_ * 4];
   for (uint32_t j = 0; j < along_; ++j, out += 4) {
     uint64_t sums[4] = {0, 0, 0, 0};
-    for (uint32_t x = binStart_[j]; x < binEnd_[j]; ++x)
+    for (uint32_t x = bins_.start[j]; x < bins_.end[j]; ++x)
       for (size_t c = 0; c < 4; ++c) sums[c] += pixels[size_t(x) * 4 + c];
-    const uint64_t columns = binEnd_[j] - binStart_[j];
+    const uint64_t columns = bins_.end[j] - bins_.start[j];
     for (size_t c = 0; c < 4; ++c) out[c] = uint8_t(RoundedQuotient(sums[c], columns));
   }
 }

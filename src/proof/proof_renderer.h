@@ -37,6 +37,17 @@ inline constexpr Real kMinPixelsPerLens = 2;
 // least 2", "the plate is narrower than one lens at 75 LPI"), or "".
 QString LensProblem(const PlateFrame& frame, const LensModel& lens);
 
+// The proof's samples along the lenses of a plate of `frame`, seen through
+// lenses of `lens`'s pitch and direction: as many as keep the plate's
+// proportions at the lens pitch (at least one), sample j the mean of the
+// plate's pixels [start[j], end[j]) along the lenses, shared out in order
+// (a pixel repeated where the plate has fewer pixels than samples).
+struct AlongSamples {
+  std::vector<uint32_t> start, end;
+  uint32_t count() const { return uint32_t(start.size()); }
+};
+AlongSamples AlongSamplesOf(const PlateFrame& frame, const LensModel& lens);
+
 class ProofRenderer {
  public:
   // Raises Error with LensProblem's reason, or the lens model's, when the
@@ -69,7 +80,7 @@ class ProofRenderer {
   static constexpr int64_t kPaper = -1;
   std::vector<int64_t> sample_;
   // The plate pixels along the lenses that make sample j: [start, end).
-  std::vector<uint32_t> binStart_, binEnd_;
+  AlongSamples bins_;
   // Vertical lenses: the proof row being summed, and its sums a lens.
   uint32_t bin_ = 0;
   std::vector<uint64_t> sums_;

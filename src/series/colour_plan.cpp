@@ -1,5 +1,6 @@
 #include "series/colour_plan.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -24,6 +25,7 @@ class ConvertedReader final : public SourceReader {
         row_(nativeRow_.size()) {
     image_ = native_->image();
     image_.Model = model;
+    columns_ = image_.Width;
   }
 
   void Start() override { native_->Start(); }
@@ -32,10 +34,16 @@ class ConvertedReader final : public SourceReader {
     if (int64_t(row) != converted_) {
       converted_ = -1;
       native_->ReadRow(row, nativeRow_.data());
-      conversion_.Convert(nativeRow_.data(), row_.data(), image_.Width);
+      conversion_.Convert(nativeRow_.data(), row_.data(), columns_);
       converted_ = row;
     }
     std::memcpy(dest, row_.data(), row_.size());
+  }
+
+  void UseColumns(uint32_t columns) override {
+    columns_ = std::min(columns, image_.Width);
+    converted_ = -1;
+    std::fill(row_.begin() + ptrdiff_t(columns_) * 4, row_.end(), uint8_t(0));
   }
 
  private:
@@ -43,6 +51,7 @@ class ConvertedReader final : public SourceReader {
   RowConversion conversion_;
   std::vector<uint8_t> nativeRow_, row_;  // the row as read, and converted
   int64_t converted_ = -1;
+  uint32_t columns_ = 0;  // the columns converted; row_ holds 0 past them
 };
 
 // What defines a view's colours: its embedded profile, checked, or its

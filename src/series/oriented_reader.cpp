@@ -73,6 +73,8 @@ class OrientedReader final : public SourceReader {
     for (uint32_t r = 0; r < map_.h; ++r) stored_->ReadRow(r, picture_.data() + r * rowBytes);
   }
 
+  bool ReadsDirectly() const override { return whole_ != 0 || stored_->ReadsDirectly(); }
+
   void ReadRow(uint32_t row, uint8_t* dest) override {
     if (row >= image_.Height) FailView(image_.Path, QStringLiteral("its pixel data ends before row %1").arg(row));
     const uint8_t* source = storedRow_.data();

@@ -37,6 +37,8 @@ class PngReader final : public SourceReader {
 
   void ReadRow(uint32_t row, uint8_t* dest) override;
   void Start() override;
+  // An interlaced image is decoded whole when it starts.
+  bool ReadsDirectly() const override { return interlaced_; }
 
  private:
   bool ReadInfo();

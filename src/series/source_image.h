@@ -65,6 +65,14 @@ class SourceReader {
   // unless told not to; ReadRow calls it when it has not run. Raises
   // `Cannot read view "PATH": REASON`.
   virtual void Start() {}
+  // True when a row costs little more than its bytes: read straight from
+  // the file, or copied from a picture decoded whole when the reader
+  // Started. Reading such rows ahead on another thread gains nothing; rows
+  // that are decoded or converted as they are read are worth it.
+  virtual bool ReadsDirectly() const { return false; }
+  // Only columns [0, columns) of the rows handed out are looked at from now
+  // on: a reader that converts leaves the others 0.
+  virtual void UseColumns(uint32_t columns) { (void)columns; }
 
  protected:
   SourceImage image_;

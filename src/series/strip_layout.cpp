@@ -173,6 +173,7 @@ class StripReader final : public SourceReader {
       FailView(image_.Path, QStringLiteral("its pixel data ends before row %1").arg(row));
     if (reversedBits_) ReverseBits(dest, size_t(rowBytes));
   }
+  bool ReadsDirectly() const override { return true; }
 
  private:
   std::unique_ptr<SourceFile> file_;

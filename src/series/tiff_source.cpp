@@ -33,6 +33,8 @@ class TiffReader final : public SourceReader {
 
   void ReadRow(uint32_t row, uint8_t* dest) override;
   void Start() override;
+  // Uncompressed strips and tiles are read as stored.
+  bool ReadsDirectly() const override { return compression_ == COMPRESSION_NONE; }
 
  private:
   void CheckStriles();

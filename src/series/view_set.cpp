@@ -5,6 +5,7 @@
 #include <new>
 
 #include "common/file_names.h"
+#include "series/read_ahead.h"
 #include "series/source_file.h"
 #include "series/view_error.h"
 
@@ -12,14 +13,14 @@ namespace plivora {
 
 void ViewSet::Add(const QString& path) {
   auto file = std::make_unique<SourceFile>(path);
-  for (const File& f : files_)
-    if (f.device == file->device() && f.inode == file->inode()) {
-      listings_.push_back(f.reader.get());
+  for (size_t f = 0; f < files_.size(); ++f)
+    if (files_[f].device == file->device() && files_[f].inode == file->inode()) {
+      listings_.push_back(f);
       return;
     }
   const uint64_t device = file->device(), inode = file->inode();
   files_.push_back({device, inode, OpenSource(std::move(file), &budget_, false)});
-  listings_.push_back(files_.back().reader.get());
+  listings_.push_back(files_.size() - 1);
 }
 
 void ViewSet::Start() {
@@ -34,10 +35,42 @@ void ViewSet::Start() {
 
 void ViewSet::WrapFileReader(size_t file,
                              const std::function<std::unique_ptr<SourceReader>(std::unique_ptr<SourceReader>)>& wrap) {
-  SourceReader* before = files_[file].reader.get();
   files_[file].reader = wrap(std::move(files_[file].reader));
-  for (SourceReader*& listing : listings_)
-    if (listing == before) listing = files_[file].reader.get();
+}
+
+ViewSet::RowsToRead::RowsToRead(const ViewSet& views) : views_(views) {
+  for (const File& f : views.files_) rows_.emplace_back(f.reader->image().Height, false);
+}
+
+void ViewSet::RowsToRead::Add(size_t listing, uint32_t row) {
+  std::vector<bool>& rows = rows_[views_.listings_[listing]];
+  if (row < rows.size()) rows[row] = true;
+}
+
+void ViewSet::ReadAhead(const RowsToRead& rows, uint32_t columns, unsigned threads) {
+  std::vector<size_t> ahead;
+  std::vector<AheadView> views;
+  ahead.reserve(files_.size());
+  views.reserve(files_.size());  // no reader is lost to a failed push_back
+  for (size_t f = 0; f < files_.size(); ++f) {
+    files_[f].reader->UseColumns(columns);
+    if (files_[f].reader->ReadsDirectly()) continue;
+    std::vector<uint32_t> asked;
+    for (uint32_t r = 0; r < rows.rows_[f].size(); ++r)
+      if (rows.rows_[f][r]) asked.push_back(r);
+    if (asked.empty()) continue;
+    ahead.push_back(f);
+    views.push_back({std::move(files_[f].reader), std::move(asked)});
+  }
+  if (views.empty()) return;
+  std::vector<std::unique_ptr<SourceReader>> readers;
+  try {
+    readers = plivora::ReadAhead(views, threads);
+  } catch (...) {
+    for (size_t i = 0; i < ahead.size(); ++i) files_[ahead[i]].reader = std::move(views[i].reader);
+    throw;
+  }
+  for (size_t i = 0; i < ahead.size(); ++i) files_[ahead[i]].reader = std::move(readers[i]);
 }
 
 }  // namespace plivora

@@ -5,7 +5,9 @@
 // listing: the export reads rows top to bottom for all views in step, so
 // each listing of a file asks for the same row as the others, and asking for
 // a row again costs a copy, not a decode. The decoding buffers of all
-// distinct files together stay within one DecodeBudget.
+// distinct files together stay within one DecodeBudget. Files whose rows
+// cost decoding or converting may be read ahead, on threads of their own
+// (read_ahead.h).
 #pragma once
 
 #include <QString>
@@ -36,7 +38,7 @@ class ViewSet {
 
   size_t size() const { return listings_.size(); }
   // The reader of listing `i`, in the order of Add.
-  SourceReader& operator[](size_t i) const { return *listings_[i]; }
+  SourceReader& operator[](size_t i) const { return *files_[listings_[i]].reader; }
   // The number of distinct files opened, and the reader of each, in the
   // order they were opened.
   size_t FileCount() const { return files_.size(); }
@@ -46,6 +48,29 @@ class ViewSet {
   void WrapFileReader(size_t file,
                       const std::function<std::unique_ptr<SourceReader>(std::unique_ptr<SourceReader>)>& wrap);
 
+  // The rows a reading of the views will ask for: listings of one file
+  // share its rows.
+  class RowsToRead {
+   public:
+    explicit RowsToRead(const ViewSet& views);
+    // Listing `listing` will be asked for row `row` (rows past its height
+    // are left to the reader to refuse).
+    void Add(size_t listing, uint32_t row);
+
+   private:
+    friend class ViewSet;
+    const ViewSet& views_;
+    std::vector<std::vector<bool>> rows_;  // a flag per row of each file
+  };
+  // Reads the rows of every file that decodes or converts them as they are
+  // read (SourceReader::ReadsDirectly false) ahead of the caller, on up to
+  // `threads` threads; the other files are read as asked, as before. Only
+  // columns [0, columns) of the rows are looked at from now on. Rows are
+  // then asked for as `rows` says, in increasing order across the listings
+  // of one file. Call it after Start, once; raises Error when a thread
+  // cannot start, leaving the views as they were.
+  void ReadAhead(const RowsToRead& rows, uint32_t columns, unsigned threads);
+
  private:
   struct File {
     uint64_t device, inode;
@@ -53,7 +78,7 @@ class ViewSet {
   };
   DecodeBudget budget_;
   std::vector<File> files_;
-  std::vector<SourceReader*> listings_;
+  std::vector<size_t> listings_;  // the file of each listing
 };
 
 }  // namespace plivora

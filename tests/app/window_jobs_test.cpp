@@ -178,13 +178,16 @@ class WindowJobsTest : public QObject {
     QVERIFY(SameButTheStrip(window, command, qsizetype(20) * m.captured(1).toInt() * 4));
   }
 
-  // The real dialog: a lens fills LPI, direction and phase, a printer DPI,
+  // The real dialog: a lens fills LPI, direction, phase and the sheet's
+  // thickness and index, a printer DPI,
   // plate, output form, bleed and marks; a field typed afterwards keeps what was typed.
   void aProfileFillsThePrintSetupAndEditsStay() {
     ProfileBook book;
     book.Put(ProfileKind::kLens, {QStringLiteral("pet"), {{QStringLiteral("lpi"), QStringLiteral("39.5018")},
                                                           {QStringLiteral("lenses"), QStringLiteral("horizontal")},
-                                                          {QStringLiteral("phase"), QStringLiteral("3/8")}}, {}});
+                                                          {QStringLiteral("phase"), QStringLiteral("3/8")},
+                                                          {QStringLiteral("thickness"), QStringLiteral("0.6mm")},
+                                                          {QStringLiteral("index"), QStringLiteral("1.49")}}, {}});
     book.Put(ProfileKind::kPrinter, {QStringLiteral("ctp"), {{QStringLiteral("dpi"), QStringLiteral("2400")},
                                                              {QStringLiteral("colour"), QStringLiteral("cmyk")},
                                                              {QStringLiteral("compression"), QStringLiteral("lzw")},
@@ -200,6 +203,7 @@ class WindowJobsTest : public QObject {
       dialog->findChild<QComboBox*>(QStringLiteral("LensProfile"))->setCurrentIndex(1);
       dialog->findChild<QComboBox*>(QStringLiteral("PrinterProfile"))->setCurrentIndex(1);
       dialog->findChild<QLineEdit*>(QStringLiteral("Phase"))->setText(QStringLiteral("1/8"));  // typed after: kept
+      QCOMPARE(dialog->findChild<QLineEdit*>(QStringLiteral("Thickness"))->text(), QStringLiteral("0.6mm"));
       dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     });
     QVERIFY(real.AskPrintSetup(&rig.w(), setup, ReadProfiles(ProfilesPath())));
@@ -207,6 +211,8 @@ class WindowJobsTest : public QObject {
     QCOMPARE(setup.at(QStringLiteral("dpi")), QStringLiteral("2400"));
     QCOMPARE(setup.at(QStringLiteral("lenses")), QStringLiteral("horizontal"));
     QCOMPARE(setup.at(QStringLiteral("phase")), QStringLiteral("1/8"));
+    QCOMPARE(setup.at(QStringLiteral("thickness")), QStringLiteral("0.6mm"));
+    QCOMPARE(setup.at(QStringLiteral("index")), QStringLiteral("1.49"));
     QCOMPARE(setup.at(QStringLiteral("colour")), QStringLiteral("cmyk"));
     QCOMPARE(setup.at(QStringLiteral("compression")), QStringLiteral("lzw"));
     QCOMPARE(setup.at(QStringLiteral("bleed")), QStringLiteral("3mm"));

@@ -101,6 +101,8 @@ class WindowOptionsTest : public QObject {
         {"order", {"--order", "pingpong"}},
         {"hold-ends", {"--hold-ends", "2"}},
         {"phase", {"--phase", "3/8"}},
+        {"thickness", {"--thickness", "0.6mm"}},
+        {"index", {"--index", "1.49"}},
         {"mirror", {"--mirror"}},
         {"panels", {"--panels", "2"}},
         {"bleed", {"--bleed", "0.1"}},

@@ -110,13 +110,15 @@ class Jobs(ProgramTest):
                     os.remove(self.path(f"out{k}.tif"))
 
     def test_profiles_apply_in_order_job_lens_printer_typed(self):
-        saved = [self.interlace("--save-lens", "pet75", "--lpi", "39.5018", "--phase", "3/8", "--lenses", "horizontal"),
+        # a bare thickness is saved in the unit it was typed in
+        saved = [self.interlace("--save-lens", "pet75", "--lpi", "39.5018", "--phase", "3/8", "--lenses", "horizontal",
+                                "--thickness", "0.02", "--index", "1.49", "--unit", "inch"),
                  self.interlace("--save-printer", "ctp", "--dpi", "1200", "--colour", "cmyk", "--compression", "lzw"),
                  self.interlace("--save-lens", "empty")]
         self.assertEqual([r.returncode for r in saved], [0, 0, 2])
         self.assertIn("--save-lens saves --lpi, --lenses, --phase", saved[2].stderr.decode())
         listed = self.interlace("--list-profiles").stdout.decode().splitlines()
-        self.assertEqual(listed, ["lens pet75: lenses horizontal, lpi 39.5018, phase 3/8",
+        self.assertEqual(listed, ["lens pet75: index 1.49, lenses horizontal, lpi 39.5018, phase 3/8, thickness 0.02in",
                                   "printer ctp: colour cmyk, compression lzw, dpi 1200"])
         job = self.path("job.plivora")
         self.interlace("--lpi", "50", "--dpi", "600", "--unit", "inch", "--width", "1", "--save-job", job,

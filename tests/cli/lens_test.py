@@ -119,6 +119,15 @@ class Lenses(ProgramTest):
                 strip = 40 if lenses == "vertical" else 120
                 self.assertTrue(np.array_equal(np.concatenate([p[:-strip] for p in panels], axis=1), mirrored[:-strip]))
 
+    def test_the_sheets_thickness_and_index_leave_the_plate_as_it_was(self):
+        views = self.random_views(3, 29, 41)
+        size = [*PLATE, "--width", "1.3", "--height", "0.9", *views]
+        plain, _ = self.export("plain.tif", *size)
+        for optics in (["--thickness", "0.05"], ["--thickness", "1mm", "--index", "1.49"], ["--index", "3"]):
+            with self.subTest(optics=optics):
+                seen, _ = self.export("seen.tif", *optics, *size)
+                self.assertTrue(np.array_equal(seen[:-40], plain[:-40]))  # above the caption, which prints the time
+
     def test_refusals_come_before_anything_is_written(self):
         views = self.uniform_views([(0, 0, 0, 255), (0, 0, 0, 0)])
         out = self.path("out.tif")
@@ -128,6 +137,10 @@ class Lenses(ProgramTest):
             (["--phase", "3/0"], 2, "is not a number or a fraction such as 3/8"),
             (["--hold-ends", "0"], 2, "--hold-ends takes a number from 1 to 255"),
             (["--lenses", "diagonal"], 2, "--lenses must be vertical or horizontal"),
+            (["--thickness", "26mm"], 1, '--thickness must be above 0 and at most 1 inch (25.4mm), not "26mm"'),
+            (["--thickness", "0"], 1, '--thickness must be above 0 and at most 1 inch (25.4mm), not "0"'),
+            (["--thickness", "thick"], 1, "--thickness: 'thick' is not a length"),
+            (["--index", "3.01"], 1, '--index must be from 1 to 3, not "3.01"'),
             (["--order", "pingpong", *(views * 64)], 1, "A lens can show at most 255 frames; the 130 views in pingpong order make 258"),
             (["--lenses", "horizontal", "--compress", "1", "--width", "700000"], 1, "does not fit a TIFF file"),
             (["--lenses", "horizontal", "--height", "0.001"], 1, "--height 0.001 inch holds no whole lens"),

@@ -198,6 +198,36 @@ class Proof(ProgramTest):
                 np.testing.assert_array_equal(np.asarray(gif.convert("RGB")).astype(int),
                                               self.picture(f"frame-{k + 1}.png"))
 
+    # A saved lens gives the proof its pitch, direction, thickness and index;
+    # an option typed beside it wins. Off square, the thickness and index
+    # decide the view seen, so a lens that lost them would show another.
+    def test_a_saved_lens_is_the_lens_its_options_give(self):
+        env = dict(os.environ, XDG_CONFIG_HOME=self.path("config"))
+        saved = subprocess.run([INTERLACE, "--save-lens", "thin", "--lpi", "75.075", "--lenses", "horizontal",
+                                "--thickness", "0.03", "--index", "1.49"], capture_output=True, text=True, env=env)
+        self.assertEqual(saved.returncode, 0, saved.stderr)
+        plate = self.plate(8, "--dpi", "(Auto)", "--lpi", "75", "--lenses", "horizontal", "--width", "0.5",
+                           "--height", "1", "--compress", "2")
+        typed = ["--lpi", "75.075", "--lenses", "horizontal", "--index", "1.49"]
+        cases = [
+            ([], [*typed, "--thickness", "0.3mm"]),
+            (["--thickness", "0.46mm"], [*typed, "--thickness", "0.46mm"]),
+            (["--index", "1.57", "--lenses", "vertical"], ["--lpi", "75.075", "--thickness", "0.3mm"]),
+        ]
+        for given, explicit in cases:
+            with self.subTest(given=given):
+                for options, out in ((["--lens", "thin", *given], "lens.png"), (explicit, "typed.png")):
+                    result = self.run_program("-q", "--angle", "20", *options, "-o", self.path(out), plate, env=env)
+                    self.assertEqual(result.returncode, 0, result.stderr)
+                self.assertTrue(np.array_equal(self.picture("lens.png"), self.picture("typed.png")))
+        self.proof(plate, "--lpi", "75.075", "--lenses", "horizontal", "--angle", "20", out="default.png")
+        self.run_program("-q", "--lens", "thin", "--angle", "20", "-o", self.path("lens.png"), plate, env=env)
+        self.assertFalse(np.array_equal(self.picture("lens.png"), self.picture("default.png")))
+        missing = self.run_program("-q", "--lens", "nope", "-o", self.path("none.png"), plate, env=env)
+        self.assertEqual(missing.returncode, 1)
+        self.assertIn('There is no lens named "nope"', missing.stderr)
+        self.assertFalse(os.path.exists(self.path("none.png")))
+
     def test_refusals_name_the_option_or_the_file(self):
         plate = self.plate(4, "--dpi", "600", "--lpi", "75", "--width", "1", "--height", "0.4")
         with Image.open(plate) as im:

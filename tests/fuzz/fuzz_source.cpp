@@ -1,7 +1,8 @@
 // libFuzzer entry: every input is a file held in memory, opened as the
 // export opens a view (PNG and JPEG by their signatures, TIFF in the strip
 // layout, libtiff otherwise) and once more by the libtiff reader alone, and
-// read to its last row; and taken as an ICC profile, as a view's embedded
+// read to its last row, and read once more every other row on worker
+// threads; and taken as an ICC profile, as a view's embedded
 // one is, and used for a conversion either way when LittleCMS accepts it.
 #include <QByteArray>
 
@@ -15,6 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const QString name = QStringLiteral("input.tif");
   fuzz::ReadEveryRow([&] { return OpenSource(std::make_unique<SourceFile>(name, bytes)); });
   fuzz::ReadEveryRow([&] { return OpenTiffSource(std::make_unique<SourceFile>(name, bytes)); });
+  fuzz::ReadEveryOtherRowAhead([&] { return OpenSource(std::make_unique<SourceFile>(name, bytes)); });
   fuzz::ConvertWithProfile(bytes);
   return 0;
 }

@@ -27,6 +27,8 @@ inline bool ProofEveryWay(const QByteArray& bytes, uint64_t maxBytes = 16u << 20
       lens.direction = direction;
       // A pitch the plate can hold: four pixels a lens.
       lens.lpi = (direction == LensDirection::kVertical ? frame.xDpi : frame.yDpi) / 4;
+      lens.thickness = 0.46L / 25.4L;
+      lens.index = 1.57L;
       Viewpoint far, near;
       far.angle = 20;
       near.distance = 10;

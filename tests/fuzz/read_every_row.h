@@ -10,6 +10,7 @@
 #include "colour/colour_transform.h"
 #include "colour/icc_profile.h"
 #include "common/error.h"
+#include "series/read_ahead.h"
 #include "series/source_image.h"
 
 namespace plivora::fuzz {
@@ -33,6 +34,27 @@ inline bool ReadEveryRow(const std::function<std::unique_ptr<SourceReader>()>& o
       return true;
     }
     throw std::logic_error("a row below the view was read");
+  } catch (const Error&) {
+    return false;
+  }
+}
+
+// Reads every other row, as a compress factor of 2 would, through the
+// read-ahead: the rows decoded on worker threads, the failure (if any)
+// handed over at its row. Returns what ReadEveryRow returns.
+inline bool ReadEveryOtherRowAhead(const std::function<std::unique_ptr<SourceReader>()>& open,
+                                   uint64_t maxBytes = 64u << 20) {
+  try {
+    std::vector<AheadView> views(1);
+    views[0].reader = open();
+    const SourceImage image = views[0].reader->image();
+    const uint64_t rowBytes = uint64_t(image.Width) * 4;
+    if (rowBytes == 0 || rowBytes > maxBytes) return true;
+    for (uint64_t r = 0; r < image.Height && r * rowBytes < maxBytes; r += 2) views[0].rows.push_back(uint32_t(r));
+    const std::vector<std::unique_ptr<SourceReader>> readers = ReadAhead(views, 2);
+    std::vector<uint8_t> row(rowBytes);
+    for (const uint32_t r : views[0].rows) readers[0]->ReadRow(r, row.data());
+    return true;
   } catch (const Error&) {
     return false;
   }

@@ -1,17 +1,21 @@
 #include "interlace/row_engine.h"
 
 #include <QDir>
+#include <QImage>
 #include <sys/resource.h>
 
 #include <cerrno>
 #include <random>
 
+#include "colour/colour_transform.h"
+#include "colour/icc_profile.h"
 #include "common/output_file.h"
 #include "common/task_pool.h"
 #include "interlace/pixel_rule.h"
 #include "interlace/row_composer.h"
 #include "jobs/export.h"
 #include "sample/view_writer.h"
+#include "series/source_image.h"
 #include "support/test_support.h"
 
 namespace plivora {
@@ -57,6 +61,101 @@ TEST(RowEngine, EveryThreadCountWritesTheSameBytes) {
   for (int threads : {2, 3, 8}) {
     ExportInterlaced(Request(views, out, threads), {});
     EXPECT_TRUE(test::ReadBytes(out) == one) << threads << " threads";
+  }
+}
+
+// A photograph: RGB whose neighbours differ (noise over a gradient), saved
+// as its extension says (PNG, or JPEG at quality 90).
+void SavePhoto(const QString& path, int width, int height, uint32_t seed) {
+  std::mt19937 noise(seed);
+  QImage photo(width, height, QImage::Format_RGB888);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      photo.setPixel(x, y, qRgb(int(x * 4 + noise() % 24), int(y * 3 % 256), int(noise() % 256)));
+  ASSERT_TRUE(photo.save(path, nullptr, 90)) << path.toStdString();
+}
+
+// The view's rows as its reader gives them, converted from sRGB into the
+// press's default profile one row at a time, stored as a CMYK view.
+void ConvertBeforehand(const QString& view, const QString& out) {
+  const auto reader = OpenSource(view);
+  const uint32_t w = reader->image().Width, h = reader->image().Height;
+  const ColourTransform toPress(IccProfile::Srgb(),
+                                IccProfile::FromFile(kDefaultCmykProfile, ColourModel::kCmyk, QStringLiteral("press")),
+                                Intent::kRelative);
+  std::vector<uint8_t> pixels(size_t(w) * h * 4);
+  for (uint32_t y = 0; y < h; ++y) {
+    reader->ReadRow(y, pixels.data() + size_t(y) * w * 4);
+    toPress.Convert(pixels.data() + size_t(y) * w * 4, pixels.data() + size_t(y) * w * 4, w);
+  }
+  WriteViewFile(out, w, h, pixels);
+}
+
+// Photographs are decoded and converted ahead of the composers, on worker
+// threads: at every thread count, the cmyk plate of PNG and JPEG views is
+// byte for byte the plate of their rows converted beforehand and stored as
+// CMYK views, which are read as asked. The views are wider than tall and of
+// several widths (the columns past the narrowest are never converted), and
+// one file is listed twice.
+TEST(RowEngine, PhotographsGiveThePlateOfTheirRowsConvertedBeforehand) {
+  test::TempDir dir;
+  QStringList photos, converted;
+  for (int v = 0; v < 5; ++v) {
+    photos << dir.path(QStringLiteral("p%1.%2").arg(v).arg(v % 2 ? "jpg" : "png"));
+    SavePhoto(photos.back(), 53 + 3 * v, 41, uint32_t(v));
+    converted << dir.path(QStringLiteral("c%1.tif").arg(v));
+    ConvertBeforehand(photos.back(), converted.back());
+  }
+  photos << photos[1];
+  converted << converted[1];
+  const QString out = dir.path("out.tif");
+  for (const char* lenses : {"vertical", "horizontal"}) {
+    ExportRequest r = Request(converted, out, 1);
+    r.firstPhotoWidth = 53;
+    r.firstPhotoHeight = 41;
+    SetOption(r, "colour", "cmyk");
+    SetOption(r, "lenses", lenses);
+    ExportInterlaced(r, {});
+    const std::vector<uint8_t> want = test::ReadBytes(out);
+    r.views = photos;
+    for (int threads : {1, 2, 3, 8}) {
+      r.threads = threads;
+      ExportInterlaced(r, {});
+      EXPECT_TRUE(test::ReadBytes(out) == want) << lenses << " lenses, " << threads << " threads";
+    }
+  }
+}
+
+// A view that breaks half-way stops the export at the row it breaks on,
+// with its reader's own message, whichever thread decoded it, and nothing is
+// left; the views being read ahead beside it are let go.
+TEST(RowEngine, AViewThatBreaksHalfWayStopsTheExportWithItsReadersMessage) {
+  for (const char* kind : {"png", "jpg"}) {
+    test::TempDir dir;
+    QStringList views;
+    for (int v = 0; v < 4; ++v) {
+      views << dir.path(QStringLiteral("v%1.%2").arg(v).arg(kind));
+      SavePhoto(views.back(), 37, 251, uint32_t(v));
+    }
+    std::vector<uint8_t> bytes = test::ReadBytes(views[2]);
+    bytes.resize(bytes.size() * 2 / 3);
+    test::WriteBytes(views[2], bytes);
+    // Every row is used at compress 1, so the rows read as asked fail where
+    // the export does.
+    const QString expected = ErrorOf([&] {
+      const auto reader = OpenSource(views[2]);
+      std::vector<uint8_t> row(37 * 4);
+      for (uint32_t y = 0; y < 251; ++y) reader->ReadRow(y, row.data());
+    });
+    ASSERT_TRUE(expected.contains(QStringLiteral("cannot decode row"))) << expected.toStdString();
+    const QStringList before = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+    for (int threads : {1, 2, 8}) {
+      ExportRequest r = Request(views, dir.path("out.tif"), threads);
+      SetOption(r, "compress", "1");
+      SetOption(r, "colour", "cmyk");
+      EXPECT_EQ(ErrorOf([&] { ExportInterlaced(r, {}); }), expected) << kind << ", " << threads << " threads";
+      EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), before) << kind << ", " << threads << " threads";
+    }
   }
 }
 

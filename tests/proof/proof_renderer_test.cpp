@@ -1,5 +1,7 @@
 #include "proof/proof_renderer.h"
 
+#include "proof/sampled_plate.h"
+
 #include "support/test_support.h"
 
 namespace plivora {
@@ -142,6 +144,52 @@ TEST(ProofRenderer, RefusesRowsOutOfOrderOrMissing) {
   EXPECT_FALSE(unfinished.Wants(4));
   unfinished.TakeRow(5, horizontal.Row(5).data());
   EXPECT_EQ(ErrorOf([&] { unfinished.Finish(); }), "The proof was not given plate row 16 (a fault in this program)");
+}
+
+// A plate sampled once for a lens's pitch and direction shows, through any
+// thickness and index and from any eye, the proof the renderer makes of the
+// plate's own rows: across and along the lenses, a plate with its rows
+// repeated along them (5 rows make 25 samples), near and far eyes.
+TEST(SampledPlate, ShowsTheProofOfThePlateItself) {
+  const std::pair<TestPlate, LensDirection> plates[] = {{{110, 50, 110, 50}, LensDirection::kVertical},
+                                                       {{50, 110, 50, 110}, LensDirection::kHorizontal},
+                                                       {{110, 5, 110, 2}, LensDirection::kVertical},
+                                                       {{300, 40, 110, 40}, LensDirection::kVertical},
+                                                       {{40, 300, 40, 110}, LensDirection::kHorizontal}};
+  // angle, thickness in pixels, index, distance in inches (0: far away)
+  const Real eyes[][4] = {{0, 2, 1, 0}, {45, 4, 1, 0}, {-30, 5.7L, 1.57L, 0}, {12, 3, 1.49L, 4}};
+  for (const auto& [plate, direction] : plates) {
+    const bool vertical = direction == LensDirection::kVertical;
+    SampledPlate sampled(plate.frame, ElevenPixelLens(direction));
+    for (uint32_t y = 0; y < plate.frame.height; ++y) sampled.TakeRow(y, plate.Row(y).data());
+    for (const auto& [angle, thickness, index, distance] : eyes) {
+      SCOPED_TRACE(testing::Message() << plate.frame.width << " x " << plate.frame.height << ", " << vertical << ", "
+                                      << double(angle));
+      LensModel lens = ElevenPixelLens(direction, thickness);
+      lens.index = index;
+      Viewpoint eye;
+      eye.angle = angle;
+      if (distance > 0) eye.distance = distance;
+      const ProofPicture expected = plate.Render(lens, eye), got = sampled.Proof(lens, eye);
+      EXPECT_EQ(std::pair(got.width, got.height), std::pair(expected.width, expected.height));
+      EXPECT_TRUE(got.pixels == expected.pixels);
+    }
+  }
+}
+
+TEST(SampledPlate, RefusesAnUnfinishedPlateAndAnotherLens) {
+  const TestPlate plate(110, 50, 110, 50);
+  SampledPlate sampled(plate.frame, ElevenPixelLens(LensDirection::kVertical));
+  for (uint32_t y = 0; y < 49; ++y) sampled.TakeRow(y, plate.Row(y).data());
+  EXPECT_EQ(ErrorOf([&] { sampled.Proof(ElevenPixelLens(LensDirection::kVertical), {}); }),
+            "The lens view's plate lacks row 49 (a fault in this program)");
+  EXPECT_EQ(ErrorOf([&] { sampled.TakeRow(50, plate.Row(49).data()); }),
+            "The lens view was given plate row 50 out of order (a fault in this program)");
+  sampled.TakeRow(49, plate.Row(49).data());
+  LensModel other = ElevenPixelLens(LensDirection::kVertical);
+  other.lpi = 11;
+  EXPECT_EQ(ErrorOf([&] { sampled.Proof(other, {}); }),
+            "The lens view's plate was sampled for another lens (a fault in this program)");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Replays the fuzzer's corpus (tests/fuzz/corpus: small files, many of them
-// hostile) through the readers and the profile reader: every file is either
+// hostile) through the readers (once more every other row, read ahead on
+// worker threads) and the profile reader: every file is either
 // read to its last row or refused with Error. A crash, a sanitizer report or
 // any other exception fails the run; so does a word from a library on stderr.
 #include <QDir>
@@ -29,6 +30,7 @@ TEST(SourceCorpus, EveryInputIsReadOrRefused) {
     const QByteArray bytes = file.readAll();
     (fuzz::ReadEveryRow([&] { return OpenSource(path); }) ? read : refused)++;
     fuzz::ReadEveryRow([&] { return OpenTiffSource(std::make_unique<SourceFile>(path, bytes)); });
+    fuzz::ReadEveryOtherRowAhead([&] { return OpenSource(path); });
     fuzz::ConvertWithProfile(bytes);
   }
   EXPECT_EQ(capture.Stop(), QByteArray());

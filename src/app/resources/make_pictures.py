@@ -209,6 +209,17 @@ def draw_pitch_test(d):
         d.rectangle([U(6 + 4 * i), U(31 if i % 2 else 29.5), U(6.8 + 4 * i), U(33)], fill=BLUE)
 
 
+def draw_lens_view(d):
+    # An eye looking through a row of lenses at interlaced strips.
+    strips(d, U(4), U(29), U(32), U(8))
+    for i in range(4):
+        x = 4 + 8 * i
+        d.pieslice([U(x), U(21), U(x + 8), U(29)], 180, 360, fill=(225, 240, 250), outline=BLUE, width=U(1))
+    d.ellipse([U(9), U(3), U(31), U(17)], fill=WHITE, outline=INK, width=U(1.5))
+    d.ellipse([U(16), U(6), U(24), U(14)], fill=BLUE)
+    d.ellipse([U(18.5), U(8.5), U(21.5), U(11.5)], fill=INK)
+
+
 def icon(sizes=(32, 48, 64, 128, 256)):
     for size in sizes:
         img = canvas(size, size)
@@ -231,4 +242,5 @@ if __name__ == "__main__":
     button(lambda d: arrow(d, False), "down")
     button(draw_anaglyph, "anaglyph")
     button(draw_pitch_test, "pitchtest")
+    button(draw_lens_view, "lensview")
     icon()
