@@ -8,6 +8,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev libgl-dev
+  qt6-translations-l10n
   libjpeg62-turbo-dev libtiff-dev libtiff-tools libpng-dev libgif-dev liblcms2-dev libgs-common
   libopencv-dev
   libgtest-dev

@@ -65,6 +65,14 @@ void QtDesktop::ShowMessage(QWidget* parent, const QString& text) { ShowBox(pare
 
 void QtDesktop::ShowError(QWidget* parent, const QString& text) { ShowBox(parent, QMessageBox::Critical, text); }
 
+QMessageBox::StandardButton QtDesktop::Ask(QWidget* parent, const QString& question, QMessageBox::StandardButtons buttons) {
+  QMessageBox box(QMessageBox::Question, QString::fromUtf8(kAppTitle), question, buttons, parent);
+  box.setObjectName(QStringLiteral("Question"));
+  box.setEscapeButton(QMessageBox::Cancel);
+  const int answer = box.exec();
+  return buttons.testFlag(QMessageBox::StandardButton(answer)) ? QMessageBox::StandardButton(answer) : QMessageBox::Cancel;
+}
+
 void QtDesktop::OpenBrowser(const QUrl& url) { QDesktopServices::openUrl(url); }
 
 void QtDesktop::Beep() { QApplication::beep(); }

@@ -3,7 +3,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "app/desktop.h"
 #include "app/wording.h"
 
 namespace plivora {
@@ -29,9 +30,16 @@ QDialogButtonBox* OkCancel(QDialog& dialog) {
   return buttons;
 }
 
-// A profile's path with a button that chooses one.
+QString ProfileFolder(const QString& path, const QString& placeholder) {
+  if (!path.trimmed().isEmpty()) return QFileInfo(path.trimmed()).absolutePath();
+  if (QFileInfo(placeholder).isAbsolute()) return QFileInfo(placeholder).absolutePath();
+  const QString icc = QStringLiteral("/usr/share/color/icc");
+  return QFileInfo(icc).isDir() ? icc : QString();
+}
+
+// A profile's path with a button that chooses one, in the profile's folder.
 QLineEdit* ProfileRow(QDialog& dialog, QFormLayout* form, const char* name, const QString& label, const QString& path,
-                      const QString& placeholder) {
+                      const QString& placeholder, Desktop& desktop) {
   auto* row = new QWidget(&dialog);
   auto* layout = new QHBoxLayout(row);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -41,11 +49,14 @@ QLineEdit* ProfileRow(QDialog& dialog, QFormLayout* form, const char* name, cons
   edit->setMinimumWidth(320);
   auto* browse = new QPushButton(Words(QStringLiteral("Browse…"), QStringLiteral("浏览…")), row);
   browse->setObjectName(QStringLiteral("Browse") + QString::fromLatin1(name));
-  QObject::connect(browse, &QPushButton::clicked, &dialog, [&dialog, edit] {
-    const QString chosen = QFileDialog::getOpenFileName(&dialog, QString(), edit->text(),
-                                                        Words(QStringLiteral("ICC profiles (*.icc *.icm);;All files (*)"),
-                                                              QStringLiteral("ICC 特性文件 (*.icc *.icm);;所有文件 (*)")));
-    if (!chosen.isEmpty()) edit->setText(chosen);
+  QObject::connect(browse, &QPushButton::clicked, &dialog, [&dialog, &desktop, edit, label, placeholder] {
+    FileDialogOptions options;
+    options.title = label;
+    options.filter = Words(QStringLiteral("ICC profiles (*.icc *.icm);;All files (*)"), QStringLiteral("ICC 特性文件 (*.icc *.icm);;所有文件 (*)"));
+    options.folder = ProfileFolder(edit->text(), placeholder);
+    if (!edit->text().trimmed().isEmpty()) options.fileName = QFileInfo(edit->text().trimmed()).fileName();
+    const QStringList chosen = desktop.OpenFileNames(&dialog, options);
+    if (!chosen.isEmpty()) edit->setText(chosen.first());
   });
   layout->addWidget(edit);
   layout->addWidget(browse);

@@ -14,12 +14,18 @@ class QLineEdit;
 
 namespace plivora {
 
+class Desktop;
+
 QLineEdit* Field(QDialog& dialog, QFormLayout* form, const char* name, const QString& label, const QString& text);
 // OK and Cancel; Cancel rejects, OK is the caller's to connect.
 QDialogButtonBox* OkCancel(QDialog& dialog);
-// A profile's path with a button that chooses one.
+// Where the Browse button of a profile at `path` opens: its folder; for a
+// profile not given, the folder of the default (`placeholder`) when that is
+// a file, else the system's ICC folder.
+QString ProfileFolder(const QString& path, const QString& placeholder);
+// A profile's path with a button that chooses one through `desktop`.
 QLineEdit* ProfileRow(QDialog& dialog, QFormLayout* form, const char* name, const QString& label, const QString& path,
-                      const QString& placeholder);
+                      const QString& placeholder, Desktop& desktop);
 // Items are (what the box shows, the value it stands for).
 QComboBox* Choice(QDialog& dialog, QFormLayout* form, const char* name, const QString& label,
                   const std::vector<std::pair<QString, QString>>& items, const QString& current);

@@ -9,6 +9,10 @@ QString FieldName(const QString& option) {
   return o && !o->en.isEmpty() ? Words(o->en, o->zh) : option;
 }
 
+QString UnitWord(bool inch) {
+  return inch ? Words(QStringLiteral("in"), QStringLiteral("英寸")) : Words(QStringLiteral("cm"), QStringLiteral("厘米"));
+}
+
 QString FieldWords(const OptionError& e, bool vertical) {
   const QString field = FieldName(e.option());
   const OptionSpec* o = FindExportOption(e.option());

@@ -11,6 +11,9 @@ namespace plivora {
 // The window's name for an option's field.
 QString FieldName(const QString& option);
 
+// The window's word for a unit of length: "in" or "cm".
+QString UnitWord(bool inch);
+
 // The refusal in the window's words; `vertical` says which way the lenses
 // run, for a plate without a lens or a row.
 QString FieldWords(const OptionError& e, bool vertical = true);

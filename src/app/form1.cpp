@@ -39,7 +39,12 @@ TForm1::~TForm1() {
   delete Form2;
 }
 
-void TForm1::Guard(void (TForm1::*handler)()) { RunGuarded(desktop_, this, [this, handler] { (this->*handler)(); }); }
+// Every handler but the timer's tick is an action after which "Written:
+// ..." no longer stands.
+void TForm1::Guard(void (TForm1::*handler)()) {
+  if (handler != &TForm1::Timer1Timer) ShowWritten({});
+  RunGuarded(desktop_, this, [this, handler] { (this->*handler)(); });
+}
 
 QChar TForm1::DecimalSeparator() const {
   const QString separator = QLocale().decimalPoint();
@@ -65,6 +70,7 @@ void TForm1::FormCreate() {
   EnsureSettingsFolder(SettingsDir);
   SettingsReserved = 0;
   SettingsReserved = LoadSettings(SettingsFile, Saved(), DecimalSeparator());
+  ShowFieldsFromStart();
   ChineseCaptions = true;
   BitBtn8Click();
 }
@@ -79,8 +85,12 @@ void TForm1::FormClose() {
   Form2 = nullptr;
 }
 
+// Unsaved changes to an open job are saved, discarded or kept open first.
 void TForm1::closeEvent(QCloseEvent* event) {
   if (!closed_) {
+    bool mayClose = false;
+    RunGuarded(desktop_, this, [&] { mayClose = MayReplaceUnsaved(); });
+    if (!mayClose) return event->ignore();
     closed_ = true;
     Guard(&TForm1::FormClose);
     Guard(&TForm1::SaveSetup);
@@ -90,11 +100,13 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 // The print setup's file lies beside the settings file. It is written at
 // close once the window has chosen a setup; a file that could not be read
-// stays as it is unless the operator sets up anew.
+// stays as it is unless the operator sets up anew. A bleed it holds without
+// a unit is in the unit the window starts in.
 void TForm1::LoadSetup() {
   SetPrintSetup(MakePrintSetup({}));
   PrintSetupFile = SettingsFolder(ExeDir) + QChar('/') + QString::fromLatin1(kPrintSetupFileName);
-  SetPrintSetup(LoadPrintSetup(PrintSetupFile));
+  const PrintSetup loaded = LoadPrintSetup(PrintSetupFile);
+  SetPrintSetup(MakePrintSetup(WithBleedUnit(loaded.values, UnitIsInch()), loaded.others));
   setupChosen_ = QFileInfo::exists(PrintSetupFile);
 }
 
@@ -103,20 +115,27 @@ void TForm1::SaveSetup() {
 }
 
 // The dialog shows the DPI and LPI fields too, which a printer or a lens
-// profile fills.
+// profile fills, and the bleed beside the window's unit; the bleed it
+// returns carries that unit, so that a later switch of the unit keeps its
+// length.
 void TForm1::PrintSetupClick() {
+  const bool inch = UnitIsInch();
   OptionValues values = setup_.values;
   for (const auto& [name, value] : WindowValues())
     if (FindExportOption(name)->InSetup()) values[name] = value;
+  if (values.count(QStringLiteral("bleed"))) values[QStringLiteral("bleed")] = BleedInUnit(values.at(QStringLiteral("bleed")), inch);
+  values[QStringLiteral("unit")] = inch ? QStringLiteral("inch") : QStringLiteral("cm");
   ProfileBook profiles;
   try {
     profiles = ReadProfiles(ProfilesPath());
   } catch (const Error& e) {
-    desktop_.ShowError(this, e.message());  // the setup can still be made by hand
+    // the setup can still be made by hand
+    desktop_.ShowError(this, CoreWords(QStringLiteral("无法读取光栅与打印机档案：%1"), e.message()));
   }
   if (!desktop_.AskPrintSetup(this, values, profiles)) return;
+  values.erase(QStringLiteral("unit"));
   ShowFieldValues(values);
-  SetPrintSetup(MakePrintSetup(values, setup_.others));
+  SetPrintSetup(MakePrintSetup(WithBleedUnit(values, inch), setup_.others));
   setupChosen_ = true;
 }
 
@@ -204,6 +223,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
       const QStringList paths = LocalFiles(drop->mimeData());
       if (paths.isEmpty()) return true;
       drop->acceptProposedAction();
+      ShowWritten({});
       RunGuarded(desktop_, this, [&] { ImportFromOutside(paths); });
       return true;
     }

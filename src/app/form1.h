@@ -61,7 +61,8 @@ class TForm1 : public QWidget {
   // Views in any format a view reader takes (PNG, JPEG, RGB TIFF, ...),
   // from the "Import images…" command: appended in the chosen order, with
   // no sort and no refusal by extension; the list's first item sets the
-  // reference size, as an import does.
+  // reference size, as an import does. A file no view reader takes is
+  // refused, naming it, and the others are imported.
   void ImportImagesClick();
   void ImportImages(const QStringList& paths);
   // Files from outside (dropped, or named on the command line): through the
@@ -133,6 +134,7 @@ class TForm1 : public QWidget {
   QPushButton* BitBtn13 = nullptr;  // pitch test, in the band's free space
   QPushButton* BitBtn14 = nullptr;  // lens view, in the band's free space
   QLabel* OutputSummary = nullptr;  // what an export would write, in the band's free space
+  QLabel* Written = nullptr;  // "Written: PATH (SIZE)" over the progress bar, until the next action
   ClickablePicture *Image2 = nullptr, *Image1 = nullptr;
   // Client area.
   QWidget* Panel1 = nullptr;
@@ -215,6 +217,19 @@ class TForm1 : public QWidget {
   void ShowTitle();
   // What a job of the window holds: the fields, the list, the setup.
   Job JobOfWindow() const;
+  // The open job differs from what was opened or saved last: the title
+  // carries a "*", and nothing replaces it without a question.
+  bool JobModified() const;
+  // True when nothing unsaved would be lost, or the operator saved it or
+  // chose to discard it; false when the operator cancels.
+  bool MayReplaceUnsaved();
+  // The views of the list that are no file now, marked red in the list.
+  QStringList MarkMissingViews();
+  // "Written: PATH (SIZE)" for the files an export or a sheet wrote; an
+  // empty list takes it away.
+  void ShowWritten(const QStringList& files);
+  // Every field shown from its first character.
+  void ShowFieldsFromStart();
 
   Desktop& desktop_;
   PrintSetup setup_;
@@ -223,9 +238,11 @@ class TForm1 : public QWidget {
   bool setupChosen_ = false;              // setup_ is to be written at close
   QString jobPath_;                       // the job the window holds, or empty
   Job jobKept_;                           // its output and the keys this version does not know
+  Job jobSaved_;                          // JobOfWindow() when the job was opened or saved last
   PitchSheetPlan lastSheet_;              // the last pitch test sheet printed
   bool sheetPrinted_ = false;
   QString lastFolder_;  // where the file dialogs open next
+  QString outputFolder_;  // where the last plate or sheet went: the save dialog opens there
   bool closed_ = false;
   bool exporting_ = false;  // an export is between its dialog and its end
   bool discardingInput_ = false;  // input queued during an export is being dropped

@@ -57,12 +57,14 @@ struct SaveEntry {
   OutputForm form;
   QString Filter(PlateColour colour) const {
     QString text = form.bigTiff ? QStringLiteral("BigTIFF") : QStringLiteral("TIF");
-    if (colour == PlateColour::kCmyk) text += QStringLiteral(", CMYK");
-    if (colour == PlateColour::kRgb) text += QStringLiteral(", RGB");
+    const QString comma = Words(QStringLiteral(", "), QStringLiteral("，"));
+    if (colour == PlateColour::kCmyk) text += comma + Words(QStringLiteral("CMYK"), QStringLiteral("四色"));
+    if (colour == PlateColour::kRgb) text += comma + QStringLiteral("RGB");
+    const QString compressed = Words(QStringLiteral("%1 compressed"), QStringLiteral("%1 压缩"));
     switch (form.compression) {
-      case Compression::Lzw: text += QStringLiteral(", LZW compressed"); break;
-      case Compression::PackBits: text += QStringLiteral(", PackBits compressed"); break;
-      case Compression::Deflate: text += QStringLiteral(", Deflate compressed"); break;
+      case Compression::Lzw: text += comma + compressed.arg(QStringLiteral("LZW")); break;
+      case Compression::PackBits: text += comma + compressed.arg(QStringLiteral("PackBits")); break;
+      case Compression::Deflate: text += comma + compressed.arg(QStringLiteral("Deflate")); break;
       case Compression::None: break;
     }
     return text + QStringLiteral(" (*.tif)");
@@ -107,8 +109,17 @@ void TForm1::BitBtn7Click() {
   // Delete can empty the list while Export stays enabled; such a series, and
   // one too long for the column map, is refused before anything is asked.
   const int count = ListBox1->count();
-  if (count == 0) Fail(QStringLiteral("There are no views to export; import a series first"));
-  if (count > 255) Fail(QStringLiteral("A series can hold at most 255 views; this one has %1").arg(count));
+  if (count == 0) Fail(Words(QStringLiteral("There are no views to export; import a series first"),
+                             QStringLiteral("没有可导出的图片；请先导入系列图")));
+  if (count > 255)
+    Fail(Words(QStringLiteral("A series can hold at most 255 views; this one has %1"), QStringLiteral("一个系列最多 255 张图；这个有 %1 张"))
+             .arg(count));
+  // Views that are no file now are named all together, before the dialog.
+  if (const QStringList missing = MarkMissingViews(); !missing.isEmpty())
+    Fail(Words(QStringLiteral("%1 of the %2 views are missing:\n%3"), QStringLiteral("%2 张图中缺少 %1 张：\n%3"))
+             .arg(missing.size())
+             .arg(count)
+             .arg(missing.join(QChar('\n'))));
 
   // The events processed below could deliver another click on Export; one
   // export runs at a time.
@@ -118,7 +129,7 @@ void TForm1::BitBtn7Click() {
   const std::vector<SaveEntry> entries = ExportEntries(setup_.settings.form);
   // An open job's output is proposed where it was written last.
   const bool jobOutput = !jobPath_.isEmpty() && !jobKept_.output.isEmpty();
-  if (jobOutput) lastFolder_ = QFileInfo(jobKept_.output).absolutePath();
+  if (jobOutput) outputFolder_ = QFileInfo(jobKept_.output).absolutePath();
   const QString proposed = jobOutput ? QFileInfo(jobKept_.output).completeBaseName() : QStringLiteral("zorvex");
   const QString path = AskSavePath(proposed, ExportFilter(entries, colour), &filter);
   if (path.isEmpty()) return;
@@ -154,8 +165,51 @@ void TForm1::BitBtn7Click() {
   jobKept_.output = request.outputPath;  // the output a job saved from the window names
   // A signal that came while the file took its name ends the program now.
   RaiseDeferredSignal();
+  QStringList written;
+  const int panels = request.settings.panels;
+  for (int k = 1; k <= panels; ++k) written << (panels == 1 ? request.outputPath : PanelFileName(request.outputPath, k, panels));
+  ShowWritten(written);
+  ShowTitle();  // the job's output changed
   desktop_.Beep();
 }
+
+namespace {
+
+// What a sheet of `c` would refuse: a field that is no number, or not above
+// 0 (the range: below 0), named as the dialog names it; else the sheet's
+// own refusal (too many strips, a step too fine, no lens, too few rows) in
+// a frame of the caption language.
+QString PitchProblem(const PitchTestChoices& c, const PitchSheetTexts& t) {
+  const struct {
+    QString name, text;
+    bool zeroTaken;
+  } numbers[] = {{QStringLiteral("DPI"), c.dpi, false},
+                 {QStringLiteral("LPI"), c.lpi, false},
+                 {Words(QStringLiteral("Sheet width"), QStringLiteral("测试页宽度")), c.width, false},
+                 {Words(QStringLiteral("LPI range"), QStringLiteral("线数范围")), c.range, true},
+                 {Words(QStringLiteral("LPI step"), QStringLiteral("线数步长")), c.step, false},
+                 {Words(QStringLiteral("Strip height"), QStringLiteral("条高")), c.strip, false}};
+  for (const auto& n : numbers) {
+    Real value = 0;
+    try {
+      value = ParseFloat(n.text.trimmed(), t.decimalSeparator);
+    } catch (const Error&) {
+      return Words(QStringLiteral("%1 is not a number"), QStringLiteral("%1 不是数字")).arg(n.name);
+    }
+    if (n.zeroTaken ? !(value >= 0) : !(value > 0))
+      return (n.zeroTaken ? Words(QStringLiteral("%1 must be 0 or more"), QStringLiteral("%1 不能小于 0"))
+                          : Words(QStringLiteral("%1 must be above 0"), QStringLiteral("%1 必须大于 0")))
+          .arg(n.name);
+  }
+  try {
+    PlanPitchSheet(t);
+  } catch (const Error& e) {
+    return CoreWords(QStringLiteral("测试页不能这样印：%1"), e.message());
+  }
+  return QString();
+}
+
+}  // namespace
 
 // The pitch test sheet: the dialog shows the DPI, LPI and width it prints
 // at (the window's, a width too narrow for the sheet's own header widened to
@@ -199,24 +253,7 @@ void TForm1::BitBtn13Click() {
     return t;
   };
   // What the sheet would refuse, named when OK is pressed.
-  const PitchTestCheck check = [&](const PitchTestChoices& c) {
-    const std::pair<QString, QString> numbers[] = {{QStringLiteral("DPI"), c.dpi}, {QStringLiteral("LPI"), c.lpi},
-                                                   {Words(QStringLiteral("Sheet width"), QStringLiteral("测试页宽度")), c.width}};
-    for (const auto& [name, text] : numbers) {
-      try {
-        if (!(ParseFloat(text, fields.decimalSeparator) > 0))
-          return Words(QStringLiteral("%1 must be above 0"), QStringLiteral("%1 必须大于 0")).arg(name);
-      } catch (const Error&) {
-        return Words(QStringLiteral("%1 is not a number"), QStringLiteral("%1 不是数字")).arg(name);
-      }
-    }
-    try {
-      PlanPitchSheet(texts(c));
-    } catch (const Error& e) {
-      return e.message();
-    }
-    return QString();
-  };
+  const PitchTestCheck check = [&](const PitchTestChoices& c) { return PitchProblem(c, texts(c)); };
   if (!desktop_.AskPitchTest(this, choices, check)) return;
   // The sheet is always written as the plain file.
   const QString path = AskSavePath(QStringLiteral("pitchtest"), QStringLiteral("TIF (*.tif)"), nullptr);
@@ -235,20 +272,22 @@ void TForm1::BitBtn13Click() {
   });
   sheetPrinted_ = true;
   RaiseDeferredSignal();
+  ShowWritten({request.outputPath});
   desktop_.Beep();
 }
 
-// The save dialog of both outputs, offering `filter`'s entries; remembers
-// the folder for next time.
+// The save dialog of both outputs, offering `filter`'s entries: in the
+// folder the last output went to (before the first, where the file dialogs
+// opened last); remembers the folder for next time.
 QString TForm1::AskSavePath(const QString& proposedName, const QString& filter, QString* selectedFilter) {
   FileDialogOptions options;
   options.title = QStringLiteral("Save as tiff");
   options.filter = filter;
   options.defaultSuffix = QStringLiteral("tif");
-  options.folder = lastFolder_;
+  options.folder = outputFolder_.isEmpty() ? lastFolder_ : outputFolder_;
   options.fileName = proposedName;
   const QString path = desktop_.SaveFileName(this, options, selectedFilter);
-  if (!path.isEmpty()) lastFolder_ = QFileInfo(path).absolutePath();
+  if (!path.isEmpty()) outputFolder_ = QFileInfo(path).absolutePath();
   return path;
 }
 
@@ -307,6 +346,7 @@ void TForm1::ShowFieldValues(const OptionValues& values) {
       qobject_cast<QLineEdit*>(control)->setText(value->second);
     }
   }
+  ShowFieldsFromStart();
 }
 
 ExportSettings TForm1::WindowSettings() const { return SettingsFrom(WindowValues(), DecimalSeparator()); }

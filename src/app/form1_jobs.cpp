@@ -9,6 +9,7 @@
 
 #include "app/app_title.h"
 #include "app/form1.h"
+#include "app/profile_edits.h"
 #include "app/wording.h"
 #include "common/error.h"
 #include "common/file_names.h"
@@ -53,12 +54,16 @@ void TForm1::SaveJobAsClick() {
   if (!path.isEmpty()) SaveJob(AbsoluteFileName(path));
 }
 
+// A bleed in the window's unit is saved as typed, without the unit the
+// setup gives it (the job names its unit).
 Job TForm1::JobOfWindow() const {
   Job job = jobKept_;
   job.views = Items();
   job.transforms = jobKept_.TransformsFor(job.views);
   job.DropIdentityTransforms();
   job.options = WindowValues(true);
+  if (const auto bleed = job.options.find(QStringLiteral("bleed")); bleed != job.options.end())
+    bleed->second = BleedInUnit(bleed->second, UnitIsInch());
   return job;
 }
 
@@ -68,23 +73,42 @@ void TForm1::SaveJob(const QString& path) {
                QStringLiteral("没有可存入作业的图片；请先导入系列图")));
   WriteJob(path, JobOfWindow());
   jobPath_ = path;
+  jobSaved_ = JobOfWindow();
   ShowTitle();
 }
 
-void TForm1::OpenJob(const QString& path) {
-  const Job job = ReadJob(path);
-  // The job's print setup (what it leaves out takes its default) and unit,
-  // checked before anything of the window changes.
-  PrintSetup setup;
+namespace {
+
+// The job's print setup (what it leaves out takes its default; a bleed
+// without a unit is in the job's unit), refused as a reading error of the
+// job when the window could not show it.
+PrintSetup SetupOfJob(const Job& job, const QString& path, const QJsonObject& others) {
   try {
-    setup = MakePrintSetup(job.options, setup_.others);
+    const bool inch = ValueOrDefault(job.options, QStringLiteral("unit")) == QLatin1String("inch");
+    const PrintSetup setup = MakePrintSetup(WithBleedUnit(job.options, inch), others);
     OptionValues words;  // a word no field can show (the unit's) is refused now
     for (const auto& [name, value] : job.options)
       if (FindExportOption(name) && FindExportOption(name)->kind == OptionKind::kChoice) words[name] = value;
     SettingsFrom(words);
+    return setup;
   } catch (const Error& e) {
     FailReading(QStringLiteral("job"), path, 0, e.message());
   }
+}
+
+}  // namespace
+
+void TForm1::OpenJob(const QString& path) {
+  // Read and checked before anything of the window changes.
+  Job job;
+  PrintSetup setup;
+  try {
+    job = ReadJob(path);
+    setup = SetupOfJob(job, path, setup_.others);
+  } catch (const Error& e) {
+    Fail(CoreWords(QStringLiteral("无法打开作业：%1"), e.message()));
+  }
+  if (!MayReplaceUnsaved()) return;
 
   // The fields as if typed (those the job leaves out at their defaults),
   // then the list in the job's own order.
@@ -103,15 +127,11 @@ void TForm1::OpenJob(const QString& path) {
   lastFolder_ = QFileInfo(path).absolutePath();
 
   // The first view that is there sets what an import of it sets; the ones
-  // that are missing are named together.
-  QStringList missing;
+  // that are missing are marked, and named together.
+  const QStringList missing = MarkMissingViews();
   bool referenced = false;
   for (const QString& view : job.views) {
-    if (!QFileInfo(QString::fromLocal8Bit(NativeFileName(view))).isFile()) {
-      missing << view;
-      continue;
-    }
-    if (referenced) continue;
+    if (referenced || missing.contains(view)) continue;
     NegativeInput = IsNegativeExtension(PathExtension(view)) ? 1 : 0;
     TakeReference(view);
     referenced = true;
@@ -120,6 +140,7 @@ void TForm1::OpenJob(const QString& path) {
   ShowFieldValues(job.options);
   BitBtn7->setEnabled(true);
   PreviewState = 202;
+  jobSaved_ = JobOfWindow();
   UpdateOutputSummary();
   if (!missing.isEmpty())
     desktop_.ShowError(this, Words(QStringLiteral("%1 of the job's %2 views are missing:\n%3"), QStringLiteral("作业的 %2 张图中缺少 %1 张：\n%3"))
@@ -132,52 +153,117 @@ void TForm1::OpenJob(const QString& path) {
                                    .arg(job.UnknownKeys().join(QStringLiteral(", "))));
 }
 
+// "card.plivora* — Plivora 13.4" while the job has unsaved changes.
 void TForm1::ShowTitle() {
   const QString title = QString::fromUtf8(kMainCaption);
-  setWindowTitle(jobPath_.isEmpty() ? title : QFileInfo(jobPath_).fileName() + QStringLiteral(" \u2014 ") + title);
+  if (jobPath_.isEmpty()) return setWindowTitle(title);
+  const QString mark = JobModified() ? QStringLiteral("*") : QString();
+  setWindowTitle(QFileInfo(jobPath_).fileName() + mark + QStringLiteral(" \u2014 ") + title);
 }
 
+namespace {
+
+// A lens's pitch: what no lens sheet has is a typing error.
+constexpr int kLowestLensLpi = 5, kHighestLensLpi = 400;
+
+ProfileBook ReadProfilesFramed(const QString& path) {
+  try {
+    return ReadProfiles(path);
+  } catch (const Error& e) {
+    Fail(CoreWords(QStringLiteral("无法读取光栅与打印机档案：%1"), e.message()));
+  }
+}
+
+void UpdateProfilesFramed(const QString& path, const std::function<void(ProfileBook&)>& change) {
+  try {
+    UpdateProfiles(path, change);
+  } catch (const Error& e) {
+    Fail(CoreWords(QStringLiteral("档案未能保存：%1"), e.message()));
+  }
+}
+
+// The LPI of "Save lens…": the winning strip's of `sheet` (its LPI texts,
+// none when no sheet was printed), or the LPI typed. *problem receives why
+// there is none, in the window's words.
+QString LensLpi(const SaveLensChoices& c, const std::vector<QString>& sheet, QChar separator, QString* problem) {
+  *problem = ProfileNameProblem(ProfileKind::kLens, c.name);
+  if (!problem->isEmpty()) return QString();
+  const bool strip = !c.strip.trimmed().isEmpty(), typed = !c.lpi.trimmed().isEmpty();
+  if (strip == typed) {
+    *problem = Words(QStringLiteral("Give the winning strip or the LPI (one of the two)"), QStringLiteral("请给出最佳条号或线数（二者之一）"));
+    return QString();
+  }
+  QString lpi = c.lpi.trimmed();
+  if (strip) {
+    bool whole = false;
+    const int k = c.strip.trimmed().toInt(&whole);
+    if (!whole || k < 1 || k > int(sheet.size())) {
+      *problem = sheet.empty() ? Words(QStringLiteral("No pitch test sheet was printed since the window opened; type the LPI"),
+                                       QStringLiteral("窗口打开后未打印测试页；请输入线数"))
+                               : Words(QStringLiteral("The last sheet has strips 1 to %1, not \"%2\""), QStringLiteral("上一张测试页只有第 1 到 %1 条，没有“%2”"))
+                                     .arg(sheet.size()).arg(c.strip.trimmed());
+      return QString();
+    }
+    lpi = sheet[size_t(k - 1)];
+  }
+  Real value = 0;
+  try {
+    value = ParseFloat(lpi, separator);
+  } catch (const Error&) {
+    *problem = Words(QStringLiteral("LPI is not a number"), QStringLiteral("线数不是数字"));
+    return QString();
+  }
+  if (!(value >= kLowestLensLpi && value <= kHighestLensLpi)) {
+    *problem = Words(QStringLiteral("LPI %1 is no lens's: a lens has %2 to %3 LPI"), QStringLiteral("线数 %1 不像光栅的：光栅为 %2 到 %3 线"))
+                   .arg(lpi).arg(kLowestLensLpi).arg(kHighestLensLpi);
+    return QString();
+  }
+  return PortableNumberText(lpi, separator);
+}
+
+}  // namespace
+
+// A profile added takes the window's options (a bleed with its unit). The
+// edits go to the file as it is by then: another program may have saved a
+// profile meanwhile.
 void TForm1::ProfilesClick() {
   const QString path = ProfilesPath();
-  const ProfileBook before = ReadProfiles(path);
+  const ProfileBook before = ReadProfilesFramed(path);
   ProfileBook book = before;
-  // A profile added takes its options from what a job of the window holds.
-  // The edits go to the file as it is by then: another program may have
-  // saved a profile meanwhile.
-  if (desktop_.ManageProfiles(this, book, JobOfWindow().options))
-    UpdateProfiles(path, [&](ProfileBook& now) { now.Apply(before, book); });
+  if (desktop_.ManageProfiles(this, book, WindowValues(true)))
+    UpdateProfilesFramed(path, [&](ProfileBook& now) { now.Apply(before, book); });
 }
 
 // The winning strip of the last sheet gives the lens its LPI and, on a
-// phase sheet, its phase; an LPI may be typed instead.
+// phase sheet, its phase; an LPI may be typed instead. A lens of the name
+// is replaced only when the operator says so; otherwise the dialog comes
+// back with what was typed.
 void TForm1::SaveLensClick() {
   SaveLensChoices choices;
   choices.strips = sheetPrinted_ ? int(lastSheet_.strips.size()) : 0;
   choices.phaseSheet = sheetPrinted_ && lastSheet_.phase;
-  if (!desktop_.AskSaveLens(this, choices)) return;
-  if (choices.name.isEmpty()) Fail(Words(QStringLiteral("A lens needs a name"), QStringLiteral("光栅需要一个名称")));
-  Profile lens{choices.name, {}, {}};
-  bool isStrip = false;
-  const int k = choices.strip.toInt(&isStrip);
-  if (isStrip && choices.strips > 0) {
-    if (k < 1 || k > choices.strips)
-      Fail(Words(QStringLiteral("The last sheet has strips 1 to %1, not %2"), QStringLiteral("上一张测试页只有第 1 到 %1 条，没有第 %2 条"))
-               .arg(choices.strips).arg(k));
-    lens.options[QStringLiteral("lpi")] = lastSheet_.strips[size_t(k - 1)].lpiText;
-    if (choices.phaseSheet) lens.options[QStringLiteral("phase")] = QStringLiteral("%1/8").arg(k - 1);
-  } else {
-    const QChar separator = DecimalSeparator();
-    try {
-      if (!(ParseFloat(choices.strip, separator) > 0)) throw Error(QString());
-    } catch (const Error&) {
-      Fail(Words(QStringLiteral("\"%1\" is neither a strip of the last sheet nor an LPI"), QStringLiteral("“%1”既不是上一张测试页的条号，也不是线数"))
-               .arg(choices.strip));
-    }
-    lens.options[QStringLiteral("lpi")] = PortableNumberText(choices.strip, separator);
-  }
+  std::vector<QString> sheet;
+  if (sheetPrinted_)
+    for (const PitchStrip& strip : lastSheet_.strips) sheet.push_back(strip.lpiText);
+  const QChar separator = DecimalSeparator();
+  const SaveLensCheck check = [&](const SaveLensChoices& c) {
+    QString problem;
+    LensLpi(c, sheet, separator, &problem);
+    return problem;
+  };
+  const QString path = ProfilesPath();
+  Profile lens;
+  do {
+    if (!desktop_.AskSaveLens(this, choices, check)) return;
+    QString problem;
+    lens = Profile{choices.name, {{QStringLiteral("lpi"), LensLpi(choices, sheet, separator, &problem)}}, {}};
+    if (!problem.isEmpty()) Fail(problem);
+  } while (!MayReplaceProfile(desktop_, this, ReadProfilesFramed(path), ProfileKind::kLens, lens.name));
+  if (!choices.strip.trimmed().isEmpty() && choices.phaseSheet)
+    lens.options[QStringLiteral("phase")] = QStringLiteral("%1/8").arg(choices.strip.trimmed().toInt() - 1);
   lens.options[QStringLiteral("lenses")] = LensesName(setup_.settings.lens.lenses);
-  UpdateProfiles(ProfilesPath(), [&](ProfileBook& book) { book.Put(ProfileKind::kLens, lens); });
-  desktop_.ShowMessage(this, Words(QStringLiteral("Lens \"%1\" saved: %2"), QStringLiteral("已保存光栅“%1”：%2")).arg(lens.name, ProfileSummary(lens)));
+  UpdateProfilesFramed(path, [&](ProfileBook& book) { book.Put(ProfileKind::kLens, lens); });
+  desktop_.ShowMessage(this, Words(QStringLiteral("Lens \"%1\" saved: %2"), QStringLiteral("已保存光栅“%1”：%2")).arg(lens.name, ProfileWords(lens)));
 }
 
 }  // namespace plivora

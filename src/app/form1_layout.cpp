@@ -106,6 +106,12 @@ void TForm1::CreateControls() {
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setValue(0);
   ProgressBar1->setTextVisible(false);
+  // What the last export or sheet wrote, over the bar until the next action.
+  Written = Make<QLabel>(ProgressBar1, "Written");
+  Written->setAlignment(Qt::AlignCenter);
+  auto* over = new QHBoxLayout(ProgressBar1);
+  over->setContentsMargins(4, 0, 4, 0);
+  over->addWidget(Written);
   layout->addWidget(Panel2);
   layout->addWidget(Panel1, 1);
   layout->addWidget(ProgressBar1);
@@ -254,7 +260,10 @@ void TForm1::ConnectHandlers() {
   connect(ListBox1, &QListWidget::currentRowChanged, this, [this] { Guard(&TForm1::ListBox1Click); });
   Edit3->installEventFilter(this);
   // The output summary follows every field and the list.
-  const auto summary = [this] { UpdateOutputSummary(); };
+  const auto summary = [this] {
+    ShowWritten({});
+    UpdateOutputSummary();
+  };
   connect(ComboBox3, &QComboBox::editTextChanged, this, summary);
   connect(ComboBox1, &QComboBox::editTextChanged, this, summary);
   connect(ComboBox2, &QComboBox::currentIndexChanged, this, summary);

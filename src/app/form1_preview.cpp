@@ -16,6 +16,7 @@
 
 #include "app/form1.h"
 #include "app/picture_box.h"
+#include "app/wording.h"
 #include "common/error.h"
 #include "preview/anaglyph.h"
 #include "preview/frames.h"
@@ -54,7 +55,8 @@ void TForm1::PlayPreview() {
   // Preview is enabled only with two views or more; the list can only have
   // become shorter by now if the handler is called directly.
   const QStringList views = Items();
-  if (views.isEmpty()) Fail(QStringLiteral("There are no views to preview; import a series first"));
+  if (views.isEmpty())
+    Fail(Words(QStringLiteral("There are no views to preview; import a series first"), QStringLiteral("没有可预览的图片；请先导入系列图")));
 
   BusyCursor busy;
   const int32_t stateBefore = PreviewState;

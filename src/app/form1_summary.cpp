@@ -42,13 +42,69 @@ PlatePlan SummaryPlan(ExportRequest request, int frames, uint32_t w, uint32_t h,
   }
 }
 
+// What the summary tells: its lines, whole, and the warning that turns it
+// red (a field or profile the export would refuse, or a plate that would
+// print badly), if any.
+struct Told {
+  QStringList lines;
+  QString warning;
+};
+
+// The plate's three lines: the file's pixels and size (with bleed or marks,
+// the bled size), the lenses, the bytes (and the trim size).
+Told PlateLines(const PlatePlan& plan, const ExportSettings& s, int frames) {
+  Told told;
+  const PlateSummary sum = SummaryOf(plan);
+  const bool vertical = s.lens.lenses == Lenses::kVertical;
+  const Real unit = s.texts.inch ? 1 : 2.54L;
+  const QString unitName = UnitWord(s.texts.inch);
+  const auto size = [&](int64_t e4) { return Size(Real(e4) / 10000 * unit); };
+  const QString comma = Words(QStringLiteral(", "), QStringLiteral("，"));
+  // With bleed or marks: the file's pixels (margin included) and the bled
+  // size, the lenses counted over it, and the trim size after the file's
+  // bytes (the label is narrow).
+  const bool press = s.bleedE4 > 0 || s.marks;
+  told.lines << (press ? Words(QStringLiteral("%1 x %2 px, bled %3 x %4 %5"), QStringLiteral("%1 x %2 像素，含出血 %3 x %4 %5"))
+                       : Words(QStringLiteral("%1 x %2 px, %3 x %4 %5"), QStringLiteral("%1 x %2 像素，%3 x %4 %5")))
+                    .arg(sum.fileWidth)
+                    .arg(sum.fileRows)
+                    .arg(size(sum.widthE4), size(sum.heightE4), unitName);
+  told.lines << (vertical ? Words(QStringLiteral("%1 lenses, %2 px per lens"), QStringLiteral("%1 条光栅，每条 %2 像素"))
+                          : Words(QStringLiteral("%1 lenses down, %2 px per lens"), QStringLiteral("竖向 %1 条光栅，每条 %2 像素")))
+                    .arg(sum.lensCount)
+                    .arg(Decimal(sum.pixelsPerLens, 2));
+  if (s.bleedE4 > 0) told.lines.last() += Words(QStringLiteral(" (over bleed)"), QStringLiteral("（含出血）"));
+  QString last = frames > 0 ? Words(QStringLiteral("%1 px per view"), QStringLiteral("每图 %1 像素")).arg(Decimal(sum.pixelsPerLens / frames, 2))
+                            : QString();
+  const auto add = [&](const QString& part) { last += (last.isEmpty() ? QString() : comma) + part; };
+  if (s.autoDpi) add(QStringLiteral("%1 dpi").arg(QLocale().toString(double(Real(plan.parameters.dpiE9) / 1000000000), 'g', 6)));
+  add(QStringLiteral("%1 MB").arg(Decimal(Real(sum.bytes ? *sum.bytes : sum.rawBytes) / 1000000, 1)));
+  if (press)
+    add(Words(QStringLiteral("trim %1 x %2 %3"), QStringLiteral("成品 %1 x %2 %3")).arg(size(sum.trimWidthE4), size(sum.trimHeightE4), unitName));
+  // The factor is the typed integer's low eight bits: 300 is taken as 44.
+  const bool compressTaken = ParseInt(s.texts.compress) != sum.compress;
+  if (compressTaken) add(Words(QStringLiteral("compress %1"), QStringLiteral("压缩 %1")).arg(sum.compress));
+  told.lines << last;
+  if (frames > 0 && sum.pixelsPerLens < frames)
+    told.warning = Words(QStringLiteral("A lens holds %1 pixels but there are %2 views: some views would never be printed"),
+                         QStringLiteral("一条光栅只有 %1 像素，却有 %2 张图：有的图永远印不出来"))
+                       .arg(Decimal(sum.pixelsPerLens, 2)).arg(frames);
+  if (compressTaken)
+    told.warning = Words(QStringLiteral("Compress %1 is taken as %2 (the factor is the number modulo 256, 0 counting as 1)"),
+                         QStringLiteral("竖向压缩 %1 按 %2 计（取 256 的余数，0 按 1 计）"))
+                       .arg(s.texts.compress.trimmed()).arg(sum.compress);
+  return told;
+}
+
 }  // namespace
 
+// The label shows four lines, each cut with an ellipsis where it is wider
+// than the label; its tip holds the warning and the whole summary.
 void TForm1::UpdateOutputSummary() {
   const int views = ListBox1->count();
-  QString warning, tooLarge;
-  QStringList lines;
+  Told told;
   bool sized = false;  // the fields give an output
+  QString tooLarge;
   try {
     // A field that can't be used is named, in red, in the operator's words.
     const ExportSettings s = WindowSettings();
@@ -60,76 +116,40 @@ void TForm1::UpdateOutputSummary() {
     const uint32_t w = FirstPhotoWidth > 0 ? uint32_t(FirstPhotoWidth) : 1;
     const uint32_t h = FirstPhotoHeight > 0 ? uint32_t(FirstPhotoHeight) : 1;
     try {
-      const PlatePlan plan = SummaryPlan(request, std::clamp(frames, 1, 255), w, h, setupProfile_, &tooLarge);
-      const PlateSummary sum = SummaryOf(plan);
-      const bool vertical = s.lens.lenses == Lenses::kVertical;
-      const Real unit = s.texts.inch ? 1 : 2.54L;
-      const QString unitName = s.texts.inch ? QStringLiteral("in") : QStringLiteral("cm");
-      const auto size = [&](int64_t e4) { return Size(Real(e4) / 10000 * unit); };
-      // With bleed or marks: the file's pixels (margin included) and the
-      // bled size, the lenses counted over it, and the trim size after the
-      // file's bytes (the label is narrow).
-      const bool press = s.bleedE4 > 0 || s.marks;
-      lines << (press ? Words(QStringLiteral("%1 x %2 px, bled %3 x %4 %5"), QStringLiteral("%1 x %2 像素，含出血 %3 x %4 %5"))
-                      : QStringLiteral("%1 x %2 px, %3 x %4 %5"))
-                   .arg(sum.fileWidth)
-                   .arg(sum.fileRows)
-                   .arg(size(sum.widthE4), size(sum.heightE4), unitName);
-      lines << (vertical ? Words(QStringLiteral("%1 lenses, %2 px per lens"), QStringLiteral("%1 条光栅，每条 %2 像素"))
-                         : Words(QStringLiteral("%1 lenses down, %2 px per lens"), QStringLiteral("竖向 %1 条光栅，每条 %2 像素")))
-                   .arg(sum.lensCount)
-                   .arg(Decimal(sum.pixelsPerLens, 2));
-      if (s.bleedE4 > 0) lines.last() += Words(QStringLiteral(" (over bleed)"), QStringLiteral("（含出血）"));
-      QString last = frames > 0 ? Words(QStringLiteral("%1 px per view"), QStringLiteral("每图 %1 像素")).arg(Decimal(sum.pixelsPerLens / frames, 2))
-                                : QString();
-      const auto add = [&](const QString& part) { last += (last.isEmpty() ? QString() : QStringLiteral(", ")) + part; };
-      if (s.autoDpi) add(QStringLiteral("%1 dpi").arg(QLocale().toString(double(Real(plan.parameters.dpiE9) / 1000000000), 'g', 6)));
-      add(QStringLiteral("%1 MB").arg(Decimal(Real(sum.bytes ? *sum.bytes : sum.rawBytes) / 1000000, 1)));
-      if (press)
-        last += Words(QStringLiteral(", trim %1 x %2 %3"), QStringLiteral("，成品 %1 x %2 %3"))
-                    .arg(size(sum.trimWidthE4), size(sum.trimHeightE4), unitName);
-      // The factor is the typed integer's low eight bits: 300 is taken as 44.
-      const bool compressTaken = ParseInt(s.texts.compress) != sum.compress;
-      if (compressTaken) last += Words(QStringLiteral(", compress %1"), QStringLiteral("，压缩 %1")).arg(sum.compress);
-      lines << last;
+      told = PlateLines(SummaryPlan(request, std::clamp(frames, 1, 255), w, h, setupProfile_, &tooLarge), s, frames);
       sized = true;
-      if (frames > 0 && sum.pixelsPerLens < frames)
-        warning = Words(QStringLiteral("A lens holds %1 pixels but there are %2 views: some views would never be printed"),
-                        QStringLiteral("一条光栅只有 %1 像素，却有 %2 张图：有的图永远印不出来"))
-                      .arg(Decimal(sum.pixelsPerLens, 2)).arg(frames);
-      if (compressTaken)
-        warning = Words(QStringLiteral("Compress %1 is taken as %2 (the factor is the number modulo 256, 0 counting as 1)"),
-                        QStringLiteral("竖向压缩 %1 按 %2 计（取 256 的余数，0 按 1 计）"))
-                      .arg(s.texts.compress.trimmed()).arg(sum.compress);
-      // A plain file past 4 GiB is refused by the export before its first
-      // pixel; that warning outweighs the one above.
-      if (!tooLarge.isEmpty()) warning = tooLarge;
     } catch (const OptionError& e) {
-      lines << FieldWords(e, s.lens.lenses == Lenses::kVertical);
-      warning = lines.last();
+      told.lines << FieldWords(e, s.lens.lenses == Lenses::kVertical);
     }
   } catch (const OptionError& e) {
-    lines << FieldWords(e);
-    warning = lines.last();
+    told.lines << FieldWords(e);
   } catch (const Error& e) {
-    lines << e.message();
-    warning = e.message();
+    told.lines << CoreWords(QStringLiteral("无法导出：%1"), e.message());
   }
-  // Under the sizes, how the frames meet the lens when not as listed, and
-  // the plate's colours, cut to the label's width (a profile's description
-  // can be long; the tip then holds the whole line); a profile the export
-  // would refuse outweighs every other warning.
-  QString tip;
+  if (!sized) told.warning = told.lines.last();
+  // A plain file past 4 GiB is refused by the export before its first
+  // pixel; that warning outweighs those of the plate.
+  if (!tooLarge.isEmpty()) told.warning = CoreWords(QStringLiteral("无法导出：%1"), tooLarge);
+  // Views that are no file now, then how the frames meet the lens when not
+  // as listed and the plate's colours; a profile the export would refuse
+  // outweighs every other warning.
+  if (const QStringList missing = MarkMissingViews(); !missing.isEmpty()) {
+    told.lines << Words(QStringLiteral("%1 of the %2 views are missing"), QStringLiteral("%2 张图中缺少 %1 张")).arg(missing.size()).arg(views);
+    told.warning = told.lines.last();
+  }
   if (sized && !setupSummary_.isEmpty()) {
     const QString lens = LensSummary(setup_.settings);
-    const QString line = lens.isEmpty() ? setupSummary_ : lens + QStringLiteral("; ") + setupSummary_;
-    lines << OutputSummary->fontMetrics().elidedText(line, Qt::ElideRight, OutputSummary->width());
-    if (lines.last() != line) tip = line;
+    told.lines << (lens.isEmpty() ? setupSummary_ : lens + Words(QStringLiteral("; "), QStringLiteral("；")) + setupSummary_);
   }
-  if (!setupProblem_.isEmpty()) warning = setupProblem_;
-  OutputSummary->setText(lines.join(QChar('\n')));
-  OutputSummary->setToolTip(warning.isEmpty() ? tip : warning);
-  OutputSummary->setStyleSheet(warning.isEmpty() ? QString() : QStringLiteral("color: red"));
+  if (!setupProblem_.isEmpty()) told.warning = setupProblem_;
+  QStringList shown;
+  for (const QString& line : told.lines.mid(0, 4))
+    shown << OutputSummary->fontMetrics().elidedText(line, Qt::ElideRight, OutputSummary->contentsRect().width());
+  OutputSummary->setText(shown.join(QChar('\n')));
+  const QString whole = told.lines.join(QChar('\n'));
+  OutputSummary->setToolTip(told.warning.isEmpty() || told.lines.contains(told.warning) ? whole : told.warning + QStringLiteral("\n\n") + whole);
+  OutputSummary->setStyleSheet(told.warning.isEmpty() ? QString() : QStringLiteral("color: red"));
+  ShowTitle();
 }
 
 }  // namespace plivora

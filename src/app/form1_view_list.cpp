@@ -11,6 +11,8 @@
 
 #include "app/form1.h"
 #include "app/picture_box.h"
+#include "app/wording.h"
+#include "common/error.h"
 #include "series/source_image.h"
 #include "series/view_series.h"
 
@@ -94,13 +96,29 @@ void TForm1::ImportPaths(const QStringList& chosen) {
 
 void TForm1::ImportImagesClick() {
   FileDialogOptions options;
-  options.title = QStringLiteral("Import images (导入图片)");
-  options.filter = QStringLiteral("Images (*.tif *.tiff *.png *.jpg *.jpeg *.gjs *.TIF *.PNG *.JPG *.JPEG);;All files (*)");
+  options.title = Words(QStringLiteral("Import images"), QStringLiteral("导入图片"));
+  options.filter = Words(QStringLiteral("Images (*.tif *.tiff *.png *.jpg *.jpeg *.gjs *.TIF *.PNG *.JPG *.JPEG);;All files (*)"),
+                         QStringLiteral("图片 (*.tif *.tiff *.png *.jpg *.jpeg *.gjs *.TIF *.PNG *.JPG *.JPEG);;所有文件 (*)"));
   options.folder = lastFolder_;
   ImportImages(desktop_.OpenFileNames(this, options));
 }
 
-void TForm1::ImportImages(const QStringList& chosen) {
+// A file no view reader takes (a text, a folder) is refused here, named
+// with the reader's reason as the command line would give it; the others
+// are imported.
+void TForm1::ImportImages(const QStringList& paths) {
+  QStringList chosen, refused;
+  for (const QString& path : paths) {
+    try {
+      SourceImage header;
+      ReadSourceHeader(path, header);
+      chosen << path;
+    } catch (const Error& e) {
+      refused << e.message();
+    }
+  }
+  if (!refused.isEmpty())
+    desktop_.ShowError(this, CoreWords(QStringLiteral("这些文件不是图片，未导入：\n%1"), refused.join(QChar('\n'))));
   if (chosen.isEmpty()) return;
   lastFolder_ = QFileInfo(chosen.first()).absolutePath();
   AddItems(chosen);

@@ -2,7 +2,10 @@
 
 #include <QJsonDocument>
 
+#include "app/field_words.h"
 #include "app/wording.h"
+#include "colour/icc_profile.h"
+#include "common/numbers.h"
 #include "common/error.h"
 #include "common/output_file.h"
 #include "jobs/job_file.h"
@@ -30,6 +33,51 @@ PrintSetup MakePrintSetup(const OptionValues& values, const QJsonObject& others)
   setup.others = others;
   setup.settings = SettingsFrom(setup.values);
   return setup;
+}
+
+QString SetupProblem(const OptionValues& values, QChar sep) {
+  try {
+    const ExportSettings s = SettingsFrom(values, sep);
+    if (!s.colour.cmykProfile.isEmpty())
+      IccProfile::FromFile(s.colour.cmykProfile, ColourModel::kCmyk, QStringLiteral("the CMYK profile"));
+    if (!s.colour.rgbProfile.isEmpty())
+      IccProfile::FromFile(s.colour.rgbProfile, ColourModel::kRgb, QStringLiteral("the RGB profile"));
+  } catch (const OptionError& e) {
+    return FieldWords(e);
+  } catch (const Error& e) {
+    return CoreWords(QStringLiteral("特性文件不可用：%1"), e.message());
+  }
+  return QString();
+}
+
+namespace {
+
+QString UnitSuffix(bool inch) { return inch ? QStringLiteral("in") : QStringLiteral("cm"); }
+
+}  // namespace
+
+OptionValues WithBleedUnit(OptionValues values, bool inch) {
+  const auto bleed = values.find(QStringLiteral("bleed"));
+  if (bleed == values.end()) return values;
+  const QString text = bleed->second.trimmed();
+  try {
+    if (ParseFloat(text) != 0) bleed->second = text + UnitSuffix(inch);
+  } catch (const Error&) {
+    // not a bare number: it carries its own unit, or is refused as it stands
+  }
+  return values;
+}
+
+QString BleedInUnit(const QString& bleed, bool inch) {
+  const QString text = bleed.trimmed();
+  if (!text.endsWith(UnitSuffix(inch), Qt::CaseInsensitive)) return bleed;
+  const QString number = text.chopped(2).trimmed();
+  try {
+    ParseFloat(number);
+    return number;
+  } catch (const Error&) {
+    return bleed;
+  }
 }
 
 PrintSetup LoadPrintSetup(const QString& path) {
@@ -78,7 +126,7 @@ QString PrintSetupSummary(const PrintSetup& setup, QString* problem, QByteArray*
       if (carried) *carried = icc.bytes();
     }
   } catch (const Error& e) {
-    *problem = e.message();
+    *problem = CoreWords(QStringLiteral("特性文件不可用：%1"), e.message());
     profile = Words(QStringLiteral("profile not usable"), QStringLiteral("特性文件不可用"));
   }
   return Words(QStringLiteral("%1 plate, %2, %3 intent"), QStringLiteral("%1，%2，%3意图"))

@@ -29,6 +29,21 @@ PrintSetup MakePrintSetup(const OptionValues& values, const QJsonObject& others 
 // The options of `values` the print setup keeps.
 OptionValues SetupValuesOf(const OptionValues& values);
 
+// What the export would refuse of `values` (the print setup's options with
+// the window's DPI, LPI and unit; numbers with "." or `decimalSeparator`),
+// in the window's words naming the field ("DPI is not a number"); a profile
+// that can't be used by the core's reason in a frame of the caption
+// language. Empty when nothing is.
+QString SetupProblem(const OptionValues& values, QChar decimalSeparator = QChar('.'));
+
+// `values` with a bare bleed (a number other than 0, "." as the separator)
+// given the unit it was typed in, "in" when `inch` or "cm", so that a later
+// switch of the window's unit keeps its length. Other values stay as they are.
+OptionValues WithBleedUnit(OptionValues values, bool inch);
+// The bleed as the window shows it beside its unit: without the unit's
+// suffix when it carries that unit ("20cm" in cm: "20"), else as it is.
+QString BleedInUnit(const QString& bleed, bool inch);
+
 // The setup in `path`; the defaults when there is no such file. Raises
 // "Cannot read the print setup "PATH": REASON" for a file that is not one.
 // Keys it does not know are kept in `others`.

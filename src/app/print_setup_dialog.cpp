@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QSpinBox>
@@ -14,9 +16,8 @@
 #include "app/desktop.h"
 #include "app/dialog_parts.h"
 #include "app/field_words.h"
+#include "app/print_setup.h"
 #include "app/wording.h"
-#include "colour/icc_profile.h"
-#include "common/error.h"
 
 namespace plivora {
 
@@ -29,7 +30,24 @@ struct SetupControl {
   std::function<void(const QString&)> show;
 };
 
-SetupControl ControlFor(QDialog& dialog, QFormLayout* form, const OptionSpec& o, const OptionValues& values) {
+// A length with the unit it is in beside it: the window's, unless the text
+// carries its own ("3mm").
+QLineEdit* LengthField(QDialog& dialog, QFormLayout* form, const char* name, const QString& label, const QString& text,
+                       const QString& unit) {
+  auto* row = new QWidget(&dialog);
+  auto* layout = new QHBoxLayout(row);
+  layout->setContentsMargins(0, 0, 0, 0);
+  auto* edit = new QLineEdit(text, row);
+  edit->setObjectName(QString::fromLatin1(name));
+  auto* unitLabel = new QLabel(unit, row);
+  unitLabel->setObjectName(QString::fromLatin1(name) + QStringLiteral("Unit"));
+  layout->addWidget(edit);
+  layout->addWidget(unitLabel);
+  form->addRow(label, row);
+  return edit;
+}
+
+SetupControl ControlFor(QDialog& dialog, QFormLayout* form, const OptionSpec& o, const OptionValues& values, Desktop& desktop) {
   const QByteArray name = o.objectName.toLatin1();
   const QString label = Words(o.en, o.zh) + QChar(':');
   const auto given = values.find(o.name);
@@ -59,7 +77,12 @@ SetupControl ControlFor(QDialog& dialog, QFormLayout* form, const OptionSpec& o,
       return {&o, [spin] { return QString::number(spin->value()); }, [spin](const QString& v) { spin->setValue(v.toInt()); }};
     }
     case OptionKind::kFile: {
-      QLineEdit* edit = ProfileRow(dialog, form, name.constData(), label, value, o.hint);
+      QLineEdit* edit = ProfileRow(dialog, form, name.constData(), label, value, o.hint, desktop);
+      return {&o, [edit] { return edit->text().trimmed(); }, [edit](const QString& v) { edit->setText(v); }};
+    }
+    case OptionKind::kLength: {
+      QLineEdit* edit = LengthField(dialog, form, name.constData(), label, value, UnitWord(ValueOrDefault(values, QStringLiteral("unit")) == QLatin1String("inch")));
+      edit->setPlaceholderText(o.hint);
       return {&o, [edit] { return edit->text().trimmed(); }, [edit](const QString& v) { edit->setText(v); }};
     }
     default: {
@@ -110,7 +133,7 @@ bool QtDesktop::AskPrintSetup(QWidget* parent, OptionValues& values, const Profi
       Choice(dialog, form, "PrinterProfile", Words(QStringLiteral("Printer:"), QStringLiteral("打印机:")), printerItems, {});
   std::vector<SetupControl> controls;
   for (const OptionSpec& o : ExportOptions())
-    if (o.InSetup()) controls.push_back(ControlFor(dialog, form, o, values));
+    if (o.InSetup()) controls.push_back(ControlFor(dialog, form, o, values, *this));
 
   // A profile fills the controls of the options it holds; what is typed
   // afterwards stays. A printer's switches are its own: off when it has none.
@@ -132,22 +155,12 @@ bool QtDesktop::AskPrintSetup(QWidget* parent, OptionValues& values, const Profi
   OptionValues chosen;
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
     chosen = ValuesOf(controls);
-    // What the export would refuse is named now, not at the next export;
-    // the window's own fields (DPI, LPI) are checked as typed there.
-    try {
-      OptionValues setup;
-      for (const auto& [name, value] : chosen)
-        if (FindExportOption(name)->windowField.isEmpty()) setup[name] = value;
-      const ExportSettings s = SettingsFrom(setup, QLocale().decimalPoint().at(0));
-      if (!s.colour.cmykProfile.isEmpty())
-        IccProfile::FromFile(s.colour.cmykProfile, ColourModel::kCmyk, QStringLiteral("the CMYK profile"));
-      if (!s.colour.rgbProfile.isEmpty())
-        IccProfile::FromFile(s.colour.rgbProfile, ColourModel::kRgb, QStringLiteral("the RGB profile"));
-    } catch (const OptionError& e) {
-      Warn(dialog, FieldWords(e));
-      return;
-    } catch (const Error& e) {
-      Warn(dialog, e.message());
+    // What the export would refuse is named now, in the window's unit, not
+    // at the next export.
+    OptionValues checked = chosen;
+    if (values.count(QStringLiteral("unit"))) checked[QStringLiteral("unit")] = values.at(QStringLiteral("unit"));
+    if (const QString problem = SetupProblem(checked, QLocale().decimalPoint().at(0)); !problem.isEmpty()) {
+      Warn(dialog, problem);
       return;
     }
     dialog.accept();

@@ -4,7 +4,6 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -18,6 +17,7 @@
 
 #include "app/desktop.h"
 #include "app/dialog_parts.h"
+#include "app/profile_edits.h"
 #include "app/wording.h"
 #include "colour/icc_profile.h"
 #include "common/error.h"
@@ -30,6 +30,7 @@ namespace {
 // A name asked for in a small dialog; empty when cancelled.
 QString AskName(QDialog& parent, const QString& title, const QString& name) {
   QDialog ask(&parent);
+  ask.setObjectName(QStringLiteral("NameDialog"));
   ask.setWindowTitle(title);
   auto* form = new QFormLayout(&ask);
   QLineEdit* edit = Field(ask, form, "Name", Words(QStringLiteral("Name:"), QStringLiteral("名称:")), name);
@@ -91,14 +92,14 @@ bool QtDesktop::ManageProfiles(QWidget* parent, ProfileBook& book, const OptionV
   list->setObjectName(QStringLiteral("Profiles"));
   list->setMinimumWidth(520);
   layout->addWidget(list);
-  const auto kindWord = [](ProfileKind kind) {
+  const auto kindTitle = [](ProfileKind kind) {
     return kind == ProfileKind::kLens ? Words(QStringLiteral("Lens"), QStringLiteral("光栅")) : Words(QStringLiteral("Printer"), QStringLiteral("打印机"));
   };
   const auto refresh = [&] {
     list->clear();
     for (const ProfileKind kind : {ProfileKind::kLens, ProfileKind::kPrinter})
       for (const Profile& p : edited.Of(kind)) {
-        auto* item = new QListWidgetItem(QStringLiteral("%1  %2  —  %3").arg(kindWord(kind), p.name, ProfileSummary(p)), list);
+        auto* item = new QListWidgetItem(QStringLiteral("%1  %2  —  %3").arg(kindTitle(kind), p.name, ProfileWords(p)), list);
         item->setData(Qt::UserRole, int(kind));
         item->setData(Qt::UserRole + 1, p.name);
       }
@@ -124,14 +125,11 @@ bool QtDesktop::ManageProfiles(QWidget* parent, ProfileBook& book, const OptionV
     });
     buttons->addWidget(b);
   };
+  const QString json = QStringLiteral("JSON (*.json)");
   // The print setup's options, as a lens or as a printer.
   const auto add = [&](ProfileKind kind) {
-    const QString name = AskName(dialog, kindWord(kind), QString());
-    if (name.isEmpty()) return;
-    Profile p{name, {}, {}};
-    for (const QString& key : ProfileOptionNames(kind))
-      if (current.count(key)) p.options[key] = current.at(key);
-    edited.Put(kind, p);
+    const QString name = AskName(dialog, kindTitle(kind), QString());
+    if (name.isEmpty() || !AddProfile(*this, &dialog, edited, kind, name, current)) return;
     changed = true;
     refresh();
   };
@@ -141,9 +139,9 @@ bool QtDesktop::ManageProfiles(QWidget* parent, ProfileBook& book, const OptionV
     ProfileKind kind;
     QString name;
     if (!selected(&kind, &name)) return;
-    const QString to = AskName(dialog, kindWord(kind), name);
+    const QString to = AskName(dialog, kindTitle(kind), name);
     if (to.isEmpty()) return;
-    edited.Rename(kind, name, to);
+    RenameProfile(edited, kind, name, to);
     changed = true;
     refresh();
   });
@@ -156,14 +154,32 @@ bool QtDesktop::ManageProfiles(QWidget* parent, ProfileBook& book, const OptionV
     refresh();
   });
   button("Export", Words(QStringLiteral("Export…"), QStringLiteral("导出…")), [&] {
-    const QString path = QFileDialog::getSaveFileName(&dialog, QString(), QStringLiteral("profiles.json"),
-                                                      QStringLiteral("JSON (*.json)"));
-    if (!path.isEmpty()) WriteProfiles(AbsoluteFileName(path), edited);
+    FileDialogOptions options;
+    options.title = Words(QStringLiteral("Export the profiles"), QStringLiteral("导出档案"));
+    options.filter = json;
+    options.defaultSuffix = QStringLiteral("json");
+    options.fileName = QStringLiteral("profiles.json");
+    const QString path = SaveFileName(&dialog, options, nullptr);
+    if (path.isEmpty()) return;
+    try {
+      WriteProfiles(AbsoluteFileName(path), edited);
+    } catch (const Error& e) {
+      Fail(CoreWords(QStringLiteral("档案未能导出：%1"), e.message()));
+    }
   });
   button("Import", Words(QStringLiteral("Import…"), QStringLiteral("导入…")), [&] {
-    const QString path = QFileDialog::getOpenFileName(&dialog, QString(), QString(), QStringLiteral("JSON (*.json)"));
-    if (path.isEmpty()) return;
-    edited.Merge(ReadProfiles(AbsoluteFileName(path)));
+    FileDialogOptions options;
+    options.title = Words(QStringLiteral("Import profiles"), QStringLiteral("导入档案"));
+    options.filter = json;
+    const QStringList paths = OpenFileNames(&dialog, options);
+    if (paths.isEmpty()) return;
+    ProfileBook other;
+    try {
+      other = ReadProfiles(AbsoluteFileName(paths.first()));
+    } catch (const Error& e) {
+      Fail(CoreWords(QStringLiteral("档案未能导入：%1"), e.message()));
+    }
+    if (!ImportProfiles(*this, &dialog, edited, other)) return;
     changed = true;
     refresh();
   });
@@ -176,26 +192,41 @@ bool QtDesktop::ManageProfiles(QWidget* parent, ProfileBook& book, const OptionV
   return true;
 }
 
-bool QtDesktop::AskSaveLens(QWidget* parent, SaveLensChoices& choices) {
+// The winning strip is a field only when a sheet was printed; the LPI is
+// the other way to give the lens its pitch. The check runs on OK.
+bool QtDesktop::AskSaveLens(QWidget* parent, SaveLensChoices& choices, const SaveLensCheck& check) {
   QDialog dialog(parent);
   dialog.setObjectName(QStringLiteral("SaveLensDialog"));
   dialog.setWindowTitle(Words(QStringLiteral("Save lens"), QStringLiteral("保存光栅")));
   auto* form = new QFormLayout(&dialog);
-  if (choices.strips > 0)
-    form->addRow(new QLabel(choices.phaseSheet ? Words(QStringLiteral("The last sheet was a phase sheet of %1 strips."),
+  form->addRow(new QLabel(choices.strips == 0 ? Words(QStringLiteral("No pitch test sheet was printed since the window opened: type the LPI."),
+                                                      QStringLiteral("窗口打开后未打印测试页：请输入线数。"))
+                          : choices.phaseSheet ? Words(QStringLiteral("The last sheet was a phase sheet of %1 strips."),
                                                        QStringLiteral("上一张是 %1 条的相位测试页。")).arg(choices.strips)
                                                : Words(QStringLiteral("The last sheet had %1 strips."),
                                                        QStringLiteral("上一张测试页有 %1 条。")).arg(choices.strips),
-                            &dialog));
+                          &dialog));
   QLineEdit* name = Field(dialog, form, "Name", Words(QStringLiteral("Name:"), QStringLiteral("名称:")), choices.name);
-  QLineEdit* strip = Field(dialog, form, "Strip",
-                           Words(QStringLiteral("Winning strip, or an LPI:"), QStringLiteral("最佳条号，或线数:")), choices.strip);
+  const QString stripLabel = choices.strips > 0 ? Words(QStringLiteral("Winning strip (1 to %1):"), QStringLiteral("最佳条号（1 到 %1）:")).arg(choices.strips)
+                                                : Words(QStringLiteral("Winning strip:"), QStringLiteral("最佳条号:"));
+  QLineEdit* strip = Field(dialog, form, "Strip", stripLabel, choices.strip);
+  strip->setEnabled(choices.strips > 0);
+  QLineEdit* lpi = Field(dialog, form, "Lpi", Words(QStringLiteral("Or the LPI:"), QStringLiteral("或线数:")), choices.lpi);
   QDialogButtonBox* buttons = OkCancel(dialog);
-  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  SaveLensChoices chosen = choices;
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
+    chosen.name = name->text().trimmed();
+    chosen.strip = strip->text().trimmed();
+    chosen.lpi = lpi->text().trimmed();
+    if (const QString problem = check ? check(chosen) : QString(); !problem.isEmpty()) {
+      Warn(dialog, problem);
+      return;
+    }
+    dialog.accept();
+  });
   form->addRow(buttons);
   if (dialog.exec() != QDialog::Accepted) return false;
-  choices.name = name->text().trimmed();
-  choices.strip = strip->text().trimmed();
+  choices = chosen;
   return true;
 }
 

@@ -32,6 +32,14 @@ class FakeDesktop : public Desktop {
   QString SaveFileName(QWidget*, const FileDialogOptions& options, QString* selectedFilter) override;
   void ShowMessage(QWidget*, const QString& text) override { messages << text; }
   void ShowError(QWidget*, const QString& text) override { errors << text; }
+  // Questions: recorded, and answered front first from askAnswers (an
+  // empty queue answers Cancel).
+  QStringList questions;
+  QList<QMessageBox::StandardButton> askAnswers;
+  QMessageBox::StandardButton Ask(QWidget*, const QString& question, QMessageBox::StandardButtons) override {
+    questions << question;
+    return askAnswers.isEmpty() ? QMessageBox::Cancel : askAnswers.takeFirst();
+  }
   void OpenBrowser(const QUrl& url) override { browsed << url; }
   void Beep() override { ++beeps; }
   QDateTime Now() override { return now; }
@@ -85,14 +93,28 @@ class FakeDesktop : public Desktop {
     profileEdits.takeFirst()(book);
     return true;
   }
+  // "Save lens…": records what it was shown and answers with the next
+  // entry of saveLensAnswers (an empty queue cancels); an answer the check
+  // finds fault with is recorded in saveLensProblems and the dialog, still
+  // open, takes the next answer.
   QList<SaveLensChoices> saveLensAsked, saveLensAnswers;
-  bool AskSaveLens(QWidget*, SaveLensChoices& choices) override {
+  QStringList saveLensProblems;
+  bool AskSaveLens(QWidget*, SaveLensChoices& choices, const SaveLensCheck& check) override {
     saveLensAsked << choices;
-    if (saveLensAnswers.isEmpty()) return false;
-    const SaveLensChoices answer = saveLensAnswers.takeFirst();
-    choices.name = answer.name;
-    choices.strip = answer.strip;
-    return true;
+    while (!saveLensAnswers.isEmpty()) {
+      SaveLensChoices answer = choices;
+      const SaveLensChoices given = saveLensAnswers.takeFirst();
+      answer.name = given.name;
+      answer.strip = given.strip;
+      answer.lpi = given.lpi;
+      if (const QString problem = check(answer); !problem.isEmpty()) {
+        saveLensProblems << problem;
+        continue;
+      }
+      choices = answer;
+      return true;
+    }
+    return false;
   }
 };
 

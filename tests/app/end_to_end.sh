@@ -50,11 +50,12 @@ click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
 import_views() {
   click "$1" 368 40  # Import
   local dialog
-  dialog=$(wait_window '^Open$')
+  # Qt's file dialog, titled in the caption language (the window starts in Chinese)
+  dialog=$(wait_window '^(Open|打开)$')
   xdotool windowfocus --sync "$dialog"
   xdotool type --delay 20 "$2"
   xdotool key Return
-  wait_gone '^Open$'
+  wait_gone '^(Open|打开)$'
 }
 
 # Types $2 into the width field of window $1.

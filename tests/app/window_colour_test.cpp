@@ -177,7 +177,7 @@ class WindowColourTest : public QObject {
     rig.desktop.setupAnswers << Setup(PlateColour::kCmyk);
     Trigger(English(rig), "PrintSetup");
     QVERIFY(rig.w().OutputSummary->styleSheet().isEmpty());
-    QVERIFY2(rig.w().OutputSummary->toolTip().startsWith(QStringLiteral("CMYK plate, ")),
+    QVERIFY2(rig.w().OutputSummary->toolTip().split(QChar('\n')).last().startsWith(QStringLiteral("CMYK plate, ")),
              qPrintable(rig.w().OutputSummary->toolTip()));
   }
 
@@ -220,6 +220,7 @@ class WindowColourTest : public QObject {
     };
     for (const Case& c : cases) {
       WindowRig rig;
+      English(rig);
       rig.desktop.setupAnswers << Setup(c.plate);
       Trigger(rig.w(), "PrintSetup");
       rig.desktop.openAnswers << QStringList{Png("p1.png", 40, 60, Qt::red), Png("p2.png", 40, 60, Qt::cyan)};

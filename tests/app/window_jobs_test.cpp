@@ -238,7 +238,7 @@ class WindowJobsTest : public QObject {
   void saveLensTakesTheWinningStrip() {
     QFile::remove(ProfilesPath());
     WindowRig rig;
-    TForm1& w = rig.w();
+    TForm1& w = English(rig);
     w.ComboBox2->setCurrentIndex(0);
     w.Edit3->setText(QStringLiteral("4"));
     PitchTestChoices phase;
@@ -250,9 +250,9 @@ class WindowJobsTest : public QObject {
     rig.desktop.saveAnswers << dir_.filePath("phase.tif");
     w.BitBtn13->click();
     QVERIFY2(rig.desktop.errors.isEmpty(), qPrintable(rig.desktop.errors.join('\n')));
-    rig.desktop.saveLensAnswers << SaveLensChoices{QStringLiteral("pet75"), QStringLiteral("4"), 0, false}
-                                << SaveLensChoices{QStringLiteral("typed"), QStringLiteral("40.5"), 0, false}
-                                << SaveLensChoices{QStringLiteral("bad"), QStringLiteral("9"), 0, false};
+    rig.desktop.saveLensAnswers << SaveLensChoices{QStringLiteral("pet75"), QStringLiteral("4"), {}, 0, false}
+                                << SaveLensChoices{QStringLiteral("typed"), {}, QStringLiteral("40.5"), 0, false}
+                                << SaveLensChoices{QStringLiteral("bad"), QStringLiteral("9"), {}, 0, false};
     Trigger(w, "SaveLens");
     Trigger(w, "SaveLens");
     Trigger(w, "SaveLens");
@@ -262,8 +262,9 @@ class WindowJobsTest : public QObject {
     QCOMPARE(ProfileSummary(*book.Find(ProfileKind::kLens, QStringLiteral("pet75"))),
              QStringLiteral("lenses vertical, lpi 75.5555555555555, phase 3/8"));
     QCOMPARE(ProfileSummary(*book.Find(ProfileKind::kLens, QStringLiteral("typed"))), QStringLiteral("lenses vertical, lpi 40.5"));
-    QVERIFY(!book.Find(ProfileKind::kLens, QStringLiteral("bad")));  // strip 9 of 8: refused
-    QCOMPARE(rig.desktop.errors.size(), 1);
+    QVERIFY(!book.Find(ProfileKind::kLens, QStringLiteral("bad")));  // strip 9 of 8: refused, the dialog open
+    QCOMPARE(rig.desktop.saveLensProblems, QStringList{QStringLiteral("The last sheet has strips 1 to 8, not \"9\"")});
+    QVERIFY(rig.desktop.errors.isEmpty());
     rig.desktop.profileEdits << [](ProfileBook& b) { b.Remove(ProfileKind::kLens, QStringLiteral("typed")); };
     Trigger(w, "Profiles");
     QCOMPARE(rig.desktop.profilesCurrent.first().at(QStringLiteral("lpi")), QStringLiteral("75.5555555555555"));

@@ -126,7 +126,7 @@ class WindowPitchTest : public QObject {
     rig.desktop.pitchAnswers << Choices("0.5", "0", "0.5", false);
     rig.desktop.saveAnswers << out;
     w.BitBtn13->click();
-    QCOMPARE(rig.desktop.pitchProblems, QStringList{"The step \"0\" must be above 0"});
+    QCOMPARE(rig.desktop.pitchProblems, QStringList{QStringLiteral("线数步长 必须大于 0")});
     QCOMPARE(rig.desktop.saveAsked.size(), 1);
     PitchTestChoices badLpi = Choices("0.5", "0.1", "0.5", false);
     badLpi.lpi = QStringLiteral("0");

@@ -203,6 +203,52 @@ class WindowPreviewTest : public QObject {
     QVERIFY(rig.desktop.errors.isEmpty());
   }
 
+  // The frame is scaled to the picture box with its proportions kept and
+  // centred, all of it on the screen, at the sizes operators' screens have.
+  void theFrameFitsThePictureBox_data() {
+    QTest::addColumn<QSize>("screen");
+    QTest::addColumn<QSize>("view");
+    QTest::newRow("1280x800, wide view") << QSize(1280, 800) << QSize(1600, 600);
+    QTest::newRow("1024x768, tall view") << QSize(1024, 768) << QSize(300, 900);
+    QTest::newRow("1024x768, small view") << QSize(1024, 768) << QSize(40, 30);
+  }
+  void theFrameFitsThePictureBox() {
+    QFETCH(QSize, screen);
+    QFETCH(QSize, view);
+    WindowRig rig;
+    TForm1& w = rig.w();
+    w.resize(screen);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    rig.Import(UniformViews(rig.folder(), 2, view.width(), view.height(), 100));
+    Play(rig, [&](int tick) {
+      if (tick == 2) w.BitBtn11->click();
+    });
+    // Where the frame's pixels (red 145 or 135) lie in the window as shown.
+    const QImage shot = w.grab().toImage();
+    const qreal ratio = shot.devicePixelRatio();
+    QRect drawn;
+    for (int y = 0; y < shot.height(); ++y)
+      for (int x = 0; x < shot.width(); ++x) {
+        const QColor c = shot.pixelColor(x, y);
+        if ((c.red() == 145 || c.red() == 135) && c.green() == 255 && c.blue() == 255)
+          drawn |= QRect(QPoint(int(x / ratio), int(y / ratio)), QSize(1, 1));
+      }
+    const QRect box(w.Image4->mapTo(&w, QPoint(0, 0)), w.Image4->size());
+    QVERIFY2(!drawn.isEmpty(), "no frame drawn");
+    QVERIFY2(box.contains(drawn), qPrintable(QStringLiteral("frame %1,%2 %3x%4 outside the box %5,%6 %7x%8")
+                                                .arg(drawn.x()).arg(drawn.y()).arg(drawn.width()).arg(drawn.height())
+                                                .arg(box.x()).arg(box.y()).arg(box.width()).arg(box.height())));
+    QVERIFY(w.rect().contains(box));
+    QVERIFY2(w.width() <= screen.width() && w.height() <= screen.height(), "the window is larger than the screen");
+    // It fills the box one way, is centred the other, and keeps its shape.
+    QVERIFY(qAbs(drawn.width() - box.width()) <= 2 || qAbs(drawn.height() - box.height()) <= 2);
+    QVERIFY(qAbs((drawn.left() - box.left()) - (box.right() - drawn.right())) <= 2);
+    QVERIFY(qAbs((drawn.top() - box.top()) - (box.bottom() - drawn.bottom())) <= 2);
+    const double shape = double(view.width()) / view.height();
+    QVERIFY(qAbs(double(drawn.width()) / drawn.height() - shape) / shape < 0.02);
+  }
+
   // The shared count wraps at 256; the playback counts every frame.
   void seriesOf256ViewsPlays() {
     WindowRig rig;
