@@ -4,6 +4,7 @@
 
 #include "cli/command_line.h"
 #include "cli/option_words.h"
+#include "cli/view_alignment.h"
 #include "common/file_names.h"
 #include "common/run_inputs.h"
 #include "common/small_file.h"
@@ -107,6 +108,23 @@ ExportRequest BuildRequest(const ParsedOptions& o, const std::vector<ViewTransfo
   return req;
 }
 
+// The export of `o` with its views read through the shifts and turns the
+// views stage finds (--align auto, --key-shift), or through `given` (a
+// job's). Puts the depth budget's lines in `budget` when it was measured;
+// a budget that ghosts is warned of on stderr.
+ExportRequest AlignedRequest(const ParsedOptions& o, const std::vector<ViewTransform>& given, QStringList* budget) {
+  const ExportRequest plain = BuildRequest(o, given);
+  const AlignSettings& a = plain.settings.align;
+  if (!a.automatic && !a.keyShift) return plain;
+  const FoundAlignment found = FindAlignment(plain);
+  ExportRequest request = BuildRequest(o, found.transforms);
+  if (found.parallax.empty()) return request;
+  const DepthBudget measured = BudgetOf(request, found.parallax);
+  *budget = DepthBudgetLines(measured);
+  if (measured.ghosting) std::fprintf(stderr, "plivora-interlace: %s\n", qPrintable(budget->last()));
+  return request;
+}
+
 // The options an export runs with: the job's (its views and output too),
 // then those of the profiles named (--lens, then --printer), then those
 // typed, each overriding what came before.
@@ -144,13 +162,18 @@ std::vector<ViewTransform> TransformsOf(const ParsedOptions& typed, const Job* j
 // export makes before its first pixel; never over a file the run reads, nor
 // over a file that is not a job (a view a glob typed after --save-job).
 void SaveJob(const ParsedOptions& o, const std::vector<ViewTransform>& transforms, const RunInputs& read) {
-  const ExportRequest request = BuildRequest(o, transforms);
+  QStringList budget;
+  const ExportRequest request = AlignedRequest(o, transforms, &budget);
   Job job;
   job.output = request.outputPath;
   for (const QString& view : request.views) job.views << AbsoluteFileName(view);
   job.transforms = request.transforms;
   job.DropIdentityTransforms();
   job.options = ExportValuesOf(o);
+  // Shifts found are saved to be reviewed and edited: running the job reads
+  // the views through them, not through a new search.
+  if (request.settings.align.automatic || request.settings.align.keyShift)
+    for (const char* stage : {"align", "key", "key-shift"}) job.options.erase(QString::fromLatin1(stage));
   const QString path = AbsoluteFileName(o.Value(QStringLiteral("--save-job")));
   RunInputs inputs = read;
   for (const QString& view : job.views) inputs.Add(view, QStringLiteral("one of the views"));
@@ -225,12 +248,15 @@ RunInputs InputsOf(const ParsedOptions& typed, const NamedJob* job) {
 }
 
 // The export of one job.
-ExportRequest JobRequest(const ParsedOptions& typed, const NamedJob& named, bool tellUnknown) {
+// With `budget`, the views stage runs (and fills it); without, the views
+// are read through the job's own shifts and turns.
+ExportRequest JobRequest(const ParsedOptions& typed, const NamedJob& named, bool tellUnknown, QStringList* budget = nullptr) {
   const Job job = ReadJob(named.path);
   if (tellUnknown && !job.UnknownKeys().isEmpty())
     std::fprintf(stderr, "plivora-interlace: job %s: keys this version does not know, left alone: %s\n",
                  NativeFileName(named.path).constData(), qPrintable(job.UnknownKeys().join(QStringLiteral(", "))));
-  ExportRequest request = BuildRequest(Effective(typed, &job), TransformsOf(typed, &job));
+  const ParsedOptions o = Effective(typed, &job);
+  ExportRequest request = budget ? AlignedRequest(o, TransformsOf(typed, &job), budget) : BuildRequest(o, TransformsOf(typed, &job));
   request.slugName = named.path.section(QChar('/'), -1);
   request.inputs = InputsOf(typed, &named);
   return request;
@@ -276,7 +302,7 @@ void CheckBatch(const ParsedOptions& typed, const std::vector<NamedJob>& jobs) {
 }
 
 // Plans the export and prints what it would write, writing nothing.
-void DryRun(const ExportRequest& request, const QString& indent = {}) {
+void DryRun(const ExportRequest& request, const QStringList& budget, const QString& indent = {}) {
   const ProgressFn none;
   ProgressReporter quiet(none);
   const ExportPlan plan = PlanExport(request, quiet);
@@ -285,6 +311,7 @@ void DryRun(const ExportRequest& request, const QString& indent = {}) {
   if (!plan.colours.plateProfileName.isEmpty()) plate += QStringLiteral(", profile \"%1\"").arg(plan.colours.plateProfileName);
   for (const QString& line : SummaryLines(SummaryOf(plan.plate), request.settings, plate))
     std::printf("%s\n", NativeFileName(indent + line).constData());
+  for (const QString& line : budget) std::printf("%s\n", NativeFileName(indent + line).constData());
   std::fflush(stdout);
 }
 
@@ -296,9 +323,10 @@ void RunBatch(const ParsedOptions& typed, const std::vector<NamedJob>& jobs, con
   int failed = 0;
   for (const NamedJob& job : jobs) {
     try {
-      const ExportRequest request = JobRequest(typed, job, true);
+      QStringList budget;
+      const ExportRequest request = JobRequest(typed, job, true, &budget);
       if (dry) std::printf("job %s:\n", NativeFileName(job.path).constData());
-      if (dry) DryRun(request, QStringLiteral("  "));
+      if (dry) DryRun(request, budget, QStringLiteral("  "));
       else ExportInterlaced(request, progress);
       if (!dry)
         std::printf("job %s: written %s\n", NativeFileName(job.path).constData(), NativeFileName(request.outputPath).constData());
@@ -329,13 +357,15 @@ void Run(const ParsedOptions& typed, const std::function<void(int)>& progress) {
   // jobs are a batch, reported a line a job.
   const bool dry = typed.Has(QStringLiteral("--dry-run"));
   if (jobs.size() == 1 && !typed.Has(QStringLiteral("--jobs-from"))) {
-    const ExportRequest request = JobRequest(typed, jobs.front(), true);
-    return dry ? DryRun(request) : ExportInterlaced(request, progress);
+    QStringList budget;
+    const ExportRequest request = JobRequest(typed, jobs.front(), true, &budget);
+    return dry ? DryRun(request, budget) : ExportInterlaced(request, progress);
   }
   if (!jobs.empty()) return RunBatch(typed, jobs, progress);
-  ExportRequest request = BuildRequest(Effective(typed, nullptr));
+  QStringList budget;
+  ExportRequest request = AlignedRequest(Effective(typed, nullptr), {}, &budget);
   request.inputs = InputsOf(typed, nullptr);
-  if (dry) return DryRun(request);
+  if (dry) return DryRun(request, budget);
   ExportInterlaced(request, progress);
 }
 

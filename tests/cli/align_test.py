@@ -7,7 +7,7 @@ import os
 import unittest
 
 import numpy as np
-from PIL import Image
+from PIL import Image, ImageFilter
 
 from cli_support import ProgramTest, write_view
 
@@ -42,15 +42,60 @@ class AlignOptionsTest(ProgramTest):
                 self.assertIn(message, result.stderr)
                 self.assertEqual(sorted(os.listdir(self.dir.name)), sorted(os.path.basename(v) for v in views))
 
-    def test_a_saved_job_keeps_them_as_typed(self):
-        views = self.uniform_views([(0, 0, 0, 40), (0, 0, 0, 80)])
+    def textured_views(self, count, step, still=False):
+        """A blurred noise scene seen from `count` places: view k's content moved
+        right by k x step[0] and down by k x step[1] pixels; with `still`, a
+        patch of another scene at (90..150, 70..130) does not move."""
+        rng = np.random.default_rng(7)
+        scene, front = (np.asarray(Image.fromarray(rng.integers(0, 256, (300, 360), dtype=np.uint8))
+                                   .filter(ImageFilter.GaussianBlur(2))) for _ in range(2))
+        paths = []
+        for k in range(count):
+            dx, dy = k * step[0], k * step[1]
+            ink = np.zeros((200, 240, 4), dtype=np.uint8)
+            ink[..., 3] = scene[40 - dy:240 - dy, 50 - dx:290 - dx]
+            if still:
+                ink[70:130, 90:150, 3] = front[70:130, 90:150]
+            paths.append(self.path(f"t{k}.tif"))
+            write_view(paths[-1], ink)
+        return paths
+
+    def saved_shifts(self, *typed, views):
         job = self.path("a.plivora")
-        typed = ["--align", "auto", "--key", "2,3,20,30", "--key-shift", "-0.25"]
         result = self.run_program("-q", *typed, "--save-job", job, "-o", self.path("out.tif"), *views)
         self.assertEqual(result.returncode, 0, result.stderr)
         with open(job, encoding="utf-8") as f:
-            options = json.load(f)["options"]
-        self.assertEqual((options["align"], options["key"], options["key-shift"]), ("auto", "2,3,20,30", "-0.25"))
+            stored = json.load(f)
+        for stage in ("align", "key", "key-shift"):  # found once, then kept as shifts to edit
+            self.assertNotIn(stage, stored["options"])
+        return [v.get("shift", [0, 0]) if isinstance(v, dict) else [0, 0] for v in stored["views"]]
+
+    # Shifts found or stepped go into the saved job, view by view.
+    def test_found_shifts_are_saved_in_the_job(self):
+        views = self.textured_views(4, (3, 2))
+        cases = [  # typed, the shift expected of view k, how near
+            (["--align", "auto"], lambda k: (-3 * k, -2 * k), 0.1),
+            (["--align", "auto", "--key", "20,20,200,160"], lambda k: (-3 * k, -2 * k), 0.1),
+            (["--align", "auto", "--key-shift", "1.5"], lambda k: (1.5 * k, -2 * k), 0.1),
+            (["--key-shift", "-0.25"], lambda k: (-0.25 * k, 0), 0),
+        ]
+        for typed, expected, near in cases:
+            with self.subTest(typed=typed):
+                shifts = self.saved_shifts(*typed, views=views)
+                for k, (dx, dy) in enumerate(shifts):
+                    self.assertLessEqual(abs(dx - expected(k)[0]), near, shifts)
+                    self.assertLessEqual(abs(dy - expected(k)[1]), near, shifts)
+
+    def test_a_dry_run_tells_the_depth_budget_and_warns_of_ghosting(self):
+        for step, ghosting in (((1, 0), False), ((12, 0), True)):
+            with self.subTest(step=step):
+                views = self.textured_views(3, step, still=True)  # the key: the patch that stays
+                result = self.run_program("-q", "--dry-run", "--align", "auto", "--key", "95,75,50,50", "--unit",
+                                          "inch", "--width", "4", "--lpi", "20", "-o", self.path("out.tif"), *views)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                self.assertIn("Depth: at most", result.stdout)
+                self.assertEqual("Ghosting likely" in result.stdout, ghosting, result.stdout)
+                self.assertEqual("Ghosting likely" in result.stderr, ghosting, result.stderr)
 
 
 class AlignedExportTest(ProgramTest):
