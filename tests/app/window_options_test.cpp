@@ -107,11 +107,12 @@ class WindowOptionsTest : public QObject {
         {"panels", {"--panels", "2"}},
         {"bleed", {"--bleed", "0.1"}},
         {"marks", {"--marks"}},
-        {"align", {"--align", "auto"}},
-        {"key", {"--key", "0,0,40,60"}},
-        {"key-shift", {"--key-shift", "0.5"}},
     };
+    // The views stage's search is run when a job is saved, and the job keeps
+    // the shifts it found in their place (tests/cli/align_test.py).
+    const QStringList searched{QStringLiteral("align"), QStringLiteral("key"), QStringLiteral("key-shift")};
     for (const OptionSpec& option : ExportOptions()) {
+      if (searched.contains(option.name)) continue;
       const auto c = cases.find(option.name);
       QVERIFY2(c != cases.end(), qPrintable(QStringLiteral("no round-trip case for --%1").arg(option.name)));
       const QString name = option.name;
