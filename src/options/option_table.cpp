@@ -161,7 +161,7 @@ std::vector<OptionSpec> MakeTable() {
                             {QStringLiteral("pingpong"), QStringLiteral("Ping-pong: 1 … N … 2"), QStringLiteral("往返：1 … N … 2")}}),
                     Shown::kPrintSetup, "Frame order", "帧顺序", "FrameOrder"));
   OptionSpec hold = ShownAs(Number("hold-ends", QStringLiteral("1"), "show the first and the last frame K times each"),
-                          Shown::kPrintSetup, "First and last frame shown", "首尾帧次数", "HoldEnds");
+                          Shown::kPrintSetup, "First and last frame shown, times", "首尾帧显示次数", "HoldEnds");
   hold.kind = OptionKind::kWhole;
   hold.value = QStringLiteral("K");
   hold.low = 1;
