@@ -203,6 +203,10 @@ class TForm1 : public QWidget {
   void AddItems(const QStringList& paths);
   // `view` becomes the reference: its size, aspect and the height it gives.
   void TakeReference(const QString& view);
+  // With an opened job's shifts and turns, the area every moved view covers
+  // becomes the reference, as the export takes it; a view that cannot be
+  // read leaves the first view's, for the export to name.
+  void TakeAlignedReference(const QStringList& views, const std::vector<ViewTransform>& transforms);
   QStringList Items() const;
   void MoveCurrent(int step);
   void PlayPreview();

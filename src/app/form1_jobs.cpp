@@ -136,6 +136,7 @@ void TForm1::OpenJob(const QString& path) {
     TakeReference(view);
     referenced = true;
   }
+  if (missing.isEmpty()) TakeAlignedReference(job.views, job.transforms);
   // The height follows the reference view, unless the job gives it.
   ShowFieldValues(job.options);
   BitBtn7->setEnabled(true);

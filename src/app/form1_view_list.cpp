@@ -13,6 +13,7 @@
 #include "app/picture_box.h"
 #include "app/wording.h"
 #include "common/error.h"
+#include "jobs/export.h"
 #include "series/source_image.h"
 #include "series/view_series.h"
 
@@ -47,6 +48,20 @@ void TForm1::TakeReference(const QString& view) {
   FirstPhotoWidth = int32_t(image.Width);
   FirstPhotoHeight = int32_t(image.Height);
   PhotoAspect = plivora::PhotoAspect(image.Width, image.Height);
+  ShowHeight();
+}
+
+void TForm1::TakeAlignedReference(const QStringList& views, const std::vector<ViewTransform>& transforms) {
+  std::optional<CommonArea> area;
+  try {
+    area = AlignedAreaOf(views, transforms);
+  } catch (const Error&) {
+    return;
+  }
+  if (!area) return;
+  FirstPhotoWidth = int32_t(area->width);
+  FirstPhotoHeight = int32_t(area->height);
+  PhotoAspect = plivora::PhotoAspect(area->width, area->height);
   ShowHeight();
 }
 

@@ -95,6 +95,35 @@ class WindowJobsTest : public QObject {
     QVERIFY(rig.desktop.errors[0].contains(QStringLiteral("gone1.tif")) && rig.desktop.errors[0].contains(QStringLiteral("gone2.tif")));
   }
 
+  // A job's views read through shifts: the area all cover is the reference
+  // size, and the height follows it, as on the command line.
+  void aJobsShiftsSetTheReferenceToTheAreaAllCover() {
+    const QStringList views = Views(dir_.filePath("shifted"), 3);  // 40 x 60 each
+    struct Case {
+      std::vector<ViewTransform> shifts;
+      int width, height;
+    };
+    const std::vector<Case> cases = {
+        {{}, 40, 60},
+        {{{0, 0, 0}, {2, -1, 0}, {-3, 2, 0}}, 35, 57},
+        {{{0, 0, 0}, {0, 0, 0}, {0, 4, 0}}, 40, 56},
+    };
+    for (const Case& c : cases) {
+      Job job;
+      job.views = views;
+      job.transforms = c.shifts;
+      job.options = {{QStringLiteral("unit"), QStringLiteral("inch")}, {QStringLiteral("width"), QStringLiteral("1.5")}};
+      const QString path = dir_.filePath("shifted/card.plivora");
+      WriteJob(path, job);
+      WindowRig rig;
+      TForm1& w = English(rig);
+      rig.desktop.openAnswers << QStringList{path};
+      Trigger(w, "OpenJob");
+      QCOMPARE(w.FirstPhotoWidth, c.width);
+      QCOMPARE(w.FirstPhotoHeight, c.height);
+    }
+  }
+
   // Saved from the window, a job runs on the command line to the bytes the
   // window writes; dropped on the list, it opens.
   void aSavedJobRunsToTheWindowsBytesAndOpensWhenDropped() {
