@@ -124,6 +124,17 @@ void TForm1::BitBtn7Click() {
   // The events processed below could deliver another click on Export; one
   // export runs at a time.
   if (exporting_) return;
+  // The views stage's search runs on the command line, whose --save-job
+  // keeps the shifts it finds in the job for the window to read them by.
+  const AlignSettings search = AlignSettingsFrom(jobKept_.options);
+  if (search.automatic || search.keyShift) {
+    desktop_.ShowError(this, Words(QStringLiteral("This job asks for its views to be aligned (--align auto or --key-shift), "
+                                                  "which the window cannot do yet. Save the shifts into the job with "
+                                                  "plivora-interlace --job JOB --save-job ALIGNED.plivora, and open that."),
+                                   QStringLiteral("此作业要求对齐视图（--align auto 或 --key-shift），窗口暂不能执行。"
+                                                  "请先用 plivora-interlace --job 作业 --save-job ALIGNED.plivora 把位移存入新作业，再打开它。")));
+    return;
+  }
   QString filter;
   const PlateColour colour = setup_.settings.colour.plate;
   const std::vector<SaveEntry> entries = ExportEntries(setup_.settings.form);

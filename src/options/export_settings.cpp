@@ -175,6 +175,8 @@ Real ParsePhase(const QString& text, const QString& what, QChar decimalSeparator
   return phase;
 }
 
+AlignSettings AlignSettingsFrom(const OptionValues& values) { return ReadAlign(values, QChar('.')); }
+
 ExportSettings SettingsFrom(const OptionValues& values, QChar sep) {
   ExportSettings s;
   s.given = values;

@@ -117,6 +117,10 @@ struct ExportSettings {
 // point division by zero").
 ExportSettings SettingsFrom(const OptionValues& values, QChar decimalSeparator = QChar('.'));
 
+// The views stage's options of `values` alone (--align, --key,
+// --key-shift), refused as SettingsFrom refuses them.
+AlignSettings AlignSettingsFrom(const OptionValues& values);
+
 // Refuses a plate of these parameters that has no whole lens, no pixel
 // column or no image row (kNoWholeLens on "width", kNoPixel on "dpi", kNoRow
 // on "height"; across horizontal lenses width and height change places),

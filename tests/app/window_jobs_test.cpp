@@ -124,6 +124,29 @@ class WindowJobsTest : public QObject {
     }
   }
 
+  // A job that asks for the views stage's search is not exported unsearched.
+  void aJobAskingForAlignmentIsNotExportedUnaligned() {
+    const QStringList views = Views(dir_.filePath("search"), 2);
+    for (const auto& [option, value] : {std::pair{QStringLiteral("align"), QStringLiteral("auto")},
+                                        std::pair{QStringLiteral("key-shift"), QStringLiteral("0.5")}}) {
+      Job job;
+      job.views = views;
+      job.options = {{QStringLiteral("unit"), QStringLiteral("inch")}, {QStringLiteral("width"), QStringLiteral("1.5")},
+                     {option, value}};
+      const QString path = dir_.filePath("search/card.plivora");
+      WriteJob(path, job);
+      WindowRig rig;
+      TForm1& w = English(rig);
+      rig.desktop.openAnswers << QStringList{path};
+      Trigger(w, "OpenJob");
+      rig.desktop.saveAnswers << dir_.filePath("search/out.tif");
+      w.BitBtn7->click();
+      QCOMPARE(rig.desktop.errors.size(), 1);
+      QVERIFY2(rig.desktop.errors[0].contains(QStringLiteral("--save-job")), qPrintable(rig.desktop.errors[0]));
+      QVERIFY(!QFileInfo::exists(dir_.filePath("search/out.tif")));
+    }
+  }
+
   // Saved from the window, a job runs on the command line to the bytes the
   // window writes; dropped on the list, it opens.
   void aSavedJobRunsToTheWindowsBytesAndOpensWhenDropped() {
