@@ -5,7 +5,7 @@
 namespace plivora {
 
 QString FieldName(const QString& option) {
-  const OptionSpec* o = FindExportOption(option);
+  const OptionEntry* o = FindExportOption(option);
   return o && !o->en.isEmpty() ? Words(o->en, o->zh) : option;
 }
 
@@ -15,7 +15,7 @@ QString UnitWord(bool inch) {
 
 QString FieldWords(const OptionError& e, bool vertical) {
   const QString field = FieldName(e.option());
-  const OptionSpec* o = FindExportOption(e.option());
+  const OptionEntry* o = FindExportOption(e.option());
   const QString width = vertical ? Words(QStringLiteral("width"), QStringLiteral("宽度")) : Words(QStringLiteral("height"), QStringLiteral("高度"));
   const QString height = vertical ? Words(QStringLiteral("height"), QStringLiteral("高度")) : Words(QStringLiteral("width"), QStringLiteral("宽度"));
   switch (e.problem()) {

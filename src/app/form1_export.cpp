@@ -322,10 +322,10 @@ OptionValues TForm1::WindowValues(bool portable) const {
   OptionValues values;
   if (!jobPath_.isEmpty())
     for (const auto& [name, value] : jobKept_.options)
-      if (const OptionSpec* o = FindExportOption(name); o && o->shown == Shown::kNowhere) values[name] = value;
+      if (const OptionEntry* o = FindExportOption(name); o && o->shown == Shown::kNowhere) values[name] = value;
   for (const auto& [name, value] : setup_.values) values[name] = value;
   const QChar sep = DecimalSeparator();
-  for (const OptionSpec& o : ExportOptions()) {
+  for (const OptionEntry& o : ExportOptions()) {
     if (o.windowField.isEmpty()) continue;
     const QWidget* control = findChild<QWidget*>(o.windowField);
     if (const auto* box = qobject_cast<const QComboBox*>(control); box && o.kind == OptionKind::kChoice) {
@@ -344,7 +344,7 @@ OptionValues TForm1::WindowValues(bool portable) const {
 }
 
 void TForm1::ShowFieldValues(const OptionValues& values) {
-  for (const OptionSpec& o : ExportOptions()) {
+  for (const OptionEntry& o : ExportOptions()) {
     const auto value = values.find(o.name);
     if (o.windowField.isEmpty() || value == values.end()) continue;
     QWidget* control = findChild<QWidget*>(o.windowField);

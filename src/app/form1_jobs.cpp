@@ -113,7 +113,7 @@ void TForm1::OpenJob(const QString& path) {
   // The fields as if typed (those the job leaves out at their defaults),
   // then the list in the job's own order.
   OptionValues fields;
-  for (const OptionSpec& o : ExportOptions())
+  for (const OptionEntry& o : ExportOptions())
     if ((o.shown == Shown::kMainWindow || o.shown == Shown::kBoth) && !o.fallback.isEmpty())
       fields[o.name] = ValueOrDefault(job.options, o.name);
   ShowFieldValues(fields);

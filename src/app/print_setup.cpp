@@ -21,7 +21,7 @@ constexpr int kFormat = 1;
 OptionValues SetupValuesOf(const OptionValues& values) {
   OptionValues setup;
   for (const auto& [name, value] : values) {
-    const OptionSpec* o = FindExportOption(name);
+    const OptionEntry* o = FindExportOption(name);
     if (o && o->shown == Shown::kPrintSetup) setup[name] = value;
   }
   return setup;

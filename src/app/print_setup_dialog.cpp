@@ -25,7 +25,7 @@ namespace {
 
 // One option's control, and how its value goes in and out of it.
 struct SetupControl {
-  const OptionSpec* option;
+  const OptionEntry* option;
   std::function<QString()> value;          // "" for a file or a switch not given
   std::function<void(const QString&)> show;
 };
@@ -47,7 +47,7 @@ QLineEdit* LengthField(QDialog& dialog, QFormLayout* form, const char* name, con
   return edit;
 }
 
-SetupControl ControlFor(QDialog& dialog, QFormLayout* form, const OptionSpec& o, const OptionValues& values, Desktop& desktop) {
+SetupControl ControlFor(QDialog& dialog, QFormLayout* form, const OptionEntry& o, const OptionValues& values, Desktop& desktop) {
   const QByteArray name = o.objectName.toLatin1();
   const QString label = Words(o.en, o.zh) + QChar(':');
   const auto given = values.find(o.name);
@@ -132,7 +132,7 @@ bool QtDesktop::AskPrintSetup(QWidget* parent, OptionValues& values, const Profi
   QComboBox* printerProfile =
       Choice(dialog, form, "PrinterProfile", Words(QStringLiteral("Printer:"), QStringLiteral("打印机:")), printerItems, {});
   std::vector<SetupControl> controls;
-  for (const OptionSpec& o : ExportOptions())
+  for (const OptionEntry& o : ExportOptions())
     if (o.InSetup()) controls.push_back(ControlFor(dialog, form, o, values, *this));
 
   // A profile fills the controls of the options it holds; what is typed

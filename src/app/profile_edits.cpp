@@ -40,7 +40,7 @@ QString ProfileKindWord(ProfileKind kind) {
 
 QString ProfileWords(const Profile& profile) {
   QStringList parts;
-  for (const OptionSpec& o : ExportOptions()) {
+  for (const OptionEntry& o : ExportOptions()) {
     const auto given = profile.options.find(o.name);
     if (given == profile.options.end()) continue;
     QString value = given->second;

@@ -120,10 +120,10 @@ std::vector<Option> CommonOptions() {
 
 std::vector<Option> ExportOptionsOnCommandLine(const QStringList& only, const std::vector<Option>& overrides) {
   std::vector<Option> options;
-  for (const OptionSpec& spec : ExportOptions()) {
-    if (!only.isEmpty() && !only.contains(spec.name)) continue;
-    Option o{QStringLiteral("--") + spec.name, {}, spec.kind == OptionKind::kSwitch ? QString() : spec.value, spec.help,
-             spec.fallbackHelp.isEmpty() ? spec.fallback : spec.fallbackHelp};
+  for (const OptionEntry& entry : ExportOptions()) {
+    if (!only.isEmpty() && !only.contains(entry.name)) continue;
+    Option o{QStringLiteral("--") + entry.name, {}, entry.kind == OptionKind::kSwitch ? QString() : entry.value, entry.help,
+             entry.fallbackHelp.isEmpty() ? entry.fallback : entry.fallbackHelp};
     for (const Option& own : overrides)
       if (own.name == o.name) {
         if (!own.help.isEmpty()) o.help = own.help;
@@ -136,10 +136,10 @@ std::vector<Option> ExportOptionsOnCommandLine(const QStringList& only, const st
 
 OptionValues ExportValuesOf(const ParsedOptions& options, const QStringList& only) {
   OptionValues values;
-  for (const OptionSpec& spec : ExportOptions())
-    if (only.isEmpty() || only.contains(spec.name))
-      if (const std::optional<QString> v = options.Optional(QStringLiteral("--") + spec.name))
-      values[spec.name] = spec.kind == OptionKind::kFile ? AbsoluteFileName(*v) : CanonicalValue(spec.name, *v);
+  for (const OptionEntry& entry : ExportOptions())
+    if (only.isEmpty() || only.contains(entry.name))
+      if (const std::optional<QString> v = options.Optional(QStringLiteral("--") + entry.name))
+      values[entry.name] = entry.kind == OptionKind::kFile ? AbsoluteFileName(*v) : CanonicalValue(entry.name, *v);
   return values;
 }
 

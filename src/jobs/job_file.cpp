@@ -100,7 +100,7 @@ QString PathFromJson(const QJsonValue& value, const QString& folder) {
 QJsonObject OptionsToJson(const OptionValues& options, const QString& folder) {
   QJsonObject json;
   for (const auto& [name, value] : options) {
-    const OptionSpec* o = FindExportOption(name);
+    const OptionEntry* o = FindExportOption(name);
     if (!o) continue;
     switch (o->kind) {
       case OptionKind::kSwitch: json.insert(name, true); break;
@@ -114,7 +114,7 @@ QJsonObject OptionsToJson(const OptionValues& options, const QString& folder) {
 OptionValues OptionsFromJson(const QJsonObject& json, const QString& folder, QJsonObject* unknown) {
   OptionValues options;
   for (auto it = json.begin(); it != json.end(); ++it) {
-    const OptionSpec* o = FindExportOption(it.key());
+    const OptionEntry* o = FindExportOption(it.key());
     if (!o) {
       unknown->insert(it.key(), it.value());
       continue;

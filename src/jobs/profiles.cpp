@@ -38,7 +38,7 @@ QString ProfileKindName(ProfileKind kind) {
 const QStringList& ProfileOptionNames(ProfileKind kind) {
   const auto names = [](KeptBy by) {
     QStringList list;
-    for (const OptionSpec& o : ExportOptions())
+    for (const OptionEntry& o : ExportOptions())
       if (o.keptBy == by) list << o.name;
     return list;
   };

@@ -36,11 +36,11 @@ int64_t NumberField(const char* name, const QString& text, const QString& word, 
   return value;
 }
 
-const OptionSpec& Spec(const char* name) { return *FindExportOption(QString::fromLatin1(name)); }
+const OptionEntry& TableEntry(const char* name) { return *FindExportOption(QString::fromLatin1(name)); }
 
 // A choice: the word given, one of the option's choices.
 QString ChoiceOf(const OptionValues& values, const char* name) {
-  const OptionSpec& o = Spec(name);
+  const OptionEntry& o = TableEntry(name);
   const QString text = Text(values, name);
   for (const OptionChoice& c : o.choices)
     if (c.name == text) return text;
@@ -48,7 +48,7 @@ QString ChoiceOf(const OptionValues& values, const char* name) {
 }
 
 int WholeOf(const OptionValues& values, const char* name) {
-  const OptionSpec& o = Spec(name);
+  const OptionEntry& o = TableEntry(name);
   const QString text = Text(values, name);
   bool ok = false;
   const int n = text.trimmed().toInt(&ok);
@@ -91,7 +91,7 @@ void ReadNumbers(const OptionValues& values, QChar sep, ExportSettings& s) {
 
 // The lens sheet's thickness, a length in the plate's unit or with its own.
 Real ThicknessOf(const OptionValues& values, bool inch, QChar sep) {
-  const OptionSpec& o = Spec("thickness");
+  const OptionEntry& o = TableEntry("thickness");
   const QString text = Text(values, "thickness");
   Real inches = 0;
   try {
@@ -105,7 +105,7 @@ Real ThicknessOf(const OptionValues& values, bool inch, QChar sep) {
 }
 
 Real IndexOf(const OptionValues& values, QChar sep) {
-  const OptionSpec& o = Spec("index");
+  const OptionEntry& o = TableEntry("index");
   const QString text = Text(values, "index");
   Real index = 0;
   try {

@@ -61,7 +61,7 @@ enum class Problem {
   kNoWholeLens,      // the plate holds no whole lens (the width, or the height across horizontal lenses)
   kNoPixel,          // the lenses come to less than a pixel (the DPI)
   kNoRow,            // the plate has no image row (the height, or the width across horizontal lenses)
-  kNotWithinBounds,  // a number outside the bounds its option states (OptionSpec::boundsEn)
+  kNotWithinBounds,  // a number outside the bounds its option states (OptionEntry::boundsEn)
 };
 
 // A refusal of one option. message() is the core's own wording (for the

@@ -12,8 +12,8 @@ namespace plivora {
 
 namespace {
 
-OptionSpec Number(const char* name, const QString& fallback, const char* help) {
-  OptionSpec o;
+OptionEntry Number(const char* name, const QString& fallback, const char* help) {
+  OptionEntry o;
   o.name = QLatin1String(name);
   o.kind = OptionKind::kNumber;
   o.value = QStringLiteral("TEXT");
@@ -22,8 +22,8 @@ OptionSpec Number(const char* name, const QString& fallback, const char* help) {
   return o;
 }
 
-OptionSpec Choice(const char* name, const char* fallback, const char* help, std::vector<OptionChoice> choices) {
-  OptionSpec o;
+OptionEntry Choice(const char* name, const char* fallback, const char* help, std::vector<OptionChoice> choices) {
+  OptionEntry o;
   o.name = QLatin1String(name);
   o.kind = OptionKind::kChoice;
   o.fallback = QLatin1String(fallback);
@@ -35,8 +35,8 @@ OptionSpec Choice(const char* name, const char* fallback, const char* help, std:
   return o;
 }
 
-OptionSpec Switch(const char* name, const char* help) {
-  OptionSpec o;
+OptionEntry Switch(const char* name, const char* help) {
+  OptionEntry o;
   o.name = QLatin1String(name);
   o.kind = OptionKind::kSwitch;
   o.help = QLatin1String(help);
@@ -44,7 +44,7 @@ OptionSpec Switch(const char* name, const char* help) {
 }
 
 // Where the window shows `o`, and its words there.
-OptionSpec ShownAs(OptionSpec o, Shown shown, const char* en, const char* zh, const char* objectName = "",
+OptionEntry ShownAs(OptionEntry o, Shown shown, const char* en, const char* zh, const char* objectName = "",
                  const char* hint = "") {
   o.shown = shown;
   o.en = QString::fromUtf8(en);
@@ -55,35 +55,35 @@ OptionSpec ShownAs(OptionSpec o, Shown shown, const char* en, const char* zh, co
 }
 
 // The main window's control that holds `o`.
-OptionSpec InField(OptionSpec o, const char* control) {
+OptionEntry InField(OptionEntry o, const char* control) {
   o.windowField = QLatin1String(control);
   return o;
 }
 
-OptionSpec HeldTo(OptionSpec o, const char* precision) {
+OptionEntry HeldTo(OptionEntry o, const char* precision) {
   o.heldTo = QLatin1String(precision);
   return o;
 }
 
-OptionSpec Kept(OptionSpec o, KeptBy by) {
+OptionEntry Kept(OptionEntry o, KeptBy by) {
   o.keptBy = by;
   return o;
 }
 
 // The views stage's options: kept in jobs, shown nowhere among the fields.
-void AddAlignOptions(std::vector<OptionSpec>& t) {
+void AddAlignOptions(std::vector<OptionEntry>& t) {
   t.push_back(ShownAs(Choice("align", "none", "find each view's vertical shift and turn and the key\nplane's shifts (auto), or "
                                             "take the views as the job\ngives them (none)",
                              {{QStringLiteral("none"), QStringLiteral("None"), QStringLiteral("不对齐")},
                               {QStringLiteral("auto"), QStringLiteral("Automatic"), QStringLiteral("自动对齐")}}),
                       Shown::kNowhere, "Aligning views", "视图对齐"));
-  OptionSpec key = ShownAs(Number("key", QString(), "with --align auto: the key rectangle, in the first\nview's pixels, whose "
+  OptionEntry key = ShownAs(Number("key", QString(), "with --align auto: the key rectangle, in the first\nview's pixels, whose "
                                                    "content holds still"),
                            Shown::kNowhere, "Key rectangle", "关键区域");
   key.value = QStringLiteral("X,Y,W,H");
   key.fallbackHelp = QStringLiteral("centre third");
   t.push_back(key);
-  OptionSpec keyShift = ShownAs(Number("key-shift", QString(), "shift view k by k x S pixels across (a rendered\nseries' "
+  OptionEntry keyShift = ShownAs(Number("key-shift", QString(), "shift view k by k x S pixels across (a rendered\nseries' "
                                                               "known key plane), instead of --key"),
                                 Shown::kNowhere, "Key shift", "关键平面位移");
   keyShift.value = QStringLiteral("S");
@@ -91,9 +91,9 @@ void AddAlignOptions(std::vector<OptionSpec>& t) {
   t.push_back(keyShift);
 }
 
-std::vector<OptionSpec> MakeTable() {
+std::vector<OptionEntry> MakeTable() {
   const ExportTexts d;  // the window's fields as created
-  std::vector<OptionSpec> t;
+  std::vector<OptionEntry> t;
   const char* perInch = "DPI and LPI are held to 10^-9";
   const char* length = "lengths are held to 1/10000 inch";
   t.push_back(Kept(InField(HeldTo(ShownAs(Number("dpi", d.dpi, "output resolution, or (Auto) / auto"), Shown::kBoth, "DPI",
@@ -105,7 +105,7 @@ std::vector<OptionSpec> MakeTable() {
                            "ComboBox1"),
                    KeptBy::kLens));
   t.push_back(InField(HeldTo(ShownAs(Number("width", d.width, "output width"), Shown::kMainWindow, "Width", "宽度"), length), "Edit3"));
-  OptionSpec height = ShownAs(Number("height", QString(), "output height"), Shown::kMainWindow, "Height", "高度");
+  OptionEntry height = ShownAs(Number("height", QString(), "output height"), Shown::kMainWindow, "Height", "高度");
   height.fallbackHelp = QStringLiteral("width / aspect of the first view");
   t.push_back(InField(HeldTo(height, length), "Edit4"));
   t.push_back(InField(ShownAs(Choice("unit", "cm", "unit of width and height", {{QStringLiteral("inch"), {}, {}}, {QStringLiteral("cm"), {}, {}}}),
@@ -129,14 +129,14 @@ std::vector<OptionSpec> MakeTable() {
                                  {QStringLiteral("rgb"), QStringLiteral("RGB, for inkjet and UV printers"), QStringLiteral("RGB（喷墨、UV 打印）")}}),
                          Shown::kPrintSetup, "Plate", "印版", "PlateColour"),
                    KeptBy::kPrinter));
-  OptionSpec cmyk = ShownAs(Number("cmyk-profile", QString(), "the press's CMYK ICC profile"), Shown::kPrintSetup,
+  OptionEntry cmyk = ShownAs(Number("cmyk-profile", QString(), "the press's CMYK ICC profile"), Shown::kPrintSetup,
                           "CMYK profile", "四色特性文件", "CmykProfile");
   cmyk.kind = OptionKind::kFile;
   cmyk.value = QStringLiteral("FILE");
   cmyk.fallbackHelp = QString::fromLatin1(kDefaultCmykProfile).section(QChar('/'), -1);
   cmyk.hint = QString::fromLatin1(kDefaultCmykProfile);
   t.push_back(Kept(cmyk, KeptBy::kPrinter));
-  OptionSpec rgb = ShownAs(Number("rgb-profile", QString(), "the RGB plate's ICC profile"), Shown::kPrintSetup, "RGB profile",
+  OptionEntry rgb = ShownAs(Number("rgb-profile", QString(), "the RGB plate's ICC profile"), Shown::kPrintSetup, "RGB profile",
                          "RGB 特性文件", "RgbProfile");
   rgb.kind = OptionKind::kFile;
   rgb.value = QStringLiteral("FILE");
@@ -160,14 +160,14 @@ std::vector<OptionSpec> MakeTable() {
                             {QStringLiteral("reverse"), QStringLiteral("Reverse"), QStringLiteral("倒序")},
                             {QStringLiteral("pingpong"), QStringLiteral("Ping-pong: 1 … N … 2"), QStringLiteral("往返：1 … N … 2")}}),
                     Shown::kPrintSetup, "Frame order", "帧顺序", "FrameOrder"));
-  OptionSpec hold = ShownAs(Number("hold-ends", QStringLiteral("1"), "show the first and the last frame K times each"),
+  OptionEntry hold = ShownAs(Number("hold-ends", QStringLiteral("1"), "show the first and the last frame K times each"),
                           Shown::kPrintSetup, "First and last frame shown, times", "首尾帧显示次数", "HoldEnds");
   hold.kind = OptionKind::kWhole;
   hold.value = QStringLiteral("K");
   hold.low = 1;
   hold.high = 255;
   t.push_back(hold);
-  OptionSpec phase = ShownAs(Number("phase", QStringLiteral("0"),
+  OptionEntry phase = ShownAs(Number("phase", QStringLiteral("0"),
                                   "move the lens pattern on by F of a lens (0 <= F < 1;\nthe phase sheet's \"phase 3/8\" is 3/8)"),
                            Shown::kPrintSetup, "Phase, part of a lens", "相位（光栅的几分之几）", "Phase", "0, 3/8, 0.375");
   phase.kind = OptionKind::kPart;
@@ -176,7 +176,7 @@ std::vector<OptionSpec> MakeTable() {
   // The sheet's optics, which the proof through the lens models (the
   // plivora-proof program and the window's lens view) and the export
   // ignores: the defaults are a common 75 LPI PET sheet.
-  OptionSpec thickness = ShownAs(Number("thickness", QStringLiteral("0.46mm"),
+  OptionEntry thickness = ShownAs(Number("thickness", QStringLiteral("0.46mm"),
                                         "the lens sheet's thickness, crest to back, for the\nproof through the lens "
                                         "(the export ignores it)"),
                                  Shown::kPrintSetup, "Lens thickness", "光栅厚度", "Thickness", "0.46mm, 0.018in");
@@ -187,7 +187,7 @@ std::vector<OptionSpec> MakeTable() {
   thickness.boundsZh = QStringLiteral("大于 0 且不超过 %1 英寸（%2mm）")
                            .arg(FormatGeneral15(kMaxLensThicknessInches), FormatGeneral15(kMaxLensThicknessInches * 25.4L));
   t.push_back(Kept(thickness, KeptBy::kLens));
-  OptionSpec index = ShownAs(Number("index", QStringLiteral("1.57"),
+  OptionEntry index = ShownAs(Number("index", QStringLiteral("1.57"),
                                     "the lens sheet's refractive index (PET 1.57, acrylic\n1.49), for the proof through the lens"),
                              Shown::kPrintSetup, "Refractive index", "折射率", "RefractiveIndex", "1.57, 1.49");
   index.value = QStringLiteral("N");
@@ -196,14 +196,14 @@ std::vector<OptionSpec> MakeTable() {
   t.push_back(Kept(index, KeptBy::kLens));
   t.push_back(ShownAs(Switch("mirror", "mirror the plate, to print on the back of a clear lens"), Shown::kPrintSetup,
                     "Mirrored, for the back of a clear lens", "镜像，印在光栅背面", "Mirror"));
-  OptionSpec panels = Number("panels", QStringLiteral("1"), "");
+  OptionEntry panels = Number("panels", QStringLiteral("1"), "");
   panels.kind = OptionKind::kWhole;
   panels.value = QStringLiteral("N");
   panels.low = 1;
   panels.high = kMaxPanels;
   panels.help = QStringLiteral("cut the print at lens boundaries into N files side by\nside, OUTPUT-1-of-N.tif ... (1 to %1)").arg(kMaxPanels);
   t.push_back(panels);
-  OptionSpec bleed = ShownAs(Number("bleed", QStringLiteral("0"), "bleed on every side, in the unit: the width and height\nare then the trim size"),
+  OptionEntry bleed = ShownAs(Number("bleed", QStringLiteral("0"), "bleed on every side, in the unit: the width and height\nare then the trim size"),
                            Shown::kPrintSetup, "Bleed on every side", "四边出血", "Bleed", "0, 0.125, 3mm");
   bleed.kind = OptionKind::kLength;
   bleed.value = QStringLiteral("D");
@@ -218,13 +218,13 @@ std::vector<OptionSpec> MakeTable() {
 
 }  // namespace
 
-const std::vector<OptionSpec>& ExportOptions() {
-  static const std::vector<OptionSpec> table = MakeTable();
+const std::vector<OptionEntry>& ExportOptions() {
+  static const std::vector<OptionEntry> table = MakeTable();
   return table;
 }
 
-const OptionSpec* FindExportOption(const QString& name) {
-  for (const OptionSpec& o : ExportOptions())
+const OptionEntry* FindExportOption(const QString& name) {
+  for (const OptionEntry& o : ExportOptions())
     if (o.name == name) return &o;
   return nullptr;
 }
@@ -241,11 +241,11 @@ QString CanonicalValue(const QString& name, const QString& text) {
 QString ValueOrDefault(const OptionValues& values, const QString& name) {
   const auto it = values.find(name);
   if (it != values.end()) return it->second;
-  const OptionSpec* o = FindExportOption(name);
+  const OptionEntry* o = FindExportOption(name);
   return o ? o->fallback : QString();
 }
 
-QString ChoiceWords(const OptionSpec& option) {
+QString ChoiceWords(const OptionEntry& option) {
   QStringList words;
   for (const OptionChoice& c : option.choices) words << c.name;
   if (words.size() < 2) return words.join(QString());

@@ -37,7 +37,7 @@ struct OptionChoice {
   QString en, zh;       // as the window says it
 };
 
-struct OptionSpec {
+struct OptionEntry {
   QString name;
   OptionKind kind = OptionKind::kNumber;
   QString value;         // --help's word for the value: "TEXT", "N", "FILE"; for choices their words
@@ -64,9 +64,9 @@ inline constexpr long double kMaxLensThicknessInches = 1;
 inline constexpr long double kMinLensIndex = 1, kMaxLensIndex = 3;
 
 // The export's options, in the order --help lists them.
-const std::vector<OptionSpec>& ExportOptions();
+const std::vector<OptionEntry>& ExportOptions();
 // The option of that name (without "--"), or nullptr.
-const OptionSpec* FindExportOption(const QString& name);
+const OptionEntry* FindExportOption(const QString& name);
 
 // Option name (without "--") to its value as text: the text as the command
 // line takes it, "" for a switch given. What a job, a profile and the print
@@ -81,6 +81,6 @@ QString CanonicalValue(const QString& name, const QString& text);
 QString ValueOrDefault(const OptionValues& values, const QString& name);
 
 // "grey, cmyk or rgb": a choice option's words, for refusals.
-QString ChoiceWords(const OptionSpec& option);
+QString ChoiceWords(const OptionEntry& option);
 
 }  // namespace plivora

@@ -111,7 +111,7 @@ class WindowOptionsTest : public QObject {
     // The views stage's search is run when a job is saved, and the job keeps
     // the shifts it found in their place (tests/cli/align_test.py).
     const QStringList searched{QStringLiteral("align"), QStringLiteral("key"), QStringLiteral("key-shift")};
-    for (const OptionSpec& option : ExportOptions()) {
+    for (const OptionEntry& option : ExportOptions()) {
       if (searched.contains(option.name)) continue;
       const auto c = cases.find(option.name);
       QVERIFY2(c != cases.end(), qPrintable(QStringLiteral("no round-trip case for --%1").arg(option.name)));
@@ -132,7 +132,7 @@ class WindowOptionsTest : public QObject {
       QVERIFY2(rig.desktop.errors.isEmpty(), qPrintable(name + QStringLiteral(": ") + rig.desktop.errors.join('\n')));
       rig.w().SaveJob(windowJob);
       const Job saved = ReadJob(windowJob);
-      for (const OptionSpec& o : ExportOptions()) {
+      for (const OptionEntry& o : ExportOptions()) {
         if (o.name == QLatin1String("height") && !typed.options.count(o.name)) continue;  // the window shows the aspect's
         QCOMPARE(ValueOrDefault(saved.options, o.name), ValueOrDefault(typed.options, o.name));
       }
