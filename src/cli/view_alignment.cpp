@@ -1,6 +1,7 @@
 #include "cli/view_alignment.h"
 
 #include "align/alignment.h"
+#include "common/length_text.h"
 #include "series/view_series.h"
 
 namespace plivora {
@@ -23,8 +24,7 @@ DepthBudget BudgetOf(const ExportRequest& request, const std::vector<NeighbourPa
   const ExportSettings& s = request.settings;
   const ExportParameters p = s.Parameters(int(ExpandFrames(request.views, s.lens.frames).size()));
   // The views' width spans the interlaced image across (bleed included).
-  const Real unitInches = s.texts.inch ? Real(1) : Real(1) / Real(2.54L);
-  const Real widthInches = Real(p.widthE4) / Real(10000) * unitInches;
+  const Real widthInches = Real(p.widthE4) / 10000 * InchesPer(s.texts.inch ? LengthUnit::kInch : LengthUnit::kCm);
   PlateScale scale;
   scale.viewPixelsPerInch = Real(request.firstPhotoWidth) / widthInches;
   scale.dpi = Real(p.dpiE9) / Real(1e9L);
