@@ -27,19 +27,11 @@
 #include "plate/strip_encoders.h"
 #include "plate/tiff_header.h"
 #include "series/aligned_source.h"
+#include "rail_transforms.h"
 
 namespace {
 
 using namespace plivora;
-
-// View k's transform: the key plane drifting 0.41 px a view, the views a
-// little high or low and turned, as a rail camera's are.
-ViewTransform TransformOf(const std::string& mode, int k) {
-  if (mode == "whole") return {Real(-(k % 5)), Real(k % 3 - 1), 0};
-  const Real dx = -0.41L * Real(k), dy = Real((k * 37) % 11 - 5) / 4;
-  if (mode.rfind("shifted", 0) == 0) return {dx, dy, 0};
-  return {dx, dy, Real((k * 53) % 13 - 6) / 10};
-}
 
 void Run(const std::string& mode, const QString& width, const QString& height, const QStringList& paths,
          const QString& out) {
@@ -52,7 +44,7 @@ void Run(const std::string& mode, const QString& width, const QString& height, c
   for (const QString& path : paths) views.Add(path);
   uint32_t minWidth = UINT32_MAX, minHeight = UINT32_MAX;
   std::vector<ViewTransform> transforms;
-  for (size_t v = 0; v < views.size(); ++v) transforms.push_back(TransformOf(mode, int(v)));
+  for (size_t v = 0; v < views.size(); ++v) transforms.push_back(RailTransformOf(mode, int(v)));
   CommonArea area;
   if (mode != "plain") {
     area = CommonAreaOf(views, transforms);

@@ -20,17 +20,11 @@
 #include "common/error.h"
 #include "interlace/export_geometry.h"
 #include "series/aligned_source.h"
+#include "rail_transforms.h"
 
 namespace {
 
 using namespace plivora;
-
-ViewTransform TransformOf(const std::string& mode, int k) {
-  if (mode == "whole") return {Real(-(k % 5)), Real(k % 3 - 1), 0};
-  const Real dx = -0.41L * Real(k), dy = Real((k * 37) % 11 - 5) / 4;
-  if (mode.rfind("shifted", 0) == 0) return {dx, dy, 0};
-  return {dx, dy, Real((k * 53) % 13 - 6) / 10};
-}
 
 double ThreadSeconds() {
   timespec t{};
@@ -47,7 +41,7 @@ Figures ReadOnce(const std::string& mode, const ExportParameters& p, const QStri
   ViewSet views;
   for (const QString& path : paths) views.Add(path);
   std::vector<ViewTransform> transforms;
-  for (size_t v = 0; v < views.size(); ++v) transforms.push_back(TransformOf(mode, int(v)));
+  for (size_t v = 0; v < views.size(); ++v) transforms.push_back(RailTransformOf(mode, int(v)));
   uint32_t width = views[0].image().Width, height = views[0].image().Height;
   CommonArea area;
   if (mode != "plain") {
