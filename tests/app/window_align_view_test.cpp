@@ -212,7 +212,7 @@ class WindowAlignViewTest : public QObject {
     SyntheticSeries s;
     s.width = 720;
     s.height = 480;
-    Layer front{240, 160, 240, 160, {}};
+    Layer front{60, 60, 220, 160, {}};  // off the centre third, which the key would take by default
     const Real dys[] = {0, 2.5L, -1.75L};
     for (int k = 0; k < 3; ++k) {
       s.background.push_back(Real(step) * k);
@@ -231,13 +231,13 @@ class WindowAlignViewTest : public QObject {
     w.BitBtn15->click();
     AlignView* view = ViewOf(w);
     QVERIFY(view);
-    // The key on the foreground, dragged: view pixels 260,180 to 459,299.
+    // The key on the foreground, dragged: view pixels 80,80 to 259,199.
     view->Canvas->setFixedSize(720, 480);
     view->show();
     QVERIFY(QTest::qWaitForWindowExposed(view));
-    QTest::mousePress(view->Canvas, Qt::LeftButton, {}, QPoint(260, 180));
-    QTest::mouseRelease(view->Canvas, Qt::LeftButton, {}, QPoint(459, 299));
-    QCOMPARE(view->key(), (KeyRect{260, 180, 200, 120}));
+    QTest::mousePress(view->Canvas, Qt::LeftButton, {}, QPoint(80, 80));
+    QTest::mouseRelease(view->Canvas, Qt::LeftButton, {}, QPoint(259, 199));
+    QCOMPARE(view->key(), (KeyRect{80, 80, 180, 120}));
     view->Auto->click();
     QVERIFY2(rig.desktop.errors.isEmpty(), qPrintable(rig.desktop.errors.join('\n')));
     const std::vector<ViewTransform> t = w.ViewTransforms();

@@ -115,7 +115,7 @@ TEST(TurnedExport, TurnsAnticlockwiseAboutTheViewsCentre) {
     int worst = 0;
     for (size_t i = 0; i < a.size(); ++i) worst = std::max(worst, std::abs(int(a[i]) - int(b[i])));
     if (c.matches)
-      EXPECT_LE(worst, 12);
+      EXPECT_LE(worst, 6);
     else
       EXPECT_GT(worst, 40);
   }
