@@ -48,6 +48,7 @@ class AlignView : public QWidget {
   // New transforms for the same series (Auto align's).
   void SetTransforms(const std::vector<ViewTransform>& transforms);
   const std::vector<ViewTransform>& transforms() const { return transforms_; }
+  const QStringList& views() const { return views_; }
   const KeyRect& key() const;
   // The view laid over the reference, from 0. A view that can't be read is
   // named in the status line, and the reference is shown alone.

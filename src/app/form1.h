@@ -34,6 +34,7 @@ class QTimer;
 
 namespace plivora {
 
+class AlignView;
 class ClickablePicture;
 class PictureBox;
 struct SavedFields;
@@ -249,6 +250,8 @@ class TForm1 : public QWidget {
   void RetitleAlignView();
   void TakeAlignViewTransforms();
   void TakeAlignViewKey();
+  void RefreshAlignView();
+  void FillAlignView(AlignView& view);
   // The depth budget's lines for the fields as they stand, while the list
   // and its transforms are those Auto align measured; else none.
   QStringList DepthBudgetLines() const;

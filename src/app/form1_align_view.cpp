@@ -92,8 +92,27 @@ std::vector<AlignedRead> TForm1::AlignedReads(const QStringList& views) const {
 }
 
 void TForm1::AlignViewClick() {
+  NeedTwoViews(Items());
+  AlignView* view = AlignViewOf(*this);
+  if (!view) {
+    view = new AlignView(this);
+    view->onTransformsChanged = [this] { Guard(&TForm1::TakeAlignViewTransforms); };
+    view->onKeyChanged = [this] { Guard(&TForm1::TakeAlignViewKey); };
+    view->onAutoAlign = [this] { Guard(&TForm1::AutoAlignClick); };
+    // The view follows the list: a view added, moved or taken away shows
+    // at once, and its nudges go to the view they were meant for.
+    for (const auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+      connect(ListBox1->model(), signal, view, [this] { Guard(&TForm1::RefreshAlignView); });
+    connect(ListBox1->model(), &QAbstractItemModel::modelReset, view, [this] { Guard(&TForm1::RefreshAlignView); });
+  }
+  FillAlignView(*view);
+  view->show();
+  view->raise();
+  view->activateWindow();
+}
+
+void TForm1::FillAlignView(AlignView& view) {
   const QStringList views = Items();
-  NeedTwoViews(views);
   KeyRect key;
   if (alignKey_) {
     key = *alignKey_;
@@ -102,25 +121,33 @@ void TForm1::AlignViewClick() {
     ReadSourceHeader(views.first(), first);
     key = DefaultKeyRect(first.Width, first.Height);
   }
-  AlignView* view = AlignViewOf(*this);
-  if (!view) {
-    view = new AlignView(this);
-    view->onTransformsChanged = [this] { Guard(&TForm1::TakeAlignViewTransforms); };
-    view->onKeyChanged = [this] { Guard(&TForm1::TakeAlignViewKey); };
-    view->onAutoAlign = [this] { Guard(&TForm1::AutoAlignClick); };
-  }
-  view->SetSeries(views, ViewTransforms(), key, NegativeInput == 1);
-  view->show();
-  view->raise();
-  view->activateWindow();
+  view.SetSeries(views, ViewTransforms(), key, NegativeInput == 1);
 }
 
+// The view's transforms are one a view of its own series, which is the
+// list's while RefreshAlignView keeps it so; anything else would move the
+// wrong views.
 void TForm1::TakeAlignViewTransforms() {
-  if (const AlignView* view = AlignViewOf(*this)) SetViewTransforms(view->transforms());
+  const AlignView* view = AlignViewOf(*this);
+  if (!view) return;
+  if (view->views() != Items()) return RefreshAlignView();
+  SetViewTransforms(view->transforms());
 }
 
 void TForm1::TakeAlignViewKey() {
   if (const AlignView* view = AlignViewOf(*this)) alignKey_ = view->key();
+}
+
+// An open alignment view shows the list as it is now; with fewer than two
+// views it closes.
+void TForm1::RefreshAlignView() {
+  AlignView* view = AlignViewOf(*this);
+  if (!view || view->isHidden() || view->views() == Items()) return;
+  if (ListBox1->count() < 2) {
+    view->hide();
+    return;
+  }
+  FillAlignView(*view);
 }
 
 // The same search as plivora-interlace --align auto, with the key

@@ -336,6 +336,28 @@ class WindowAlignViewTest : public QObject {
     QCOMPARE(a, b);
   }
 
+  // The view follows the list: with the first view deleted, the nudge goes
+  // to the view shown, and with one view left the alignment view closes.
+  void theViewFollowsTheList() {
+    WindowRig rig;
+    AlignView* view = Open(rig);
+    TForm1& w = rig.w();
+    w.ListBox1->clearSelection();
+    w.ListBox1->item(0)->setSelected(true);
+    w.BitBtn4Click();
+    QCOMPARE(view->views(), rig.items());
+    QCOMPARE(view->current(), 1);
+    QTest::keyClick(view, Qt::Key_Right);
+    const std::vector<ViewTransform> t = w.ViewTransforms();
+    QCOMPARE(t.size(), size_t(2));
+    QCOMPARE(double(t[1].dx), 1.0);
+    QVERIFY(t[0].Identity());
+    QVERIFY(view->Views->itemText(1).contains(QStringLiteral("v2.tif")));
+    w.ListBox1->item(0)->setSelected(true);
+    w.BitBtn4Click();
+    QVERIFY(view->isHidden());
+  }
+
   void needsTwoViews() {
     WindowRig rig;
     TForm1& w = English(rig);
