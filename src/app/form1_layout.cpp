@@ -93,23 +93,6 @@ QPushButton* MakePictureButton(QWidget* parent, const char* name, QRect bounds, 
   return button;
 }
 
-// The alignment view's button picture, drawn here: two frames a little
-// apart, as a view over its reference, and the cross of the key point.
-QPixmap AlignPicture() {
-  QPixmap picture(40, 40);
-  picture.fill(Qt::transparent);
-  QPainter p(&picture);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.setPen(QPen(QColor(36, 99, 175), 2.5));
-  p.drawRoundedRect(QRectF(4, 6, 24, 20), 2, 2);
-  p.setPen(QPen(QColor(232, 120, 20), 2.5));
-  p.drawRoundedRect(QRectF(12, 14, 24, 20), 2, 2);
-  p.setPen(QPen(QColor(40, 44, 52), 2));
-  p.drawLine(QPointF(20, 12), QPointF(20, 28));
-  p.drawLine(QPointF(12, 20), QPointF(28, 20));
-  return picture;
-}
-
 QPixmap Picture(const char* name) { return QPixmap(QStringLiteral(":/pictures/%1.png").arg(QLatin1String(name))); }
 
 }  // namespace
@@ -194,10 +177,7 @@ void TForm1::CreateTopBand() {
   BitBtn3 = MakePictureButton(p, "BitBtn3", {528, 15, 48, 48}, "clear", QStringLiteral("Clear(清除系列图)"));
   BitBtn13 = MakePictureButton(p, "BitBtn13", {590, 15, 48, 48}, "pitchtest", QStringLiteral("Pitch test(光栅节距测试)"));
   BitBtn14 = MakePictureButton(p, "BitBtn14", {652, 15, 48, 48}, "lensview", QStringLiteral("Lens view(光栅透视)"));
-  BitBtn15 = Make<QPushButton>(p, "BitBtn15", {816, 15, 48, 48});
-  BitBtn15->setIcon(QIcon(AlignPicture()));
-  BitBtn15->setIconSize({40, 40});
-  BitBtn15->setToolTip(QStringLiteral("Alignment view(视图对齐)"));
+  BitBtn15 = MakePictureButton(p, "BitBtn15", {816, 15, 48, 48}, "alignview", QStringLiteral("Alignment view(视图对齐)"));
   BitBtn5->setEnabled(false);
   BitBtn7->setEnabled(false);
   BitBtn12 = Make<QPushButton>(p, "BitBtn12", {400, 85, 81, 36});
