@@ -201,6 +201,16 @@ void AlignView::keyPressEvent(QKeyEvent* event) {
   }
 }
 
+void AlignView::showEvent(QShowEvent* event) {
+  if (Ghost->currentIndex() == 1) Flicker->start();
+  QWidget::showEvent(event);
+}
+
+void AlignView::hideEvent(QHideEvent* event) {
+  Flicker->stop();
+  QWidget::hideEvent(event);
+}
+
 void AlignView::ShowPlacement() {
   if (current_ < 0) return;
   const ViewTransform& t = transforms_[size_t(current_)];

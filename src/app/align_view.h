@@ -73,6 +73,9 @@ class AlignView : public QWidget {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  // The flicker runs only while the window is shown.
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   void ShowPlacement();

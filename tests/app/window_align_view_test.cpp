@@ -358,6 +358,22 @@ class WindowAlignViewTest : public QObject {
     QVERIFY(view->isHidden());
   }
 
+  // The ghost box picks the mode; the flicker runs only while it is chosen
+  // and the window is shown.
+  void theGhostBoxPicksTheModeAndTheFlickerStopsWhenHidden() {
+    WindowRig rig;
+    AlignView* view = Open(rig);
+    QVERIFY(!view->Flicker->isActive());
+    view->Ghost->setCurrentIndex(1);
+    QVERIFY(view->Flicker->isActive());
+    view->hide();
+    QVERIFY(!view->Flicker->isActive());
+    rig.w().BitBtn15->click();
+    QVERIFY(view->Flicker->isActive());
+    view->Ghost->setCurrentIndex(2);
+    QVERIFY(!view->Flicker->isActive());
+  }
+
   void needsTwoViews() {
     WindowRig rig;
     TForm1& w = English(rig);
