@@ -152,7 +152,7 @@ void TForm1::RefreshAlignView() {
 
 // The same search as plivora-interlace --align auto, with the key
 // rectangle chosen in the alignment view (the first view's centre third
-// when none was). What it finds replaces every view's shift and turn; a
+// when none was), or the open job's key shift. What it finds replaces every view's shift and turn; a
 // job that asked for the search no longer needs to, and is saved with the
 // shifts instead.
 void TForm1::AutoAlignClick() {
@@ -164,6 +164,8 @@ void TForm1::AutoAlignClick() {
   request.negativeInput = NegativeInput == 1;
   request.settings.align.automatic = true;
   request.settings.align.key = alignKey_;
+  // An open job's --key-shift steps the views instead of the key's fit.
+  if (!jobPath_.isEmpty()) request.settings.align.keyShift = AlignSettingsFrom(jobKept_.options).keyShift;
   FoundAlignment found;
   {
     AligningScope busy(ProgressBar1);

@@ -259,9 +259,21 @@ class WindowAlignViewTest : public QObject {
     QVERIFY(!w.OutputSummary->toolTip().contains(QStringLiteral("景深：")));
   }
 
-  // Auto align replaces a job's request for the search: the job saved
-  // afterwards holds the shifts, and the window exports it.
+  // Auto align does what the job asked for (the key plane's fit, or a key
+  // shift of S a view) and replaces the request: the job saved afterwards
+  // holds the shifts, and the window exports it.
+  void autoAlignTakesTheJobsSearchOver_data() {
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<double>("dxPerView");
+    // The background moves 1 pixel right a view; the key holds it still.
+    QTest::newRow("align auto") << QStringLiteral("align") << QStringLiteral("auto") << -1.0;
+    QTest::newRow("key-shift 2") << QStringLiteral("key-shift") << QStringLiteral("2") << 2.0;
+  }
   void autoAlignTakesTheJobsSearchOver() {
+    QFETCH(QString, option);
+    QFETCH(QString, value);
+    QFETCH(double, dxPerView);
     SyntheticSeries s;
     s.width = 480;
     s.height = 320;
@@ -271,7 +283,7 @@ class WindowAlignViewTest : public QObject {
     const QStringList views = WriteSeries(s, folder.path());
     Job job;
     job.views = views;
-    job.options[QStringLiteral("align")] = QStringLiteral("auto");
+    job.options[option] = value;
     const QString path = folder.filePath(QStringLiteral("search.plivora"));
     WriteJob(path, job);
     WindowRig rig;
@@ -282,9 +294,12 @@ class WindowAlignViewTest : public QObject {
     QVERIFY2(rig.desktop.errors.isEmpty(), qPrintable(rig.desktop.errors.join('\n')));
     w.SaveJob(path);
     const Job saved = ReadJob(path);
-    QVERIFY(!saved.options.count(QStringLiteral("align")));
+    QVERIFY(!saved.options.count(option));
     QCOMPARE(saved.transforms.size(), size_t(3));
     QVERIFY(std::abs(double(saved.transforms[1].dy) + 1.5) < 0.1);
+    for (int k = 1; k < 3; ++k)
+      QVERIFY2(std::abs(double(saved.transforms[size_t(k)].dx) - k * dxPerView) < 0.1,
+               qPrintable(QString::number(double(saved.transforms[size_t(k)].dx))));
     rig.desktop.saveAnswers << folder.filePath(QStringLiteral("plate.tif"));
     w.BitBtn7->click();
     QVERIFY2(rig.desktop.errors.isEmpty(), qPrintable(rig.desktop.errors.join('\n')));
