@@ -13,6 +13,7 @@
 #include "interlace/row_engine.h"
 #include "jobs/export_plan.h"
 #include "jobs/framed_plate.h"
+#include "jobs/made_views.h"
 #include "plate/plate_writer.h"
 #include "plate/strip_encoders.h"
 #include "series/source_image.h"
@@ -160,6 +161,11 @@ void ExportInterlaced(const ExportRequest& request, const ProgressFn& progress) 
     // beside the header pass.
     Lane tieTable;
     tieTable.Start([] { DecimalTieWords(); });
+    if (!request.settings.made.saveViews.isEmpty()) {
+      const ProgressFn silent;
+      ProgressReporter saving(silent);
+      SaveMadeViews(request, saving);
+    }
     ExportPlan plan = PlanExport(request, reporter);
     Write(request, plan, reporter);
   } catch (const std::bad_alloc&) {
