@@ -82,21 +82,6 @@ QString LengthWithUnit(const QString& length, bool inch) {
   return length.trimmed() + (inch ? QStringLiteral("in") : QStringLiteral("cm"));
 }
 
-// A request whose views are made: the made views are the reference, and
-// the views stage has nothing to align.
-ExportRequest MadeRequest(ExportRequest req) {
-  ExportSettings& settings = req.settings;
-  if (settings.align.automatic || settings.align.keyShift)
-    throw UsageError(QStringLiteral("--align and --key-shift align view files; views made from layers or a depth map "
-                                    "need no aligning"));
-  const MadeViewPlan made = PlanMadeViews(req);
-  if (!settings.HeightGiven()) settings = settings.WithHeightFromAspect(PhotoAspect(made.columns.width, made.height));
-  req.firstPhotoWidth = int32_t(made.columns.width);
-  req.firstPhotoHeight = int32_t(made.height);
-  CheckCommandLinePlate(settings, int(ExpandFrames(MadeViewNames(made.frames), settings.lens.frames).size()));
-  return req;
-}
-
 // The export the options describe, checked as the export will check it
 // before its first pixel: the settings, the reference view (the first, or
 // the area every view covers once moved by `transforms`, one a view), the
@@ -130,14 +115,6 @@ ExportRequest BuildRequest(const ParsedOptions& o, const std::vector<ViewTransfo
   CheckCommandLinePlate(settings, int(ExpandFrames(req.views, settings.lens.frames).size()));
   req.settings = settings;
   return req;
-}
-
-// The layers typed (--layer), else the job's.
-std::vector<Layer> LayersOf(const ParsedOptions& typed, const Job* job) {
-  std::vector<Layer> layers;
-  for (const QString& text : typed.All(QStringLiteral("--layer"))) layers.push_back(ParseLayerArgument(text));
-  if (layers.empty() && job && typed.Operands().isEmpty()) layers = job->layers;
-  return layers;
 }
 
 // The export of `o` with its views read through the shifts and turns the

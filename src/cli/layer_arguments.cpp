@@ -4,9 +4,11 @@
 #include <cmath>
 
 #include "cli/command_line.h"
+#include "cli/option_words.h"
 #include "common/file_names.h"
 #include "common/numbers.h"
 #include "options/option_table.h"
+#include "series/view_series.h"
 
 namespace plivora {
 
@@ -52,6 +54,29 @@ Layer ParseLayerArgument(const QString& text) {
   if (file.isEmpty()) Refuse(text, QStringLiteral("no file is named"));
   layer.path = AbsoluteFileName(file);
   return layer;
+}
+
+// A request whose views are made: the made views are the reference, and
+// the views stage has nothing to align.
+ExportRequest MadeRequest(ExportRequest req) {
+  ExportSettings& settings = req.settings;
+  if (settings.align.automatic || settings.align.keyShift)
+    throw UsageError(QStringLiteral("--align and --key-shift align view files; views made from layers or a depth map "
+                                    "need no aligning"));
+  const MadeViewPlan made = PlanMadeViews(req);
+  if (!settings.HeightGiven()) settings = settings.WithHeightFromAspect(PhotoAspect(made.columns.width, made.height));
+  req.firstPhotoWidth = int32_t(made.columns.width);
+  req.firstPhotoHeight = int32_t(made.height);
+  CheckCommandLinePlate(settings, int(ExpandFrames(MadeViewNames(made.frames), settings.lens.frames).size()));
+  return req;
+}
+
+// The layers typed (--layer), else the job's.
+std::vector<Layer> LayersOf(const ParsedOptions& typed, const Job* job) {
+  std::vector<Layer> layers;
+  for (const QString& text : typed.All(QStringLiteral("--layer"))) layers.push_back(ParseLayerArgument(text));
+  if (layers.empty() && job && typed.Operands().isEmpty()) layers = job->layers;
+  return layers;
 }
 
 std::vector<NeighbourParallax> MadeParallax(const ExportRequest& request, const MadeViewPlan& made) {

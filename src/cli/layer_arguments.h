@@ -1,6 +1,6 @@
 // The command line's views made from layers or a depth map: --layer
-// FILE:DEPTH[:X,Y] as typed, the parallax the made views carry (for the
-// depth budget) and the lines --dry-run names them with.
+// FILE:DEPTH[:X,Y] as typed, the request they make, the parallax the made
+// views carry (for the depth budget) and the line --dry-run names them with.
 #pragma once
 
 #include <QString>
@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "align/alignment.h"
+#include "cli/command_line.h"
 #include "jobs/export.h"
+#include "jobs/job_file.h"
 #include "jobs/made_views.h"
 
 namespace plivora {
@@ -17,6 +19,16 @@ namespace plivora {
 // lens widths and its corner. The file name may hold ":" itself (the depth
 // and the corner are taken from the end). Raises UsageError naming --layer.
 Layer ParseLayerArgument(const QString& text);
+
+// The layers typed (--layer), else the job's when no views are typed.
+std::vector<Layer> LayersOf(const ParsedOptions& typed, const Job* job);
+
+// `request` (settings, layers or picture and map given) completed as the
+// export will take it: the made views are the reference (their size, and
+// the height their aspect gives when none is typed), and the plate is
+// checked for lenses and rows. Raises UsageError for --align or
+// --key-shift, which align view files.
+ExportRequest MadeRequest(ExportRequest request);
 
 // The parallax between neighbouring made views of `request` (one pair
 // stands for all: every pair moves alike), in view pixels as the views
