@@ -161,12 +161,14 @@ void ExportInterlaced(const ExportRequest& request, const ProgressFn& progress) 
     // beside the header pass.
     Lane tieTable;
     tieTable.Start([] { DecimalTieWords(); });
+    ExportPlan plan = PlanExport(request, reporter);
+    // The made views are saved once the plate's plan has passed every
+    // check, so that a refused export leaves no views behind.
     if (!request.settings.made.saveViews.isEmpty()) {
       const ProgressFn silent;
       ProgressReporter saving(silent);
       SaveMadeViews(request, saving);
     }
-    ExportPlan plan = PlanExport(request, reporter);
     Write(request, plan, reporter);
   } catch (const std::bad_alloc&) {
     Fail(QStringLiteral("Not enough memory to export \"%1\"").arg(request.outputPath));
