@@ -138,6 +138,12 @@ class MadeViews(ProgramTest):
                 self.assertEqual(result.returncode, 2, result.stderr)
                 self.assertIn("--layer", result.stderr)
 
+    def test_a_refused_export_saves_no_views(self):
+        folder = self.path("saved")
+        message = self.refused(*PLATE, "--save-views", folder, "-o", self.path("logo.png"), *self.layers())
+        self.assertIn("logo.png", message)
+        self.assertFalse(os.path.exists(folder))
+
     def test_saving_views_needs_views_to_make(self):
         Image.fromarray(np.zeros((10, 10, 3), dtype=np.uint8), "RGB").save(self.path("v.png"))
         message = self.refused(*PLATE, "--save-views", self.path("out"), "-o", self.path("x.tif"), self.path("v.png"))
