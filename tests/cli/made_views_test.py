@@ -8,7 +8,7 @@ import os
 import unittest
 
 import numpy as np
-from PIL import Image
+from PIL import Image, ImageOps
 
 from cli_support import ProgramTest
 
@@ -78,6 +78,33 @@ class MadeViews(ProgramTest):
             plates.append(rows_of(out))
         np.testing.assert_array_equal(plates[0], plates[1])
         np.testing.assert_array_equal(plates[0], plates[2])
+
+    def test_a_layer_stored_turned_keeps_its_alpha(self):
+        with Image.open(self.path("logo.png")) as upright:
+            upright.load()
+        for orientation in (2, 3, 6, 8):
+            with self.subTest(orientation=orientation):
+                # The stored picture that a viewer turns back into the logo.
+                stored = next(upright.transpose(t) for t in Image.Transpose
+                              if np.array_equal(np.asarray(ImageOps.exif_transpose(self.tagged(upright.transpose(t), orientation))),
+                                                np.asarray(upright)))
+                exif = Image.Exif()
+                exif[0x0112] = orientation
+                stored.save(self.path("turned.png"), exif=exif)
+                rows = []
+                for logo in ("logo.png", "turned.png"):
+                    self.ok(*PLATE, "--frames", "3", "-o", self.path("t.tif"), "--layer", self.path("sky.png") + ":0",
+                            "--layer", self.path(logo) + ":1.5:7,9")
+                    rows.append(rows_of(self.path("t.tif")))
+                np.testing.assert_array_equal(rows[0], rows[1])
+
+    @staticmethod
+    def tagged(picture, orientation):
+        exif = Image.Exif()
+        exif[0x0112] = orientation
+        picture.info["exif"] = exif.tobytes()
+        picture.getexif()[0x0112] = orientation
+        return picture
 
     def test_the_frames_default_to_the_whole_pixels_a_lens_and_the_dry_run_names_them(self):
         out = self.ok(*PLATE, "--dry-run", "-o", self.path("p.tif"), *self.layers()).stdout
