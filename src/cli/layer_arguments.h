@@ -25,7 +25,7 @@ std::vector<Layer> LayersOf(const ParsedOptions& typed, const Job* job);
 
 // `request` (settings, layers or picture and map given) completed as the
 // export will take it: the made views are the reference (their size, and
-// the height their aspect gives when none is typed), and the plate is
+// the height their proportions give when none is typed), and the plate is
 // checked for lenses and rows. Raises UsageError for --align or
 // --key-shift, which align view files.
 ExportRequest MadeRequest(ExportRequest request);
