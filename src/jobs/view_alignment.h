@@ -28,7 +28,8 @@ struct FoundAlignment {
 // percentage.
 FoundAlignment FindAlignment(const ExportRequest& request, const ProgressFn& progress = {});
 
-// The depth budget of `parallax` on the plate `request` writes.
-DepthBudget BudgetOf(const ExportRequest& request, const std::vector<NeighbourParallax>& parallax);
+// The depth budget of `parallax` on the plate `request` writes, of
+// `views` views (0: the request's view files).
+DepthBudget BudgetOf(const ExportRequest& request, const std::vector<NeighbourParallax>& parallax, int views = 0);
 
 }  // namespace plivora
