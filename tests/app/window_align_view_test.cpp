@@ -212,7 +212,7 @@ class WindowAlignViewTest : public QObject {
     SyntheticSeries s;
     s.width = 720;
     s.height = 480;
-    Layer front{60, 60, 220, 160, {}};  // off the centre third, which the key would take by default
+    test::Layer front{60, 60, 220, 160, {}};  // off the centre third, which the key would take by default
     const Real dys[] = {0, 2.5L, -1.75L};
     for (int k = 0; k < 3; ++k) {
       s.background.push_back(Real(step) * k);
