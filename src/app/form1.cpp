@@ -202,6 +202,7 @@ void TForm1::SwitchLanguage() {
   SetChineseWording(ChineseCaptions);
   RetitleActions();
   RetitleLensView();
+  RetitleAlignView();
   SetPrintSetup(setup_);  // the summary's words
 }
 

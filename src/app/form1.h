@@ -10,13 +10,16 @@
 #include <QSet>
 #include <QWidget>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
+#include "align/alignment.h"
 #include "app/desktop.h"
 #include "app/print_setup.h"
 #include "interlace/export_geometry.h"
 #include "jobs/job_file.h"
 #include "jobs/pitch_sheet.h"
+#include "preview/frames.h"
 
 class QCheckBox;
 class QComboBox;
@@ -31,6 +34,7 @@ class QTimer;
 
 namespace plivora {
 
+class AlignView;
 class ClickablePicture;
 class PictureBox;
 struct SavedFields;
@@ -41,6 +45,11 @@ struct WindowEnvironment {
   Desktop* desktop = nullptr;
   QString exeDir;  // without a trailing "/"
 };
+
+// The view list's items carry their view's shift and turn under this role,
+// as the list shows them beside the path ("+2.25, -1.00, 0.10°"); empty
+// for a view that does not move.
+inline constexpr int kTransformRole = Qt::UserRole + 1;
 
 // Where the little logo leads.
 inline constexpr const char* kMakerPage = "https://en.wikipedia.org/wiki/Lenticular_printing";
@@ -118,6 +127,25 @@ class TForm1 : public QWidget {
   // The lens view (lens_view.h) of the plate the fields, the list and the
   // print setup make, seen through the setup's lens; made anew at each press.
   void LensViewClick();
+  // The alignment view (align_view.h) of the list's views, each over the
+  // first, with the shifts and turns the window holds; made anew at each
+  // press. Its nudges and key rectangle come back here.
+  void AlignViewClick();
+  // Auto align: the command line's --align auto on the list's views; the
+  // shifts and turns found replace the views' own, and the summary tells
+  // the depth budget measured.
+  void AutoAlignClick();
+  // Each view's shift and turn, one a view of the list (kept with the
+  // view's file when the list is reordered), and setting them as the
+  // export, the job and the reference take them.
+  std::vector<ViewTransform> ViewTransforms() const;
+  void SetViewTransforms(const std::vector<ViewTransform>& transforms);
+  // Marks each list item with its view's shift and turn (kTransformRole).
+  void ShowTransformsInList();
+  // How the previews read `views` (the list's): through their shifts and
+  // turns, cut as the export cuts them; none when no view moves. Raises the
+  // readers' errors and CommonAreaOf's.
+  std::vector<AlignedRead> AlignedReads(const QStringList& views) const;
   void Image2Click();
   void Timer1Timer();
 
@@ -133,6 +161,7 @@ class TForm1 : public QWidget {
   QPushButton *BitBtn9 = nullptr, *BitBtn5 = nullptr, *BitBtn7 = nullptr, *BitBtn3 = nullptr, *BitBtn12 = nullptr;
   QPushButton* BitBtn13 = nullptr;  // pitch test, in the band's free space
   QPushButton* BitBtn14 = nullptr;  // lens view, in the band's free space
+  QPushButton* BitBtn15 = nullptr;  // alignment view, in the band's free space
   QLabel* OutputSummary = nullptr;  // what an export would write, in the band's free space
   QLabel* Written = nullptr;  // "Written: PATH (SIZE)" over the progress bar, until the next action
   ClickablePicture *Image2 = nullptr, *Image1 = nullptr;
@@ -218,6 +247,14 @@ class TForm1 : public QWidget {
   // title naming the job.
   void RetitleActions();
   void RetitleLensView();
+  void RetitleAlignView();
+  void TakeAlignViewTransforms();
+  void TakeAlignViewKey();
+  void RefreshAlignView();
+  void FillAlignView(AlignView& view);
+  // The depth budget's lines for the fields as they stand, while the list
+  // and its transforms are those Auto align measured; else none.
+  QStringList DepthBudgetLines() const;
   void ShowTitle();
   // What a job of the window holds: the fields, the list, the setup.
   Job JobOfWindow() const;
@@ -251,6 +288,14 @@ class TForm1 : public QWidget {
   bool exporting_ = false;  // an export is between its dialog and its end
   bool discardingInput_ = false;  // input queued during an export is being dropped
   QSet<uint64_t> edit3KeysDown_;  // keys pressed in Edit3 and not yet released
+  std::optional<KeyRect> alignKey_;  // chosen in the alignment view; none: the first view's centre third
+  // What Auto align measured, and of which list and transforms.
+  struct MeasuredDepth {
+    QStringList views;
+    std::vector<ViewTransform> transforms;
+    std::vector<NeighbourParallax> parallax;
+  };
+  std::optional<MeasuredDepth> depth_;
 };
 
 }  // namespace plivora

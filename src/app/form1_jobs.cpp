@@ -123,6 +123,7 @@ void TForm1::OpenJob(const QString& path) {
   AddItems(job.views);
   jobPath_ = path;
   jobKept_ = job;
+  ShowTransformsInList();
   ShowTitle();
   lastFolder_ = QFileInfo(path).absolutePath();
 

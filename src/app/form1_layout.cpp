@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
@@ -25,12 +26,27 @@ namespace plivora {
 
 namespace {
 
-// Every item of the view list is 16 pixels high.
+// Every item of the view list is 16 pixels high. A view with a shift or a
+// turn shows them at the item's right end (kTransformRole), its name cut
+// short before them; the item's text stays the view's path.
 class FixedHeightDelegate : public QStyledItemDelegate {
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
     return {QStyledItemDelegate::sizeHint(option, index).width(), 16};
+  }
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    const QString moved = index.data(kTransformRole).toString();
+    if (moved.isEmpty()) return QStyledItemDelegate::paint(painter, option, index);
+    const int room = option.fontMetrics.horizontalAdvance(moved) + 12;
+    QStyleOptionViewItem name(option);
+    name.rect.setRight(option.rect.right() - room);
+    painter->fillRect(option.rect, option.state.testFlag(QStyle::State_Selected) ? option.palette.highlight() : option.palette.base());
+    QStyledItemDelegate::paint(painter, name, index);
+    painter->save();
+    painter->setPen(option.palette.color(option.state.testFlag(QStyle::State_Selected) ? QPalette::HighlightedText : QPalette::Text));
+    painter->drawText(option.rect.adjusted(0, 0, -4, 0), Qt::AlignRight | Qt::AlignVCenter, moved);
+    painter->restore();
   }
 };
 
@@ -161,6 +177,7 @@ void TForm1::CreateTopBand() {
   BitBtn3 = MakePictureButton(p, "BitBtn3", {528, 15, 48, 48}, "clear", QStringLiteral("Clear(清除系列图)"));
   BitBtn13 = MakePictureButton(p, "BitBtn13", {590, 15, 48, 48}, "pitchtest", QStringLiteral("Pitch test(光栅节距测试)"));
   BitBtn14 = MakePictureButton(p, "BitBtn14", {652, 15, 48, 48}, "lensview", QStringLiteral("Lens view(光栅透视)"));
+  BitBtn15 = MakePictureButton(p, "BitBtn15", {816, 15, 48, 48}, "alignview", QStringLiteral("Alignment view(视图对齐)"));
   BitBtn5->setEnabled(false);
   BitBtn7->setEnabled(false);
   BitBtn12 = Make<QPushButton>(p, "BitBtn12", {400, 85, 81, 36});
@@ -252,6 +269,7 @@ void TForm1::ConnectHandlers() {
   on(BitBtn7, &TForm1::BitBtn7Click);
   on(BitBtn13, &TForm1::BitBtn13Click);
   on(BitBtn14, &TForm1::LensViewClick);
+  on(BitBtn15, &TForm1::AlignViewClick);
   on(BitBtn8, &TForm1::BitBtn8Click);
   on(BitBtn5, &TForm1::BitBtn5Click);
   on(BitBtn11, &TForm1::BitBtn11Click);
@@ -325,7 +343,7 @@ void TForm1::RetitleActions() {
 
 void TForm1::SetFocusOrder() {
   QWidget* const order[] = {BitBtn4, BitBtn1, BitBtn2, ListBox1, BitBtn11, ComboBox1, Edit3, ComboBox2,
-                            Edit2, BitBtn9, BitBtn7, BitBtn3, Edit4, ComboBox3, BitBtn5, BitBtn12, BitBtn13, BitBtn14};
+                            Edit2, BitBtn9, BitBtn7, BitBtn3, Edit4, ComboBox3, BitBtn5, BitBtn12, BitBtn13, BitBtn14, BitBtn15};
   for (size_t i = 0; i + 1 < std::size(order); ++i)
     setTabOrder(order[i], order[i + 1]);
   for (QWidget* w : std::initializer_list<QWidget*>{Image1, Image2, Image4}) w->setFocusPolicy(Qt::NoFocus);

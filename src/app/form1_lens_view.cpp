@@ -57,6 +57,7 @@ void TForm1::LensViewClick() {
   request.settings.marks = false;
   request.settings.form = OutputForm{Compression::None, true};
   request.views = views;
+  request.transforms = ViewTransforms();  // the views aligned and cut, as the export reads them
   request.firstPhotoWidth = FirstPhotoWidth;
   request.firstPhotoHeight = FirstPhotoHeight;
   request.negativeInput = NegativeInput == 1;

@@ -68,7 +68,7 @@ void TForm1::PlayPreview() {
   try {
     // No events are handled while the frames are built: one a view, then
     // shown in the order the lens shows them.
-    const std::vector<QImage> built = BuildFrames(views, NegativeInput == 1);
+    const std::vector<QImage> built = BuildFrames(views, NegativeInput == 1, AlignedReads(views));
     for (const int i : FrameIndices(int(views.size()), setup_.settings.lens.frames)) frames.push_back(built[size_t(i)]);
   } catch (...) {
     // Nothing was shown and Export was never disabled: a later press starts
@@ -137,9 +137,12 @@ void TForm1::BitBtn10Click() {
     desktop_.ShowMessage(this, QStringLiteral("The anaglyph needs two views or more; import a series first."));
     return;
   }
+  // An aligned series shows as the export cuts it.
+  const std::vector<AlignedRead> aligned = AlignedReads(views);
+  const auto alignedOf = [&](int64_t i) { return aligned.empty() ? std::optional<AlignedRead>() : aligned[size_t(i)]; };
   // The picture box takes the room of the list.
   ListBox1->hide();
-  Image4->SetPicture(BuildAnaglyph(views[chosen->a], views[chosen->b], NegativeInput == 1));
+  Image4->SetPicture(BuildAnaglyph(views[chosen->a], views[chosen->b], NegativeInput == 1, alignedOf(chosen->a), alignedOf(chosen->b)));
   desktop_.ShowMessage(this, QStringLiteral("Please put on 3d glasses to see the 3d picture."));
 }
 

@@ -141,6 +141,14 @@ void TForm1::UpdateOutputSummary() {
     const QString lens = LensSummary(setup_.settings);
     told.lines << (lens.isEmpty() ? setupSummary_ : lens + Words(QStringLiteral("; "), QStringLiteral("；")) + setupSummary_);
   }
+  // The depth budget once Auto align has measured it, after every line the
+  // summary had before; a budget that ghosts turns it red unless a refusal
+  // already does.
+  if (sized) {
+    const QStringList depth = DepthBudgetLines();
+    told.lines << depth;
+    if (depth.size() > 2 && told.warning.isEmpty()) told.warning = depth.last();
+  }
   if (!setupProblem_.isEmpty()) told.warning = setupProblem_;
   QStringList shown;
   for (const QString& line : told.lines.mid(0, 4))

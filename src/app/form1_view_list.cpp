@@ -31,6 +31,7 @@ void TForm1::ReplaceItems(const QStringList& items) {
   const QSignalBlocker blocker(ListBox1);
   ListBox1->clear();
   ListBox1->addItems(items);
+  ShowTransformsInList();
 }
 
 void TForm1::AddItems(const QStringList& paths) {
@@ -38,6 +39,7 @@ void TForm1::AddItems(const QStringList& paths) {
     const QSignalBlocker blocker(ListBox1);
     ListBox1->addItems(paths);
   }
+  ShowTransformsInList();
   ShowCount();
   for (QPushButton* b : {BitBtn4, BitBtn1, BitBtn2}) b->setEnabled(true);
 }

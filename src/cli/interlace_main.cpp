@@ -5,7 +5,7 @@
 #include "cli/command_line.h"
 #include "cli/layer_arguments.h"
 #include "cli/option_words.h"
-#include "cli/view_alignment.h"
+#include "jobs/view_alignment.h"
 #include "common/file_names.h"
 #include "common/run_inputs.h"
 #include "common/small_file.h"

@@ -25,10 +25,11 @@ void ComposeAnaglyph(QImage& pa, QImage pb) {
   }
 }
 
-QImage BuildAnaglyph(const QString& pathA, const QString& pathB, bool negativeInput) {
+QImage BuildAnaglyph(const QString& pathA, const QString& pathB, bool negativeInput, const std::optional<AlignedRead>& alignedA,
+                     const std::optional<AlignedRead>& alignedB) {
   FrameScale scale;
-  QImage pa = BuildFrame(pathA, negativeInput, scale);
-  QImage pb = BuildFrame(pathB, negativeInput, scale);
+  QImage pa = BuildFrame(pathA, negativeInput, scale, alignedA);
+  QImage pb = BuildFrame(pathB, negativeInput, scale, alignedB);
   ComposeAnaglyph(pa, std::move(pb));
   return pa;
 }

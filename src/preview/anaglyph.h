@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "preview/frames.h"
+
 namespace plivora {
 
 // 0-based list indices of the two views, a < b.
@@ -26,6 +28,9 @@ void ComposeAnaglyph(QImage& pa, QImage pb);
 
 // Loads views a and b, reduces both at the scale and frame size view a sets
 // (as the animated preview does for its first view) and composes them.
-QImage BuildAnaglyph(const QString& pathA, const QString& pathB, bool negativeInput);
+// An aligned series' views are read as `alignedA` and `alignedB` say.
+QImage BuildAnaglyph(const QString& pathA, const QString& pathB, bool negativeInput,
+                     const std::optional<AlignedRead>& alignedA = std::nullopt,
+                     const std::optional<AlignedRead>& alignedB = std::nullopt);
 
 }  // namespace plivora

@@ -9,6 +9,7 @@
 #include "common/numbers.h"
 #include "common/task_pool.h"
 #include "preview/colour_rules.h"
+#include "series/aligned_source.h"
 #include "series/source_image.h"
 
 namespace plivora {
@@ -62,12 +63,14 @@ QImage ReduceView(const QImage& view, FrameScale& scale) {
   return frame;
 }
 
-QImage BuildFrame(const QString& path, bool negativeInput, FrameScale& scale) {
+QImage BuildFrame(const QString& path, bool negativeInput, FrameScale& scale, const std::optional<AlignedRead>& aligned) {
   QImage reduced;
   {
     // Handed in small: LoadSourceBitmap sizes it to the view.
     QImage view(1, 1, kCmykFormat);
-    if (LoadSourceBitmap(path, view, negativeInput) != ColourModel::kCmyk) RgbAsInks(view);
+    const ColourModel model = aligned ? LoadAlignedBitmap(path, aligned->transform, aligned->area, view, negativeInput)
+                                      : LoadSourceBitmap(path, view, negativeInput);
+    if (model != ColourModel::kCmyk) RgbAsInks(view);
     reduced = ReduceView(view, scale);
   }
   QImage frame;
@@ -75,21 +78,24 @@ QImage BuildFrame(const QString& path, bool negativeInput, FrameScale& scale) {
   return frame;
 }
 
-std::vector<QImage> BuildFrames(const QStringList& paths, bool negativeInput) {
+std::vector<QImage> BuildFrames(const QStringList& paths, bool negativeInput, const std::vector<AlignedRead>& aligned) {
   const size_t n = size_t(paths.size());
+  if (!aligned.empty() && aligned.size() != n)
+    Fail(QStringLiteral("Cannot build the preview: %1 views but %2 alignments (a fault in this program)").arg(n).arg(aligned.size()));
+  const auto alignedOf = [&](size_t i) { return aligned.empty() ? std::optional<AlignedRead>() : aligned[i]; };
   std::vector<QImage> frames(n);
   if (n == 0) return frames;
   // The first view fixes the scale; the others are built side by side, one
   // view a task, and a failure is reported for the first view in list order.
   FrameScale scale;
-  frames[0] = BuildFrame(paths[0], negativeInput, scale);
+  frames[0] = BuildFrame(paths[0], negativeInput, scale, alignedOf(0));
   std::vector<std::exception_ptr> errors(n);
   TaskPool pool(unsigned(std::min<size_t>(WorkerThreads(0), n - 1)));
   pool.Run([&](unsigned t) {
     for (size_t i = 1 + t; i < n; i += pool.size()) {
       try {
         FrameScale fixed = scale;
-        frames[i] = BuildFrame(paths[int(i)], negativeInput, fixed);
+        frames[i] = BuildFrame(paths[int(i)], negativeInput, fixed, alignedOf(i));
       } catch (...) {
         errors[i] = std::current_exception();
       }

@@ -12,7 +12,10 @@
 #include <QSize>
 #include <QStringList>
 #include <cstdint>
+#include <optional>
 #include <vector>
+
+#include "series/view_transform.h"
 
 namespace plivora {
 
@@ -35,10 +38,19 @@ QSize ReducedSize(uint32_t width, uint32_t height, int64_t S);
 // the four CMYK bytes of each pixel arrive unchanged.
 QImage ReduceView(const QImage& view, FrameScale& scale);
 
-// Loads the view at `path` with LoadSourceBitmap (inks inverted back for a
+// A view of an aligned series as the export reads it: moved by its shift
+// and turn, and cut to the area every moved view of the series covers.
+struct AlignedRead {
+  ViewTransform transform;
+  CommonArea area;
+};
+
+// Loads the view at `path` with LoadSourceBitmap (through `aligned` when
+// given) (inks inverted back for a
 // negative series; RGB and grey views as RgbAsInks gives them), reduces it
 // as ReduceView does and returns the RGB picture. The loaded view is released before this returns.
-QImage BuildFrame(const QString& path, bool negativeInput, FrameScale& scale);
+QImage BuildFrame(const QString& path, bool negativeInput, FrameScale& scale,
+                  const std::optional<AlignedRead>& aligned = std::nullopt);
 
 // One RGB frame per path, in order, all of the first view's frame size,
 // built one view a task on as many threads as an export composes on.
@@ -46,6 +58,7 @@ QImage BuildFrame(const QString& path, bool negativeInput, FrameScale& scale);
 // whole view per thread while it is being reduced. A view that can't be
 // read raises its error (the first such view in list order); the frames
 // built are released.
-std::vector<QImage> BuildFrames(const QStringList& paths, bool negativeInput);
+// `aligned` holds one entry a path, or none for views read as they are.
+std::vector<QImage> BuildFrames(const QStringList& paths, bool negativeInput, const std::vector<AlignedRead>& aligned = {});
 
 }  // namespace plivora

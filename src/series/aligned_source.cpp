@@ -224,6 +224,12 @@ std::unique_ptr<SourceReader> OpenAlignedSource(std::shared_ptr<SharedRows> rows
   return std::make_unique<AlignedSource>(std::move(rows), t, area, path, false);
 }
 
+ColourModel LoadAlignedBitmap(const QString& path, const ViewTransform& t, const CommonArea& area, QImage& bitmap,
+                              bool negativeInput) {
+  auto aligned = OpenAlignedSource(std::make_shared<SharedRows>(OpenSource(path)), t, area);
+  return LoadReaderBitmap(path, *aligned, bitmap, negativeInput);
+}
+
 CommonArea CommonAreaOf(const ViewSet& views, const std::vector<ViewTransform>& transforms) {
   std::vector<PlacedView> placed;
   for (size_t i = 0; i < views.size(); ++i) {

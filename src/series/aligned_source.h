@@ -30,6 +30,11 @@ namespace plivora {
 std::unique_ptr<SourceReader> OpenAlignedSource(std::shared_ptr<SharedRows> rows, const ViewTransform& t,
                                                 const CommonArea& area, FilterPath path = DefaultFilterPath());
 
+// LoadSourceBitmap of the view at `path` read through `t` and cut to `area`
+// (the previews of an aligned series). Raises the reader's errors.
+ColourModel LoadAlignedBitmap(const QString& path, const ViewTransform& t, const CommonArea& area, QImage& bitmap,
+                              bool negativeInput);
+
 // The common area of the listings of `views`, each moved by its transform
 // (one a listing).
 CommonArea CommonAreaOf(const ViewSet& views, const std::vector<ViewTransform>& transforms);

@@ -87,8 +87,12 @@ void ReadSourceRow(const SourceImage& image, uint32_t row, uint8_t* dest) {
 }
 
 ColourModel LoadSourceBitmap(const QString& path, QImage& bitmap, bool negativeInput) {
+  return LoadReaderBitmap(path, *OpenSource(path), bitmap, negativeInput);
+}
+
+ColourModel LoadReaderBitmap(const QString& path, SourceReader& source, QImage& bitmap, bool negativeInput) {
   if (bitmap.depth() != 32) Fail(QStringLiteral("Cannot load \"%1\" for the preview: the picture it was given is not 32 bits a pixel (a fault in this program)").arg(path));
-  auto reader = OpenSource(path);
+  SourceReader* const reader = &source;
   const SourceImage& image = reader->image();
   if (image.Width > uint32_t(INT32_MAX) || image.Height > uint32_t(INT32_MAX))
     Fail(QStringLiteral("\"%1\" is too large to show (%2 x %3 pixels)").arg(path).arg(image.Width).arg(image.Height));

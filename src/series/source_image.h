@@ -123,5 +123,8 @@ void ReadSourceRow(const SourceImage& image, uint32_t row, uint8_t* dest);
 // themselves when negativeInput is set (only inks are stored inverted).
 // Returns the view's model; a Lab view comes converted to sRGB, as RGB.
 ColourModel LoadSourceBitmap(const QString& path, QImage& bitmap, bool negativeInput);
+// The same from the rows `reader` hands out (an aligned view's, say), from
+// its first row; `path` names the view in errors.
+ColourModel LoadReaderBitmap(const QString& path, SourceReader& reader, QImage& bitmap, bool negativeInput);
 
 }  // namespace plivora

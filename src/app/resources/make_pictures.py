@@ -220,6 +220,14 @@ def draw_lens_view(d):
     d.ellipse([U(18.5), U(8.5), U(21.5), U(11.5)], fill=INK)
 
 
+def draw_align_view(d):
+    # A view over its reference, a little apart, and the cross of the key point.
+    d.rounded_rectangle([U(3), U(5), U(27), U(25)], radius=U(2), fill=(225, 240, 250), outline=BLUE, width=U(2.5))
+    d.rounded_rectangle([U(12), U(14), U(36), U(34)], radius=U(2), outline=(232, 120, 20), width=U(2.5))
+    d.line([(U(20), U(12)), (U(20), U(28))], fill=INK, width=U(2))
+    d.line([(U(12), U(20)), (U(28), U(20))], fill=INK, width=U(2))
+
+
 def icon(sizes=(32, 48, 64, 128, 256)):
     for size in sizes:
         img = canvas(size, size)
@@ -243,4 +251,5 @@ if __name__ == "__main__":
     button(draw_anaglyph, "anaglyph")
     button(draw_pitch_test, "pitchtest")
     button(draw_lens_view, "lensview")
+    button(draw_align_view, "alignview")
     icon()

@@ -1,4 +1,4 @@
-#include "cli/view_alignment.h"
+#include "jobs/view_alignment.h"
 
 #include "align/alignment.h"
 #include "common/length_text.h"
@@ -6,12 +6,12 @@
 
 namespace plivora {
 
-FoundAlignment FindAlignment(const ExportRequest& request) {
+FoundAlignment FindAlignment(const ExportRequest& request, const ProgressFn& progress) {
   const AlignSettings& a = request.settings.align;
   FoundAlignment found{request.transforms, {}};
   found.transforms.resize(size_t(request.views.size()));
   if (a.automatic) {
-    const Alignment aligned = AlignSeries(request.views, {a.key, a.keyShift, request.negativeInput});
+    const Alignment aligned = AlignSeries(request.views, {a.key, a.keyShift, request.negativeInput}, progress);
     found.transforms = aligned.transforms;
     found.parallax = aligned.parallax;
   } else if (a.keyShift) {

@@ -1,12 +1,16 @@
-// The command line's views stage: the shifts and turns an export reads its
-// views through, found by --align auto or stepped by --key-shift, and the
-// depth budget measured on the way.
+// The views stage of an export request: the shifts and turns an export
+// reads its views through, found by --align auto (or the window's Auto
+// align) or stepped by --key-shift, and the depth budget measured on the
+// way. The command line and the window call the same two functions; this
+// file pair is its own library (plivora_view_alignment), so that only the
+// programs that align link OpenCV.
 #pragma once
 
 #include <QStringList>
 #include <vector>
 
 #include "align/depth_budget.h"
+#include "common/progress.h"
 #include "jobs/export.h"
 
 namespace plivora {
@@ -20,8 +24,9 @@ struct FoundAlignment {
 // by the key rectangle's fit, or stepped by --key-shift); with --key-shift
 // alone, moves view k (from 0) k x S pixels across on top of the given
 // shifts; otherwise returns the request's own shifts and turns. Raises the
-// readers' and the alignment's errors.
-FoundAlignment FindAlignment(const ExportRequest& request);
+// readers' and the alignment's errors. `progress` hears the search's
+// percentage.
+FoundAlignment FindAlignment(const ExportRequest& request, const ProgressFn& progress = {});
 
 // The depth budget of `parallax` on the plate `request` writes, of
 // `views` views (0: the request's view files).
