@@ -124,15 +124,15 @@ void TForm1::BitBtn7Click() {
   // The events processed below could deliver another click on Export; one
   // export runs at a time.
   if (exporting_) return;
-  // The views stage's search runs on the command line, whose --save-job
-  // keeps the shifts it finds in the job for the window to read them by.
+  // The views stage's search is run by Auto align in the alignment view,
+  // where the operator sees the shifts it finds before they are exported.
   const AlignSettings search = AlignSettingsFrom(jobKept_.options);
   if (search.automatic || search.keyShift) {
     desktop_.ShowError(this, Words(QStringLiteral("This job asks for its views to be aligned (--align auto or --key-shift), "
-                                                  "which the window cannot do yet. Save the shifts into the job with "
-                                                  "plivora-interlace --job JOB --save-job ALIGNED.plivora, and open that."),
-                                   QStringLiteral("此作业要求对齐视图（--align auto 或 --key-shift），窗口暂不能执行。"
-                                                  "请先用 plivora-interlace --job 作业 --save-job ALIGNED.plivora 把位移存入新作业，再打开它。")));
+                                                  "which an export does not do on its own. Open the alignment view (the button beside the logo), "
+                                                  "press Auto align, check the shifts, and export again."),
+                                   QStringLiteral("此作业要求对齐视图（--align auto 或 --key-shift），导出不会自行对齐。"
+                                                  "请打开视图对齐窗口（标志旁的按钮），按“自动对齐”，检查位移后再导出。")));
     return;
   }
   QString filter;
