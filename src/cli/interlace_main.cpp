@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/command_line.h"
+#include "cli/layer_arguments.h"
 #include "cli/option_words.h"
 #include "cli/view_alignment.h"
 #include "common/file_names.h"
@@ -11,6 +12,7 @@
 #include "jobs/export.h"
 #include "jobs/export_plan.h"
 #include "jobs/job_file.h"
+#include "jobs/made_views.h"
 #include "jobs/profiles.h"
 #include "series/source_image.h"
 #include "series/view_series.h"
@@ -47,6 +49,9 @@ std::vector<Option> Options() {
   const QString lens = QStringLiteral("--") + ProfileOptionNames(ProfileKind::kLens).join(QStringLiteral(", --"));
   const QString printer = QStringLiteral("--") + ProfileOptionNames(ProfileKind::kPrinter).join(QStringLiteral(", --"));
   const std::vector<Option> own = {
+      {QStringLiteral("--layer"), {}, QStringLiteral("FILE:DEPTH[:X,Y]"),
+       QStringLiteral("make the views from layers instead of VIEWs: each\n--layer one, back to front; DEPTH in lens widths\n"
+                      "at the plate (0 on the print, + in front), X,Y its\ncorner in the bottom layer's pixels")},
       {QStringLiteral("--threads"), {}, QStringLiteral("N"), QStringLiteral("threads to compose on"),
        QStringLiteral("PLIVORA_THREADS, or cores - 1")},
       {QStringLiteral("--dry-run"), {}, {},
@@ -81,15 +86,19 @@ QString LengthWithUnit(const QString& length, bool inch) {
 // before its first pixel: the settings, the reference view (the first, or
 // the area every view covers once moved by `transforms`, one a view), the
 // height it gives when none is typed, and a plate with lenses and rows.
-ExportRequest BuildRequest(const ParsedOptions& o, const std::vector<ViewTransform>& transforms = {}) {
+ExportRequest BuildRequest(const ParsedOptions& o, const std::vector<ViewTransform>& transforms = {},
+                           const std::vector<Layer>& layers = {}) {
   ExportRequest req;
   req.outputPath = OutputPath(o);
-  if (o.Operands().isEmpty()) throw UsageError(QStringLiteral("no views given (see --help)"));
+  if (o.Operands().isEmpty() && layers.empty()) throw UsageError(QStringLiteral("no views given (see --help)"));
   ExportSettings settings = CommandLineSettings(ExportValuesOf(o));
   req.views = o.Operands();
+  req.layers = layers;
   req.threads = ParseThreads(o);
   req.now = QDateTime::currentDateTime();
   req.locale = QLocale::system();
+  req.settings = settings;
+  if (MakesViews(req)) return MadeRequest(std::move(req));
   // The first view is the reference, as after an import in the window.
   SourceImage first;
   ReadSourceHeader(req.views.first(), first);
@@ -112,8 +121,17 @@ ExportRequest BuildRequest(const ParsedOptions& o, const std::vector<ViewTransfo
 // views stage finds (--align auto, --key-shift), or through `given` (a
 // job's). Puts the depth budget's lines in `budget` when it was measured;
 // a budget that ghosts is warned of on stderr.
-ExportRequest AlignedRequest(const ParsedOptions& o, const std::vector<ViewTransform>& given, QStringList* budget) {
-  const ExportRequest plain = BuildRequest(o, given);
+ExportRequest AlignedRequest(const ParsedOptions& o, const std::vector<ViewTransform>& given, QStringList* budget,
+                             const std::vector<Layer>& layers = {}) {
+  const ExportRequest plain = BuildRequest(o, given, layers);
+  if (MakesViews(plain)) {
+    // The made views' parallax is known: the budget is measured from it.
+    const MadeViewPlan made = PlanMadeViews(plain);
+    const DepthBudget measured = BudgetOf(plain, MadeParallax(plain, made), made.frames);
+    *budget = QStringList{MadeLine(plain, made)} + DepthBudgetLines(measured);
+    if (measured.ghosting) std::fprintf(stderr, "plivora-interlace: %s\n", qPrintable(budget->last()));
+    return plain;
+  }
   const AlignSettings& a = plain.settings.align;
   if (!a.automatic && !a.keyShift) return plain;
   const FoundAlignment found = FindAlignment(plain);
@@ -133,7 +151,7 @@ ParsedOptions Effective(const ParsedOptions& typed, const Job* job) {
   if (job) {
     for (const auto& [name, value] : job->options) o.Set(QStringLiteral("--") + name, value);
     if (!job->output.isEmpty()) o.Set(QStringLiteral("--output"), job->output);
-    o.SetOperands(job->views);
+    if (!typed.Has(QStringLiteral("--layer"))) o.SetOperands(job->views);
   }
   if (typed.Has(QStringLiteral("--lens")) || typed.Has(QStringLiteral("--printer"))) {
     const ProfileBook book = ReadProfiles(ProfilesPath());
@@ -148,7 +166,7 @@ ParsedOptions Effective(const ParsedOptions& typed, const Job* job) {
     }
   }
   for (const auto& [name, value] : typed.Values())
-    if (name != QLatin1String("--job")) o.Set(name, value);
+    if (name != QLatin1String("--job") && name != QLatin1String("--layer")) o.Set(name, value);
   if (!typed.Operands().isEmpty()) o.SetOperands(typed.Operands());
   return o;
 }
@@ -161,12 +179,14 @@ std::vector<ViewTransform> TransformsOf(const ParsedOptions& typed, const Job* j
 // Writes the job the options describe, once they pass every check the
 // export makes before its first pixel; never over a file the run reads, nor
 // over a file that is not a job (a view a glob typed after --save-job).
-void SaveJob(const ParsedOptions& o, const std::vector<ViewTransform>& transforms, const RunInputs& read) {
+void SaveJob(const ParsedOptions& o, const std::vector<ViewTransform>& transforms, const std::vector<Layer>& layers,
+             const RunInputs& read) {
   QStringList budget;
-  const ExportRequest request = AlignedRequest(o, transforms, &budget);
+  const ExportRequest request = AlignedRequest(o, transforms, &budget, layers);
   Job job;
   job.output = request.outputPath;
   for (const QString& view : request.views) job.views << AbsoluteFileName(view);
+  job.layers = request.layers;
   job.transforms = request.transforms;
   job.DropIdentityTransforms();
   job.options = ExportValuesOf(o);
@@ -177,6 +197,8 @@ void SaveJob(const ParsedOptions& o, const std::vector<ViewTransform>& transform
   const QString path = AbsoluteFileName(o.Value(QStringLiteral("--save-job")));
   RunInputs inputs = read;
   for (const QString& view : job.views) inputs.Add(view, QStringLiteral("one of the views"));
+  for (const Layer& layer : job.layers) inputs.Add(layer.path, QStringLiteral("one of the layers"));
+  inputs.Add(request.settings.made.depthMap, QStringLiteral("the depth map"));
   inputs.Add(request.settings.colour.cmykProfile, QStringLiteral("the CMYK profile"));
   inputs.Add(request.settings.colour.rgbProfile, QStringLiteral("the RGB profile"));
   inputs.CheckNotOutput(path);
@@ -256,7 +278,9 @@ ExportRequest JobRequest(const ParsedOptions& typed, const NamedJob& named, bool
     std::fprintf(stderr, "plivora-interlace: job %s: keys this version does not know, left alone: %s\n",
                  NativeFileName(named.path).constData(), qPrintable(job.UnknownKeys().join(QStringLiteral(", "))));
   const ParsedOptions o = Effective(typed, &job);
-  ExportRequest request = budget ? AlignedRequest(o, TransformsOf(typed, &job), budget) : BuildRequest(o, TransformsOf(typed, &job));
+  const std::vector<Layer> layers = LayersOf(typed, &job);
+  ExportRequest request = budget ? AlignedRequest(o, TransformsOf(typed, &job), budget, layers)
+                                 : BuildRequest(o, TransformsOf(typed, &job), layers);
   request.slugName = named.path.section(QChar('/'), -1);
   request.inputs = InputsOf(typed, &named);
   return request;
@@ -351,7 +375,8 @@ void Run(const ParsedOptions& typed, const std::function<void(int)>& progress) {
     if (typed.Has(QStringLiteral("--save-lens"))) SaveProfile(o, ProfileKind::kLens);
     if (typed.Has(QStringLiteral("--save-printer"))) SaveProfile(o, ProfileKind::kPrinter);
     if (typed.Has(QStringLiteral("--save-job")))
-      SaveJob(o, TransformsOf(typed, job ? &*job : nullptr), InputsOf(typed, jobs.empty() ? nullptr : &jobs.front()));
+      SaveJob(o, TransformsOf(typed, job ? &*job : nullptr), LayersOf(typed, job ? &*job : nullptr),
+              InputsOf(typed, jobs.empty() ? nullptr : &jobs.front()));
     return;
   }
   // One job named by --job is an export like any other; lists and several
@@ -364,7 +389,7 @@ void Run(const ParsedOptions& typed, const std::function<void(int)>& progress) {
   }
   if (!jobs.empty()) return RunBatch(typed, jobs, progress);
   QStringList budget;
-  ExportRequest request = AlignedRequest(Effective(typed, nullptr), {}, &budget);
+  ExportRequest request = AlignedRequest(Effective(typed, nullptr), {}, &budget, LayersOf(typed, nullptr));
   request.inputs = InputsOf(typed, nullptr);
   if (dry) return DryRun(request, budget);
   ExportInterlaced(request, progress);

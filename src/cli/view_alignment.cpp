@@ -20,9 +20,12 @@ FoundAlignment FindAlignment(const ExportRequest& request) {
   return found;
 }
 
-DepthBudget BudgetOf(const ExportRequest& request, const std::vector<NeighbourParallax>& parallax) {
+DepthBudget BudgetOf(const ExportRequest& request, const std::vector<NeighbourParallax>& parallax, int views) {
   const ExportSettings& s = request.settings;
-  const ExportParameters p = s.Parameters(int(ExpandFrames(request.views, s.lens.frames).size()));
+  QStringList named = request.views;
+  for (int k = named.size(); k < views; ++k) named << QString::number(k);
+  if (views > 0) named = named.mid(0, views);
+  const ExportParameters p = s.Parameters(int(ExpandFrames(named, s.lens.frames).size()));
   // The views' width spans the interlaced image across (bleed included).
   const Real widthInches = Real(p.widthE4) / 10000 * InchesPer(s.texts.inch ? LengthUnit::kInch : LengthUnit::kCm);
   PlateScale scale;

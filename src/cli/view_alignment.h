@@ -23,7 +23,8 @@ struct FoundAlignment {
 // readers' and the alignment's errors.
 FoundAlignment FindAlignment(const ExportRequest& request);
 
-// The depth budget of `parallax` on the plate `request` writes.
-DepthBudget BudgetOf(const ExportRequest& request, const std::vector<NeighbourParallax>& parallax);
+// The depth budget of `parallax` on the plate `request` writes, of
+// `views` views (0: the request's view files).
+DepthBudget BudgetOf(const ExportRequest& request, const std::vector<NeighbourParallax>& parallax, int views = 0);
 
 }  // namespace plivora

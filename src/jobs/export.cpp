@@ -13,6 +13,7 @@
 #include "interlace/row_engine.h"
 #include "jobs/export_plan.h"
 #include "jobs/framed_plate.h"
+#include "jobs/made_views.h"
 #include "plate/plate_writer.h"
 #include "plate/strip_encoders.h"
 #include "series/source_image.h"
@@ -165,6 +166,13 @@ void ExportInterlaced(const ExportRequest& request, const ProgressFn& progress) 
     Lane tieTable;
     tieTable.Start([] { DecimalTieWords(); });
     ExportPlan plan = PlanExport(request, reporter);
+    // The made views are saved once the plate's plan has passed every
+    // check, so that a refused export leaves no views behind.
+    if (!request.settings.made.saveViews.isEmpty()) {
+      const ProgressFn silent;
+      ProgressReporter saving(silent);
+      SaveMadeViews(request, saving);
+    }
     Write(request, plan, reporter);
   } catch (const std::bad_alloc&) {
     Fail(QStringLiteral("Not enough memory to export \"%1\"").arg(request.outputPath));

@@ -14,6 +14,7 @@
 #include "common/progress.h"
 #include "common/run_inputs.h"
 #include "options/export_settings.h"
+#include "series/layered_views.h"
 #include "series/view_transform.h"
 
 namespace plivora {
@@ -23,6 +24,10 @@ struct ExportRequest {
   // the reference view's aspect on the command line).
   ExportSettings settings;
   QStringList views;  // in series order; the first is view 1
+  // Layers to make the views from (layered_views.h), back to front;
+  // empty for a series of view files. With a depth map (settings.made),
+  // `views` holds its one picture.
+  std::vector<Layer> layers;
   // Each view's shift and turn, in the order of `views` (empty, or shorter:
   // the rest unmoved). With any, the views are read through them and the
   // series is cut to the area every moved view covers.
@@ -56,7 +61,8 @@ std::optional<CommonArea> AlignedAreaOf(const QStringList& views, const std::vec
 // without an extension gets the suffix at its end.
 QString PanelFileName(const QString& path, int k, int panels);
 
-// Writes the interlaced TIFF (or its panels). Everything is checked
+// Writes the interlaced TIFF (or its panels), and first the made views
+// when settings.made.saveViews asks for them. Everything is checked
 // (parameters, every view, geometry, sizes) before the output is created;
 // the files appear under their names only when all are complete. Raises
 // Error with the message for the user.

@@ -5,6 +5,7 @@
 
 #include "common/error.h"
 #include "common/file_names.h"
+#include "jobs/made_views.h"
 #include "jobs/press_frame.h"
 #include "plate/tiff_header.h"
 #include "series/aligned_source.h"
@@ -126,7 +127,32 @@ PlatePlan PlanPlate(const ExportRequest& req, int frames, uint32_t minWidth, uin
   return plan;
 }
 
+namespace {
+
+// The plan of an export whose views are made from layers or a depth map.
+ExportPlan PlanMadeExport(const ExportRequest& req, ProgressReporter& progress) {
+  ExportPlan plan;
+  const MadeViewPlan made = PlanMadeViews(req);
+  plan.frames = ExpandFrames(MadeViewNames(made.frames), req.settings.lens.frames);
+  req.settings.Parameters(int(plan.frames.size()));
+  plan.views = std::make_unique<ViewSet>();
+  plan.colours = OpenMadeViews(req, made, req.settings.lens.frames, *plan.views, progress);
+  plan.plate = PlanPlate(req, int(plan.frames.size()), made.columns.width, made.height, plan.colours.plateProfile);
+  RunInputs inputs = req.inputs;
+  for (const QString& file : made.files) inputs.Add(file, QStringLiteral("one of the layers or the picture"));
+  if (!req.settings.made.depthMap.isEmpty()) inputs.Add(req.settings.made.depthMap, QStringLiteral("the depth map"));
+  inputs.Add(req.settings.colour.cmykProfile, QStringLiteral("the CMYK profile"));
+  inputs.Add(req.settings.colour.rgbProfile, QStringLiteral("the RGB profile"));
+  for (const PanelPlan& panel : plan.plate.panels) inputs.CheckNotOutput(panel.path);
+  return plan;
+}
+
+}  // namespace
+
 ExportPlan PlanExport(const ExportRequest& req, ProgressReporter& progress) {
+  if (MakesViews(req)) return PlanMadeExport(req, progress);
+  if (!req.settings.made.saveViews.isEmpty())
+    Fail(QStringLiteral("--save-views writes views made from layers or a depth map, and none are made here"));
   ExportPlan plan;
   // The series as the lens shows it: a file named several times is read once.
   plan.frames = ExpandFrames(req.views, req.settings.lens.frames);

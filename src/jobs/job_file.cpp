@@ -6,6 +6,7 @@
 #include "common/error.h"
 #include "common/file_names.h"
 #include "common/output_file.h"
+#include "jobs/job_layers.h"
 #include "jobs/job_views.h"
 
 namespace plivora {
@@ -37,8 +38,29 @@ int LineOfViewKey(const QByteArray& bytes, const QJsonArray& views, qsizetype in
   return LineOfKey(bytes, QStringLiteral("views"));
 }
 
+// The layers of the job, back to front.
+void ReadLayers(const QByteArray& bytes, const QJsonValue& layers, const QString& folder, Job& job) {
+  if (!layers.isArray() || layers.toArray().isEmpty())
+    Refuse(QStringLiteral("layers"), QStringLiteral("\"layers\" must list the layers, back to front, at least one"));
+  const QJsonArray list = layers.toArray();
+  for (qsizetype i = 0; i < list.size(); ++i) {
+    try {
+      job.layers.push_back(LayerFromJson(list.at(i), folder));
+    } catch (const ViewFault& f) {
+      const QString where = f.key.isEmpty() ? QString() : QStringLiteral(" \"%1\"").arg(f.key);
+      throw JobFault{QStringLiteral("layers"), QStringLiteral("layer %1%2: %3").arg(i + 1).arg(where, f.reason),
+                     LineOfKey(bytes, QStringLiteral("layers"))};
+    }
+  }
+}
+
 // The views of the job, with their shifts and turns.
 void ReadViews(const QByteArray& bytes, const QJsonValue& views, const QString& folder, Job& job) {
+  if (!job.layers.empty()) {
+    if (!views.isUndefined() && !(views.isArray() && views.toArray().isEmpty()))
+      Refuse(QStringLiteral("views"), QStringLiteral("a job lists \"views\" or \"layers\" to make them from, not both"));
+    return;
+  }
   if (!views.isArray() || views.toArray().isEmpty())
     Refuse(QStringLiteral("views"), QStringLiteral("\"views\" must list the views, at least one"));
   const QJsonArray list = views.toArray();
@@ -149,6 +171,7 @@ Job ParseJob(const QByteArray& bytes, const QString& path, const QString& folder
   Job job;
   const qsizetype optionsAt = bytes.indexOf("\"options\"");
   try {
+    if (o.contains(QLatin1String("layers"))) ReadLayers(bytes, o.value(QLatin1String("layers")), folder, job);
     ReadViews(bytes, o.value(QLatin1String("views")), folder, job);
     if (o.contains(QLatin1String("output"))) {
       try {
@@ -171,7 +194,7 @@ Job ParseJob(const QByteArray& bytes, const QString& path, const QString& folder
   }
   for (auto it = o.begin(); it != o.end(); ++it)
     if (it.key() != QLatin1String("format") && it.key() != QLatin1String("views") && it.key() != QLatin1String("output") &&
-        it.key() != QLatin1String("options"))
+        it.key() != QLatin1String("options") && it.key() != QLatin1String("layers"))
       job.unknown.insert(it.key(), it.value());
   return job;
 }
@@ -200,6 +223,11 @@ QByteArray JobBytes(const Job& job, const QString& folder) {
   QJsonArray views;
   for (qsizetype i = 0; i < job.views.size(); ++i) views.append(ViewToJson({job.views[i], job.TransformOf(i)}, folder));
   o.insert(QStringLiteral("views"), views);
+  if (!job.layers.empty()) {
+    QJsonArray layers;
+    for (const Layer& layer : job.layers) layers.append(LayerToJson(layer, folder));
+    o.insert(QStringLiteral("layers"), layers);
+  }
   if (!job.output.isEmpty()) o.insert(QStringLiteral("output"), PathToJson(job.output, folder));
   QJsonObject options = job.unknownOptions;
   const QJsonObject known = OptionsToJson(job.options, folder);

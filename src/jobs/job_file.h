@@ -15,7 +15,8 @@
 // when the job runs. Paths beside or under the job's folder are stored
 // relative to it, others absolute; a name that is not UTF-8 is stored as
 // {"bytes": "<base64>"}, so that it comes back byte for byte. A view with a
-// shift or a turn is an object (job_views.h).
+// shift or a turn is an object (job_views.h). A job of views made from
+// layers lists "layers" (job_layers.h) in the place of "views".
 #pragma once
 
 #include <QJsonObject>
@@ -26,6 +27,7 @@
 
 #include "common/json_file.h"
 #include "options/option_table.h"
+#include "series/layered_views.h"
 #include "series/view_transform.h"
 
 namespace plivora {
@@ -35,6 +37,9 @@ struct Job {
   // Each view's shift and turn (job_views.h), in the order of `views`;
   // empty when no view has any.
   std::vector<ViewTransform> transforms;
+  // The layers the views are made from (job_layers.h), back to front;
+  // empty for a job of view files. A job has views or layers, not both.
+  std::vector<Layer> layers;
   QString output;      // absolute; empty when the job names none
   OptionValues options;
   // Keys this version does not know, at the top and in "options", kept as

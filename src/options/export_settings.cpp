@@ -1,5 +1,6 @@
 #include "options/export_settings.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "common/length_text.h"
@@ -145,7 +146,37 @@ AlignSettings ReadAlign(const OptionValues& values, QChar sep) {
   return a;
 }
 
+// --frames, --depth-map, --depth, --key-depth and --save-views.
+MadeViewSettings ReadMade(const OptionValues& values, QChar sep) {
+  MadeViewSettings m;
+  if (values.count(QStringLiteral("frames"))) m.frames = WholeOf(values, "frames");
+  m.depthMap = values.count(QStringLiteral("depth-map")) ? values.at(QStringLiteral("depth-map")) : QString();
+  m.saveViews = values.count(QStringLiteral("save-views")) ? values.at(QStringLiteral("save-views")) : QString();
+  m.keyDepth = WholeOf(values, "key-depth");
+  const OptionEntry& o = TableEntry("depth");
+  const QString text = Text(values, "depth");
+  try {
+    m.depth = ParseFloat(text.trimmed(), sep);
+  } catch (const Error& e) {
+    Refuse(o.name, Problem::kNotANumber, text, e.message());
+  }
+  if (!(m.depth >= -kMaxMadeDepth && m.depth <= kMaxMadeDepth))
+    Refuse(o.name, Problem::kNotWithinBounds, text, QStringLiteral("%1 must be %2, not \"%3\"").arg(o.name, o.boundsEn, text));
+  return m;
+}
+
 }  // namespace
+
+int MadeViewSettings::FramesFor(bool autoDpi, int64_t dpiE9, int64_t lpiE9) const {
+  if (frames > 0) return frames;
+  if (autoDpi)
+    throw OptionError(QStringLiteral("frames"), Problem::kNotAText, QString(),
+                      QStringLiteral("With the DPI (Auto), which follows the number of views, give the views to make with --frames"));
+  // The whole pixels a lens covers, as the depth budget counts the frames
+  // a print can show.
+  const int64_t whole = Trunc(Real(dpiE9) / Real(lpiE9));
+  return int(std::clamp<int64_t>(whole, 2, 255));
+}
 
 QString LensesName(Lenses lenses) {
   return lenses == Lenses::kHorizontal ? QStringLiteral("horizontal") : QStringLiteral("vertical");
@@ -202,6 +233,7 @@ ExportSettings SettingsFrom(const OptionValues& values, QChar sep) {
   s.panels = WholeOf(values, "panels");
   s.marks = SwitchOf(values, "marks");
   s.align = ReadAlign(values, sep);
+  s.made = ReadMade(values, sep);
   return s;
 }
 

@@ -43,6 +43,20 @@ struct AlignSettings {
   std::optional<Real> keyShift;  // --key-shift: view k moved k x S pixels across, instead of the key's fit
 };
 
+// Views made from layers (given as inputs, beside the options) or from one
+// picture and its depth map.
+struct MadeViewSettings {
+  int frames = 0;          // --frames; 0: DPI / LPI, whole
+  QString depthMap;        // --depth-map; empty: none
+  Real depth = 1;          // --depth: lens widths between the map's black and white
+  int keyDepth = 128;      // --key-depth: the map's grey on the print's plane
+  QString saveViews;       // --save-views: the folder the made views are also written to; empty: none
+  // The views to make for a plate of these parameters: --frames, else
+  // DPI / LPI, whole (from 2 to 255). Raises OptionError on "frames" when the
+  // DPI is (Auto), which itself follows the frames.
+  int FramesFor(bool autoDpi, int64_t dpiE9, int64_t lpiE9) const;
+};
+
 // The largest key shift either way, view pixels a view.
 constexpr Real kMaxKeyShift = 1000;
 
@@ -97,6 +111,7 @@ struct ExportSettings {
   int panels = 1;
   bool marks = false;
   AlignSettings align;
+  MadeViewSettings made;
 
   bool HeightGiven() const { return heightE4 >= 0; }
   // The export's parameters for `photoCount` frames (1 to 255, refused

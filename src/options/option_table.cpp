@@ -91,6 +91,48 @@ void AddAlignOptions(std::vector<OptionEntry>& t) {
   t.push_back(keyShift);
 }
 
+// Views made from layers or from a picture and its depth map: kept in
+// jobs, shown nowhere among the fields (the layers themselves are inputs,
+// as views are).
+void AddMadeViewOptions(std::vector<OptionEntry>& t) {
+  OptionEntry frames = ShownAs(Number("frames", QString(), "with --layer or --depth-map: the views to make (2 to 255)"),
+                               Shown::kNowhere, "Views made", "生成视图数");
+  frames.kind = OptionKind::kWhole;
+  frames.value = QStringLiteral("N");
+  frames.fallbackHelp = QStringLiteral("DPI / LPI, whole");
+  frames.low = 2;
+  frames.high = 255;
+  t.push_back(frames);
+  OptionEntry map = ShownAs(Number("depth-map", QString(), "make the views from the one VIEW and this grey map of\nits "
+                                                          "depth, white near (8 or 16 bits)"),
+                            Shown::kNowhere, "Depth map", "深度图");
+  map.kind = OptionKind::kFile;
+  map.value = QStringLiteral("MAP");
+  map.fallbackHelp = QStringLiteral("none");
+  t.push_back(map);
+  OptionEntry depth = ShownAs(Number("depth", QStringLiteral("1"), "with --depth-map: the parallax between black and\nwhite, "
+                                                                  "in lens widths at the plate"),
+                              Shown::kNowhere, "Depth of the map", "深度范围");
+  depth.value = QStringLiteral("D");
+  depth.boundsEn = QStringLiteral("from -%1 to %1 lens widths").arg(int(kMaxMadeDepth));
+  depth.boundsZh = QStringLiteral("在 -%1 到 %1 个光栅宽度之间").arg(int(kMaxMadeDepth));
+  t.push_back(depth);
+  OptionEntry key = ShownAs(Number("key-depth", QStringLiteral("128"), "with --depth-map: the grey on the print's plane"),
+                            Shown::kNowhere, "Grey of the key plane", "关键平面灰度");
+  key.kind = OptionKind::kWhole;
+  key.value = QStringLiteral("G");
+  key.low = 0;
+  key.high = 255;
+  t.push_back(key);
+  OptionEntry save = ShownAs(Number("save-views", QString(), "also write the made views to DIR: view-01.tif ...,\n"
+                                                            "8 bits in the plate's colours, with its profile"),
+                             Shown::kNowhere, "Folder for the made views", "生成视图的文件夹");
+  save.kind = OptionKind::kFile;
+  save.value = QStringLiteral("DIR");
+  save.fallbackHelp = QStringLiteral("none");
+  t.push_back(save);
+}
+
 std::vector<OptionEntry> MakeTable() {
   const ExportTexts d;  // the window's fields as created
   std::vector<OptionEntry> t;
@@ -213,6 +255,7 @@ std::vector<OptionEntry> MakeTable() {
                          Shown::kPrintSetup, "Crop and registration marks, lens alignment bar", "裁切线、套准线与光栅对位条", "Marks"),
                    KeptBy::kPrinter));
   AddAlignOptions(t);
+  AddMadeViewOptions(t);
   return t;
 }
 

@@ -62,6 +62,9 @@ struct OptionEntry {
 // thickness above 0 and at most an inch, a refractive index from 1 to 3.
 inline constexpr long double kMaxLensThicknessInches = 1;
 inline constexpr long double kMinLensIndex = 1, kMaxLensIndex = 3;
+// The largest depth either way of a layer or a depth map, in lens widths:
+// far past what any lens shows without doubling, short of nonsense.
+inline constexpr long double kMaxMadeDepth = 100;
 
 // The export's options, in the order --help lists them.
 const std::vector<OptionEntry>& ExportOptions();

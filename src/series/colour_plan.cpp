@@ -42,6 +42,9 @@ class ConvertedReader final : public SourceReader {
     std::memcpy(dest, row_.data(), row_.size());
   }
 
+  bool HasAlpha() const override { return native_->HasAlpha(); }
+  void ReadAlpha(uint8_t* dest) const override { native_->ReadAlpha(dest); }
+
   void UseColumns(uint32_t columns) override {
     columns_ = std::min(columns, image_.Width);
     converted_ = -1;

@@ -49,12 +49,12 @@ class OrientedReader final : public SourceReader {
   OrientedReader(std::unique_ptr<SourceReader> stored, DecodeBudget& budget)
       : stored_(std::move(stored)),
         map_{stored_->image().Orientation, stored_->image().Width, stored_->image().Height},
-        storedRow_(size_t(map_.w) * 4) {
+        storedRow_(size_t(map_.w) * 4), storedAlpha_(stored_->HasAlpha() ? map_.w : 0) {
     image_ = stored_->image();
     image_.Orientation = 1;
     if (map_.orientation >= 5) std::swap(image_.Width, image_.Height);
     if (map_.orientation != 2) {
-      const uint64_t whole = uint64_t(map_.w) * map_.h * 4;
+      const uint64_t whole = uint64_t(map_.w) * map_.h * (HasAlpha() ? 5 : 4);
       const QString stored = QStringLiteral("it is stored %1 (orientation %2)").arg(OrientationText(map_.orientation)).arg(map_.orientation);
       budget.Claim(whole, stored + QStringLiteral(", so it is decoded whole to be shown upright, in %1"));
       whole_ = whole;
@@ -70,7 +70,24 @@ class OrientedReader final : public SourceReader {
       FailView(image_.Path, QStringLiteral("there is not enough memory to turn it upright (%1)").arg(SizeText(whole_)));
     }
     const size_t rowBytes = size_t(map_.w) * 4;
-    for (uint32_t r = 0; r < map_.h; ++r) stored_->ReadRow(r, picture_.data() + r * rowBytes);
+    uint8_t* alpha = picture_.data() + rowBytes * map_.h;  // the alpha plane follows the pixels
+    for (uint32_t r = 0; r < map_.h; ++r) {
+      stored_->ReadRow(r, picture_.data() + r * rowBytes);
+      if (HasAlpha()) stored_->ReadAlpha(alpha + size_t(r) * map_.w);
+    }
+  }
+
+  bool HasAlpha() const override { return !storedAlpha_.empty(); }
+
+  // The alpha of the row handed out last, turned as its pixels were.
+  void ReadAlpha(uint8_t* dest) const override {
+    if (!HasAlpha() || row_ < 0) return SourceReader::ReadAlpha(dest);
+    const uint8_t* plane = whole_ != 0 ? picture_.data() + size_t(map_.w) * map_.h * 4 : nullptr;
+    for (uint32_t x = 0; x < image_.Width; ++x) {
+      uint32_t sx = 0, sy = 0;
+      map_.Stored(x, uint32_t(row_), &sx, &sy);
+      dest[x] = plane ? plane[size_t(sy) * map_.w + sx] : storedAlpha_[sx];
+    }
   }
 
   bool ReadsDirectly() const override { return whole_ != 0 || stored_->ReadsDirectly(); }
@@ -78,8 +95,10 @@ class OrientedReader final : public SourceReader {
   void ReadRow(uint32_t row, uint8_t* dest) override {
     if (row >= image_.Height) FailView(image_.Path, QStringLiteral("its pixel data ends before row %1").arg(row));
     const uint8_t* source = storedRow_.data();
+    row_ = row;
     if (whole_ == 0) {
       stored_->ReadRow(row, storedRow_.data());
+      if (HasAlpha()) stored_->ReadAlpha(storedAlpha_.data());
     } else if (picture_.empty()) {
       Start();
     }
@@ -97,6 +116,8 @@ class OrientedReader final : public SourceReader {
   uint64_t whole_ = 0;           // bytes of the whole stored picture, 0 when rows are turned one by one
   std::vector<uint8_t> picture_;  // the stored picture, once Started
   std::vector<uint8_t> storedRow_;
+  std::vector<uint8_t> storedAlpha_;  // the stored row's alpha; empty for a picture without
+  int64_t row_ = -1;                  // the row handed out last
 };
 
 }  // namespace

@@ -39,12 +39,14 @@ class PngReader final : public SourceReader {
   void Start() override;
   // An interlaced image is decoded whole when it starts.
   bool ReadsDirectly() const override { return interlaced_; }
+  bool HasAlpha() const override { return channels_ == 2 || channels_ == 4; }
+  void ReadAlpha(uint8_t* dest) const override;
 
  private:
   bool ReadInfo();
   bool ReadNextRow();
   bool ReadWhole();
-  void Emit(const uint8_t* raw, uint8_t* dest) const;
+  void Emit(const uint8_t* raw, uint8_t* dest);
   [[noreturn]] void DecodeFailed(uint32_t row);
 
   static void OnError(png_structp png, png_const_charp text);
@@ -72,6 +74,7 @@ class PngReader final : public SourceReader {
   std::vector<uint8_t> rows_;  // the last row decoded, or every row of an interlaced image
   std::vector<png_bytep> rowPointers_;  // into rows_, for an interlaced image
   int64_t decoded_ = -1;       // the last row decoded, -1 before the first
+  const uint8_t* emitted_ = nullptr;  // the raw row handed out last
 };
 
 PngReader::PngReader(std::unique_ptr<SourceFile> file, DecodeBudget& budget)
@@ -187,9 +190,18 @@ void PngReader::ReadRow(uint32_t row, uint8_t* dest) {
   if (dest) Emit(rows_.data(), dest);
 }
 
+void PngReader::ReadAlpha(uint8_t* dest) const {
+  if (!HasAlpha() || !emitted_) return SourceReader::ReadAlpha(dest);
+  const size_t pixel = size_t(channels_) * sampleBytes_;
+  const uint8_t* a = emitted_ + pixel - sampleBytes_;
+  for (uint32_t x = 0; x < image_.Width; ++x, a += pixel)
+    dest[x] = sampleBytes_ == 2 ? Reduce16(uint32_t(a[0]) << 8 | a[1]) : a[0];
+}
+
 // One row as libpng hands it out, to four-byte pixels: 16-bit samples
 // reduced, alpha laid over white.
-void PngReader::Emit(const uint8_t* raw, uint8_t* dest) const {
+void PngReader::Emit(const uint8_t* raw, uint8_t* dest) {
+  emitted_ = raw;
   if (sampleBytes_ == 1 && channels_ == 3) {  // 8-bit RGB, as most photographs come: the samples as they are
     for (uint32_t x = 0; x < image_.Width; ++x, dest += 4, raw += 3) dest[0] = raw[0], dest[1] = raw[1], dest[2] = raw[2], dest[3] = 0;
     return;

@@ -8,10 +8,15 @@
 namespace plivora {
 
 SharedRows::SharedRows(SourceReader& reader)
-    : reader_(reader), rowBytes_((size_t(reader.image().Width) + 2 * kMargin) * 4) {}
+    : reader_(reader), pixelBytes_((size_t(reader.image().Width) + 2 * kMargin) * 4),
+      rowBytes_(reader.HasAlpha() ? 2 * pixelBytes_ : pixelBytes_) {
+  if (reader.HasAlpha())
+    alpha_.resize(reader.image().Width);
+  else
+    opaque_.assign(pixelBytes_, 255);
+}
 
-SharedRows::SharedRows(std::unique_ptr<SourceReader> reader)
-    : owned_(std::move(reader)), reader_(*owned_), rowBytes_((size_t(reader_.image().Width) + 2 * kMargin) * 4) {}
+SharedRows::SharedRows(std::unique_ptr<SourceReader> reader) : SharedRows(*reader) { owned_ = std::move(reader); }
 
 size_t SharedRows::AddTaker(uint32_t first) {
   if (next_ > 0) Fail(QStringLiteral("Cannot align view \"%1\": a taker came after the first row was read (a fault in this program)").arg(reader_.image().Path));
@@ -53,11 +58,18 @@ void SharedRows::ReadNext(uint32_t y) {
   row.resize(rowBytes_);
   uint8_t* pixels = row.data() + kMargin * 4;
   reader_.ReadRow(y, pixels);
-  const size_t last = size_t(reader_.image().Width - 1) * 4;
-  for (size_t i = 1; i <= kMargin; ++i) {
-    std::memcpy(pixels - i * 4, pixels, 4);
-    std::memcpy(pixels + last + i * 4, pixels + last, 4);
+  uint8_t* alpha = nullptr;
+  if (!alpha_.empty()) {
+    reader_.ReadAlpha(alpha_.data());
+    alpha = pixels + pixelBytes_;
+    for (size_t x = 0; x < alpha_.size(); ++x) std::memset(alpha + x * 4, alpha_[x], 4);
   }
+  const size_t last = size_t(reader_.image().Width - 1) * 4;
+  for (uint8_t* p : {pixels, alpha})
+    for (size_t i = 1; p && i <= kMargin; ++i) {
+      std::memcpy(p - i * 4, p, 4);
+      std::memcpy(p + last + i * 4, p + last, 4);
+    }
   rows_.push_back(std::move(row));
   next_ = y + 1;
 }

@@ -33,6 +33,7 @@ class SharedRows {
   explicit SharedRows(std::unique_ptr<SourceReader> reader);
 
   const SourceImage& image() const { return reader_.image(); }
+  bool HasAlpha() const { return !alpha_.empty(); }
 
   // A new taker, whose first row will be `first`; returns its number. Every
   // taker comes before the first row is read.
@@ -42,6 +43,12 @@ class SharedRows {
   // it. y must not lie above the row `who` let go below (a fault in this
   // program otherwise).
   const uint8_t* Row(size_t who, uint32_t y);
+  // For a view with alpha (SourceReader::HasAlpha), row y's alpha as four
+  // equal bytes a pixel, laid out and valid as Row's: the alpha can go
+  // through the filter the colours go through. 255 throughout otherwise.
+  const uint8_t* Alpha(size_t who, uint32_t y) {
+    return alpha_.empty() ? opaque_.data() + kMargin * 4 : Row(who, y) + pixelBytes_;
+  }
   // Taker `who` needs no row above y any more.
   void LetGo(size_t who, uint32_t y);
 
@@ -54,7 +61,10 @@ class SharedRows {
 
   std::unique_ptr<SourceReader> owned_;
   SourceReader& reader_;
+  size_t pixelBytes_;  // of one row of colours with its margins; the alpha's follow them
   size_t rowBytes_;
+  std::vector<uint8_t> alpha_;   // one row of the reader's alpha; empty for a view without
+  std::vector<uint8_t> opaque_;  // a row of 255, for a view without alpha
   std::vector<uint32_t> keep_;              // per taker: the first row it may still ask for
   uint32_t next_ = 0;                       // the next row the file's reader will be asked for
   std::deque<std::vector<uint8_t>> rows_;   // rows next_ - rows_.size() .. next_ - 1

@@ -1,5 +1,6 @@
 #include "series/source_image.h"
 
+#include <cstring>
 #include <optional>
 
 #include "common/error.h"
@@ -25,6 +26,8 @@ void DecodeBudget::Claim(uint64_t bytes, const QString& how) {
              .arg(needs, before, SizeText(limit_),
                   how.isEmpty() ? QStringLiteral("Store it in smaller strips or tiles") : QStringLiteral("Store it another way")));
 }
+
+void SourceReader::ReadAlpha(uint8_t* dest) const { std::memset(dest, 255, image_.Width); }
 
 std::unique_ptr<SourceReader> OpenSource(const QString& path) { return OpenSource(std::make_unique<SourceFile>(path)); }
 

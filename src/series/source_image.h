@@ -73,6 +73,13 @@ class SourceReader {
   // Only columns [0, columns) of the rows handed out are looked at from now
   // on: a reader that converts leaves the others 0.
   virtual void UseColumns(uint32_t columns) { (void)columns; }
+  // True when the view carries an alpha (PNG with alpha or a palette's
+  // transparency, TIFF with an alpha sample) that ReadAlpha hands out.
+  virtual bool HasAlpha() const { return false; }
+  // The alpha of the row ReadRow handed out last, Width bytes (0
+  // transparent .. 255 opaque). The row's colours came laid over white
+  // paper by that alpha. A view without alpha is opaque: 255 throughout.
+  virtual void ReadAlpha(uint8_t* dest) const;
 
  protected:
   SourceImage image_;

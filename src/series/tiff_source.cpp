@@ -46,6 +46,8 @@ class TiffReader final : public SourceReader {
              uint32_t rows, uint32_t cols, uint8_t* out, size_t outStride) const;
   void StoreLab(const uint8_t* in, size_t step, uint32_t firstSample, uint32_t samples, uint32_t cols, uint8_t* o) const;
   void Finish(const uint8_t* kept, uint8_t* dest) const;
+  bool HasAlpha() const override { return tags_.alpha; }
+  void ReadAlpha(uint8_t* dest) const override;
   [[noreturn]] void DecodeFailed(uint32_t row, const char* what);
 
   // Bytes of `cols` pixels of `pixelSamples` samples, packed as stored.
@@ -70,6 +72,7 @@ class TiffReader final : public SourceReader {
   std::vector<uint8_t> band_;     // bandRows_ rows of Width * kept_ samples
   std::vector<uint8_t> keptRow_;  // one row of kept samples, read scanline by scanline
   int64_t current_ = -1;          // the scanline or band now held, -1 for none
+  const uint8_t* lastKept_ = nullptr;  // the kept samples of the row handed out last
 };
 
 TiffReader::TiffReader(std::unique_ptr<SourceFile> file, std::unique_ptr<TiffClient> client, TiffHandle handle,
@@ -287,6 +290,7 @@ void TiffReader::ReadRow(uint32_t row, uint8_t* dest) {
     if (!dest) return;
     if (keptRow_.empty()) return Store(scratch_.data(), 0, samples_, 0, 4, 1, image_.Width, dest, 0);  // CMYK as stored
     Store(scratch_.data(), 0, samples_, 0, kept_, 1, image_.Width, keptRow_.data(), 0);
+    lastKept_ = keptRow_.data();
     Finish(keptRow_.data(), dest);
     return;
   }
@@ -294,8 +298,15 @@ void TiffReader::ReadRow(uint32_t row, uint8_t* dest) {
   if (current_ != int64_t(band)) DecodeBand(band);
   if (!dest) return;
   const uint8_t* kept = band_.data() + size_t(row - band * bandRows_) * image_.Width * kept_;
+  lastKept_ = kept;
   if (image_.Model == ColourModel::kCmyk && !tags_.alpha) return (void)std::memcpy(dest, kept, size_t(image_.Width) * 4);
   Finish(kept, dest);
+}
+
+void TiffReader::ReadAlpha(uint8_t* dest) const {
+  if (!tags_.alpha || !lastKept_) return SourceReader::ReadAlpha(dest);
+  const uint8_t* a = lastKept_ + tags_.channels;
+  for (uint32_t x = 0; x < image_.Width; ++x, a += kept_) dest[x] = *a;
 }
 
 // Kept samples to the view's four-byte pixels: a palette index to its

@@ -43,6 +43,7 @@ ViewSet::RowsToRead::RowsToRead(const ViewSet& views) : views_(views) {
 }
 
 void ViewSet::RowsToRead::Add(size_t listing, uint32_t row) {
+  if (listing >= views_.listings_.size()) return;  // a made view: read as asked
   std::vector<bool>& rows = rows_[views_.listings_[listing]];
   if (row < rows.size()) rows[row] = true;
 }
@@ -77,6 +78,17 @@ void ViewSet::ReadAhead(const RowsToRead& rows, uint32_t columns, unsigned threa
 void ViewSet::ReplaceListings(std::vector<std::unique_ptr<SourceReader>> readers, const std::vector<size_t>& of) {
   std::vector<SourceReader*> listings;
   for (size_t i = 0; i < listings_.size(); ++i) listings.push_back(i < of.size() ? readers.at(of[i]).get() : &(*this)[i]);
+  replacedListings_ = std::move(listings);
+  for (auto& reader : readers) replaced_.push_back(std::move(reader));
+}
+
+}  // namespace plivora
+
+namespace plivora {
+
+void ViewSet::MakeListings(std::vector<std::unique_ptr<SourceReader>> readers, const std::vector<size_t>& of) {
+  std::vector<SourceReader*> listings;
+  for (const size_t i : of) listings.push_back(readers.at(i).get());
   replacedListings_ = std::move(listings);
   for (auto& reader : readers) replaced_.push_back(std::move(reader));
 }

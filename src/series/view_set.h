@@ -36,7 +36,7 @@ class ViewSet {
   // view. Call it after the last Add.
   void Start();
 
-  size_t size() const { return listings_.size(); }
+  size_t size() const { return replacedListings_.empty() ? listings_.size() : replacedListings_.size(); }
   // The reader of listing `i`, in the order of Add.
   SourceReader& operator[](size_t i) const {
     return replacedListings_.empty() ? *files_[listings_[i]].reader : *replacedListings_[i];
@@ -54,6 +54,12 @@ class ViewSet {
   // that reads through its file's reader, say). The set keeps them, and
   // destroys them before the files' readers.
   void ReplaceListings(std::vector<std::unique_ptr<SourceReader>> readers, const std::vector<size_t>& of);
+
+  // Puts views made from the files (layers, a picture and its depth map) in
+  // the place of the listings: the set then has of.size() listings, listing
+  // i reading readers[of[i]]. The set keeps them, and destroys them before
+  // the files' readers they read through.
+  void MakeListings(std::vector<std::unique_ptr<SourceReader>> readers, const std::vector<size_t>& of);
 
   // The rows a reading of the views will ask for: listings of one file
   // share its rows.

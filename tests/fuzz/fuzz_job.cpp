@@ -35,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Job job = ParseJob(bytes, QStringLiteral("input.plivora"), folder);
     ReadOptions(job.options);
     const Job again = ParseJob(JobBytes(job, folder), QStringLiteral("again.plivora"), folder);
-    if (again.views != job.views || again.output != job.output || again.options != job.options) std::abort();
+    if (again.views != job.views || again.layers != job.layers || again.output != job.output || again.options != job.options)
+      std::abort();
   } catch (const Error&) {
   }
   try {

@@ -25,8 +25,11 @@ inline bool ReadEveryRow(const std::function<std::unique_ptr<SourceReader>()>& o
     const SourceImage& image = reader->image();
     const uint64_t rowBytes = uint64_t(image.Width) * 4;
     if (rowBytes == 0 || rowBytes > maxBytes) return true;
-    std::vector<uint8_t> row(rowBytes);
-    for (uint64_t r = 0, read = 0; r < image.Height && read < maxBytes; ++r, read += rowBytes) reader->ReadRow(uint32_t(r), row.data());
+    std::vector<uint8_t> row(rowBytes), alpha(image.Width);
+    for (uint64_t r = 0, read = 0; r < image.Height && read < maxBytes; ++r, read += rowBytes) {
+      reader->ReadRow(uint32_t(r), row.data());
+      reader->ReadAlpha(alpha.data());  // what a layer's alpha reads, from the same row
+    }
     // Past the last row is an error, never a read outside the file.
     try {
       reader->ReadRow(image.Height, row.data());

@@ -56,6 +56,41 @@ TEST(JobFile, OptionsByKindUnknownOnesKept) {
             QStringLiteral("mirror: "));
 }
 
+// Layers keep their file (by bytes when not UTF-8), depth and corner; a
+// job lists views or layers; malformed layers are refused naming the key.
+TEST(JobFile, LayersComeBackAsTheyWereAndMalformedOnesAreRefused) {
+  const QString folder = QStringLiteral("/jobs");
+  Job job;
+  job.layers = {{QStringLiteral("/jobs/art/sky.png"), -0.5L, 0, 0},
+                {FileNameFromNative("/jobs/art/lat\xe9.png"), Real(0.3), 12, -7},
+                {QStringLiteral("/elsewhere/text.png"), 0, 0, 0}};
+  job.options[QStringLiteral("frames")] = QStringLiteral("12");
+  const QByteArray bytes = JobBytes(job, folder);
+  const Job again = ParseJob(bytes, QStringLiteral("j"), folder);
+  EXPECT_EQ(again.layers, job.layers);
+  EXPECT_TRUE(again.views.isEmpty());
+  EXPECT_EQ(again.options, job.options);
+  struct Case {
+    const char* json;
+    const char* says;
+  };
+  const Case cases[] = {
+      {R"({"format": 1, "views": ["a.tif"], "layers": [{"path": "b.png"}]})", "not both"},
+      {R"({"format": 1, "layers": []})", "at least one"},
+      {R"({"format": 1, "layers": ["b.png"]})", "layer 1: a layer is an object"},
+      {R"({"format": 1, "layers": [{"path": "b.png", "depth": "1"}]})", "layer 1 \"depth\""},
+      {R"({"format": 1, "layers": [{"path": "b.png", "depth": 101}]})", "from -100 to 100"},
+      {R"({"format": 1, "layers": [{"path": "a.png"}, {"path": "b.png", "position": [1.5, 2]}]})", "layer 2 \"position\""},
+      {R"({"format": 1, "layers": [{"path": "b.png", "position": [1]}]})", "[x, y]"},
+      {R"({"format": 1, "layers": [{"path": "b.png", "bytes": "YQ=="}]})", "one of them"},
+      {R"({"format": 1, "layers": [{"path": "b.png", "shift": [1, 2]}]})", "not \"shift\""},
+  };
+  for (const Case& c : cases) {
+    const QString error = ErrorOf([&] { ParseJob(QByteArray(c.json), QStringLiteral("j.plivora"), folder); });
+    EXPECT_TRUE(error.contains(QLatin1String(c.says))) << c.json << ": " << error.toStdString();
+  }
+}
+
 // Views with a shift or a turn are objects and come back as they were; a
 // plain view stays a name; a malformed view is refused with its line and key.
 TEST(JobFile, ViewsKeepTheirShiftsAndTurns) {
@@ -115,6 +150,7 @@ TEST(JobFile, CorpusInputsReadOrAreRefused) {
       const Job again = ParseJob(JobBytes(job, QStringLiteral("/jobs")), name, QStringLiteral("/jobs"));
       EXPECT_EQ(again.views, job.views) << name.toStdString();
       EXPECT_EQ(again.transforms, job.transforms) << name.toStdString();
+      EXPECT_EQ(again.layers, job.layers) << name.toStdString();
       EXPECT_EQ(again.output, job.output) << name.toStdString();
       EXPECT_EQ(again.options, job.options) << name.toStdString();
       EXPECT_EQ(again.UnknownKeys(), job.UnknownKeys()) << name.toStdString();
