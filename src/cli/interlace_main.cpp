@@ -330,6 +330,7 @@ void DryRun(const ExportRequest& request, const QStringList& budget, const QStri
   const ProgressFn none;
   ProgressReporter quiet(none);
   const ExportPlan plan = PlanExport(request, quiet);
+  plan.colours.WaitForTransforms();
   const ColourOptions& colour = request.settings.colour;
   QString plate = PlateColourName(colour.plate);
   if (!plan.colours.plateProfileName.isEmpty()) plate += QStringLiteral(", profile \"%1\"").arg(plan.colours.plateProfileName);

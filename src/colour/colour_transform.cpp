@@ -87,7 +87,12 @@ ColourTransform::ColourTransform(const IccProfile& from, const IccProfile& to, I
     cmsDoTransform(c.transform, greys, greyTable_.data(), 256);
     if (padded_)
       for (uint32_t& pixel : greyTable_) pixel &= 0x00FFFFFFu;
+    return;
   }
+  uint32_t black = 0, converted = 0;
+  Convert(reinterpret_cast<const uint8_t*>(&black), reinterpret_cast<uint8_t*>(&converted), 1);
+  memo_ = std::make_unique<std::atomic<uint64_t>[]>(size_t(1) << kMemoBits);
+  for (size_t i = 0; i < size_t(1) << kMemoBits; ++i) memo_[i].store(converted, std::memory_order_relaxed);
 }
 
 ColourTransform::~ColourTransform() = default;
@@ -108,21 +113,21 @@ uint32_t MemoSlot(uint32_t pixel, int bits) { return (pixel * 0x9E3779B1u) >> (3
 
 }  // namespace
 
-RowConversion::RowConversion(std::shared_ptr<const ColourTransform> transform) : transform_(std::move(transform)) {
-  if (transform_->tabled()) return;
-  uint32_t black = 0, converted = 0;
-  transform_->Convert(reinterpret_cast<const uint8_t*>(&black), reinterpret_cast<uint8_t*>(&converted), 1);
-  memo_.assign(size_t(1) << kMemoBits, uint64_t(converted));
-}
+RowConversion::RowConversion(std::shared_ptr<const ColourTransform> transform) : transform_(std::move(transform)) {}
 
+// The memo's slots are only ever whole pairs the transform made, so that
+// relaxed loads and stores suffice: a slot another thread is overwriting
+// gives either pair, both right.
 void RowConversion::Convert(const uint8_t* in, uint8_t* out, size_t pixels) {
-  if (memo_.empty()) return transform_->Convert(in, out, pixels);
+  std::atomic<uint64_t>* memo = transform_->memo_.get();
+  if (!memo) return transform_->Convert(in, out, pixels);
+  constexpr int bits = ColourTransform::kMemoBits;
   missed_.clear();
   at_.clear();
   for (size_t i = 0; i < pixels; ++i) {
     uint32_t pixel;
     std::memcpy(&pixel, in + 4 * i, 4);
-    const uint64_t slot = memo_[MemoSlot(pixel, kMemoBits)];
+    const uint64_t slot = memo[MemoSlot(pixel, bits)].load(std::memory_order_relaxed);
     if (uint32_t(slot >> 32) == pixel) {
       const auto converted = uint32_t(slot);
       std::memcpy(out + 4 * i, &converted, 4);
@@ -137,7 +142,7 @@ void RowConversion::Convert(const uint8_t* in, uint8_t* out, size_t pixels) {
                       missed_.size());
   for (size_t j = 0; j < missed_.size(); ++j) {
     std::memcpy(out + 4 * size_t(at_[j]), &converted_[j], 4);
-    memo_[MemoSlot(missed_[j], kMemoBits)] = uint64_t(missed_[j]) << 32 | converted_[j];
+    memo[MemoSlot(missed_[j], bits)].store(uint64_t(missed_[j]) << 32 | converted_[j], std::memory_order_relaxed);
   }
 }
 

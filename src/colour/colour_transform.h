@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -37,19 +38,29 @@ class ColourTransform {
   bool tabled() const { return !greyTable_.empty(); }
 
  private:
+  friend class RowConversion;
+  static constexpr int kMemoBits = 17;  // 1 MiB: within a core's second-level cache
   struct Cms;
   std::unique_ptr<Cms> cms_;
   // A greyscale source has 256 colours: each one's pixel, converted once.
   std::vector<uint32_t> greyTable_;
   bool padded_ = false;  // an RGB destination, whose padding is cleared
+  // The colours met before by every RowConversion of this transform, on
+  // any thread: the views of one series share most of their colours.
+  // Direct-mapped by a hash of the pixel: pixel << 32 | converted, each
+  // slot read and written whole, so that a slot never pairs one pixel with
+  // another's conversion. Every slot starts as pixel 0 and its conversion,
+  // so none is ever empty. None for a tabled source.
+  std::unique_ptr<std::atomic<uint64_t>[]> memo_;
 };
 
 // Converts a view's rows through a transform, remembering colours it has
-// converted: views are mostly colours met before (flat areas and gradients
-// of rendered scenes, a photograph's neighbours), and a remembered colour
-// costs a few nanoseconds where LittleCMS takes 10 to 40. The pixels are
-// those the transform gives, whatever is remembered. One a view reader:
-// not for several threads at once. Holds 128 KiB.
+// converted in the transform's memo: views are mostly colours met before
+// (flat areas and gradients of rendered scenes, a photograph's neighbours,
+// the other views of the scene), and a remembered colour costs a few
+// nanoseconds where LittleCMS takes 10 to 60. The pixels are those the
+// transform gives, whatever is remembered. One a view reader: not for
+// several threads at once; the memo it shares with the others is.
 class RowConversion {
  public:
   explicit RowConversion(std::shared_ptr<const ColourTransform> transform);
@@ -57,11 +68,7 @@ class RowConversion {
   void Convert(const uint8_t* in, uint8_t* out, size_t pixels);
 
  private:
-  static constexpr int kMemoBits = 14;
   std::shared_ptr<const ColourTransform> transform_;
-  // Direct-mapped by a hash of the pixel: pixel << 32 | converted. Every
-  // slot starts as pixel 0 and its conversion, so none is ever empty.
-  std::vector<uint64_t> memo_;
   // The pixels of a row the memo did not have, where they go, and their
   // conversions: converted together, in one call.
   std::vector<uint32_t> missed_, at_, converted_;

@@ -105,6 +105,10 @@ void Write(const ExportRequest& req, ExportPlan& plan, ProgressReporter& progres
   progress.Set(25);
 
   const std::unique_ptr<ImageComposer> composer = ComposerFor(p, viewWidths, RuleFor(s.colour.plate, req.negativeInput));
+  // The colour transforms were being made while the caption strip started
+  // and the plate was set up; one LittleCMS refuses stops the export here,
+  // before any row.
+  plan.colours.WaitForTransforms();
   // Views that decode or convert their rows do so on worker threads, ahead
   // of the engine's reader thread.
   views.ReadAhead(RowsComposed(*composer, views), ColumnsComposed(p.plate), WorkerThreads(req.threads));

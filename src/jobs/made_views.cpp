@@ -139,6 +139,7 @@ void SaveMadeViews(const ExportRequest& req, ProgressReporter& progress) {
   const ProgressFn silent;
   ProgressReporter opening(silent);
   const ColourPlan colours = OpenMadeViews(req, made, FrameSequence{}, views, opening);
+  colours.WaitForTransforms();  // LittleCMS's refusal before any view's file is made
   PlateLayout layout;
   layout.width = made.columns.width;
   layout.rows = made.height;

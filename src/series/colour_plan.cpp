@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <system_error>
 
 #include "colour/colour_transform.h"
 #include "common/error.h"
@@ -16,12 +17,12 @@ namespace {
 
 // A view's rows converted by a transform one source profile's views share;
 // a row asked for again (the export's rows repeat when the plate is taller
-// than the views) is converted once.
+// than the views) is converted once. The transform may still be in the
+// making: the first row waits for it.
 class ConvertedReader final : public SourceReader {
  public:
-  ConvertedReader(std::unique_ptr<SourceReader> native, std::shared_ptr<const ColourTransform> transform,
-                  ColourModel model)
-      : native_(std::move(native)), conversion_(std::move(transform)), nativeRow_(size_t(native_->image().Width) * 4),
+  ConvertedReader(std::unique_ptr<SourceReader> native, PendingTransform transform, ColourModel model)
+      : native_(std::move(native)), transform_(std::move(transform)), nativeRow_(size_t(native_->image().Width) * 4),
         row_(nativeRow_.size()) {
     image_ = native_->image();
     image_.Model = model;
@@ -34,7 +35,8 @@ class ConvertedReader final : public SourceReader {
     if (int64_t(row) != converted_) {
       converted_ = -1;
       native_->ReadRow(row, nativeRow_.data());
-      conversion_.Convert(nativeRow_.data(), row_.data(), columns_);
+      if (!conversion_) conversion_.emplace(transform_.get());  // raises what making it raised
+      conversion_->Convert(nativeRow_.data(), row_.data(), columns_);
       converted_ = row;
     }
     std::memcpy(dest, row_.data(), row_.size());
@@ -51,11 +53,27 @@ class ConvertedReader final : public SourceReader {
 
  private:
   std::unique_ptr<SourceReader> native_;
-  RowConversion conversion_;
+  PendingTransform transform_;  // this reader's own copy: each thread waits on its own
+  std::optional<RowConversion> conversion_;
   std::vector<uint8_t> nativeRow_, row_;  // the row as read, and converted
   int64_t converted_ = -1;
   uint32_t columns_ = 0;  // the columns converted; row_ holds 0 past them
 };
+
+// Makes the transform on a thread of its own: LittleCMS samples the whole
+// conversion into its tables first (about 30 ms for RGB into a CMYK
+// press's profile), which the caption strip and the row engine's setting
+// up can run beside. Made here when no thread can start.
+PendingTransform MakeTransform(const IccProfile& from, const IccProfile& to, Intent intent) {
+  const auto make = [from, to, intent] { return std::make_shared<const ColourTransform>(from, to, intent); };
+  try {
+    return std::async(std::launch::async, [make] { return std::shared_ptr<const ColourTransform>(make()); }).share();
+  } catch (const std::system_error&) {
+    std::promise<std::shared_ptr<const ColourTransform>> made;
+    made.set_value(make());
+    return made.get_future().share();
+  }
+}
 
 // What defines a view's colours: its embedded profile, checked, or its
 // model's default.
@@ -112,7 +130,7 @@ ColourPlan PlanColours(ViewSet& views, const ColourOptions& options, bool negati
   const IccProfile* target = working == ColourModel::kRgb ? &rgb : press ? &*press : nullptr;
 
   ColourPlan plan;
-  std::map<QByteArray, std::shared_ptr<const ColourTransform>> transforms;  // by source profile
+  std::map<QByteArray, PendingTransform> transforms;  // by source profile
   std::optional<QByteArray> sharedCmyk;  // the profile every CMYK view embeds, while they agree
   bool cmykAgree = true;
   for (size_t f = 0; f < views.FileCount(); ++f) {
@@ -125,8 +143,11 @@ ColourPlan PlanColours(ViewSet& views, const ColourOptions& options, bool negati
     }
     const IccProfile source = ViewProfile(image, press);
     if (image.Model == working && source == *target) continue;  // RGB in the plate's own profile
-    std::shared_ptr<const ColourTransform>& transform = transforms[source.bytes()];
-    if (!transform) transform = std::make_shared<const ColourTransform>(source, *target, options.intent);
+    PendingTransform& transform = transforms[source.bytes()];
+    if (!transform.valid()) {
+      transform = MakeTransform(source, *target, options.intent);
+      plan.transforms.push_back(transform);
+    }
     views.WrapFileReader(f, [&](std::unique_ptr<SourceReader> native) {
       return std::make_unique<ConvertedReader>(std::move(native), transform, working);
     });
@@ -151,6 +172,10 @@ ColourPlan PlanColours(ViewSet& views, const ColourOptions& options, bool negati
     }
   }
   return plan;
+}
+
+void ColourPlan::WaitForTransforms() const {
+  for (const PendingTransform& t : transforms) t.get();
 }
 
 }  // namespace plivora

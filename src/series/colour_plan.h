@@ -13,12 +13,19 @@
 
 #include <QByteArray>
 #include <QString>
+#include <future>
+#include <memory>
 #include <vector>
 
+#include "colour/colour_transform.h"
 #include "colour/plate_colour.h"
 #include "series/view_set.h"
 
 namespace plivora {
+
+// A transform being made on a thread of its own; get() waits for it and
+// raises what making it raised. Each thread waits on a copy of its own.
+using PendingTransform = std::shared_future<std::shared_ptr<const ColourTransform>>;
 
 struct ColourPlan {
   // The profile the plate carries, as its file's bytes: the CMYK profile
@@ -28,6 +35,12 @@ struct ColourPlan {
   QByteArray plateProfile;
   QString plateProfileName;       // its description, for summaries
   size_t convertedFiles = 0;      // distinct files converted
+  // The transforms the converting readers use, one a source profile, made
+  // beside the caller. Waiting for them raises LittleCMS's refusal to join
+  // two profiles ("Cannot convert from ... to ..."); the first row of a
+  // converted view waits for its transform anyway.
+  std::vector<PendingTransform> transforms;
+  void WaitForTransforms() const;
 };
 
 // Checks the profiles (the ones given always; the default CMYK profile when
@@ -35,7 +48,8 @@ struct ColourPlan {
 // every file that needs converting, so that every listing hands out rows in
 // the plate's working model. One transform serves every file of one source
 // profile. A series of ".gjs" views (`negativeInput`) must be CMYK
-// throughout. Raises Error naming the profile or the view and the reason.
+// throughout. Raises Error naming the profile or the view and the reason;
+// the transforms' own errors come from WaitForTransforms.
 ColourPlan PlanColours(ViewSet& views, const ColourOptions& options, bool negativeInput);
 
 }  // namespace plivora

@@ -109,7 +109,8 @@ JpegReader::JpegReader(std::unique_ptr<SourceFile> file, DecodeBudget& budget)
                                                 ? QStringLiteral("it is a progressive JPEG, decoded whole, in %1")
                                                 : QString());
   cinfo_.mem->max_memory_to_use = long(std::min<uint64_t>(blocks + rowBytes + (uint64_t(16) << 20), LONG_MAX));
-  row_.resize(size_t(rowBytes));
+  // RGB comes as four bytes a pixel, as the rows are handed out.
+  row_.resize(size_t(image_.Width) * (image_.Model == ColourModel::kRgb ? 4 : size_t(components)));
 }
 
 // Each block of each component takes at least one bit in a Huffman-coded
@@ -173,7 +174,9 @@ bool JpegReader::ReadHeader() {
       inverted_ = cinfo_.saw_Adobe_marker;
       break;
     default:
-      cinfo_.out_color_space = JCS_RGB;
+      // libjpeg's own four-byte RGB (its fourth byte filler): the same
+      // colours as three-byte RGB, without a pass to spread them.
+      cinfo_.out_color_space = JCS_EXT_RGBX;
       image_.Model = ColourModel::kRgb;
       break;
   }
@@ -186,7 +189,7 @@ bool JpegReader::StartDecompress() {
   if (setjmp(errors_.jump)) return false;
   jpeg_start_decompress(&cinfo_);
   return cinfo_.output_width == image_.Width && cinfo_.output_height == image_.Height &&
-         cinfo_.output_components == (image_.Model == ColourModel::kGrey ? 1 : image_.Model == ColourModel::kRgb ? 3 : 4);
+         cinfo_.output_components == (image_.Model == ColourModel::kGrey ? 1 : 4);
 }
 
 bool JpegReader::ReadNextRow() {
@@ -222,7 +225,8 @@ void JpegReader::Emit(uint8_t* dest) const {
       return;
     case ColourModel::kRgb:
     case ColourModel::kLab:  // not from a JPEG
-      for (uint32_t x = 0; x < width; ++x, dest += 4, in += 3) dest[0] = in[0], dest[1] = in[1], dest[2] = in[2], dest[3] = 0;
+      std::memcpy(dest, in, size_t(width) * 4);
+      for (uint32_t x = 0; x < width; ++x) dest[4 * size_t(x) + 3] = 0;  // the filler
       return;
     case ColourModel::kCmyk: {
       const uint8_t flip = inverted_ ? 255 : 0;

@@ -202,6 +202,10 @@ void PngReader::ReadAlpha(uint8_t* dest) const {
 // reduced, alpha laid over white.
 void PngReader::Emit(const uint8_t* raw, uint8_t* dest) {
   emitted_ = raw;
+  if (sampleBytes_ == 1 && channels_ == 3) {  // 8-bit RGB, as most photographs come: the samples as they are
+    for (uint32_t x = 0; x < image_.Width; ++x, dest += 4, raw += 3) dest[0] = raw[0], dest[1] = raw[1], dest[2] = raw[2], dest[3] = 0;
+    return;
+  }
   const uint32_t colours = channels_ <= 2 ? 1 : 3;
   const bool alpha = channels_ == 2 || channels_ == 4;
   for (uint32_t x = 0; x < image_.Width; ++x, dest += 4) {

@@ -279,6 +279,29 @@ class ColourPlates(ProgramTest):
                 self.assertIn(message, result.stderr)
                 self.assertEqual(sorted(os.listdir(self.dir.name)), before)
 
+    def test_a_press_profile_littlecms_cannot_convert_into_fails_export_and_dry_run(self):
+        # The press's profile as printers' profiles come, but with its
+        # tables from the connection space renamed away: it reads as a CMYK
+        # profile, and LittleCMS cannot convert into it.
+        cmyk = bytearray(open(CMYK_PROFILE, "rb").read())
+        for i in range(struct.unpack(">I", cmyk[128:132])[0]):
+            at = 132 + 12 * i
+            if cmyk[at:at + 3] == b"B2A":
+                cmyk[at:at + 3] = b"zzz"
+        with open(self.path("no-b2a.icc"), "wb") as f:
+            f.write(cmyk)
+        Image.fromarray(ramp()[..., :3], "RGB").save(self.path("v.png"))
+        before = sorted(os.listdir(self.dir.name))
+        for extra in [[], ["--dry-run"], ["--threads", "1"]]:
+            with self.subTest(extra=extra):
+                result = self.run_program("-q", "--unit", "inch", "--width", "0.5", "--colour", "cmyk", "--cmyk-profile",
+                                          self.path("no-b2a.icc"), *extra, "-o", self.path("out.tif"), self.path("v.png"))
+                self.assertEqual(result.returncode, 1, result.stderr)
+                self.assertIn("Cannot convert from", result.stderr)
+                self.assertIn("(relative intent)", result.stderr)
+                self.assertEqual(result.stdout, "")
+                self.assertEqual(sorted(os.listdir(self.dir.name)), before)
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "colour/colour_transform.h"
@@ -69,6 +70,54 @@ TEST(RowConversion, GivesTheTransformsPixelsWhateverTheMemoHolds) {
       conversion.Convert(row.data(), out.data(), row.size() / 4);
       ASSERT_EQ(out, Direct(*transform, row)) << "row " << (&row - rows.data());
     }
+  }
+}
+
+// The views of a series are converted on several threads at once, each
+// view by a RowConversion of its own sharing the transform's memo: every
+// thread gets the transform's own pixels while the others fill and
+// overwrite the slots it reads. Each thread's rows hold colours of their
+// own that fall into the slots of the others' colours, and colours all
+// threads share.
+TEST(RowConversion, ThreadsSharingTheTransformsMemoGetItsPixels) {
+  const IccProfile cmyk = IccProfile::FromFile(QString::fromLatin1(kDefaultCmykProfile), ColourModel::kCmyk, QStringLiteral("the CMYK profile"));
+  const IccProfile srgb = IccProfile::Srgb();
+  struct Case {
+    const char* name;
+    const IccProfile& from;
+    const IccProfile& to;
+    unsigned threads;
+  };
+  for (const Case& c : {Case{"RGB to CMYK, 2 threads", srgb, cmyk, 2}, Case{"RGB to CMYK, 4 threads", srgb, cmyk, 4},
+                        Case{"CMYK to RGB, 3 threads", cmyk, srgb, 3}}) {
+    SCOPED_TRACE(c.name);
+    auto transform = std::make_shared<const ColourTransform>(c.from, c.to, Intent::kRelative);
+    const bool rgbIn = c.from.model() == ColourModel::kRgb;
+    std::vector<std::vector<uint8_t>> rows(c.threads), expected(c.threads);
+    for (unsigned t = 0; t < c.threads; ++t) {
+      std::mt19937 random(11);  // the same colours for every thread, each changed in its own way
+      for (int i = 0; i < 20000; ++i) {
+        uint32_t value = random();
+        if (i % 3 != 0) value ^= (t + 1) << (i % 24);
+        if (rgbIn) value &= 0x00FFFFFFu;
+        for (int b = 0; b < 4; ++b) rows[t].push_back(uint8_t(value >> (8 * b)));
+      }
+      expected[t] = Direct(*transform, rows[t]);
+    }
+    std::vector<int> wrong(c.threads, 0);
+    std::vector<std::thread> threads;
+    for (unsigned t = 0; t < c.threads; ++t)
+      threads.emplace_back([&, t] {
+        RowConversion conversion(transform);
+        std::vector<uint8_t> out(rows[t].size());
+        for (int pass = 0; pass < 4; ++pass)
+          for (size_t at = 0; at < rows[t].size(); at += 4000) {  // rows of 1000 pixels
+            conversion.Convert(rows[t].data() + at, out.data() + at, 1000);
+            wrong[t] += !std::equal(out.begin() + ptrdiff_t(at), out.begin() + ptrdiff_t(at) + 4000, expected[t].begin() + ptrdiff_t(at));
+          }
+      });
+    for (std::thread& thread : threads) thread.join();
+    for (unsigned t = 0; t < c.threads; ++t) EXPECT_EQ(wrong[t], 0) << "thread " << t;
   }
 }
 
