@@ -142,7 +142,7 @@ class WindowJobsTest : public QObject {
       rig.desktop.saveAnswers << dir_.filePath("search/out.tif");
       w.BitBtn7->click();
       QCOMPARE(rig.desktop.errors.size(), 1);
-      QVERIFY2(rig.desktop.errors[0].contains(QStringLiteral("--save-job")), qPrintable(rig.desktop.errors[0]));
+      QVERIFY2(rig.desktop.errors[0].contains(QStringLiteral("Auto align")), qPrintable(rig.desktop.errors[0]));
       QVERIFY(!QFileInfo::exists(dir_.filePath("search/out.tif")));
     }
   }
