@@ -208,6 +208,24 @@ class WindowLayersTest : public QObject {
     QVERIFY(!QFileInfo::exists(dir_.filePath("both.plivora")));
   }
 
+  void lensViewShowsTheMadeViews() {
+    WindowRig rig;
+    TForm1& w = English(rig);
+    LayersView* view = OpenLayers(w);
+    rig.desktop.openAnswers = {{Background("l1.png", 200, 100), Logo("l2.png")}};
+    view->Add->click();
+    Type(view->Frames, QStringLiteral("5"));
+    // No view is listed: the lens view shows the plate of the made views.
+    w.Guard(&TForm1::LensViewClick);
+    QVERIFY2(rig.desktop.errors.isEmpty(), qPrintable(rig.desktop.errors.join('\n')));
+    QVERIFY(w.findChild<QWidget*>(QStringLiteral("LensView"), Qt::FindDirectChildrenOnly));
+    // With views listed too it is refused, as the export is.
+    rig.Import({WriteView(dir_.filePath("l3.tif"), 40, 60)});
+    w.Guard(&TForm1::LensViewClick);
+    QCOMPARE(rig.desktop.errors.size(), 1);
+    QVERIFY(rig.desktop.errors[0].contains(QLatin1String("the view list holds views too")));
+  }
+
   void exportEqualsTheCommandLinesPlate_data() {
     QTest::addColumn<QString>("height");
     QTest::newRow("height from the made views") << QString();
