@@ -57,8 +57,8 @@ inline constexpr int kTransformRole = Qt::UserRole + 1;
 inline constexpr const char* kMakerPage = "https://en.wikipedia.org/wiki/Lenticular_printing";
 
 // The layers or depth map a job makes its views from, and back into a
-// job's options (frames, depth-map, depth, key-depth; none while nothing is
-// made).
+// job's options (frames, depth-map, depth, key-depth; while nothing is
+// made, no depth map, and the others left as they are).
 MadeSource MadeSourceOf(const Job& job);
 void PutMadeOptions(const MadeSource& made, OptionValues& values);
 class TForm1 : public QWidget {

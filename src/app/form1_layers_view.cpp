@@ -43,17 +43,19 @@ MadeSource MadeSourceOf(const Job& job) {
   return made;
 }
 
+// With nothing made, only the map goes (it alone would make views); a
+// job's frames and depths that make nothing are kept as they came.
 void PutMadeOptions(const MadeSource& made, OptionValues& values) {
-  for (const QString& name : {kFrames, kDepthMap, kDepth, kKeyDepth}) values.erase(name);
+  values.erase(kDepthMap);
   if (!made.Active()) return;
   const auto put = [&](const QString& name, const QString& text) {
+    values.erase(name);
     if (!text.isEmpty()) values[name] = text;
   };
   put(kFrames, made.frames);
-  if (!made.depthMapChosen) return;
-  put(kDepthMap, made.depthMap);
   put(kDepth, made.depth);
   put(kKeyDepth, made.keyDepth);
+  if (made.depthMapChosen) put(kDepthMap, made.depthMap);
 }
 
 void TForm1::LayersViewClick() {
