@@ -273,6 +273,9 @@ class TForm1 : public QWidget {
   std::optional<MadeViewPlan> MadePlan(QString* problem) const;
   // The made views' size becomes the reference, as the command line takes it.
   void TakeMadeReference();
+  // The animated preview's frames of the made views, one a view in their
+  // order, each read whole and reduced as a view is.
+  std::vector<QImage> MadeFrames() const;
   // The summary's lines of the made views, and the frames made (left as
   // they are when none); a refusal goes to *warning.
   QStringList MadeLines(int* frames, QString* warning) const;

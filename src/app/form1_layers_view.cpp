@@ -11,6 +11,8 @@
 #include "app/wording.h"
 #include "common/error.h"
 #include "jobs/made_views.h"
+#include "preview/frames.h"
+#include "series/view_set.h"
 #include "series/view_series.h"
 
 namespace plivora {
@@ -89,6 +91,8 @@ void TForm1::AddLayersClick() {
 
 void TForm1::TakeLayersView() {
   if (LayersView* view = LayersViewOf(*this)) made_ = view->source();
+  // As after an import: a preview playing ends, and a press plays anew.
+  PreviewState = 202;
   TakeMadeReference();
   if (made_.Active()) BitBtn7->setEnabled(true);
   UpdateOutputSummary();
@@ -129,7 +133,25 @@ std::optional<MadeViewPlan> TForm1::MadePlan(QString* problem) const {
   }
 }
 
+std::vector<QImage> TForm1::MadeFrames() const {
+  ExportRequest request;
+  request.settings = WindowSettings();
+  PutMadeInRequest(request);
+  const MadeViewPlan made = PlanMadeViews(request);
+  ViewSet views;
+  const ProgressFn silent;
+  ProgressReporter opening(silent);
+  OpenMadeViews(request, made, FrameSequence{}, views, opening);
+  const QStringList names = MadeViewNames(made.frames);
+  std::vector<QImage> frames;
+  FrameScale scale;
+  for (size_t k = 0; k < views.size(); ++k) frames.push_back(BuildReaderFrame(names.value(qsizetype(k)), views[k], scale));
+  return frames;
+}
+
 void TForm1::TakeMadeReference() {
+  // Preview plays the made views, even with no view listed.
+  BitBtn5->setEnabled(ListBox1->count() >= 2 || made_.Active());
   const std::optional<MadeViewPlan> plan = MadePlan(nullptr);
   if (!plan) return;
   FirstPhotoWidth = int32_t(plan->columns.width);

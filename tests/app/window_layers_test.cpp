@@ -8,9 +8,11 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
+#include <QTimer>
 #include <QtTest>
 
 #include "app/layers_view.h"
+#include "app/picture_box.h"
 #include "app_test_support.h"
 #include "jobs/job_file.h"
 
@@ -224,6 +226,32 @@ class WindowLayersTest : public QObject {
     w.Guard(&TForm1::LensViewClick);
     QCOMPARE(rig.desktop.errors.size(), 1);
     QVERIFY(rig.desktop.errors[0].contains(QLatin1String("the view list holds views too")));
+  }
+
+  void previewPlaysTheMadeViews() {
+    WindowRig rig;
+    TForm1& w = English(rig);
+    LayersView* view = OpenLayers(w);
+    rig.desktop.openAnswers = {{Background("p1.png", 200, 100), Logo("p2.png")}};
+    view->Add->click();
+    Apply(*view, QStringLiteral("depth 8"));  // the logo moves far from a view to the next
+    Type(view->Frames, QStringLiteral("3"));
+    QVERIFY(w.BitBtn5->isEnabled());
+    QVERIFY(QTest::qWaitFor([&] { return !w.Timer1->isActive(); }, 1000));
+    QList<QImage> shown;
+    QObject context;
+    QObject::connect(w.Timer1, &QTimer::timeout, &context, [&] {
+      shown << w.Image4->picture();
+      if (shown.size() == 4) w.BitBtn11->click();
+    });
+    w.Guard(&TForm1::BitBtn5Click);
+    QVERIFY2(rig.desktop.errors.isEmpty(), qPrintable(rig.desktop.errors.join('\n')));
+    // Ticks 1 to 3 show views 1, 2 and 3: the same size, each its own.
+    QCOMPARE(shown.size(), 4);
+    QVERIFY(!shown[1].isNull());
+    QCOMPARE(shown[1].width(), 400);
+    QCOMPARE(shown[2].size(), shown[1].size());
+    QVERIFY(shown[1] != shown[2] && shown[2] != shown[3] && shown[1] != shown[3]);
   }
 
   void exportEqualsTheCommandLinesPlate_data() {
