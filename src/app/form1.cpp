@@ -203,6 +203,7 @@ void TForm1::SwitchLanguage() {
   RetitleActions();
   RetitleLensView();
   RetitleAlignView();
+  RetitleLayersView();
   SetPrintSetup(setup_);  // the summary's words
 }
 

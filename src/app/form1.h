@@ -15,9 +15,11 @@
 
 #include "align/alignment.h"
 #include "app/desktop.h"
+#include "app/layers_view.h"
 #include "app/print_setup.h"
 #include "interlace/export_geometry.h"
 #include "jobs/job_file.h"
+#include "jobs/made_views.h"
 #include "jobs/pitch_sheet.h"
 #include "preview/frames.h"
 
@@ -54,6 +56,11 @@ inline constexpr int kTransformRole = Qt::UserRole + 1;
 // Where the little logo leads.
 inline constexpr const char* kMakerPage = "https://en.wikipedia.org/wiki/Lenticular_printing";
 
+// The layers or depth map a job makes its views from, and back into a
+// job's options (frames, depth-map, depth, key-depth; while nothing is
+// made, no depth map, and the others left as they are).
+MadeSource MadeSourceOf(const Job& job);
+void PutMadeOptions(const MadeSource& made, OptionValues& values);
 class TForm1 : public QWidget {
  public:
   // Builds the controls and runs the create step (FormCreate); an error in
@@ -135,6 +142,12 @@ class TForm1 : public QWidget {
   // shifts and turns found replace the views' own, and the summary tells
   // the depth budget measured.
   void AutoAlignClick();
+  // The layers window (layers_view.h): the layers or the depth map the
+  // views are made from, kept here, saved in the job and exported in the
+  // place of the view list. Add asks for the layers' files.
+  void LayersViewClick();
+  void AddLayersClick();
+  const MadeSource& madeSource() const { return made_; }
   // Each view's shift and turn, one a view of the list (kept with the
   // view's file when the list is reordered), and setting them as the
   // export, the job and the reference take them.
@@ -162,6 +175,7 @@ class TForm1 : public QWidget {
   QPushButton* BitBtn13 = nullptr;  // pitch test, in the band's free space
   QPushButton* BitBtn14 = nullptr;  // lens view, in the band's free space
   QPushButton* BitBtn15 = nullptr;  // alignment view, in the band's free space
+  QPushButton* BitBtn16 = nullptr;  // layers window, in the band's free space
   QLabel* OutputSummary = nullptr;  // what an export would write, in the band's free space
   QLabel* Written = nullptr;  // "Written: PATH (SIZE)" over the progress bar, until the next action
   ClickablePicture *Image2 = nullptr, *Image1 = nullptr;
@@ -248,6 +262,23 @@ class TForm1 : public QWidget {
   void RetitleActions();
   void RetitleLensView();
   void RetitleAlignView();
+  void RetitleLayersView();
+  void TakeLayersView();
+  void ShowMadeInLayersView();
+  // The made views into `request` (its layers, or the depth map's picture);
+  // refused while the view list holds views too.
+  void PutMadeInRequest(ExportRequest& request) const;
+  // The made views' plan for the fields as they stand; none when nothing
+  // is made, or when it is refused (*problem tells why).
+  std::optional<MadeViewPlan> MadePlan(QString* problem) const;
+  // The made views' size becomes the reference, as the command line takes it.
+  void TakeMadeReference();
+  // The animated preview's frames of the made views, one a view in their
+  // order, each read whole and reduced as a view is.
+  std::vector<QImage> MadeFrames() const;
+  // The summary's lines of the made views, and the frames made (left as
+  // they are when none); a refusal goes to *warning.
+  QStringList MadeLines(int* frames, QString* warning) const;
   void TakeAlignViewTransforms();
   void TakeAlignViewKey();
   void RefreshAlignView();
@@ -296,6 +327,7 @@ class TForm1 : public QWidget {
     std::vector<NeighbourParallax> parallax;
   };
   std::optional<MeasuredDepth> depth_;
+  MadeSource made_;  // the layers window's; inactive: the view list is exported
 };
 
 }  // namespace plivora

@@ -109,7 +109,12 @@ void TForm1::BitBtn7Click() {
   // Delete can empty the list while Export stays enabled; such a series, and
   // one too long for the column map, is refused before anything is asked.
   const int count = ListBox1->count();
-  if (count == 0) Fail(Words(QStringLiteral("There are no views to export; import a series first"),
+  // Views made from the layers window's layers or depth map take the list's
+  // place; with views listed too, the export is refused rather than guessed.
+  const bool made = made_.Active();
+  ExportRequest request;
+  if (made) PutMadeInRequest(request);
+  if (count == 0 && !made) Fail(Words(QStringLiteral("There are no views to export; import a series first"),
                              QStringLiteral("没有可导出的图片；请先导入系列图")));
   if (count > 255)
     Fail(Words(QStringLiteral("A series can hold at most 255 views; this one has %1"), QStringLiteral("一个系列最多 255 张图；这个有 %1 张"))
@@ -151,15 +156,16 @@ void TForm1::BitBtn7Click() {
   QApplication::processEvents();
 
   PhotoCount = uint8_t(count);
-  ExportRequest request;
   // The fields read in the export's order, with the runtime's messages.
   request.settings = WindowSettings();
   request.settings.form = form;
-  request.views = Items();
-  request.transforms = jobKept_.TransformsFor(request.views);  // an opened job's shifts and turns
+  if (!made) {
+    request.views = Items();
+    request.transforms = jobKept_.TransformsFor(request.views);  // an opened job's shifts and turns
+  }
   request.firstPhotoWidth = FirstPhotoWidth;
   request.firstPhotoHeight = FirstPhotoHeight;
-  request.negativeInput = NegativeInput == 1;
+  request.negativeInput = !made && NegativeInput == 1;
   request.outputPath = QFileInfo(path).absoluteFilePath();
   request.now = desktop_.Now();
   request.locale = QLocale();
@@ -323,6 +329,8 @@ OptionValues TForm1::WindowValues(bool portable) const {
   if (!jobPath_.isEmpty())
     for (const auto& [name, value] : jobKept_.options)
       if (const OptionEntry* o = FindExportOption(name); o && o->shown == Shown::kNowhere) values[name] = value;
+  // What the views are made from is the layers window's, job or none.
+  PutMadeOptions(made_, values);
   for (const auto& [name, value] : setup_.values) values[name] = value;
   const QChar sep = DecimalSeparator();
   for (const OptionEntry& o : ExportOptions()) {

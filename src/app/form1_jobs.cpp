@@ -59,6 +59,10 @@ void TForm1::SaveJobAsClick() {
 Job TForm1::JobOfWindow() const {
   Job job = jobKept_;
   job.views = Items();
+  // A depth map's one picture is the job's view; layers stand in the
+  // place of the views.
+  if (made_.Active() && made_.depthMapChosen && job.views.isEmpty() && !made_.picture.isEmpty()) job.views = {made_.picture};
+  job.layers = made_.depthMapChosen ? std::vector<Layer>{} : made_.layers;
   job.transforms = jobKept_.TransformsFor(job.views);
   job.DropIdentityTransforms();
   job.options = WindowValues(true);
@@ -68,7 +72,11 @@ Job TForm1::JobOfWindow() const {
 }
 
 void TForm1::SaveJob(const QString& path) {
-  if (ListBox1->count() == 0)
+  if (made_.Active() && ListBox1->count() > 0)
+    Fail(Words(QStringLiteral("A job lists views or the layers (or depth map) to make them from, not both; "
+                              "clear the view list, or the layers window's layers"),
+               QStringLiteral("作业只能列出图片或用于生成图片的图层（或深度图），不能两者都有；请清空图片列表，或清除图层窗口的图层")));
+  if (ListBox1->count() == 0 && !made_.Active())
     Fail(Words(QStringLiteral("There are no views to save in a job; import a series first"),
                QStringLiteral("没有可存入作业的图片；请先导入系列图")));
   WriteJob(path, JobOfWindow());
@@ -120,9 +128,13 @@ void TForm1::OpenJob(const QString& path) {
   SetPrintSetup(setup);
   setupChosen_ = true;
   ReplaceItems({});
-  AddItems(job.views);
+  made_ = MadeSourceOf(job);
+  // A depth map's picture is the layers window's, not the list's.
+  const QStringList listed = made_.depthMapChosen ? QStringList{} : job.views;
+  AddItems(listed);
   jobPath_ = path;
   jobKept_ = job;
+  ShowMadeInLayersView();
   ShowTransformsInList();
   ShowTitle();
   lastFolder_ = QFileInfo(path).absolutePath();
@@ -131,13 +143,14 @@ void TForm1::OpenJob(const QString& path) {
   // that are missing are marked, and named together.
   const QStringList missing = MarkMissingViews();
   bool referenced = false;
-  for (const QString& view : job.views) {
+  for (const QString& view : listed) {
     if (referenced || missing.contains(view)) continue;
     NegativeInput = IsNegativeExtension(PathExtension(view)) ? 1 : 0;
     TakeReference(view);
     referenced = true;
   }
-  if (missing.isEmpty()) TakeAlignedReference(job.views, job.transforms);
+  if (missing.isEmpty() && !listed.isEmpty()) TakeAlignedReference(job.views, job.transforms);
+  TakeMadeReference();
   // The height follows the reference view, unless the job gives it.
   ShowFieldValues(job.options);
   BitBtn7->setEnabled(true);

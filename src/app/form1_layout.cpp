@@ -178,6 +178,8 @@ void TForm1::CreateTopBand() {
   BitBtn13 = MakePictureButton(p, "BitBtn13", {590, 15, 48, 48}, "pitchtest", QStringLiteral("Pitch test(光栅节距测试)"));
   BitBtn14 = MakePictureButton(p, "BitBtn14", {652, 15, 48, 48}, "lensview", QStringLiteral("Lens view(光栅透视)"));
   BitBtn15 = MakePictureButton(p, "BitBtn15", {816, 15, 48, 48}, "alignview", QStringLiteral("Alignment view(视图对齐)"));
+  // Above the logo, the band's last free space.
+  BitBtn16 = Make<QPushButton>(p, "BitBtn16", {712, 8, 92, 28});
   BitBtn5->setEnabled(false);
   BitBtn7->setEnabled(false);
   BitBtn12 = Make<QPushButton>(p, "BitBtn12", {400, 85, 81, 36});
@@ -270,6 +272,7 @@ void TForm1::ConnectHandlers() {
   on(BitBtn13, &TForm1::BitBtn13Click);
   on(BitBtn14, &TForm1::LensViewClick);
   on(BitBtn15, &TForm1::AlignViewClick);
+  on(BitBtn16, &TForm1::LayersViewClick);
   on(BitBtn8, &TForm1::BitBtn8Click);
   on(BitBtn5, &TForm1::BitBtn5Click);
   on(BitBtn11, &TForm1::BitBtn11Click);
@@ -339,11 +342,13 @@ void TForm1::RetitleActions() {
   };
   for (const auto& [name, text] : texts)
     if (auto* a = findChild<QAction*>(QString::fromLatin1(name))) a->setText(text);
+  BitBtn16->setText(Words(QStringLiteral("Layers…"), QStringLiteral("图层…")));
+  BitBtn16->setToolTip(Words(QStringLiteral("Views made from layers or a depth map"), QStringLiteral("由图层或深度图生成视图")));
 }
 
 void TForm1::SetFocusOrder() {
   QWidget* const order[] = {BitBtn4, BitBtn1, BitBtn2, ListBox1, BitBtn11, ComboBox1, Edit3, ComboBox2,
-                            Edit2, BitBtn9, BitBtn7, BitBtn3, Edit4, ComboBox3, BitBtn5, BitBtn12, BitBtn13, BitBtn14, BitBtn15};
+                            Edit2, BitBtn9, BitBtn7, BitBtn3, Edit4, ComboBox3, BitBtn5, BitBtn12, BitBtn13, BitBtn14, BitBtn15, BitBtn16};
   for (size_t i = 0; i + 1 < std::size(order); ++i)
     setTabOrder(order[i], order[i + 1]);
   for (QWidget* w : std::initializer_list<QWidget*>{Image1, Image2, Image4}) w->setFocusPolicy(Qt::NoFocus);

@@ -43,7 +43,9 @@ LensView* LensViewOf(const QWidget& form) {
 
 void TForm1::LensViewClick() {
   const QStringList views = Items();
-  if (views.isEmpty())
+  // The layers window's made views, when it holds any, in the list's place.
+  const bool made = made_.Active();
+  if (views.isEmpty() && !made)
     Fail(Words(QStringLiteral("There are no views to see through the lens; import a series first"),
                QStringLiteral("没有可透过光栅查看的图片；请先导入系列图")));
   ExportRequest request;
@@ -56,11 +58,15 @@ void TForm1::LensViewClick() {
   request.settings.lens.mirror = false;
   request.settings.marks = false;
   request.settings.form = OutputForm{Compression::None, true};
-  request.views = views;
-  request.transforms = ViewTransforms();  // the views aligned and cut, as the export reads them
+  if (made) {
+    PutMadeInRequest(request);
+  } else {
+    request.views = views;
+    request.transforms = ViewTransforms();  // the views aligned and cut, as the export reads them
+  }
   request.firstPhotoWidth = FirstPhotoWidth;
   request.firstPhotoHeight = FirstPhotoHeight;
-  request.negativeInput = NegativeInput == 1;
+  request.negativeInput = !made && NegativeInput == 1;
   request.outputPath = jobKept_.output;  // what the caption strip names: the output last written, if any
   request.now = desktop_.Now();
   request.locale = QLocale();

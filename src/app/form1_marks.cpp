@@ -20,7 +20,7 @@ namespace plivora {
 
 namespace {
 
-bool SameJob(const Job& a, const Job& b) { return a.views == b.views && a.output == b.output && a.options == b.options; }
+bool SameJob(const Job& a, const Job& b) { return a.views == b.views && a.layers == b.layers && a.output == b.output && a.options == b.options; }
 
 // "3.6 MB", "80.4 kB": sizes as the summary gives them, in the locale's digits.
 QString SizeText(int64_t bytes) {

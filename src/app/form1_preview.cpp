@@ -55,7 +55,8 @@ void TForm1::PlayPreview() {
   // Preview is enabled only with two views or more; the list can only have
   // become shorter by now if the handler is called directly.
   const QStringList views = Items();
-  if (views.isEmpty())
+  const bool made = made_.Active();
+  if (views.isEmpty() && !made)
     Fail(Words(QStringLiteral("There are no views to preview; import a series first"), QStringLiteral("没有可预览的图片；请先导入系列图")));
 
   BusyCursor busy;
@@ -66,10 +67,15 @@ void TForm1::PlayPreview() {
   PhotoCount = uint8_t(views.size());
   std::vector<QImage> frames;
   try {
+    if (made) {
+      const std::vector<QImage> built = MadeFrames();
+      for (const int i : FrameIndices(int(built.size()), setup_.settings.lens.frames)) frames.push_back(built[size_t(i)]);
+    } else {
     // No events are handled while the frames are built: one a view, then
     // shown in the order the lens shows them.
     const std::vector<QImage> built = BuildFrames(views, NegativeInput == 1, AlignedReads(views));
     for (const int i : FrameIndices(int(views.size()), setup_.settings.lens.frames)) frames.push_back(built[size_t(i)]);
+    }
   } catch (...) {
     // Nothing was shown and Export was never disabled: a later press starts
     // afresh, and an outer preview this one was nested in ends.

@@ -102,13 +102,18 @@ Told PlateLines(const PlatePlan& plan, const ExportSettings& s, int frames) {
 // than the label; its tip holds the warning and the whole summary.
 void TForm1::UpdateOutputSummary() {
   const int views = ListBox1->count();
+  // Made views stand in the list's place: their count and size.
+  int madeFrames = 0;
+  QString madeWarning;
+  const QStringList made = MadeLines(&madeFrames, &madeWarning);
   Told told;
   bool sized = false;  // the fields give an output
   QString tooLarge;
   try {
     // A field that can't be used is named, in red, in the operator's words.
     const ExportSettings s = WindowSettings();
-    const int frames = views > 0 ? int(FrameIndices(views, s.lens.frames).size()) : 0;
+    const int listed = made.isEmpty() ? views : madeFrames;
+    const int frames = listed > 0 ? int(FrameIndices(listed, s.lens.frames).size()) : 0;
     ExportRequest request;
     request.settings = s;
     request.outputPath = QStringLiteral("summary.tif");
@@ -137,6 +142,9 @@ void TForm1::UpdateOutputSummary() {
     told.lines << Words(QStringLiteral("%1 of the %2 views are missing"), QStringLiteral("%2 张图中缺少 %1 张")).arg(missing.size()).arg(views);
     told.warning = told.lines.last();
   }
+  // The made views come first after the plate: what the export reads.
+  told.lines << made;
+  if (!madeWarning.isEmpty() && told.warning.isEmpty()) told.warning = madeWarning;
   if (sized && !setupSummary_.isEmpty()) {
     const QString lens = LensSummary(setup_.settings);
     told.lines << (lens.isEmpty() ? setupSummary_ : lens + Words(QStringLiteral("; "), QStringLiteral("；")) + setupSummary_);

@@ -78,6 +78,18 @@ QImage BuildFrame(const QString& path, bool negativeInput, FrameScale& scale, co
   return frame;
 }
 
+QImage BuildReaderFrame(const QString& name, SourceReader& reader, FrameScale& scale) {
+  QImage reduced;
+  {
+    QImage view(1, 1, kCmykFormat);
+    if (LoadReaderBitmap(name, reader, view, false) != ColourModel::kCmyk) RgbAsInks(view);
+    reduced = ReduceView(view, scale);
+  }
+  QImage frame;
+  CmykToRgb(reduced, frame);
+  return frame;
+}
+
 std::vector<QImage> BuildFrames(const QStringList& paths, bool negativeInput, const std::vector<AlignedRead>& aligned) {
   const size_t n = size_t(paths.size());
   if (!aligned.empty() && aligned.size() != n)

@@ -19,6 +19,8 @@
 
 namespace plivora {
 
+class SourceReader;
+
 // What the first view of a run fixes for the views after it.
 struct FrameScale {
   int64_t S = 0;      // 0 until the first view sets it
@@ -51,6 +53,10 @@ struct AlignedRead {
 // as ReduceView does and returns the RGB picture. The loaded view is released before this returns.
 QImage BuildFrame(const QString& path, bool negativeInput, FrameScale& scale,
                   const std::optional<AlignedRead>& aligned = std::nullopt);
+
+// The same from the rows `reader` hands out (a view made from layers, say),
+// read whole from its first row; `name` names it in errors.
+QImage BuildReaderFrame(const QString& name, SourceReader& reader, FrameScale& scale);
 
 // One RGB frame per path, in order, all of the first view's frame size,
 // built one view a task on as many threads as an export composes on.
