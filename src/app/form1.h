@@ -276,6 +276,8 @@ class TForm1 : public QWidget {
   // The animated preview's frames of the made views, one a view in their
   // order, each read whole and reduced as a view is.
   std::vector<QImage> MadeFrames() const;
+  // The anaglyph of the layers window's made views, in the place of the list's.
+  void ShowMadeAnaglyph();
   // The summary's lines of the made views, and the frames made (left as
   // they are when none); a refusal goes to *warning.
   QStringList MadeLines(int* frames, QString* warning) const;

@@ -136,6 +136,9 @@ void TForm1::BitBtn10Click() {
     ListBox1->show();
     return;
   }
+  // The layers window's views take the list's place, as in the export
+  // (which refuses when the list holds views too).
+  if (made_.Active()) return ShowMadeAnaglyph();
   const QStringList views = Items();
   PhotoCount = uint8_t(views.size());
   const std::optional<AnaglyphViews> chosen = ChooseAnaglyphViews(views.size());
@@ -149,6 +152,21 @@ void TForm1::BitBtn10Click() {
   // The picture box takes the room of the list.
   ListBox1->hide();
   Image4->SetPicture(BuildAnaglyph(views[chosen->a], views[chosen->b], NegativeInput == 1, alignedOf(chosen->a), alignedOf(chosen->b)));
+  desktop_.ShowMessage(this, QStringLiteral("Please put on 3d glasses to see the 3d picture."));
+}
+
+void TForm1::ShowMadeAnaglyph() {
+  BusyCursor busy;
+  std::vector<QImage> frames = MadeFrames();
+  const std::optional<AnaglyphViews> chosen = ChooseAnaglyphViews(int64_t(frames.size()));
+  if (!chosen) {
+    desktop_.ShowMessage(this, QStringLiteral("The anaglyph needs two views or more; import a series first."));
+    return;
+  }
+  // The made frames share one size and scale, as BuildAnaglyph's pair does.
+  ComposeAnaglyph(frames[size_t(chosen->a)], frames[size_t(chosen->b)]);
+  ListBox1->hide();
+  Image4->SetPicture(frames[size_t(chosen->a)]);
   desktop_.ShowMessage(this, QStringLiteral("Please put on 3d glasses to see the 3d picture."));
 }
 

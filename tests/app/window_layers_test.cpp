@@ -254,6 +254,35 @@ class WindowLayersTest : public QObject {
     QVERIFY(shown[1] != shown[2] && shown[2] != shown[3] && shown[1] != shown[3]);
   }
 
+  // The anaglyph pairs two made views (2 and 4 of 5) as it pairs listed ones;
+  // with views listed too it is refused, as the export is.
+  void anaglyphShowsTheMadeViews() {
+    WindowRig rig;
+    TForm1& w = English(rig);
+    LayersView* view = OpenLayers(w);
+    rig.desktop.openAnswers = {{Background("a1.png", 200, 100), Logo("a2.png")}};
+    view->Add->click();
+    Apply(*view, QStringLiteral("depth 8"));
+    Type(view->Frames, QStringLiteral("5"));
+    w.Guard(&TForm1::BitBtn10Click);
+    QVERIFY2(rig.desktop.errors.isEmpty(), qPrintable(rig.desktop.errors.join('\n')));
+    QCOMPARE(rig.desktop.messages, QStringList{QStringLiteral("Please put on 3d glasses to see the 3d picture.")});
+    QVERIFY(w.ListBox1->isHidden());
+    const QImage shown = w.Image4->picture();
+    QCOMPARE(shown.width(), 400);
+    // The logo sits elsewhere in the two views: red and green part there.
+    bool parted = false;
+    for (int y = 0; y < shown.height() && !parted; ++y)
+      for (int x = 0; x < shown.width() && !parted; ++x) parted = qRed(shown.pixel(x, y)) != qGreen(shown.pixel(x, y));
+    QVERIFY(parted);
+
+    w.Guard(&TForm1::BitBtn10Click);  // the list back
+    rig.Import({WriteView(dir_.filePath("a3.tif"), 40, 60)});
+    w.Guard(&TForm1::BitBtn10Click);
+    QCOMPARE(rig.desktop.errors.size(), 1);
+    QVERIFY(rig.desktop.errors[0].contains(QLatin1String("the view list holds views too")));
+  }
+
   void exportEqualsTheCommandLinesPlate_data() {
     QTest::addColumn<QString>("height");
     QTest::newRow("height from the made views") << QString();
