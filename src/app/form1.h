@@ -276,6 +276,8 @@ class TForm1 : public QWidget {
   // The animated preview's frames of the made views, one a view in their
   // order, each read whole and reduced as a view is.
   std::vector<QImage> MadeFrames() const;
+  // The depth budget of the made views, from the depths given.
+  QStringList MadeBudgetLines() const;
   // The anaglyph of the layers window's made views, in the place of the list's.
   void ShowMadeAnaglyph();
   // The summary's lines of the made views, and the frames made (left as

@@ -186,9 +186,11 @@ void TForm1::AutoAlignClick() {
   }
 }
 
-// Only while the list and its transforms are those Auto align measured:
-// a nudge, a view added or moved makes the measurements stale.
+// The made views' budget; otherwise the measured one, only while the list
+// and its transforms are those Auto align measured: a nudge, a view added
+// or moved makes the measurements stale.
 QStringList TForm1::DepthBudgetLines() const {
+  if (made_.Active()) return MadeBudgetLines();
   if (!depth_ || depth_->views != Items() || depth_->transforms != ViewTransforms() || depth_->parallax.empty()) return {};
   ExportRequest request;
   try {

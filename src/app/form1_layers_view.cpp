@@ -11,6 +11,7 @@
 #include "app/wording.h"
 #include "common/error.h"
 #include "jobs/made_views.h"
+#include "jobs/view_alignment.h"
 #include "preview/frames.h"
 #include "series/view_set.h"
 #include "series/view_series.h"
@@ -130,6 +131,23 @@ std::optional<MadeViewPlan> TForm1::MadePlan(QString* problem) const {
   } catch (const Error& e) {
     if (problem) *problem = e.message();
     return std::nullopt;
+  }
+}
+
+// The made views' depth budget: their parallax follows from the depths
+// given, so it is known without measuring. None while the plan is refused
+// (MadeLines names why).
+QStringList TForm1::MadeBudgetLines() const {
+  try {
+    ExportRequest request;
+    request.settings = WindowSettings();
+    PutMadeInRequest(request);
+    request.firstPhotoWidth = FirstPhotoWidth;
+    request.firstPhotoHeight = FirstPhotoHeight;
+    const MadeViewPlan made = PlanMadeViews(request);
+    return plivora::DepthBudgetLines(BudgetOf(request, MadeParallax(request, made), made.frames), ChineseWording());
+  } catch (const Error&) {
+    return {};
   }
 }
 

@@ -79,23 +79,6 @@ std::vector<Layer> LayersOf(const ParsedOptions& typed, const Job* job) {
   return layers;
 }
 
-std::vector<NeighbourParallax> MadeParallax(const ExportRequest& request, const MadeViewPlan& made) {
-  std::vector<Real> lenses;  // the depths in the scene, lens widths across the series
-  for (const Layer& layer : request.layers) lenses.push_back(layer.depth);
-  if (request.layers.empty()) {
-    const MadeViewSettings& m = request.settings.made;
-    for (const int g : {0, 255}) lenses.push_back((Real(g) - Real(m.keyDepth)) / 255 * m.depth);
-  }
-  NeighbourParallax pair;
-  for (const Real depth : lenses) {
-    // A thing in front moves leftwards from a view to the next.
-    const Real step = -(depth * made.pixelsPerLens) / Real(made.frames - 1);
-    pair.low = std::min(pair.low, step);
-    pair.high = std::max(pair.high, step);
-  }
-  return {pair};
-}
-
 QString MadeLine(const ExportRequest& request, const MadeViewPlan& made) {
   const QStringList names = MadeViewNames(made.frames);
   const QString from = request.layers.empty()

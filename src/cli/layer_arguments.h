@@ -30,11 +30,6 @@ std::vector<Layer> LayersOf(const ParsedOptions& typed, const Job* job);
 // --key-shift, which align view files.
 ExportRequest MadeRequest(ExportRequest request);
 
-// The parallax between neighbouring made views of `request` (one pair
-// stands for all: every pair moves alike), in view pixels as the views
-// stage measures it: negative leftwards (in front of the key plane).
-std::vector<NeighbourParallax> MadeParallax(const ExportRequest& request, const MadeViewPlan& made);
-
 // "made: 24 views (view 01 .. view 24) from 4 layers, 1180 x 800 pixels".
 QString MadeLine(const ExportRequest& request, const MadeViewPlan& made);
 

@@ -1,7 +1,8 @@
 #include "jobs/view_alignment.h"
 
+#include <algorithm>
+
 #include "align/alignment.h"
-#include "common/length_text.h"
 #include "series/view_series.h"
 
 namespace plivora {
@@ -27,12 +28,30 @@ DepthBudget BudgetOf(const ExportRequest& request, const std::vector<NeighbourPa
   if (views > 0) named = named.mid(0, views);
   const ExportParameters p = s.Parameters(int(ExpandFrames(named, s.lens.frames).size()));
   // The views' width spans the interlaced image across (bleed included).
-  const Real widthInches = Real(p.widthE4) / 10000 * InchesPer(s.texts.inch ? LengthUnit::kInch : LengthUnit::kCm);
+  // Lengths are held in inches x 10^4 whatever unit they were typed in.
+  const Real widthInches = Real(p.widthE4) / 10000;
   PlateScale scale;
   scale.viewPixelsPerInch = Real(request.firstPhotoWidth) / widthInches;
   scale.dpi = Real(p.dpiE9) / Real(1e9L);
   scale.lpi = Real(p.lpiE9) / Real(1e9L);
   return MeasureDepthBudget(parallax, scale);
+}
+
+std::vector<NeighbourParallax> MadeParallax(const ExportRequest& request, const MadeViewPlan& made) {
+  std::vector<Real> lenses;  // the depths in the scene, lens widths across the series
+  for (const Layer& layer : request.layers) lenses.push_back(layer.depth);
+  if (request.layers.empty()) {
+    const MadeViewSettings& m = request.settings.made;
+    for (const int g : {0, 255}) lenses.push_back((Real(g) - Real(m.keyDepth)) / 255 * m.depth);
+  }
+  NeighbourParallax pair;
+  for (const Real depth : lenses) {
+    // A thing in front moves leftwards from a view to the next.
+    const Real step = -(depth * made.pixelsPerLens) / Real(made.frames - 1);
+    pair.low = std::min(pair.low, step);
+    pair.high = std::max(pair.high, step);
+  }
+  return {pair};
 }
 
 }  // namespace plivora

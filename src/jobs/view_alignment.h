@@ -12,6 +12,7 @@
 #include "align/depth_budget.h"
 #include "common/progress.h"
 #include "jobs/export.h"
+#include "jobs/made_views.h"
 
 namespace plivora {
 
@@ -31,5 +32,10 @@ FoundAlignment FindAlignment(const ExportRequest& request, const ProgressFn& pro
 // The depth budget of `parallax` on the plate `request` writes, of
 // `views` views (0: the request's view files).
 DepthBudget BudgetOf(const ExportRequest& request, const std::vector<NeighbourParallax>& parallax, int views = 0);
+
+// The parallax between neighbouring made views of `request` (one pair
+// stands for all: every pair moves alike), in view pixels as the views
+// stage measures it: negative leftwards (in front of the key plane).
+std::vector<NeighbourParallax> MadeParallax(const ExportRequest& request, const MadeViewPlan& made);
 
 }  // namespace plivora

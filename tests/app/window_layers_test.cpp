@@ -210,6 +210,35 @@ class WindowLayersTest : public QObject {
     QVERIFY(!QFileInfo::exists(dir_.filePath("both.plivora")));
   }
 
+  // The summary tells the made views' depth budget from the depths given:
+  // a layer of depth D across F frames moves D / (F - 1) lens widths from a
+  // view to the next, and more than one lens width ghosts.
+  void summaryTellsTheMadeViewsDepthBudget_data() {
+    QTest::addColumn<QString>("depth");
+    QTest::addColumn<QString>("frames");
+    QTest::addColumn<bool>("ghosting");
+    QTest::newRow("1 across 9: an eighth of a lens") << "1" << "9" << false;
+    QTest::newRow("-2 across 3: a lens, behind") << "-2" << "3" << false;
+    QTest::newRow("4 across 3: two lenses in front") << "4" << "3" << true;
+    QTest::newRow("-9 across 5: over two lenses behind") << "-9" << "5" << true;
+  }
+  void summaryTellsTheMadeViewsDepthBudget() {
+    QFETCH(QString, depth);
+    QFETCH(QString, frames);
+    QFETCH(bool, ghosting);
+    WindowRig rig;
+    TForm1& w = English(rig);
+    LayersView* view = OpenLayers(w);
+    rig.desktop.openAnswers = {{Background("d1.png", 200, 100), Logo("d2.png")}};
+    view->Add->click();
+    Apply(*view, QStringLiteral("depth ") + depth);
+    Type(view->Frames, frames);
+    const QString told = w.OutputSummary->toolTip();
+    QVERIFY2(told.contains(QLatin1String("Depth: at most")), qPrintable(told));
+    QCOMPARE(told.contains(QLatin1String("Ghosting likely: between views 1 and 2")), ghosting);
+    QCOMPARE(w.OutputSummary->styleSheet().contains(QLatin1String("red")), ghosting);
+  }
+
   void lensViewShowsTheMadeViews() {
     WindowRig rig;
     TForm1& w = English(rig);

@@ -98,6 +98,19 @@ class AlignOptionsTest(ProgramTest):
                 self.assertEqual("Ghosting likely" in result.stderr, ghosting, result.stderr)
 
 
+    # Widths are held in inches whatever unit they were typed in: 10.16 cm is
+    # 4 inches, and the budget is the same.
+    def test_the_depth_budget_does_not_hang_on_the_unit(self):
+        views = self.textured_views(3, (6, 0), still=True)
+        told = {}
+        for unit, width in (("inch", "4"), ("cm", "10.16")):
+            result = self.run_program("-q", "--dry-run", "--align", "auto", "--key", "95,75,50,50", "--unit", unit,
+                                      "--width", width, "--lpi", "20", "-o", self.path("out.tif"), *views)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            told[unit] = [line for line in result.stdout.splitlines() if line.startswith(("Depth:", "One lens"))]
+        self.assertEqual(len(told["inch"]), 2, told)
+        self.assertEqual(told["cm"], told["inch"])
+
 class AlignedExportTest(ProgramTest):
     def views_of(self, name, pictures, kind="tif"):
         """CMYK TIFF views (read as asked) or grey PNG views (decoded ahead of the plate)."""
