@@ -4,6 +4,7 @@
 
 #include "common/error.h"
 #include "series/layered_views.h"
+#include "series/made_view.h"
 #include "series/view_error.h"
 
 namespace plivora {
@@ -83,21 +84,6 @@ class DepthStack {
   int64_t read_ = -1;            // the row colours_ and greys_ hold
 };
 
-class DepthView final : public SourceReader {
- public:
-  DepthView(std::shared_ptr<DepthStack> stack, size_t k, const SourceImage& image) : stack_(std::move(stack)), k_(k) {
-    image_ = image;
-  }
-  void ReadRow(uint32_t row, uint8_t* dest) override {
-    if (row >= image_.Height) FailView(image_.Path, QStringLiteral("its made views end before row %1").arg(row));
-    stack_->ViewRow(k_, row, dest);
-  }
-
- private:
-  std::shared_ptr<DepthStack> stack_;
-  size_t k_;
-};
-
 }  // namespace
 
 std::vector<std::unique_ptr<SourceReader>> OpenDepthViews(SourceReader& picture, std::unique_ptr<SourceReader> map,
@@ -129,7 +115,7 @@ std::vector<std::unique_ptr<SourceReader>> OpenDepthViews(SourceReader& picture,
   made.Orientation = 1;
   auto stack = std::make_shared<DepthStack>(picture, std::move(map), scale);
   std::vector<std::unique_ptr<SourceReader>> views;
-  for (int k = 0; k < scale.frames; ++k) views.push_back(std::make_unique<DepthView>(stack, size_t(k), made));
+  for (int k = 0; k < scale.frames; ++k) views.push_back(std::make_unique<MadeView<DepthStack>>(stack, size_t(k), made));
   return views;
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/error.h"
+#include "series/made_view.h"
 #include "series/paper_white.h"
 #include "series/view_error.h"
 
@@ -117,21 +118,6 @@ void LayerStack::Lay(const OpenLayer& layer, Real shift, uint32_t row, uint8_t* 
   for (int64_t x = begin; x < end; ++x) LayOver(colour + x * 4, alpha[x * 4], white_, dest + x * 4);
 }
 
-class LayeredView final : public SourceReader {
- public:
-  LayeredView(std::shared_ptr<LayerStack> stack, size_t k, const SourceImage& image) : stack_(std::move(stack)), k_(k) {
-    image_ = image;
-  }
-  void ReadRow(uint32_t row, uint8_t* dest) override {
-    if (row >= image_.Height) FailView(image_.Path, QStringLiteral("its made views end before row %1").arg(row));
-    stack_->ViewRow(k_, row, dest);
-  }
-
- private:
-  std::shared_ptr<LayerStack> stack_;
-  size_t k_;
-};
-
 }  // namespace
 
 std::vector<std::unique_ptr<SourceReader>> OpenLayeredViews(const std::vector<StackLayer>& layers, int frames,
@@ -163,7 +149,7 @@ std::vector<std::unique_ptr<SourceReader>> OpenLayeredViews(const std::vector<St
   made.Orientation = 1;
   auto stack = std::make_shared<LayerStack>(std::move(open), frames, columns, working, path);
   std::vector<std::unique_ptr<SourceReader>> views;
-  for (int k = 0; k < frames; ++k) views.push_back(std::make_unique<LayeredView>(stack, size_t(k), made));
+  for (int k = 0; k < frames; ++k) views.push_back(std::make_unique<MadeView<LayerStack>>(stack, size_t(k), made));
   return views;
 }
 
