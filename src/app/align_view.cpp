@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <new>
 
+#include "app/named_widget.h"
 #include "app/wording.h"
 #include "common/error.h"
 #include "preview/frames.h"
@@ -25,13 +26,6 @@ constexpr int kFlickerMs = 400;
 // Turns are kept to a millionth of a degree, so that steps of 0.05 add up
 // to the decimal the job file shows.
 constexpr Real kTurnGrain = 1000000;
-
-template <class W>
-W* Make(QWidget* parent, const char* name) {
-  auto* w = new W(parent);
-  w->setObjectName(QString::fromLatin1(name));
-  return w;
-}
 
 QString Signed(Real value) { return (value < 0 ? QStringLiteral("-") : QStringLiteral("+")) + QString::number(double(std::abs(value)), 'f', 2); }
 

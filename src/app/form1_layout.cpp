@@ -19,6 +19,7 @@
 
 #include "app/app_title.h"
 #include "app/form1.h"
+#include "app/named_widget.h"
 #include "app/picture_box.h"
 #include "app/wording.h"
 
@@ -49,14 +50,6 @@ class FixedHeightDelegate : public QStyledItemDelegate {
     painter->restore();
   }
 };
-
-template <class W>
-W* Make(QWidget* parent, const char* name, QRect bounds = {}) {
-  auto* w = new W(parent);
-  w->setObjectName(QString::fromLatin1(name));
-  if (bounds.isValid()) w->setGeometry(bounds);
-  return w;
-}
 
 QLabel* MakeLabel(QWidget* parent, const char* name, QRect bounds, const QString& text) {
   auto* label = Make<QLabel>(parent, name, bounds);

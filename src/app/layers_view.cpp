@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "app/named_widget.h"
 #include "app/wording.h"
 #include "common/error.h"
 #include "common/numbers.h"
@@ -22,13 +23,6 @@
 namespace plivora {
 
 namespace {
-
-template <class W>
-W* Make(QWidget* parent, const char* name) {
-  auto* w = new W(parent);
-  w->setObjectName(QString::fromLatin1(name));
-  return w;
-}
 
 // A whole number of pixels for a corner; none for another text.
 std::optional<int64_t> Whole(const QString& text) {

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <new>
 
+#include "app/named_widget.h"
 #include "app/picture_box.h"
 #include "app/wording.h"
 #include "common/error.h"
@@ -21,13 +22,6 @@ namespace {
 // Steps of Play's sweep from one end of the lobe to the other, one a tick.
 constexpr int kSweepSteps = 40;
 constexpr int kTickMs = 100;
-
-template <class W>
-W* Make(QWidget* parent, const char* name) {
-  auto* w = new W(parent);
-  w->setObjectName(QString::fromLatin1(name));
-  return w;
-}
 
 QString LensWords(const LensModel& lens) {
   const QString direction = lens.direction == LensDirection::kVertical ? Words(QStringLiteral("vertical lenses"), QStringLiteral("竖向光栅"))
