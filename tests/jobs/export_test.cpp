@@ -4,7 +4,6 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <tiffio.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -21,6 +20,7 @@ namespace plivora {
 namespace {
 
 using test::ErrorOf;
+using test::ImageRows;
 
 const QDateTime kWhen(QDate(2026, 12, 6), QTime(23, 5, 9));
 
@@ -310,22 +310,6 @@ TEST(Panels, NamesCarryTheirNumberBeforeTheExtension) {
   EXPECT_EQ(PanelFileName("/w.d/plate", 7, 7), "/w.d/plate-7-of-7");
   // A name that is all extension keeps it, rather than giving hidden panels.
   EXPECT_EQ(PanelFileName("/w/.tif", 1, 2), "/w/-1-of-2.tif");
-}
-
-// The image rows of a plate, as libtiff reads them: samples a pixel times
-// the width, a row after another.
-std::vector<uint8_t> ImageRows(const QString& path, uint32_t rows) {
-  std::vector<uint8_t> all;
-  TIFF* tif = TIFFOpen(path.toLocal8Bit().constData(), "r");
-  EXPECT_NE(tif, nullptr);
-  if (!tif) return all;
-  std::vector<uint8_t> line(size_t(TIFFScanlineSize64(tif)));
-  for (uint32_t r = 0; r < rows; ++r) {
-    EXPECT_EQ(TIFFReadScanline(tif, line.data(), r, 0), 1);
-    all.insert(all.end(), line.begin(), line.end());
-  }
-  TIFFClose(tif);
-  return all;
 }
 
 // A CMYK plate carries, at every pixel, the inks of the view pixel the grey

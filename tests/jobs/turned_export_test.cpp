@@ -3,7 +3,6 @@
 // filter's error, only when the turn goes anticlockwise as seen about the
 // view's centre. The same comparison made against a copy turned the wrong
 // way, or about the wrong point, must fail, or it would prove nothing.
-#include <tiffio.h>
 
 #include <cmath>
 
@@ -13,6 +12,8 @@
 
 namespace plivora {
 namespace {
+
+using test::ImageRows;
 
 constexpr uint32_t kW = 121, kH = 91;  // centre (60, 45)
 constexpr Real kPi = 3.141592653589793238462643383279502884L;
@@ -59,21 +60,6 @@ ExportRequest Plate(const QStringList& views, const QString& output, uint32_t wi
   return r;
 }
 
-// The plate's first `rows` rows (above its caption strip).
-std::vector<uint8_t> Rows(const QString& path, uint32_t rows) {
-  std::vector<uint8_t> all;
-  TIFF* tif = TIFFOpen(path.toLocal8Bit().constData(), "r");
-  EXPECT_NE(tif, nullptr);
-  if (!tif) return all;
-  std::vector<uint8_t> line(size_t(TIFFScanlineSize64(tif)));
-  for (uint32_t r = 0; r < rows; ++r) {
-    EXPECT_EQ(TIFFReadScanline(tif, line.data(), r, 0), 1);
-    all.insert(all.end(), line.begin(), line.end());
-  }
-  TIFFClose(tif);
-  return all;
-}
-
 TEST(TurnedExport, TurnsAnticlockwiseAboutTheViewsCentre) {
   struct Case {
     const char* name;
@@ -109,7 +95,7 @@ TEST(TurnedExport, TurnsAnticlockwiseAboutTheViewsCentre) {
     ExportInterlaced(Plate({cut, cut}, dir.path("expected.tif"), area->width, area->height), {});
 
     const uint32_t rows = 120;  // 0.4 inch at 300 dpi
-    const std::vector<uint8_t> a = Rows(dir.path("turned.tif"), rows), b = Rows(dir.path("expected.tif"), rows);
+    const std::vector<uint8_t> a = ImageRows(dir.path("turned.tif"), rows), b = ImageRows(dir.path("expected.tif"), rows);
     ASSERT_EQ(a.size(), b.size());
     ASSERT_FALSE(a.empty());
     int worst = 0;

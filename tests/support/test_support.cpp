@@ -12,6 +12,9 @@
 
 #include "series/byte_order.h"
 
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
 namespace plivora::test {
 
 TempDir::TempDir() { EXPECT_TRUE(dir_.isValid()); }
@@ -55,6 +58,20 @@ std::vector<uint8_t> Uniform(uint32_t width, uint32_t height, uint8_t c, uint8_t
     out[i + 3] = k;
   }
   return out;
+}
+
+std::vector<uint8_t> ImageRows(const QString& path, uint32_t rows) {
+  std::vector<uint8_t> all;
+  TIFF* tif = TIFFOpen(path.toLocal8Bit().constData(), "r");
+  EXPECT_NE(tif, nullptr);
+  if (!tif) return all;
+  std::vector<uint8_t> line(size_t(TIFFScanlineSize64(tif)));
+  for (uint32_t r = 0; r < rows; ++r) {
+    EXPECT_EQ(TIFFReadScanline(tif, line.data(), r, 0), 1);
+    all.insert(all.end(), line.begin(), line.end());
+  }
+  TIFFClose(tif);
+  return all;
 }
 
 std::vector<uint8_t> ReadBytes(const QString& path) {

@@ -46,6 +46,9 @@ std::vector<uint8_t> MakePixels(uint32_t width, uint32_t height, const PixelFn& 
 std::vector<uint8_t> Uniform(uint32_t width, uint32_t height, uint8_t c, uint8_t m, uint8_t y, uint8_t k);
 
 std::vector<uint8_t> ReadBytes(const QString& path);
+// The first `rows` image rows of a plate, as libtiff reads them: samples a
+// pixel times the width, a row after another.
+std::vector<uint8_t> ImageRows(const QString& path, uint32_t rows);
 void WriteBytes(const QString& path, const std::vector<uint8_t>& bytes);
 
 uint16_t Le16(const std::vector<uint8_t>& b, size_t at);
