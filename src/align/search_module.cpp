@@ -6,6 +6,7 @@
 #include <QString>
 #include <climits>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <variant>
 #include <vector>
@@ -66,33 +67,33 @@ std::variant<const search::Table*, std::string> Open(const std::string& file) {
   return failure;
 }
 
-struct Loaded {
-  const search::Table* table = nullptr;
-  std::string failures;  // "FILE: REASON; ..." when no candidate served
-};
-
-Loaded Load() {
-  Loaded loaded;
+// The first candidate that serves, or every candidate with why it failed.
+const search::Table* Load(std::string* failures) {
   for (const std::string& file : Candidates(ProgramFolder())) {
     auto opened = Open(file);
-    if (const auto* table = std::get_if<const search::Table*>(&opened)) {
-      loaded.table = *table;
-      return loaded;
-    }
-    if (!loaded.failures.empty()) loaded.failures += "; ";
-    loaded.failures += file + ": " + std::get<std::string>(opened);
+    if (const auto* table = std::get_if<const search::Table*>(&opened)) return *table;
+    if (!failures->empty()) *failures += "; ";
+    *failures += file + ": " + std::get<std::string>(opened);
   }
-  return loaded;
+  return nullptr;
 }
 
 }  // namespace
 
 const search::Table& SearchTable() {
-  static const Loaded loaded = Load();
-  if (!loaded.table)
-    Fail(QStringLiteral("Cannot align the views: the alignment search cannot be loaded (%1)")
-             .arg(QString::fromStdString(loaded.failures)));
-  return *loaded.table;
+  // Opened once; a failure (a short address space, a module not yet in
+  // place) is tried again on the next search.
+  static std::mutex mutex;
+  static const search::Table* table = nullptr;
+  const std::lock_guard<std::mutex> lock(mutex);
+  if (!table) {
+    std::string failures;
+    table = Load(&failures);
+    if (!table)
+      Fail(QStringLiteral("Cannot align the views: the alignment search cannot be loaded (%1)")
+               .arg(QString::fromStdString(failures)));
+  }
+  return *table;
 }
 
 }  // namespace plivora

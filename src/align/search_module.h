@@ -1,5 +1,5 @@
 // Opens the alignment search module (search_table.h) the first time a
-// search asks for it, once per process. It is looked for beside the
+// search asks for it, and keeps it open. It is looked for beside the
 // running program (the build tree), then in the installed place,
 // PLIVORA_SEARCH_MODULE_RELATIVE from the program's folder (../lib/plivora
 // or the system's multiarch form of it).
@@ -9,10 +9,10 @@
 
 namespace plivora {
 
-// The module's table. Thread-safe; the first call opens the module and
-// every later call answers as the first did. Raises "Cannot align the
-// views: the alignment search cannot be loaded (FILE: REASON; ...)", every
-// file tried with why it failed.
+// The module's table. Thread-safe; the first call that succeeds opens the
+// module for the rest of the process. Raises "Cannot align the views: the
+// alignment search cannot be loaded (FILE: REASON; ...)", every file tried
+// with why it failed.
 const search::Table& SearchTable();
 
 }  // namespace plivora

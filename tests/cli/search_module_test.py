@@ -5,6 +5,7 @@ everything else works without it.
   search_module_test.py PLIVORA_INTERLACE MODULE OLD_VERSION_MODULE NO_ENTRY_MODULE INSTALLED_FOLDER [PLIVORA]"""
 
 import os
+import resource
 import shutil
 import subprocess
 import sys
@@ -27,6 +28,20 @@ def libraries(path):
     return subprocess.run(["ldd", path], capture_output=True, text=True, check=True).stdout
 
 
+def textured_views(path):
+    """Three views of a blurred noise scene, view k moved right by 2k pixels."""
+    rng = np.random.default_rng(3)
+    scene = np.asarray(Image.fromarray(rng.integers(0, 256, (220, 260), dtype=np.uint8))
+                       .filter(ImageFilter.GaussianBlur(2)))
+    views = []
+    for k in range(3):
+        ink = np.zeros((200, 240, 4), dtype=np.uint8)
+        ink[..., 3] = scene[10:210, 10 - 2 * k:250 - 2 * k]
+        views.append(path(f"v{k}.tif"))
+        write_view(views[-1], ink)
+    return views
+
+
 class Linkage(unittest.TestCase):
     def test_the_programs_load_no_opencv_and_the_module_does(self):
         for program in [cli_support.PROGRAM, *WINDOW]:
@@ -41,15 +56,7 @@ class Loading(ProgramTest):
         self.bin = self.path("bin")
         os.mkdir(self.bin)
         self.program = shutil.copy(cli_support.PROGRAM, self.bin)
-        rng = np.random.default_rng(3)
-        scene = np.asarray(Image.fromarray(rng.integers(0, 256, (220, 260), dtype=np.uint8))
-                           .filter(ImageFilter.GaussianBlur(2)))
-        self.views = []
-        for k in range(3):  # view k moved right by 2k pixels
-            ink = np.zeros((200, 240, 4), dtype=np.uint8)
-            ink[..., 3] = scene[10:210, 10 - 2 * k:250 - 2 * k]
-            self.views.append(self.path(f"v{k}.tif"))
-            write_view(self.views[-1], ink)
+        self.views = textured_views(self.path)
 
     def place(self, source, where):
         folder = os.path.normpath(os.path.join(self.bin, where))
@@ -102,6 +109,32 @@ class Loading(ProgramTest):
                     result, written = self.run_copy(*options)
                     self.assertEqual(result.returncode, 0, f"{options}: {result.stderr}")
                     self.assertTrue(written, options)
+
+
+class MemoryLimits(ProgramTest):
+    """Where the address space is short, opening the module or the search
+    itself runs out: each limit ends in a plate or a message (exit 1), with
+    nothing left behind."""
+
+    def test_an_address_space_limit_ends_in_a_plate_or_a_message(self):
+        views = textured_views(self.path)
+        before = sorted(os.listdir(self.dir.name))
+        outcomes = set()
+        for mb in range(100, 420, 20):  # the program loads in about 80 MB, the module in 30 more
+            def limit(mb=mb):
+                resource.setrlimit(resource.RLIMIT_AS, (mb << 20, mb << 20))
+            out = self.path("out.tif")
+            result = subprocess.run([cli_support.PROGRAM, *PLATE, "--align", "auto", "-o", out, *views],
+                                    capture_output=True, text=True, preexec_fn=limit, timeout=60)
+            with self.subTest(mb=mb):
+                self.assertIn(result.returncode, (0, 1), result.stderr)
+                if result.returncode == 1:
+                    self.assertTrue(result.stderr.startswith("plivora-interlace: "), result.stderr)
+                    self.assertEqual(sorted(os.listdir(self.dir.name)), before)
+            outcomes.add(result.returncode)
+            if os.path.exists(out):
+                os.remove(out)
+        self.assertEqual(outcomes, {0, 1})
 
 
 if __name__ == "__main__":
