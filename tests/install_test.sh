@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix as `cmake --install` does for a
 # user, and checks what lands there: the four programs (which run), the
-# desktop entry (valid), the job type, the icons and the manual pages (no groff warnings).
+# alignment search module (which they find), the desktop entry (valid), the job type, the icons and the manual pages (no groff warnings).
 #   install_test.sh BUILD_DIR
 set -euo pipefail
 build=$1
@@ -16,6 +16,21 @@ done
 "$prefix/bin/plivora-interlace" --version | grep -qx "plivora-interlace 13.4" || fail "plivora-interlace --version"
 "$prefix/bin/plivora-pitch-test" --version | grep -qx "plivora-pitch-test 13.4" || fail "plivora-pitch-test --version"
 "$prefix/bin/plivora-proof" --version | grep -qx "plivora-proof 13.4" || fail "plivora-proof --version"
+
+# The search module lies in lib*/plivora/, and the installed program opens it.
+[ -n "$(find "$prefix" -path "$prefix/lib*/plivora/plivora-search.so")" ] || fail "no lib/plivora/plivora-search.so"
+/usr/bin/python3 - "$prefix" <<'EOF_VIEWS'
+import random, sys
+from PIL import Image, ImageFilter
+random.seed(5)
+scene = Image.frombytes("L", (260, 220), bytes(random.randrange(256) for _ in range(260 * 220))).filter(ImageFilter.GaussianBlur(2))
+for k in range(3):  # the scene moved right by 2k pixels
+    ink = scene.crop((10 - 2 * k, 10, 250 - 2 * k, 210))
+    blank = Image.new("L", ink.size)
+    Image.merge("CMYK", (blank, blank, blank, ink)).save(f"{sys.argv[1]}/v{k}.tif")
+EOF_VIEWS
+aligned=$("$prefix/bin/plivora-interlace" -q --dry-run --align auto -o "$prefix/out.tif" "$prefix"/v?.tif 2>&1) ||
+  fail "the installed program does not align: $aligned"
 
 desktop="$prefix/share/applications/plivora.desktop"
 desktop-file-validate "$desktop" || fail "the desktop entry is not valid"

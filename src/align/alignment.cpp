@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "align/grey_copy.h"
-#include "align/pair_motion.h"
+#include "align/search_calls.h"
 #include "common/error.h"
 
 namespace plivora {
@@ -54,7 +54,7 @@ Copy ReadCopy(const QString& path, int factor, bool negativeInput) {
 
 // The key rectangle where placement `p` puts the reference's key content,
 // in copy pixels (the reference's centre at cx0, cy0).
-cv::Rect KeyInView(const KeyRect& key, const Placement& p, Real cx0, Real cy0, int factor) {
+search::Rect KeyInView(const KeyRect& key, const Placement& p, Real cx0, Real cy0, int factor) {
   const Real halfW = Real(key.width - 1) / 2, halfH = Real(key.height - 1) / 2;
   const Real kx = Real(key.x) + halfW - cx0, ky = Real(key.y) + halfH - cy0;
   const Real c = std::cos(p.radians), s = std::sin(p.radians);
@@ -93,7 +93,7 @@ Alignment AlignSeries(const QStringList& paths, const AlignOptions& options, con
   Copy before = ReadCopy(paths[0], factor, options.negativeInput);
   const Real cx0 = before.cx, cy0 = before.cy;
   // Every pair turns about the reference's centre, so that turns add.
-  const cv::Point2d centre(CopyOfView(double(cx0), factor), CopyOfView(double(cy0), factor));
+  const search::Point centre{CopyOfView(double(cx0), factor), CopyOfView(double(cy0), factor)};
   std::vector<Placement> placed(1);
   std::vector<std::pair<Real, Real>> centres{{before.cx, before.cy}};  // each view's, view pixels
   std::vector<Real> pairKey;  // the key's shift between each pair
@@ -101,10 +101,10 @@ Alignment AlignSeries(const QStringList& paths, const AlignOptions& options, con
   for (int k = 1; k < int(paths.size()); ++k) {
     report.Set(Real(k) * 100 / Real(paths.size()));
     Copy next = ReadCopy(paths[k], factor, options.negativeInput);
-    const cv::Rect key = KeyInView(result.key, placed.back(), cx0, cy0, factor);
-    const PairMotion motion =
-        MeasurePair(before.grey.grey, next.grey.grey, centre, key, QStringLiteral("views %1 and %2").arg(k).arg(k + 1));
-    const Spread spread = DisparitySpread(before.grey.grey, next.grey.grey, centre, motion);
+    const search::Rect key = KeyInView(result.key, placed.back(), cx0, cy0, factor);
+    const search::Motion motion =
+        MeasurePair(before.grey, next.grey, centre, key, QStringLiteral("views %1 and %2").arg(k).arg(k + 1));
+    const search::Spread spread = DisparitySpread(before.grey, next.grey, centre, motion);
     if (motion.byFeatures) result.byFeatures.push_back(k - 1);
     const Real tx = Real(motion.keyDx) * factor, ty = Real(motion.dy) * factor;
     placed.push_back(Chain(placed.back(), Real(motion.radians), tx, ty));

@@ -9,8 +9,9 @@
 // by matched features with the outliers cast out), then patch by patch to a
 // hundredth of a copy pixel; the patches' vertical shifts across the width
 // give the turn. The key rectangle's content gives the horizontal shift.
-// OpenCV does the matching; its numbers (float images, double warps)
-// become Real here, at the room's edge.
+// OpenCV does the matching, in the alignment search module the programs
+// open only here (search_module.h); its numbers (float images, double
+// warps) become Real at the room's edge.
 #pragma once
 
 #include <QStringList>
@@ -48,8 +49,9 @@ struct Alignment {
 };
 
 // Aligns the views at `paths` (at least two). Raises the readers' errors,
-// the key rectangle's refusals, and "Cannot align views K and K+1: ..."
-// for a pair that cannot be matched.
+// the key rectangle's refusals, "Cannot align views K and K+1: ..." for a
+// pair that cannot be matched, and the module's (search_module.h) when it
+// cannot be loaded.
 Alignment AlignSeries(const QStringList& paths, const AlignOptions& options, const ProgressFn& progress = {});
 
 }  // namespace plivora

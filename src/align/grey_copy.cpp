@@ -1,10 +1,9 @@
 #include "align/grey_copy.h"
 
-#include <opencv2/imgproc.hpp>
-
 #include <algorithm>
 #include <vector>
 
+#include "align/search_calls.h"
 #include "common/error.h"
 
 namespace plivora {
@@ -40,7 +39,9 @@ GreyCopy ReadGreyCopy(SourceReader& reader, int factor, bool negativeInput) {
   const uint32_t f = uint32_t(factor), columns = image.Width / f, rows = image.Height / f;
   if (columns < 32 || rows < 32)
     Fail(QStringLiteral("Cannot align view \"%1\": at %2 x %3 pixels it is too small to align").arg(image.Path).arg(image.Width).arg(image.Height));
-  copy.grey.create(int(rows), int(columns), CV_32F);
+  copy.columns = int(columns);
+  copy.rows = int(rows);
+  copy.samples.resize(size_t(columns) * rows);
   const bool inverted = negativeInput && image.Model == ColourModel::kCmyk;
   std::vector<uint8_t> line(size_t(image.Width) * 4);
   std::vector<uint32_t> sums(columns);
@@ -56,13 +57,13 @@ GreyCopy ReadGreyCopy(SourceReader& reader, int factor, bool negativeInput) {
         sums[x] += block;
       }
     }
-    auto* out = copy.grey.ptr<float>(int(r));
+    float* out = copy.samples.data() + size_t(r) * columns;
     for (uint32_t x = 0; x < columns; ++x) out[x] = float(sums[x]) * scale;
   }
   // The finest detail left after the reduction is partly folded over from
   // finer still, and interpolates poorly: smoothed away, it no longer pulls
   // the fine matching off by a few hundredths of a pixel.
-  cv::GaussianBlur(copy.grey, copy.grey, cv::Size(), 1.0);
+  SmoothGreyCopy(copy);
   return copy;
 }
 

@@ -1,18 +1,20 @@
 // A view as the alignment sees it: a grey copy, reduced, read row by row.
 #pragma once
 
-#include <opencv2/core.hpp>
-
 #include <cstdint>
+#include <vector>
 
+#include "align/search_table.h"
 #include "series/source_image.h"
 
 namespace plivora {
 
 struct GreyCopy {
-  cv::Mat grey;  // 32-bit float, 0 (black) to 255
+  std::vector<float> samples;  // 0 (black) to 255, `columns` a row, rows top to bottom
+  int columns = 0, rows = 0;
   int factor = 1;  // view pixels per copy pixel, each way
   uint32_t width = 0, height = 0;  // the view's
+  search::GreyPicture Picture() const { return {columns, rows, samples.data()}; }
 };
 
 // The reduction that keeps the copy's longer side at most `longest` pixels.
@@ -21,10 +23,10 @@ int ReductionFor(uint32_t width, uint32_t height, uint32_t longest);
 // Reads the view top to bottom into a copy `factor` times smaller each way:
 // the mean lightness of every factor x factor block (blocks the right and
 // bottom edges cut are left out), then smoothed (a Gaussian of one copy
-// pixel). Lightness: grey as it is; RGB weighted
+// pixel, by the alignment search module). Lightness: grey as it is; RGB weighted
 // 0.3, 0.59, 0.11; CMYK as white less the inks so weighted and K. With
 // `negativeInput` CMYK samples are stored inverted. Raises the reader's
-// errors, and refuses a view smaller than 32 x 32 blocks.
+// errors and the module's, and refuses a view smaller than 32 x 32 blocks.
 GreyCopy ReadGreyCopy(SourceReader& reader, int factor, bool negativeInput);
 
 // Copy pixel (x, y) covers view pixels x f .. x f + f - 1: its centre.

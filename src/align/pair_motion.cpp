@@ -6,10 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
-#include "align/opencv_call.h"
 #include "align/tile_shift.h"
-#include "common/error.h"
 
 namespace plivora {
 
@@ -207,50 +206,46 @@ bool RefineByTiles(const cv::Mat& a, const cv::Mat& b, double width, Model* mode
 
 }  // namespace
 
-PairMotion MeasurePair(const cv::Mat& a, const cv::Mat& b, cv::Point2d centre, cv::Rect key, const QString& pairName) {
-  return CallOpenCv(QStringLiteral("measuring %1").arg(pairName), [&] {
-    PairMotion motion;
-    Model coarse;
-    coarse.centre = centre;
-    double response = 0;
-    coarse.t = CoarseShift(a, b, &response);
-    const double width = CommonSize(a, b).width;
-    // The patches, from the whole views' shift; where that finds no clear
-    // match or the patches disagree, from matched features (the patches
-    // again, or the features alone when many agree).
-    Model model = coarse;
-    if (!(response >= kWeakResponse && RefineByTiles(a, b, width, &model, &motion.patches))) {
-      Model byFeatures;
-      byFeatures.centre = centre;
-      bool sure = false;
-      const bool matched = FeatureModel(a, b, &byFeatures, &sure);
-      motion.patches = 0;
+std::optional<PairMotion> MeasurePair(const cv::Mat& a, const cv::Mat& b, cv::Point2d centre, cv::Rect key) {
+  PairMotion motion;
+  Model coarse;
+  coarse.centre = centre;
+  double response = 0;
+  coarse.t = CoarseShift(a, b, &response);
+  const double width = CommonSize(a, b).width;
+  // The patches, from the whole views' shift; where that finds no clear
+  // match or the patches disagree, from matched features (the patches
+  // again, or the features alone when many agree).
+  Model model = coarse;
+  if (!(response >= kWeakResponse && RefineByTiles(a, b, width, &model, &motion.patches))) {
+    Model byFeatures;
+    byFeatures.centre = centre;
+    bool sure = false;
+    const bool matched = FeatureModel(a, b, &byFeatures, &sure);
+    motion.patches = 0;
+    model = byFeatures;
+    if (!(matched && RefineByTiles(a, b, width, &model, &motion.patches))) {
+      if (!(matched && sure)) return std::nullopt;
       model = byFeatures;
-      if (!(matched && RefineByTiles(a, b, width, &model, &motion.patches))) {
-        if (!(matched && sure))
-          Fail(QStringLiteral("Cannot align %1: they have too little detail in common to be matched (aligning needs "
-                              "texture across the picture; a rendered series needs no aligning)").arg(pairName));
-        model = byFeatures;
-      }
-      motion.byFeatures = true;
     }
-    motion.radians = model.radians;
-    motion.dy = model.t.y;
-    motion.keyDx = model.t.x;
-    // The key rectangle's own horizontal shift.
-    key &= cv::Rect(cv::Point(0, 0), CommonSize(a, b));
-    const cv::Point2d d = model.Displacement(cv::Point2d(key.x + (key.width - 1) / 2.0, key.y + (key.height - 1) / 2.0));
-    double keyResponse = 0;
-    const cv::Point2d found =
-        CorrelateSmaller(a, b, key, cv::Point(int(std::lround(d.x)), int(std::lround(d.y))), 2, &keyResponse);
-    const PatchShift shift = FindPatch(a, b, key, model.t + (found - d), PatchWarp{model.radians, centre});
-    if (shift.found && shift.correlation >= kGoodCorrelation) {
-      motion.keyDx = shift.shift.x;
-    } else if (keyResponse >= kWeakResponse) {
-      motion.keyDx = model.t.x + (found.x - d.x);
-    }
-    return motion;
-  });
+    motion.byFeatures = true;
+  }
+  motion.radians = model.radians;
+  motion.dy = model.t.y;
+  motion.keyDx = model.t.x;
+  // The key rectangle's own horizontal shift.
+  key &= cv::Rect(cv::Point(0, 0), CommonSize(a, b));
+  const cv::Point2d d = model.Displacement(cv::Point2d(key.x + (key.width - 1) / 2.0, key.y + (key.height - 1) / 2.0));
+  double keyResponse = 0;
+  const cv::Point2d found =
+      CorrelateSmaller(a, b, key, cv::Point(int(std::lround(d.x)), int(std::lround(d.y))), 2, &keyResponse);
+  const PatchShift shift = FindPatch(a, b, key, model.t + (found - d), PatchWarp{model.radians, centre});
+  if (shift.found && shift.correlation >= kGoodCorrelation) {
+    motion.keyDx = shift.shift.x;
+  } else if (keyResponse >= kWeakResponse) {
+    motion.keyDx = model.t.x + (found.x - d.x);
+  }
+  return motion;
 }
 
 }  // namespace plivora

@@ -3,7 +3,8 @@
 // align) or stepped by --key-shift, and the depth budget measured on the
 // way. The command line and the window call the same two functions; this
 // file pair is its own library (plivora_view_alignment), so that only the
-// programs that align link OpenCV.
+// programs that align carry the alignment search's loader (OpenCV itself
+// is loaded only when a search runs).
 #pragma once
 
 #include <QStringList>
