@@ -7,6 +7,7 @@
 #include <climits>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -16,6 +17,9 @@
 #ifndef PLIVORA_SEARCH_MODULE_RELATIVE
 #error "PLIVORA_SEARCH_MODULE_RELATIVE: the installed module's folder from the programs' folder"
 #endif
+#ifndef PLIVORA_SEARCH_MODULE_INSTALLED
+#error "PLIVORA_SEARCH_MODULE_INSTALLED: the installed module's folder in full"
+#endif
 
 namespace plivora {
 
@@ -23,19 +27,24 @@ namespace {
 
 constexpr const char* kModuleName = "plivora-search.so";
 
-// The running program's folder, from the kernel's link to its file.
-std::string ProgramFolder() {
+// The running program's folder, from the kernel's link to its file;
+// nothing when the link cannot be read (no /proc).
+std::optional<std::string> ProgramFolder() {
   char path[PATH_MAX];
   const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (length <= 0) return ".";
+  if (length <= 0) return std::nullopt;
   const std::string file(path, size_t(length));
   const size_t slash = file.rfind('/');
-  return slash == std::string::npos ? "." : file.substr(0, slash == 0 ? 1 : slash);
+  if (slash == std::string::npos) return std::nullopt;
+  return file.substr(0, slash == 0 ? 1 : slash);
 }
 
 // The files tried, in order: beside the program, then the installed place.
-std::vector<std::string> Candidates(const std::string& programFolder) {
-  const std::filesystem::path folder(programFolder);
+// Without the program's folder only the installed place, named in full: a
+// module is never looked for in the working folder.
+std::vector<std::string> Candidates(const std::optional<std::string>& programFolder) {
+  if (!programFolder) return {(std::filesystem::path(PLIVORA_SEARCH_MODULE_INSTALLED) / kModuleName).string()};
+  const std::filesystem::path folder(*programFolder);
   return {(folder / kModuleName).lexically_normal().string(),
           (folder / PLIVORA_SEARCH_MODULE_RELATIVE / kModuleName).lexically_normal().string()};
 }

@@ -111,6 +111,30 @@ class Loading(ProgramTest):
                     self.assertTrue(written, options)
 
 
+class WithoutProc(ProgramTest):
+    """Where the program cannot read its own path (no /proc), the module is
+    looked for only where it is installed, named in full: never in the
+    working folder, whatever lies there."""
+
+    def test_a_module_in_the_working_folder_is_not_opened(self):
+        views = [os.path.basename(v) for v in textured_views(self.path)]
+        with open(self.path(NAME), "wb") as f:
+            f.write(b"not a module\n")
+        hidden = ["unshare", "--mount", "--propagation", "private", "sh", "-c", 'mount -t tmpfs none /proc && exec "$@"',
+                  "sh"]
+        if subprocess.run([*hidden, "true"], capture_output=True).returncode != 0:
+            self.skipTest("cannot hide /proc here (needs root)")
+        result = subprocess.run([*hidden, cli_support.PROGRAM, *PLATE, "--align", "auto", "-o", "out.tif", *views],
+                                cwd=self.dir.name, capture_output=True, text=True, timeout=120)
+        self.assertEqual(result.returncode, 1, result.stderr)
+        tried = result.stderr.split("cannot be loaded (", 1)[-1].split(": ")[0]
+        self.assertTrue(os.path.isabs(tried), result.stderr)
+        self.assertEqual(os.path.basename(tried), NAME)
+        self.assertNotEqual(os.path.dirname(tried), self.dir.name)
+        self.assertNotIn(";", result.stderr)  # one file tried
+        self.assertFalse(os.path.exists(self.path("out.tif")))
+
+
 class MemoryLimits(ProgramTest):
     """Where the address space is short, opening the module or the search
     itself runs out: each limit ends in a plate or a message (exit 1), with
