@@ -2,7 +2,8 @@
 // search asks for it, and keeps it open. It is looked for beside the
 // running program (the build tree), then in the installed place,
 // PLIVORA_SEARCH_MODULE_RELATIVE from the program's folder (../lib/plivora
-// or the system's multiarch form of it).
+// or the system's multiarch form of it); where the program's folder cannot
+// be known, only in the installed place named in full.
 #pragma once
 
 #include "align/search_table.h"
